@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+
+namespace quorrix {
+
+enum class MsgButtons { Ok, YesNo };
+enum class MsgIcon { None, Warning };
+enum class MsgAnswer { Ok, Yes, No };
+
+// What the "Add Project File(s)" dialog is asked to show.
+struct OpenFilesRequest {
+    QString fileName;  // initial name
+    int flags = 0;     // 512: several files; 1: read-only box set; others: explorer style, long names
+    QString title;
+    QString filter;    // "Description (*.ext)|*.ext|"
+};
+
+// Every modal interaction of the program goes through this interface: the Qt implementation
+// shows real dialogs, tests script the answers.
+class DialogProvider {
+public:
+    virtual ~DialogProvider() = default;
+
+    virtual MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons,
+                                 MsgIcon icon) = 0;
+
+    // The typed answer, or the empty text for Cancel.
+    virtual QString inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;
+
+    // The dialog's answer in its text form: one full path, or the folder followed by NUL and the
+    // chosen names separated by NUL; the empty text for Cancel. Throws Failure 20476 when the
+    // text does not fit the 30000-character buffer.
+    virtual QString showOpen(const OpenFilesRequest& request) = 0;
+
+    // The chosen folder (the root with its separator, any other folder without a trailing one),
+    // or the empty text for Cancel.
+    virtual QString pickFolder(const QString& title) = 0;
+
+    // Hands a file or folder to the desktop; false when nothing could open it.
+    virtual bool openWithDesktop(const QString& path) = 0;
+};
+
+}  // namespace quorrix
