@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "filelist/file_entries.h"
+#include "platform/dialogs.h"
+
+// Folder browser and folder walk.
+namespace AddFolder {
+
+// Shows the folder browser; the chosen folder (the root with its separator, any other folder
+// without a trailing one), or the empty text.
+QString PickFolder(quorrix::DialogProvider& dialogs, const QString& title);
+
+// True when the name holds a character the walk must not pass on: a Windows-1252 code below 32,
+// from 127 to 159, or 63 ("?"), a character outside that code page counting as 63.
+bool HasUnsafeChars(const QString& name);
+
+// Lets the window process its pending events.
+using Yield = std::function<void()>;
+
+// Appends to the folder list every walkable folder below its walkable entries, breadth first.
+// Entries end with the separator.
+void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield);
+
+// Appends to the file list the openable files of each folder of the list that match the pattern,
+// leaving out names that begin with "~" and files that are exactly hidden + archive.
+// `step` runs each numbered statement (118 to 130) so the caller's error trap can report it;
+// a plain call of the statement when the caller has no trap.
+using Step = std::function<void(int line, const std::function<void()>& statement)>;
+void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const quorrix::filelist::AddEntry& add,
+                       const Step& step);
+
+}  // namespace AddFolder
+
+// Folder listing and the file open test.
+namespace IsInstalled {
+
+// The bare names of the openable files of one folder that match the pattern, in the platform's
+// listing order, at positions 1 to the upper bound; position 0 holds an empty text, so a list
+// without names has the upper bound 0.
+struct NameList {
+    QStringList names;  // names[0] is the empty text; names[1..upperBound()]
+    int upperBound() const { return static_cast<int>(names.size()) - 1; }
+};
+NameList ListFolderFiles(const QString& folder, const QString& pattern);
+
+// True when the path opens as an existing file: ordinary, read-only and hidden files; false for
+// folders, missing paths and paths the platform rejects. Never fails.
+bool FileIsOpenable(const QString& path);
+
+}  // namespace IsInstalled
