@@ -1,0 +1,42 @@
+#include "guidance/sample_files.h"
+
+#include "filelist/folder_routines.h"
+#include "platform/application_title.h"
+
+namespace quorrix::guidance {
+
+QString sampleFolderQuestion() {
+    return QStringLiteral(
+        "Would you like this software to open the folder where these sample files are stored (so that you "
+        "can view them before working with them)?");
+}
+
+QString sampleFolder(const QString& installFolder) { return installFolder + QStringLiteral("/Samples"); }
+
+QString sampleFolderWithSeparator(const QString& installFolder) {
+    return installFolder + QStringLiteral("/Samples/");
+}
+
+void LoadSampleFiles(ErrorTrap& trap, const QString& installFolder, DialogProvider& dialogs,
+                     const filelist::AddEntry& addEntry) {
+    // A listing that fails leaves the empty name list: nothing is added and the question still comes.
+    IsInstalled::NameList samples{QStringList{QString()}};
+    trap.step(100, [&] { samples = IsInstalled::ListFolderFiles(sampleFolder(installFolder), QStringLiteral("*.*")); });
+
+    int upperBound = 0;
+    trap.step(102, [&] { upperBound = samples.upperBound(); });
+    for (int i = 1; i <= upperBound; ++i) {
+        trap.step(104, [&] { addEntry(sampleFolderWithSeparator(installFolder) + samples.names.at(i)); });
+    }
+
+    MsgAnswer answer = MsgAnswer::No;
+    trap.step(106, [&] {
+        answer = dialogs.messageBox(sampleFolderQuestion(), applicationTitle(), MsgButtons::YesNo, MsgIcon::None);
+    });
+    // Whether the desktop could open the folder is not examined.
+    trap.step(108, [&] {
+        if (answer == MsgAnswer::Yes) dialogs.openWithDesktop(sampleFolderWithSeparator(installFolder));
+    });
+}
+
+}  // namespace quorrix::guidance
