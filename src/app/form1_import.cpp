@@ -1,8 +1,53 @@
 // "Start Importing Project Files".
+#include <QCoreApplication>
+
 #include "app/form1.h"
+#include "importer/import_run.h"
+#include "platform/failure.h"
 
 namespace quorrix {
+namespace {
 
-void Form1::PushButton2_Click() {}
+// The window as the import run sees it.
+class WindowHost : public importer::ImportHost {
+public:
+    explicit WindowHost(Form1& form) : form_(form) {}
+    int entryCount() override { return form_.entryCount(); }
+    QString entryText(int position) override { return form_.entryText(position); }
+    bool option4Value() override { return form_.Option4->isChecked(); }
+    void setProgressValue(double value) override { form_.setProgressValue(value); }
+    void setProgressText(const QString& text) override { form_.setProgressText(text); }
+    void setMousePointer(int kind) override { form_.setMousePointer(kind); }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    void setRunning(bool running) override { form_.PushButton2->setEnabled(!running); }
+
+private:
+    Form1& form_;
+};
+
+Failure cannotCreate() {
+    return Failure(failure_number::kCannotCreateObject, QStringLiteral("ActiveX component can't create object"));
+}
+
+// Stand-ins for a machine where a backend is missing: every creation fails.
+class NoSpreadsheet : public importer::SpreadsheetAutomation {
+public:
+    std::unique_ptr<importer::SpreadsheetApplication> create() override { throw cannotCreate(); }
+    std::unique_ptr<importer::SpreadsheetApplication> attachRunning() override { throw cannotCreate(); }
+};
+class NoProject : public importer::ProjectAutomation {
+public:
+    std::unique_ptr<importer::ProjectApplication> create(const QString&) override { throw cannotCreate(); }
+};
+
+}  // namespace
+
+void Form1::PushButton2_Click() {
+    static NoSpreadsheet noSpreadsheet;
+    static NoProject noProject;
+    WindowHost host(*this);
+    importer::PushButton2_Click(host, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
+                                services_.project ? *services_.project : noProject);
+}
 
 }  // namespace quorrix

@@ -1,0 +1,263 @@
+#include "importer/import_run.h"
+
+#include <QDir>
+
+#include "importer/application_checks.h"
+#include "platform/application_title.h"
+#include "platform/error_trap.h"
+#include "platform/failure.h"
+
+namespace Main {
+
+QString FileNameOf(const QString& path) {
+    const qsizetype separator = path.lastIndexOf(QDir::separator());
+    return separator < 0 ? path : path.mid(separator + 1);
+}
+
+}  // namespace Main
+
+namespace quorrix::importer {
+namespace {
+
+constexpr int kHourglass = 11;
+constexpr int kDefaultPointer = 0;
+
+Failure objectRequired() { return Failure(failure_number::kObjectRequired, QStringLiteral("Object required")); }
+
+template <class T>
+T& need(const std::unique_ptr<T>& handle) {
+    if (!handle) throw objectRequired();
+    return *handle;
+}
+template <class T>
+T& need(T* handle) {
+    if (!handle) throw objectRequired();
+    return *handle;
+}
+
+// Line numbers of the steps that differ between the two layouts.
+struct Lines {
+    int processEvents, hourglass, progressValue, path, create, open;
+    int projectsTest, failedNoPlan;  // the first of the three failure-report lines
+    int activeProject, activeTest, failedNoActive;
+    int taskLoop, taskItem, taskTest, cells, nextRow;
+    int fileClose, quit, releaseProject, releaseApplication;
+};
+constexpr Lines kOneSheet{132, 136, 134, 138, 140, 142, 148, 184, 150, 152, 174, 154, 156, 158, 160, 168, 180, 198, 200, 202};
+constexpr Lines kSheetPerFile{226, 228, 228, 232, 234, 236, 252, 290, 254, 256, 280, 260, 262, 264, 266, 274, 286, 304, 306, 308};
+
+const QString kHeaders[4] = {QStringLiteral("Task Name"), QStringLiteral("Duration"), QStringLiteral("Start Date"),
+                             QStringLiteral("Finish Date")};
+
+class Run {
+public:
+    Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project)
+        : host_(host),
+          dialogs_(dialogs),
+          spreadsheetAutomation_(spreadsheet),
+          projectAutomation_(project),
+          trap_(QStringLiteral("Form1.PushButton2_Click"), dialogs) {}
+
+    ImportOutcome execute() {
+        trap_.step(102, [&] { failureReport_.clear(); });
+
+        // A failure inside the check is reported and the run goes on as after a Yes.
+        const auto declined =
+            trap_.value(106, [&] { return Excel1::WarnIfExcelOpen(spreadsheetAutomation_, dialogs_); });
+        if (declined.value_or(false)) return finish();
+
+        if (!trap_.test(112, [&] { return host_.entryCount() > 0; })) {
+            trap_.step(334, [&] {
+                dialogs_.messageBox(QStringLiteral("No files added."), applicationTitle(), MsgButtons::Ok,
+                                    MsgIcon::None);
+            });
+            return finish();
+        }
+        outcome_.ran = true;
+        oneSheet_ = trap_.test(114, [&] { return host_.option4Value(); });
+        const Lines& lines = oneSheet_ ? kOneSheet : kSheetPerFile;
+
+        host_.setRunning(true);
+        prepareWorkbook();
+        fileLoop(lines);
+        finishWorkbook();
+        host_.setRunning(false);
+        return finish();
+    }
+
+private:
+    Workbook& workbook() { return need(workbook_); }
+
+    void writeHeader(int firstLine) {
+        for (int c = 0; c < 4; ++c)
+            trap_.step(firstLine + 2 * c, [&] { workbook().setActiveSheetCell(1, c + 1, kHeaders[c]); });
+    }
+
+    void prepareWorkbook() {
+        const int base = oneSheet_ ? 116 : 214;
+        trap_.step(base, [&] { application_ = spreadsheetAutomation_.create(); });
+        trap_.step(base + 2, [&] { need(application_).workbooksAdd(); });
+        trap_.step(base + 4, [&] {
+            SpreadsheetApplication& app = need(application_);
+            workbook_ = &app.workbook(app.workbooksCount());
+        });
+        if (oneSheet_) {
+            trap_.step(122, [&] { nextRow_ = 2; });
+            writeHeader(124);
+        } else {
+            trap_.step(220, [&] { workbook().setSheetName(1, QStringLiteral("Temp Sheet xx1")); });
+            trap_.step(222, [&] { workbook().setSheetName(2, QStringLiteral("Temp Sheet xx2")); });
+            trap_.step(224, [&] { workbook().setSheetName(3, QStringLiteral("Temp Sheet xx3")); });
+        }
+    }
+
+    void addFailure(int firstLine, const QString& path) {
+        if (trap_.test(firstLine, [&] { return failureReport_.isEmpty(); }))
+            trap_.step(firstLine + 2, [&] { failureReport_ += QStringLiteral("\r\nThese files could not be imported:"); });
+        trap_.step(firstLine + 4, [&] { failureReport_ += QStringLiteral("\r\n") + path; });
+        outcome_.failedFiles << path;
+    }
+
+    void fileLoop(const Lines& lines) {
+        // The number of entries bounds the loop; a count that cannot be read skips it.
+        const auto count = trap_.value(lines.processEvents, [&] { return host_.entryCount(); });
+        if (!count) return;
+        for (long n = 1; n <= *count; ++n) {
+            trap_.step(lines.processEvents, [&] { host_.processEvents(); });
+            trap_.step(lines.hourglass, [&] { host_.setMousePointer(kHourglass); });
+            // Entries removed while the run yields shorten the list: nothing past its end is read.
+            if (currentCount() < n) break;
+            trap_.step(lines.progressValue, [&] {
+                const int now = host_.entryCount();
+                if (now == 0) throw Failure(11, QStringLiteral("Division by zero"));
+                host_.setProgressValue(static_cast<double>(n) / now * 100.0);
+            });
+            QString path;
+            trap_.step(lines.path, [&] { path = host_.entryText(static_cast<int>(n)); });
+            trap_.step(lines.path, [&] {
+                host_.setProgressText(QStringLiteral("Processing: ") + Main::FileNameOf(path));
+                host_.processEvents();
+            });
+            importFile(lines, path);
+            if (oneSheet_) trap_.step(204, [&] { host_.setMousePointer(kHourglass); });
+        }
+    }
+
+    long currentCount() {
+        try {
+            return host_.entryCount();
+        } catch (...) {
+            return -1;
+        }
+    }
+
+    void importFile(const Lines& lines, const QString& path) {
+        std::unique_ptr<ProjectApplication> project;
+        std::unique_ptr<ActiveProject> active;
+        trap_.step(lines.create, [&] { project = projectAutomation_.create(QStringLiteral("Msproject.Application")); });
+        trap_.step(lines.open, [&] { need(project).fileOpen(path, true); });
+        if (oneSheet_) {
+            trap_.step(146, [&] { need(project).setVisible(true); });
+        } else {
+            trap_.step(240, [&] { need(application_).setDisplayAlerts(false); });
+            trap_.step(242, [&] { workbook().addSheetAfterLast(); });
+            writeHeader(244);
+        }
+
+        if (trap_.test(lines.projectsTest, [&] { return need(project).projectsCount() > 0; })) {
+            trap_.step(lines.activeProject, [&] { active = need(project).activeProject(); });
+            if (trap_.test(lines.activeTest, [&] { return active != nullptr; })) {
+                if (!oneSheet_) trap_.step(258, [&] { nextRow_ = 2; });
+                copyTasks(lines, active.get(), path);
+            } else {
+                addFailure(lines.failedNoActive, path);
+            }
+            trap_.step(lines.fileClose, [&] { need(project).fileClose(0); });
+        } else {
+            addFailure(lines.failedNoPlan, path);
+        }
+        trap_.step(lines.quit, [&] { need(project).quit(); });
+        trap_.step(lines.releaseProject, [&] { active.reset(); });
+        trap_.step(lines.releaseApplication, [&] { project.reset(); });
+    }
+
+    void copyTasks(const Lines& lines, ActiveProject* active, const QString& path) {
+        // A plan whose task count cannot be read is listed as failed instead of looping blindly.
+        const auto count = trap_.value(lines.taskLoop, [&] { return need(active).tasksCount(); });
+        if (!count) {
+            addFailure(lines.failedNoActive, path);
+            return;
+        }
+        for (long t = 1; t <= *count; ++t) {
+            std::unique_ptr<ProjectTask> task;
+            trap_.step(lines.taskItem, [&] { task = need(active).taskItem(t); });
+            if (!trap_.test(lines.taskTest, [&] { return task != nullptr; })) continue;
+            const long row = nextRow_;
+            trap_.step(lines.cells, [&] { workbook().setActiveSheetCell(row, 1, need(task).name()); });
+            trap_.step(lines.cells + 2, [&] { workbook().setActiveSheetCell(row, 2, need(task).duration()); });
+            trap_.step(lines.cells + 4, [&] { workbook().setActiveSheetCell(row, 3, need(task).start()); });
+            trap_.step(lines.cells + 6, [&] { workbook().setActiveSheetCell(row, 4, need(task).finish()); });
+            trap_.step(lines.nextRow, [&] { ++nextRow_; });
+        }
+    }
+
+    void finishWorkbook() {
+        if (oneSheet_) {
+            trap_.step(208, [&] { workbook().autoFitActiveSheetColumns(); });
+            trap_.step(210, [&] { workbook().selectActiveSheetRange(QStringLiteral("A1")); });
+            trap_.step(212, [&] { need(application_).setVisible(true); });
+        } else {
+            trap_.step(312, [&] { workbook().autoFitActiveSheetColumns(); });
+            trap_.step(314, [&] { need(application_).setDisplayAlerts(false); });
+            const QString temporary[3] = {QStringLiteral("Temp Sheet xx1"), QStringLiteral("Temp Sheet xx2"),
+                                          QStringLiteral("Temp Sheet xx3")};
+            for (int i = 0; i < 3; ++i) {
+                const int line = 316 + 2 * i;
+                if (trap_.test(line, [&] { return workbook().sheetsCount() > 1; }))
+                    trap_.step(line, [&] { workbook().deleteSheet(temporary[i]); });
+            }
+            trap_.step(322, [&] { need(application_).setDisplayAlerts(true); });
+            trap_.step(324, [&] { workbook().selectSheet(1); });
+            trap_.step(326, [&] { need(application_).setVisible(true); });
+        }
+        trap_.step(326, [&] {
+            host_.setMousePointer(kDefaultPointer);
+            host_.setProgressValue(0);
+            host_.setProgressText(QStringLiteral("Progress Bar"));
+        });
+        outcome_.closingMessage = QStringLiteral("Done.") + failureReport_;
+        trap_.step(332, [&] {
+            dialogs_.messageBox(outcome_.closingMessage, applicationTitle(), MsgButtons::Ok, MsgIcon::None);
+        });
+        // The handle is let go without quitting: the workbook stays open in the user's hands.
+        workbook_ = nullptr;
+        application_.reset();
+    }
+
+    ImportOutcome finish() {
+        outcome_.reports = trap_.reportCount();
+        return outcome_;
+    }
+
+    ImportHost& host_;
+    DialogProvider& dialogs_;
+    SpreadsheetAutomation& spreadsheetAutomation_;
+    ProjectAutomation& projectAutomation_;
+    ErrorTrap trap_;
+
+    bool oneSheet_ = true;
+    QString failureReport_;
+    long nextRow_ = 2;
+    std::unique_ptr<SpreadsheetApplication> application_;
+    Workbook* workbook_ = nullptr;
+    ImportOutcome outcome_;
+};
+
+}  // namespace
+
+ImportOutcome PushButton2_Click(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
+                                ProjectAutomation& project) {
+    return Run(host, dialogs, spreadsheet, project).execute();
+}
+
+}  // namespace quorrix::importer

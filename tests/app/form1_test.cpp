@@ -1,0 +1,219 @@
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "platform/application_title.h"
+#include "support/form_fixture.h"
+
+namespace quorrix {
+namespace {
+
+using testing::FormFixture;
+
+class Form1Test : public FormFixture {
+protected:
+    void moveOver(QWidget* w) {
+        const QPoint centre = w->rect().center();
+        QMouseEvent move(QEvent::MouseMove, centre, w->mapToGlobal(centre), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(w, &move);
+    }
+};
+
+TEST_F(Form1Test, ControlsStandWhereTheTableOfTwipsPutsThem) {
+    Form1& f = makeForm();
+    f.Form_Load();
+    const auto px = [&](int twips) { return qRound(twips * f.logicalDpiX() / 1440.0); };
+    const auto py = [&](int twips) { return qRound(twips * f.logicalDpiY() / 1440.0); };
+    struct Row {
+        QWidget* w;
+        QString caption;
+        int left, top, width, height;
+    };
+    const std::vector<Row> table = {
+        {f.PushButton5, "Move Down", 7080, 1950, 840, 1200},
+        {f.PushButton3, "Move Up", 7080, 630, 840, 1200},
+        {f.Option3, "Combine all files to one new workbook (multiple sheets)", 240, 650, 5295, 255},
+        {f.Option4, "Combine all files to one new sheet", 240, 300, 3375, 255},
+        {f.PushButton1, "Add Project File(s)", 120, 3250, 3840, 405},
+        {f.PushButton4, "Add All Project Files In Folder", 4080, 3250, 3840, 405},
+        {f.PushButton2, "Start Importing Project Files", 120, 5400, 7800, 405},
+        {f.PushButton6, "Clear List", 120, 3760, 3840, 405},
+        {f.PushButton7, "Load Sample/Example Files", 4080, 3760, 3840, 405},
+        {f.PushButton8, "Help", 120, 120, 7800, 405},
+    };
+    for (const Row& r : table) {
+        SCOPED_TRACE(r.caption.toStdString());
+        EXPECT_EQ(r.w->geometry(), QRect(px(r.left), py(r.top), px(r.width), py(r.height)));
+        const auto* button = qobject_cast<QAbstractButton*>(r.w);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), r.caption);
+    }
+    EXPECT_EQ(f.ListView1->geometry(), QRect(px(120), py(630), px(6840), py(2535)));
+    EXPECT_EQ(f.ProgressBar1->geometry(), QRect(px(120), py(5925), px(7800), py(375)));
+    EXPECT_EQ(f.Frame1->geometry(), QRect(px(120), py(4230), px(7800), py(1050)));
+    EXPECT_EQ(f.Frame1->title(), QStringLiteral("Import Options"));
+    EXPECT_EQ(f.size(), QSize(px(8040), py(6420)));
+
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorrix"));
+    EXPECT_EQ(applicationTitle(), QStringLiteral("Quorrix"));
+    EXPECT_EQ(f.ListView1->headerItem()->text(0), QStringLiteral("Project File(s)"));
+    EXPECT_EQ(f.ListView1->columnWidth(0), px(6500));
+    EXPECT_EQ(f.ListView1->toolTip(),
+              QStringLiteral("Drag and drop files here. Double-click item to remove it. Move | line to right and out "
+                             "of window to reveal full names."));
+    EXPECT_EQ(f.progressText(), QStringLiteral("Progress Bar"));
+    EXPECT_FALSE(f.PushButton3->icon().isNull());
+    EXPECT_FALSE(f.PushButton5->icon().isNull());
+
+    EXPECT_TRUE(f.PushButton1->font().bold());
+    EXPECT_DOUBLE_EQ(f.PushButton1->font().pointSizeF(), 11.25);
+    EXPECT_DOUBLE_EQ(f.ListView1->font().pointSizeF(), 9.0);
+    EXPECT_EQ(f.ListView1->font().family(), QStringLiteral("Arial"));
+    EXPECT_EQ(f.palette().color(QPalette::Window), QColor(Qt::white));
+
+    // Tab order from the list on.
+    const QList<QWidget*> order = {f.ListView1,   f.PushButton5, f.PushButton3, f.Option3,     f.Option4,   f.PushButton1,
+                                   f.PushButton4, f.PushButton2, f.PushButton6, f.PushButton7, f.PushButton8};
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form1Test, HoverRulesAndTheBusyState) {
+    Form1& f = makeForm();
+    f.Form_Load();
+    moveOver(f.PushButton2);
+    EXPECT_EQ(f.mousePointer(), 99);
+    moveOver(f.Frame1);
+    EXPECT_EQ(f.mousePointer(), 0);
+    moveOver(f.PushButton8);
+    moveOver(f.ProgressBar1);  // no rule of its own
+    EXPECT_EQ(f.mousePointer(), 99);
+    moveOver(f.Option3);
+    EXPECT_EQ(f.mousePointer(), 0);
+
+    f.setMousePointer(11);
+    for (QWidget* w : {static_cast<QWidget*>(f.PushButton1), static_cast<QWidget*>(f.Frame1),
+                       static_cast<QWidget*>(f.Option4), static_cast<QWidget*>(&f)})
+        moveOver(w);
+    EXPECT_EQ(f.mousePointer(), 11);
+    EXPECT_EQ(f.cursor().shape(), Qt::WaitCursor);
+    f.setMousePointer(0);
+    moveOver(f.PushButton1);
+    EXPECT_EQ(f.mousePointer(), 99);
+}
+
+TEST_F(Form1Test, WithoutHandPointerOrSkinStartUpIsQuietAndWhite) {
+    Form1& f = makeForm();
+    f.Form_Load();
+    EXPECT_FALSE(f.hasCustomPointer());
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(f.Frame1->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_EQ(f.Option3->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(f.styleSheet().isEmpty());
+}
+
+TEST_F(Form1Test, SkinFileTurnsTheSurfacesButtonFaceAndAppliesTheSheet) {
+    installFile(QStringLiteral("x/o.cjs"), "QPushButton { color: rgb(10, 20, 30); }");
+    Form1& f = makeForm();
+    f.Form_Load();
+    const QColor face = f.palette().color(QPalette::Button);
+    EXPECT_EQ(f.palette().color(QPalette::Window), face);
+    EXPECT_EQ(f.Frame1->palette().color(QPalette::Window), face);
+    EXPECT_EQ(f.Option4->palette().color(QPalette::Window), face);
+    EXPECT_TRUE(f.styleSheet().contains(QStringLiteral("rgb(10, 20, 30)")));
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Form1Test, BrokenHandPointerIsReportedAtLine106AndStartUpGoesOn) {
+    installFile(QStringLiteral("HAND-M.CUR"), "not a cursor at all");
+    Form1& f = makeForm();
+    f.Form_Load();
+    EXPECT_FALSE(f.hasCustomPointer());
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_TRUE(dialogs.reports()[0].contains(QStringLiteral("Form1.Form_Load at line 106\r\r")));
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorrix"));  // later steps still ran
+    EXPECT_EQ(f.ListView1->headerItem()->text(0), QStringLiteral("Project File(s)"));
+    // Kind 99 is still set on hover, showing no hand.
+    moveOver(f.PushButton1);
+    EXPECT_EQ(f.mousePointer(), 99);
+    EXPECT_EQ(f.cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(Form1Test, ClosingTheWindowEndsTheProcess) {
+    Form1& f = makeForm();
+    f.Form_Load();
+    f.show();
+    f.close();
+    EXPECT_EQ(exitCalls, 1);
+}
+
+// ---- Import options --------------------------------------------------------------------------
+
+TEST_F(Form1Test, EmptyStoreSelectsOneSheet) {
+    Form1& f = makeForm();
+    f.Form_Load();
+    EXPECT_TRUE(f.Option4->isChecked());
+    EXPECT_FALSE(f.Option3->isChecked());
+}
+
+TEST_F(Form1Test, ChoiceSurvivesARestartAndBothKeysAreWritten) {
+    {
+        Form1& f = makeForm();
+        f.Form_Load();
+        QTest::mouseClick(f.Option3, Qt::LeftButton);
+        EXPECT_TRUE(f.Option3->isChecked());
+        EXPECT_FALSE(f.Option4->isChecked());
+        EXPECT_EQ(settings->read(QStringLiteral("Option3"), QString()), QStringLiteral("1"));
+        EXPECT_EQ(settings->read(QStringLiteral("Option4"), QString()), QStringLiteral("0"));
+        // Clicking the selected option again keeps it selected.
+        QTest::mouseClick(f.Option3, Qt::LeftButton);
+        EXPECT_TRUE(f.Option3->isChecked());
+    }
+    Form1& again = makeForm();
+    again.Form_Load();
+    EXPECT_TRUE(again.Option3->isChecked());
+    EXPECT_FALSE(again.Option4->isChecked());
+
+    QTest::mouseClick(again.Option4, Qt::LeftButton);
+    EXPECT_EQ(settings->read(QStringLiteral("Option3"), QString()), QStringLiteral("0"));
+    EXPECT_EQ(settings->read(QStringLiteral("Option4"), QString()), QStringLiteral("1"));
+}
+
+TEST_F(Form1Test, StoredValuesConvertAsNumbers) {
+    struct Case {
+        const char* option4;
+        const char* option3;
+        bool four, three;
+    } cases[] = {
+        {"1", "1", false, true},   // both "1": Option3 restored last wins
+        {"0", "0", false, false},  // neither selected
+        {"2", "1", false, true},   {"-1", "0", false, false}, {" 1 ", "0", true, false}, {"1.0", "0", true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.option4) + "/" + c.option3);
+        settings->write(QStringLiteral("Option4"), QString::fromLatin1(c.option4));
+        settings->write(QStringLiteral("Option3"), QString::fromLatin1(c.option3));
+        Form1& f = makeForm();
+        f.Form_Load();
+        EXPECT_EQ(f.Option4->isChecked(), c.four);
+        EXPECT_EQ(f.Option3->isChecked(), c.three);
+        EXPECT_TRUE(dialogs.reports().isEmpty());
+    }
+}
+
+TEST_F(Form1Test, StoredTextThatIsNoNumberGivesOneReportAndKeepsTheOption) {
+    settings->write(QStringLiteral("Option4"), QStringLiteral("yes"));
+    Form1& f = makeForm();
+    f.Form_Load();
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_EQ(dialogs.reports()[0],
+              testing::expectedReport(QStringLiteral("Form1.Form_Load"), QStringLiteral("Type mismatch"), 138));
+    EXPECT_TRUE(f.Option4->isChecked());  // the design state stays
+    EXPECT_FALSE(f.Option3->isChecked());
+}
+
+}  // namespace
+}  // namespace quorrix
