@@ -1,0 +1,132 @@
+#include "importer/plans/mpp_container.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input.h>
+#include <gsf/gsf-utils.h>
+
+#include <cstring>
+
+#include "platform/failure.h"
+
+namespace quorrix::importer::plans::mpp {
+namespace {
+
+[[noreturn]] void damaged(const QString& what) {
+    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
+}
+
+// libgsf reports problems of damaged documents through GLib's log; the reader turns them into
+// failures of its own, so those messages are not shown on the terminal.
+void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+
+// libgsf and its GLib types are set up once per process and stay for its lifetime.
+void initialiseGsf() {
+    static const bool done = [] {
+        gsf_init();
+        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
+                                                        G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
+        for (const char* domain : {"libgsf", "libgsf:msole"}) g_log_set_handler(domain, levels, quietLog, nullptr);
+        return true;
+    }();
+    (void)done;
+}
+
+struct GObjectUnref {
+    void operator()(gpointer object) const {
+        if (object) g_object_unref(object);
+    }
+};
+using InputPtr = std::unique_ptr<GsfInput, GObjectUnref>;
+
+}  // namespace
+
+bool isCompoundSignature(const QByteArray& head) {
+    static const char kSignature[8] = {'\xD0', '\xCF', '\x11', '\xE0', '\xA1', '\xB1', '\x1A', '\xE1'};
+    return head.size() >= 8 && std::memcmp(head.constData(), kSignature, 8) == 0;
+}
+
+struct CompoundFile::Handle {
+    InputPtr source;
+    InputPtr root;  // a GsfInfile
+};
+
+CompoundFile::CompoundFile(const QByteArray& bytes) : handle_(std::make_unique<Handle>()) {
+    if (!isCompoundSignature(bytes)) {
+        throw Failure(failure_number::kBadFileFormat,
+                      QStringLiteral("The file is not a plan file (it is not a compound document)."));
+    }
+    initialiseGsf();
+    documentSize_ = bytes.size();
+    handle_->source.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
+                                               bytes.size(), FALSE));
+    if (!handle_->source) damaged(QStringLiteral("its compound-document structure cannot be read"));
+    GError* error = nullptr;
+    GsfInfile* root = gsf_infile_msole_new(handle_->source.get(), &error);
+    if (error) g_error_free(error);
+    if (!root) damaged(QStringLiteral("its compound-document structure cannot be read"));
+    handle_->root.reset(GSF_INPUT(root));
+}
+
+CompoundFile::~CompoundFile() = default;
+
+namespace {
+
+// The child `name` of `parent`: nothing when absent; a failure when present but unreadable.
+InputPtr openChild(GsfInfile* parent, const QString& name, bool* absent) {
+    const QByteArray wanted = name.toUtf8();
+    const int count = gsf_infile_num_children(parent);
+    for (int i = 0; i < count; ++i) {
+        const char* childName = gsf_infile_name_by_index(parent, i);
+        if (!childName || wanted != childName) continue;
+        GsfInput* child = gsf_infile_child_by_index(parent, i);
+        if (!child) damaged(QStringLiteral("the part \"%1\" cannot be read").arg(name.trimmed()));
+        *absent = false;
+        return InputPtr(child);
+    }
+    *absent = true;
+    return nullptr;
+}
+
+}  // namespace
+
+bool CompoundFile::exists(const QStringList& path) const {
+    GsfInput* current = handle_->root.get();
+    InputPtr holder;
+    for (const QString& name : path) {
+        if (!GSF_IS_INFILE(current)) return false;
+        bool absent = false;
+        InputPtr child = openChild(GSF_INFILE(current), name, &absent);
+        if (absent) return false;
+        holder = std::move(child);
+        current = holder.get();
+    }
+    return true;
+}
+
+std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
+    GsfInput* current = handle_->root.get();
+    InputPtr holder;
+    for (const QString& name : path) {
+        if (!GSF_IS_INFILE(current)) return std::nullopt;
+        bool absent = false;
+        InputPtr child = openChild(GSF_INFILE(current), name, &absent);
+        if (absent) return std::nullopt;
+        holder = std::move(child);
+        current = holder.get();
+    }
+    if (!holder || (GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0)) {
+        return std::nullopt;  // a storage, not a stream
+    }
+    const gsf_off_t size = gsf_input_size(current);
+    const QString name = path.isEmpty() ? QString() : path.last().trimmed();
+    if (size < 0 || size > documentSize_) damaged(QStringLiteral("the part \"%1\" claims more bytes than the file holds").arg(name));
+    QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
+    if (size > 0 && !gsf_input_read(current, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) {
+        damaged(QStringLiteral("the part \"%1\" ends early").arg(name));
+    }
+    return data;
+}
+
+}  // namespace quorrix::importer::plans::mpp

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace quorrix::importer::plans::mpp {
+
+// True when the bytes start with the compound-document signature D0 CF 11 E0 A1 B1 1A E1.
+bool isCompoundSignature(const QByteArray& head);
+
+// A compound document (OLE2) opened from memory with libgsf. The bytes must outlive the object.
+// Stream contents are copied out whole; a stream is never allowed to claim more bytes than the
+// document itself holds, so memory stays proportional to the file's size.
+class CompoundFile {
+public:
+    // Throws quorrix::Failure when the bytes are not a readable compound document.
+    explicit CompoundFile(const QByteArray& bytes);
+    ~CompoundFile();
+    CompoundFile(const CompoundFile&) = delete;
+    CompoundFile& operator=(const CompoundFile&) = delete;
+
+    // The stream at `path` (storage names, then the stream name), or nothing when absent.
+    // Throws quorrix::Failure when the stream exists but cannot be read in full.
+    std::optional<QByteArray> stream(const QStringList& path) const;
+
+    // True when a storage or stream exists at `path`.
+    bool exists(const QStringList& path) const;
+
+private:
+    struct Handle;
+    std::unique_ptr<Handle> handle_;
+    qint64 documentSize_ = 0;
+};
+
+}  // namespace quorrix::importer::plans::mpp

@@ -1,0 +1,219 @@
+#include "importer/plans/mpp_reader.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "importer/plans/mpp_blocks.h"
+#include "importer/plans/mpp_container.h"
+#include "importer/plans/mpp_fields.h"
+#include "importer/plans/mpp_tasks.h"
+#include "platform/failure.h"
+
+namespace quorrix::importer::plans {
+namespace {
+
+using namespace mpp;
+
+[[noreturn]] void fail(const QString& description) { throw Failure(failure_number::kBadFileFormat, description); }
+
+[[noreturn]] void damaged(const QString& what) { fail(QStringLiteral("The file is damaged: %1.").arg(what)); }
+
+[[noreturn]] void notAPlan(const QString& application) {
+    if (application.isEmpty()) fail(QStringLiteral("The file is a compound document but not a plan."));
+    fail(QStringLiteral("The file is a compound document but not a plan (%1).").arg(application));
+}
+
+// Property keys of the root PropsN stream and of the project Props stream.
+constexpr qint32 kPasswordFlag = 0x35400000;
+constexpr qint32 kPasswordData = 0x35400004;
+constexpr qint32 kObfuscationCode = 0x35400007;
+constexpr qint32 kTaskFieldMap = 0x00020014;
+constexpr qint32 kTaskFieldMapFallback = 0x03000014;
+
+const QString kCompObj = QStringLiteral("\001CompObj");
+
+struct Identity {
+    Format format = Format::Mpp9;
+    int applicationVersion = 0;
+};
+
+// A length-prefixed ANSI string of \1CompObj; nothing when it does not fit.
+std::optional<QString> compObjString(Bytes stream, qint64& at) {
+    if (!stream.holds(at, 4)) return std::nullopt;
+    const qint64 length = stream.u32(at);
+    at += 4;
+    if (!stream.holds(at, length)) return std::nullopt;
+    QByteArray text(stream.data() + at, length);
+    at += length;
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0) text.truncate(nul);
+    return QString::fromLatin1(text);
+}
+
+// Text from the file made safe for a one-line description: printable, short.
+QString printable(const QString& text) {
+    QString result;
+    for (const QChar c : text) result += c.isPrint() ? c : QChar(' ');
+    result = result.simplified();
+    if (result.size() > 60) result = result.left(60) + QStringLiteral("...");
+    return result;
+}
+
+Identity identify(const CompoundFile& file) {
+    const auto compObj = file.stream({kCompObj});
+    if (!compObj) notAPlan({});
+    const Bytes bytes(*compObj);
+    qint64 at = 28;
+    const auto application = compObjString(bytes, at);
+    if (!application) notAPlan({});
+    const auto format = compObjString(bytes, at);
+
+    static const QRegularExpression kVersion(QStringLiteral("^Microsoft.Project.(\\d+)\\.0"));
+    const auto match = kVersion.match(*application);
+    Identity identity;
+    identity.applicationVersion = match.hasMatch() ? match.captured(1).toInt() : 0;
+
+    const QString name = format ? *format : QString();
+    if (name == QLatin1String("MSProject.MPP8") || name == QLatin1String("MSProject.MPT8")) {
+        identity.format = Format::Mpp8;
+    } else if (name == QLatin1String("MSProject.MPP9") || name == QLatin1String("MSProject.MPT9") ||
+               name == QLatin1String("MSProject.GLOBAL9")) {
+        identity.format = Format::Mpp9;
+    } else if (name == QLatin1String("MSProject.MPP12") || name == QLatin1String("MSProject.MPT12") ||
+               name == QLatin1String("MSProject.GLOBAL12")) {
+        identity.format = Format::Mpp12;
+    } else if (name == QLatin1String("MSProject.MPP14") || name == QLatin1String("MSProject.MPT14") ||
+               name == QLatin1String("MSProject.GLOBAL14")) {
+        identity.format = Format::Mpp14;
+    } else if (match.hasMatch() && identity.applicationVersion <= 4) {
+        fail(QStringLiteral("This plan was saved in a format that cannot be read (Project %1).")
+                 .arg(identity.applicationVersion));
+    } else if (name.startsWith(QLatin1String("MSProject.")) || match.hasMatch()) {
+        const QString shown = printable(name.isEmpty() ? *application : name);
+        fail(QStringLiteral("This plan was saved in a format that cannot be read (%1).").arg(shown));
+    } else {
+        notAPlan(printable(*application));
+    }
+    return identity;
+}
+
+QByteArray required(const CompoundFile& file, const QStringList& path) {
+    auto data = file.stream(path);
+    if (!data) damaged(QStringLiteral("the part \"%1\" is missing").arg(path.last().trimmed()));
+    return *data;
+}
+
+void unmask(QByteArray& data, quint8 mask) {
+    if (mask == 0) return;
+    for (char& c : data) c = static_cast<char>(static_cast<quint8>(c) ^ mask);
+}
+
+Plan readMpp8(const CompoundFile& file) {
+    const QString storage = QStringLiteral("   1");
+    const QString tasks = QStringLiteral("TBkndTask");
+    const QByteArray fixFix = required(file, {storage, tasks, QStringLiteral("FixFix   0")});
+    const QByteArray defer = required(file, {storage, tasks, QStringLiteral("FixDeferFix   0")});
+    return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer));
+}
+
+Plan readMpp9To14(const CompoundFile& file, const Identity& identity) {
+    const QString number = identity.format == Format::Mpp9 ? QStringLiteral("9")
+                           : identity.format == Format::Mpp12 ? QStringLiteral("12")
+                                                              : QStringLiteral("14");
+    const QString storage = QStringLiteral("   1") + number;
+
+    // Read protection and obfuscation, from the root properties (never obfuscated themselves).
+    quint8 flag = 0;
+    quint8 mask = 0;
+    std::optional<Bytes> passwordData;
+    const auto rootProps = file.stream({QStringLiteral("Props") + number});
+    Props root;
+    if (rootProps) {
+        root = Props::parse(Bytes(*rootProps));
+        if (const auto value = root.value(kPasswordFlag)) flag = value->u8(0);
+        if (const auto value = root.value(kObfuscationCode)) {
+            const quint8 code = value->u8(0);
+            mask = code == 0 ? 0 : static_cast<quint8>(0xFF - code);
+        }
+        passwordData = root.value(kPasswordData);
+    }
+    if (flag == 0) mask = 0;
+    if (flag & 0x01) {
+        bool protectedPlan = true;
+        if (identity.format == Format::Mpp9) {
+            protectedPlan = passwordData && passwordData->size() >= 64 && (passwordData->u8(60) ^ mask) != 0;
+        } else if (identity.format == Format::Mpp14) {
+            protectedPlan = passwordData.has_value();
+        }
+        if (protectedPlan) {
+            throw Failure(failure_number::kPermissionDenied,
+                          QStringLiteral("The plan is password-protected and cannot be read."));
+        }
+    }
+
+    // The task field map of the project properties.
+    FieldMap fields = FieldMap::defaults(identity.format);
+    if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
+        unmask(*projectProps, mask);
+        const Props props = Props::parse(Bytes(*projectProps));
+        auto map = props.value(kTaskFieldMap);
+        if (!map) map = props.value(kTaskFieldMapFallback);
+        if (map) fields = FieldMap::parse(*map, identity.format);
+    }
+
+    const QString tasks = QStringLiteral("TBkndTask");
+    const bool mpp9 = identity.format == Format::Mpp9;
+    const QByteArray fixedMeta = required(file, {storage, tasks, QStringLiteral("FixedMeta")});
+    QByteArray fixedData = required(file, {storage, tasks, QStringLiteral("FixedData")});
+    if (mpp9) unmask(fixedData, mask);
+    QByteArray fixed2Meta;
+    QByteArray fixed2Data;
+    if (!mpp9) {
+        fixed2Meta = required(file, {storage, tasks, QStringLiteral("Fixed2Meta")});
+        fixed2Data = required(file, {storage, tasks, QStringLiteral("Fixed2Data")});
+    }
+    const QByteArray varMeta = required(file, {storage, tasks, QStringLiteral("VarMeta")});
+    const QByteArray var2Data = required(file, {storage, tasks, QStringLiteral("Var2Data")});
+
+    TaskStreams streams;
+    streams.format = identity.format;
+    streams.applicationVersion = identity.applicationVersion;
+    streams.fixedMeta = Bytes(fixedMeta);
+    streams.fixedData = Bytes(fixedData);
+    streams.fixed2Meta = Bytes(fixed2Meta);
+    streams.fixed2Data = Bytes(fixed2Data);
+    streams.varMeta = Bytes(varMeta);
+    streams.var2Data = Bytes(var2Data);
+    return decodeTasks(streams, fields);
+}
+
+}  // namespace
+
+bool isCompoundFile(const QByteArray& head) { return isCompoundSignature(head); }
+
+Plan readMpp(const QByteArray& bytes) {
+    const CompoundFile file(bytes);
+    const Identity identity = identify(file);
+    if (identity.format == Format::Mpp8) return readMpp8(file);
+    return readMpp9To14(file, identity);
+}
+
+Plan readMppFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists() || QFileInfo(path).isDir()) {
+        throw Failure(failure_number::kFileNotFound, QStringLiteral("The file cannot be found."));
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file cannot be opened: %1.").arg(file.errorString()));
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file cannot be read: %1.").arg(file.errorString()));
+    }
+    return readMpp(bytes);
+}
+
+}  // namespace quorrix::importer::plans
