@@ -6,6 +6,7 @@
 
 #include "filelist/file_entries.h"
 #include "platform/dialogs.h"
+#include "platform/file_facts.h"
 
 // Folder browser and folder walk.
 namespace AddFolder {
@@ -21,17 +22,25 @@ bool HasUnsafeChars(const QString& name);
 // Lets the window process its pending events.
 using Yield = std::function<void()>;
 
-// Appends to the folder list every walkable folder below its walkable entries, breadth first.
-// Entries end with the separator.
-void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield);
+// True for a folder the walk enters: any attribute value but exactly hidden + system + directory
+// (22) or that with the reparse point (1046); a root folder always.
+bool IsWalkable(const QString& folder, const quorrix::FileSystem& fs = quorrix::realFileSystem());
+
+// Appends to the folder list every walkable folder below its walkable entries, breadth first,
+// grouped by parent in the order of the level above, each group in the listing order. Entries
+// end with the separator. A folder the user may not read is removed from the list. A folder is
+// entered once: a link back up the tree or a second way to a folder already found is not taken.
+// A folder that cannot be examined (it vanished) ends the walk with its failure.
+void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield,
+                       const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
 // Appends to the file list the openable files of each folder of the list that match the pattern,
 // leaving out names that begin with "~" and files that are exactly hidden + archive.
 // `step` runs each numbered statement (118 to 130) so the caller's error trap can report it;
-// a plain call of the statement when the caller has no trap.
+// a plain call of the statement when the caller has no trap (an empty Step).
 using Step = std::function<void(int line, const std::function<void()>& statement)>;
 void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const quorrix::filelist::AddEntry& add,
-                       const Step& step);
+                       const Step& step, const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
 }  // namespace AddFolder
 
@@ -40,15 +49,18 @@ namespace IsInstalled {
 
 // The bare names of the openable files of one folder that match the pattern, in the platform's
 // listing order, at positions 1 to the upper bound; position 0 holds an empty text, so a list
-// without names has the upper bound 0.
+// without names has the upper bound 0. Hidden files are listed, folders never; a name holding a
+// character the code page cannot show, a "?" or a control code is not listed. A folder that does
+// not exist gives no names; a listing that fails throws.
 struct NameList {
     QStringList names;  // names[0] is the empty text; names[1..upperBound()]
     int upperBound() const { return static_cast<int>(names.size()) - 1; }
 };
-NameList ListFolderFiles(const QString& folder, const QString& pattern);
+NameList ListFolderFiles(const QString& folder, const QString& pattern,
+                         const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
 // True when the path opens as an existing file: ordinary, read-only and hidden files; false for
 // folders, missing paths and paths the platform rejects. Never fails.
-bool FileIsOpenable(const QString& path);
+bool FileIsOpenable(const QString& path, const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
 }  // namespace IsInstalled

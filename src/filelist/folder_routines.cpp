@@ -1,0 +1,178 @@
+#include "filelist/folder_routines.h"
+
+#include <set>
+
+namespace AddFolder {
+
+using quorrix::FileSystem;
+using quorrix::FolderId;
+
+QString PickFolder(quorrix::DialogProvider& dialogs, const QString& title) {
+    QString path = dialogs.pickFolder(title);
+    // Whatever stands after a NUL is no part of the path; a place without a path is empty.
+    const qsizetype nul = path.indexOf(QChar(0));
+    if (nul >= 0) path.truncate(nul);
+    // The root keeps its separator, every other folder comes without a trailing one.
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/'))) path.chop(1);
+    return path;
+}
+
+bool HasUnsafeChars(const QString& name) {
+    for (const QChar c : name) {
+        const int code = quorrix::codePageCode(c);
+        if (code < 32 || (code >= 127 && code <= 159) || code == 63) return true;
+    }
+    return false;
+}
+
+namespace {
+
+bool walkableAttributes(int attributes) { return attributes != 22 && attributes != 1046; }
+
+// One walk: the folders it has found so far, so that none is entered twice.
+class Walk {
+public:
+    Walk(const Yield& yield, const FileSystem& fs) : yield_(yield), fs_(fs) {}
+
+    void collect(QStringList& folders, bool recurse) {
+        QStringList found;  // the walkable folders one level down, grouped by parent
+        qsizetype i = 0;
+        while (i < folders.size()) {
+            const QString folder = folders[i];
+            const quorrix::FolderFacts facts = fs_.folder(folder);
+            seen_.insert(facts.id);
+            yield();
+            if (!walkableAttributes(facts.attributes) && !fs_.isRootFolder(folder)) {
+                ++i;
+                continue;
+            }
+            try {
+                fs_.forEachSubfolder(folder, [&](const QString& name, const FolderId& id) {
+                    yield();
+                    if (HasUnsafeChars(name) || name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
+                        name == QLatin1String(".."))
+                        return;
+                    // A link back up the tree, or a second way to a folder already found.
+                    if (!seen_.insert(id).second) return;
+                    found.append(folder + name + QLatin1Char('/'));
+                });
+            } catch (const quorrix::Failure& failure) {
+                if (failure.number() == quorrix::failure_number::kPermissionDenied) {
+                    // The folder goes, with its files; the walk goes on with the one that followed.
+                    folders.removeAt(folders.indexOf(folder));
+                    continue;
+                }
+            }
+            ++i;
+        }
+        if (recurse && !found.isEmpty()) collect(found, true);
+        for (const QString& folder : found) {
+            yield();
+            if (IsWalkable(folder, fs_)) folders.append(folder);
+        }
+    }
+
+private:
+    void yield() const {
+        if (yield_) yield_();
+    }
+
+    const Yield& yield_;
+    const FileSystem& fs_;
+    std::set<FolderId> seen_;
+};
+
+void plainStep(int, const std::function<void()>& statement) { statement(); }
+
+}  // namespace
+
+bool IsWalkable(const QString& folder, const FileSystem& fs) {
+    return walkableAttributes(fs.folder(folder).attributes) || fs.isRootFolder(folder);
+}
+
+void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield, const FileSystem& fs) {
+    Walk(yield, fs).collect(folders, recurse);
+}
+
+void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const quorrix::filelist::AddEntry& add,
+                       const Step& step, const FileSystem& fs) {
+    const auto run = [&](int line, const std::function<void()>& statement) {
+        if (step)
+            step(line, statement);
+        else
+            plainStep(line, statement);
+    };
+    for (const QString& entry : folders) {
+        QString folder;
+        IsInstalled::NameList names;
+        int upper = 0;
+        run(118, [&] { folder = entry.left(entry.size() - 1); });
+        run(120, [&] { names = IsInstalled::ListFolderFiles(folder, pattern, fs); });
+        run(122, [&] { upper = names.upperBound(); });
+        for (int i = 1; i <= upper; ++i) {
+            const QString& name = names.names[i];
+            bool skip = true;  // a test that fails counts as passed
+            run(124, [&] { skip = name.startsWith(QLatin1Char('~')); });
+            if (skip) continue;
+            QString path;
+            run(126, [&] { path = folder + QLatin1Char('/') + name; });
+            run(128, [&] {
+                const quorrix::EntryFacts facts = fs.entry(path);
+                if (!facts.openable) return;
+                if (facts.attributes == quorrix::attribute::kHidden + quorrix::attribute::kArchive) return;
+                add(quorrix::filelist::FixDriveRootPath(path));
+            });
+        }
+    }
+}
+
+}  // namespace AddFolder
+
+namespace IsInstalled {
+
+namespace {
+
+constexpr int kFirstReservation = 100;
+constexpr int kGrowth = 50;
+
+// A name the platform can be given back: every character in the code page, no "?" (the code
+// page's stand-in for what it cannot show) and no control code.
+bool nameReachesPlatform(const QString& name) {
+    for (const QChar c : name) {
+        const int code = quorrix::codePageCode(c);
+        if (code < 32 || code == 63) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+NameList ListFolderFiles(const QString& folder, const QString& pattern, const quorrix::FileSystem& fs) {
+    NameList list;
+    list.names.resize(kFirstReservation + 1);
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    int count = 0;
+    for (const quorrix::ListedName& listed : fs.list(prefix)) {
+        if (!nameReachesPlatform(listed.name) || !quorrix::wildcardMatch(pattern, listed.name)) continue;
+        // The listing already tells a regular file from a folder; anything else takes the open test.
+        const bool openable = listed.kind == quorrix::ListedName::File     ? true
+                              : listed.kind == quorrix::ListedName::Folder ? false
+                                                                             : FileIsOpenable(prefix + listed.name, fs);
+        if (!openable) continue;
+        ++count;
+        if (count > list.upperBound()) list.names.resize(list.names.size() + kGrowth);
+        list.names[count] = listed.name;
+    }
+    if (count < list.upperBound()) list.names.resize(count + 1);
+    return list;
+}
+
+bool FileIsOpenable(const QString& path, const quorrix::FileSystem& fs) {
+    try {
+        return fs.entry(path).openable;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace IsInstalled

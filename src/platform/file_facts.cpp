@@ -1,0 +1,329 @@
+#include "platform/file_facts.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace quorrix {
+
+// ---- Failures -------------------------------------------------------------------------------
+
+namespace {
+
+// A path as it may stand in a one-line message: control characters shown as "?".
+QString printable(const QString& path) {
+    QString shown = path;
+    for (QChar& c : shown)
+        if (c.unicode() < 32 || c.unicode() == 127) c = QLatin1Char('?');
+    return shown;
+}
+
+}  // namespace
+
+Failure fileFailure(int errorNumber, const QString& path, bool folder) {
+    const auto make = [&](int number, const char* text) {
+        return Failure(number, QString::fromLatin1(text) + QStringLiteral(": ") + printable(path));
+    };
+    switch (errorNumber) {
+        case ENOENT:
+        case ENOTDIR:
+        case ELOOP:
+            return folder ? make(failure_number::kPathNotFound, "Path not found")
+                          : make(failure_number::kFileNotFound, "File not found");
+        case EACCES:
+        case EPERM:
+            return make(failure_number::kPermissionDenied, "Permission denied");
+        case ENAMETOOLONG:
+        case EILSEQ:
+        case EINVAL:
+            return make(failure_number::kBadFileName, "Bad file name or number");
+        case EIO:
+            return make(failure_number::kDeviceIoError, "Device I/O error");
+        default:
+            return make(failure_number::kPathFileAccessError, "Path/File access error");
+    }
+}
+
+// ---- Code page ------------------------------------------------------------------------------
+
+namespace {
+
+// Windows-1252 codes 128 to 159. The five codes the code page leaves unassigned stand for the
+// control characters of the same number, as the platform converts them.
+constexpr char16_t kCodes128To159[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+}  // namespace
+
+int codePageCode(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
+    for (int i = 0; i < 32; ++i)
+        if (kCodes128To159[i] == u) return 128 + i;
+    return 63;
+}
+
+// ---- Listing order and wildcards --------------------------------------------------------------
+
+namespace {
+
+char32_t upper(QChar c) { return QChar::toUpper(static_cast<char32_t>(c.unicode())); }
+
+// Plain wildcard match of name against pattern[0, patternEnd).
+bool matchPart(const QString& pattern, qsizetype patternEnd, const QString& name) {
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype star = -1;  // position of the last "*" seen
+    qsizetype resume = 0;  // where the name goes on when that "*" takes one more character
+    while (n < name.size()) {
+        if (p < patternEnd && pattern[p] == QLatin1Char('*')) {
+            star = p++;
+            resume = n;
+        } else if (p < patternEnd &&
+                   (pattern[p] == QLatin1Char('?') || upper(pattern[p]) == upper(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star >= 0) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < patternEnd && pattern[p] == QLatin1Char('*')) ++p;
+    return p == patternEnd;
+}
+
+}  // namespace
+
+bool listsBefore(const QString& a, const QString& b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const char32_t ua = upper(a[i]);
+        const char32_t ub = upper(b[i]);
+        if (ua != ub) return ua < ub;
+    }
+    if (a.size() != b.size()) return a.size() < b.size();
+    return a < b;
+}
+
+bool wildcardMatch(const QString& pattern, const QString& name) {
+    if (matchPart(pattern, pattern.size(), name)) return true;
+    return pattern.endsWith(QStringLiteral(".*")) && matchPart(pattern, pattern.size() - 2, name);
+}
+
+// ---- The file-system layer --------------------------------------------------------------------
+
+int FileSystem::attributes(const QString& path) const {
+    const EntryFacts facts = entry(path);
+    if (!facts.exists) throw fileFailure(ENOENT, path, false);
+    return facts.attributes;
+}
+
+namespace {
+
+// The path in the platform's form; a path holding NUL cannot reach the platform at all.
+QByteArray nativePath(const QString& path) {
+    if (path.contains(QChar(0))) throw fileFailure(EINVAL, path, false);
+    return QFile::encodeName(path);
+}
+
+QByteArray withoutTrailingSlashes(QByteArray path) {
+    while (path.size() > 1 && path.endsWith('/')) path.chop(1);
+    return path;
+}
+
+// The last name of the path; "." and ".." are no names of their own.
+bool isHiddenPath(const QString& path) {
+    qsizetype end = path.size();
+    while (end > 1 && path[end - 1] == QLatin1Char('/')) --end;
+    const qsizetype start = path.lastIndexOf(QLatin1Char('/'), end - 1) + 1;
+    const QStringView name = QStringView(path).mid(start, end - start);
+    return name.startsWith(QLatin1Char('.')) && name != QLatin1String(".") && name != QLatin1String("..");
+}
+
+int modeAttributes(mode_t mode) {
+    int attributes = 0;
+    if (S_ISDIR(mode))
+        attributes |= attribute::kDirectory;
+    else if (S_ISREG(mode))
+        attributes |= attribute::kArchive;
+    if ((mode & S_IWUSR) == 0) attributes |= attribute::kReadOnly;
+    return attributes;
+}
+
+FolderId idOf(const struct stat& st) {
+    return FolderId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+// Closes a directory stream on every way out.
+class DirStream {
+public:
+    explicit DirStream(const QByteArray& path) : dir_(::opendir(path.constData())) {}
+    ~DirStream() {
+        if (dir_) ::closedir(dir_);
+    }
+    DirStream(const DirStream&) = delete;
+    DirStream& operator=(const DirStream&) = delete;
+    DIR* get() const { return dir_; }
+
+private:
+    DIR* dir_;
+};
+
+struct RawName {
+    QByteArray bytes;
+    QString name;
+    unsigned char type;
+};
+
+// Reads every name of an open folder except "." and ".."; `keep` chooses by entry type.
+// Returns the errno of a failed read, 0 when the folder was read to its end.
+template <class Keep>
+int readNames(DIR* dir, std::vector<RawName>& out, Keep keep) {
+    for (;;) {
+        errno = 0;
+        const dirent* e = ::readdir(dir);
+        if (!e) return errno;
+        const char* n = e->d_name;
+        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+        if (!keep(e->d_type)) continue;
+        QByteArray bytes(n);
+        QString name = QFile::decodeName(bytes);
+        out.push_back(RawName{std::move(bytes), std::move(name), e->d_type});
+    }
+}
+
+void sortNames(std::vector<RawName>& names) {
+    std::sort(names.begin(), names.end(),
+              [](const RawName& a, const RawName& b) { return listsBefore(a.name, b.name); });
+}
+
+class RealFileSystem final : public FileSystem {
+public:
+    FolderFacts folder(const QString& path) const override {
+        const QByteArray p = nativePath(path);
+        struct stat st {};
+        if (::stat(p.constData(), &st) != 0) throw fileFailure(errno, path, true);
+        if (!S_ISDIR(st.st_mode)) throw fileFailure(ENOTDIR, path, true);
+        int attributes = modeAttributes(st.st_mode);
+        struct stat own {};
+        if (::lstat(withoutTrailingSlashes(p).constData(), &own) == 0 && S_ISLNK(own.st_mode))
+            attributes |= attribute::kReparsePoint;
+        if (isHiddenPath(path)) attributes |= attribute::kHidden;
+        return FolderFacts{attributes, idOf(st)};
+    }
+
+    bool isRootFolder(const QString& path) const override {
+        const QByteArray p = withoutTrailingSlashes(nativePath(path));
+        struct stat self {};
+        struct stat parent {};
+        if (::stat(p.constData(), &self) != 0) throw fileFailure(errno, path, true);
+        const QByteArray up = p.endsWith('/') ? p + ".." : p + "/..";
+        if (::stat(up.constData(), &parent) != 0) throw fileFailure(errno, path, true);
+        return self.st_dev != parent.st_dev || self.st_ino == parent.st_ino;
+    }
+
+    void forEachSubfolder(const QString& path, const SubfolderVisit& visit) const override {
+        const QByteArray p = nativePath(path);
+        std::vector<RawName> candidates;
+        int readError = 0;
+        {
+            DirStream dir(p);
+            if (!dir.get()) throw fileFailure(errno, path, true);
+            // Names that can be read but not looked up are no folder one can walk into.
+            if (::faccessat(AT_FDCWD, p.constData(), X_OK, AT_EACCESS) != 0) throw fileFailure(errno, path, true);
+            readError = readNames(dir.get(), candidates, [](unsigned char type) {
+                return type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
+            });
+        }
+        sortNames(candidates);
+
+        const QByteArray prefix = p.endsWith('/') ? p : p + '/';
+        std::vector<std::pair<QString, FolderId>> found;
+        std::optional<Failure> failure;
+        if (readError != 0) failure = fileFailure(readError, path, true);
+        for (const RawName& candidate : candidates) {
+            if (failure) break;
+            struct stat st {};
+            if (::stat((prefix + candidate.bytes).constData(), &st) == 0) {
+                if (S_ISDIR(st.st_mode)) found.emplace_back(candidate.name, idOf(st));
+                continue;
+            }
+            const int error = errno;
+            // A link that leads nowhere, an entry that went away, a name too long to use: no
+            // subfolder.
+            if (error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG) continue;
+            failure = fileFailure(error, path, true);
+        }
+        for (const auto& [name, id] : found) visit(name, id);
+        if (failure) throw *failure;
+    }
+
+    QList<ListedName> list(const QString& path) const override {
+        const QByteArray p = nativePath(path);
+        std::vector<RawName> names;
+        {
+            DirStream dir(p);
+            if (!dir.get()) {
+                if (errno == ENOENT || errno == ENOTDIR) return {};
+                throw fileFailure(errno, path, true);
+            }
+            const int error = readNames(dir.get(), names, [](unsigned char) { return true; });
+            if (error != 0) throw fileFailure(error, path, true);
+        }
+        sortNames(names);
+        QList<ListedName> out;
+        out.reserve(static_cast<qsizetype>(names.size()));
+        for (RawName& n : names) {
+            const ListedName::Kind kind = n.type == DT_REG   ? ListedName::File
+                                          : n.type == DT_DIR ? ListedName::Folder
+                                                             : ListedName::Other;
+            out.append(ListedName{std::move(n.name), kind});
+        }
+        return out;
+    }
+
+    EntryFacts entry(const QString& path) const override {
+        if (path.isEmpty()) return {};
+        const QByteArray p = nativePath(path);
+        struct stat st {};
+        if (::lstat(p.constData(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) return {};
+            throw fileFailure(errno, path, false);
+        }
+        EntryFacts facts;
+        facts.exists = true;
+        if (S_ISLNK(st.st_mode)) {
+            facts.attributes |= attribute::kReparsePoint;
+            if (::stat(p.constData(), &st) != 0) {
+                // A link whose target is missing: an entry that opens as nothing.
+                if (isHiddenPath(path)) facts.attributes |= attribute::kHidden;
+                return facts;
+            }
+        }
+        facts.attributes |= modeAttributes(st.st_mode);
+        if (isHiddenPath(path)) facts.attributes |= attribute::kHidden;
+        facts.openable = S_ISREG(st.st_mode);
+        return facts;
+    }
+};
+
+}  // namespace
+
+const FileSystem& realFileSystem() {
+    static const RealFileSystem instance;
+    return instance;
+}
+
+}  // namespace quorrix
