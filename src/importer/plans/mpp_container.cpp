@@ -1,6 +1,7 @@
 #include "importer/plans/mpp_container.h"
 
 #include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile-impl.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <gsf/gsf-input.h>
@@ -25,7 +26,7 @@ void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 void initialiseGsf() {
     static const bool done = [] {
         gsf_init();
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
+        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
                                                         G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
         for (const char* domain : {"libgsf", "libgsf:msole"}) g_log_set_handler(domain, levels, quietLog, nullptr);
         return true;
@@ -80,7 +81,14 @@ InputPtr openChild(GsfInfile* parent, const QString& name, bool* absent) {
     for (int i = 0; i < count; ++i) {
         const char* childName = gsf_infile_name_by_index(parent, i);
         if (!childName || wanted != childName) continue;
-        GsfInput* child = gsf_infile_child_by_index(parent, i);
+        // The class method, not gsf_infile_child_by_index(): that one also prints a warning.
+        GError* error = nullptr;
+        GsfInput* child = G_TYPE_INSTANCE_GET_CLASS(parent, GSF_INFILE_TYPE, GsfInfileClass)->child_by_index(parent, i, &error);
+        if (error) {
+            g_error_free(error);
+            if (child) g_object_unref(child);
+            child = nullptr;
+        }
         if (!child) damaged(QStringLiteral("the part \"%1\" cannot be read").arg(name.trimmed()));
         *absent = false;
         return InputPtr(child);
