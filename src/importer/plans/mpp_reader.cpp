@@ -1,13 +1,13 @@
 #include "importer/plans/mpp_reader.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "importer/plans/mpp_blocks.h"
 #include "importer/plans/mpp_container.h"
 #include "importer/plans/mpp_fields.h"
 #include "importer/plans/mpp_tasks.h"
+#include "importer/plans/plan_file.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans {
@@ -200,18 +200,16 @@ Plan readMpp(const QByteArray& bytes) {
 }
 
 Plan readMppFile(const QString& path) {
+    checkPlanFile(path);
     QFile file(path);
-    if (!file.exists() || QFileInfo(path).isDir()) {
-        throw Failure(failure_number::kFileNotFound, QStringLiteral("The file cannot be found."));
-    }
     if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file cannot be opened: %1.").arg(file.errorString()));
+        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
+                                                             .arg(shownFileName(path), file.errorString()));
     }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file cannot be read: %1.").arg(file.errorString()));
+        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
+                                                             .arg(shownFileName(path), file.errorString()));
     }
     return readMpp(bytes);
 }
