@@ -1,6 +1,61 @@
 #include "filelist/folder_routines.h"
 
+#include <QHash>
 #include <set>
+#include <vector>
+
+namespace IsInstalled {
+namespace {
+
+constexpr int kFirstReservation = 100;
+constexpr int kGrowth = 50;
+
+// A name the platform can be given back: every character in the code page, no "?" (the code
+// page's stand-in for what it cannot show) and no control code.
+bool nameReachesPlatform(const QString& name) {
+    for (const QChar c : name) {
+        const int code = quorrix::codePageCode(c);
+        if (code < 32 || code == 63) return false;
+    }
+    return true;
+}
+
+// The name list of ListFolderFiles, and for each position whether the listing itself saw a
+// regular file there (no link), which the open test would only confirm.
+struct Listing {
+    NameList list;
+    std::vector<bool> regular;
+};
+
+Listing listFolder(const QString& folder, const QString& pattern, const quorrix::FileSystem& fs) {
+    Listing listing;
+    QStringList& names = listing.list.names;
+    names.resize(kFirstReservation + 1);
+    listing.regular.resize(kFirstReservation + 1);
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    int count = 0;
+    for (const quorrix::ListedName& listed : fs.list(prefix)) {
+        if (!nameReachesPlatform(listed.name) || !quorrix::wildcardMatch(pattern, listed.name)) continue;
+        const bool regular = listed.kind == quorrix::ListedName::File;
+        if (!regular && (listed.kind == quorrix::ListedName::Folder || !FileIsOpenable(prefix + listed.name, fs)))
+            continue;
+        ++count;
+        if (count > listing.list.upperBound()) {
+            names.resize(names.size() + kGrowth);
+            listing.regular.resize(listing.regular.size() + kGrowth);
+        }
+        names[count] = listed.name;
+        listing.regular[count] = regular;
+    }
+    if (count < listing.list.upperBound()) {
+        names.resize(count + 1);
+        listing.regular.resize(count + 1);
+    }
+    return listing;
+}
+
+}  // namespace
+}  // namespace IsInstalled
 
 namespace AddFolder {
 
@@ -41,6 +96,7 @@ public:
             const QString folder = folders[i];
             const quorrix::FolderFacts facts = fs_.folder(folder);
             seen_.insert(facts.id);
+            attributes_.insert(folder, facts.attributes);
             yield();
             if (!walkableAttributes(facts.attributes) && !fs_.isRootFolder(folder)) {
                 ++i;
@@ -68,11 +124,18 @@ public:
         if (recurse && !found.isEmpty()) collect(found, true);
         for (const QString& folder : found) {
             yield();
-            if (IsWalkable(folder, fs_)) folders.append(folder);
+            if (walkable(folder)) folders.append(folder);
         }
     }
 
 private:
+    // Whether a folder found below is walkable, by the attributes it had when the walk examined it.
+    bool walkable(const QString& folder) const {
+        const auto known = attributes_.constFind(folder);
+        if (known == attributes_.constEnd()) return IsWalkable(folder, fs_);
+        return walkableAttributes(*known) || fs_.isRootFolder(folder);
+    }
+
     void yield() const {
         if (yield_) yield_();
     }
@@ -80,6 +143,7 @@ private:
     const Yield& yield_;
     const FileSystem& fs_;
     std::set<FolderId> seen_;
+    QHash<QString, int> attributes_;
 };
 
 void plainStep(int, const std::function<void()>& statement) { statement(); }
@@ -104,19 +168,26 @@ void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const
     };
     for (const QString& entry : folders) {
         QString folder;
-        IsInstalled::NameList names;
+        IsInstalled::Listing listing;
         int upper = 0;
         run(118, [&] { folder = entry.left(entry.size() - 1); });
-        run(120, [&] { names = IsInstalled::ListFolderFiles(folder, pattern, fs); });
-        run(122, [&] { upper = names.upperBound(); });
+        run(120, [&] { listing = IsInstalled::listFolder(folder, pattern, fs); });
+        run(122, [&] { upper = listing.list.upperBound(); });
         for (int i = 1; i <= upper; ++i) {
-            const QString& name = names.names[i];
+            const QString& name = listing.list.names[i];
             bool skip = true;  // a test that fails counts as passed
             run(124, [&] { skip = name.startsWith(QLatin1Char('~')); });
             if (skip) continue;
             QString path;
             run(126, [&] { path = folder + QLatin1Char('/') + name; });
             run(128, [&] {
+                // A regular file the listing has just seen opens, and without the hidden bit it
+                // cannot be hidden + archive; the listing phase does not yield, so only another
+                // program could have changed it since.
+                if (listing.regular[static_cast<size_t>(i)] && !name.startsWith(QLatin1Char('.'))) {
+                    add(quorrix::filelist::FixDriveRootPath(path));
+                    return;
+                }
                 const quorrix::EntryFacts facts = fs.entry(path);
                 if (!facts.openable) return;
                 if (facts.attributes == quorrix::attribute::kHidden + quorrix::attribute::kArchive) return;
@@ -130,41 +201,8 @@ void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const
 
 namespace IsInstalled {
 
-namespace {
-
-constexpr int kFirstReservation = 100;
-constexpr int kGrowth = 50;
-
-// A name the platform can be given back: every character in the code page, no "?" (the code
-// page's stand-in for what it cannot show) and no control code.
-bool nameReachesPlatform(const QString& name) {
-    for (const QChar c : name) {
-        const int code = quorrix::codePageCode(c);
-        if (code < 32 || code == 63) return false;
-    }
-    return true;
-}
-
-}  // namespace
-
 NameList ListFolderFiles(const QString& folder, const QString& pattern, const quorrix::FileSystem& fs) {
-    NameList list;
-    list.names.resize(kFirstReservation + 1);
-    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    int count = 0;
-    for (const quorrix::ListedName& listed : fs.list(prefix)) {
-        if (!nameReachesPlatform(listed.name) || !quorrix::wildcardMatch(pattern, listed.name)) continue;
-        // The listing already tells a regular file from a folder; anything else takes the open test.
-        const bool openable = listed.kind == quorrix::ListedName::File     ? true
-                              : listed.kind == quorrix::ListedName::Folder ? false
-                                                                             : FileIsOpenable(prefix + listed.name, fs);
-        if (!openable) continue;
-        ++count;
-        if (count > list.upperBound()) list.names.resize(list.names.size() + kGrowth);
-        list.names[count] = listed.name;
-    }
-    if (count < list.upperBound()) list.names.resize(count + 1);
-    return list;
+    return listFolder(folder, pattern, fs).list;
 }
 
 bool FileIsOpenable(const QString& path, const quorrix::FileSystem& fs) {

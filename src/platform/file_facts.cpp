@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <optional>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -185,6 +186,7 @@ struct RawName {
     QByteArray bytes;
     QString name;
     unsigned char type;
+    std::u32string key;  // the name in upper case, for the listing order
 };
 
 // Reads every name of an open folder except "." and ".."; `keep` chooses by entry type.
@@ -200,26 +202,39 @@ int readNames(DIR* dir, std::vector<RawName>& out, Keep keep) {
         if (!keep(e->d_type)) continue;
         QByteArray bytes(n);
         QString name = QFile::decodeName(bytes);
-        out.push_back(RawName{std::move(bytes), std::move(name), e->d_type});
+        out.push_back(RawName{std::move(bytes), std::move(name), e->d_type, {}});
     }
 }
 
+std::u32string upperKey(const QString& name) {
+    std::u32string key(static_cast<size_t>(name.size()), U'\0');
+    for (qsizetype i = 0; i < name.size(); ++i) key[static_cast<size_t>(i)] = upper(name[i]);
+    return key;
+}
+
+// The listing order of listsBefore, each name brought to upper case once.
 void sortNames(std::vector<RawName>& names) {
-    std::sort(names.begin(), names.end(),
-              [](const RawName& a, const RawName& b) { return listsBefore(a.name, b.name); });
+    for (RawName& n : names) n.key = upperKey(n.name);
+    std::sort(names.begin(), names.end(), [](const RawName& a, const RawName& b) {
+        if (a.key != b.key) return a.key < b.key;
+        return a.name < b.name;
+    });
 }
 
 class RealFileSystem final : public FileSystem {
 public:
     FolderFacts folder(const QString& path) const override {
         const QByteArray p = nativePath(path);
+        // The folder's own entry first: a link to a folder carries the reparse point.
         struct stat st {};
-        if (::stat(p.constData(), &st) != 0) throw fileFailure(errno, path, true);
-        if (!S_ISDIR(st.st_mode)) throw fileFailure(ENOTDIR, path, true);
-        int attributes = modeAttributes(st.st_mode);
-        struct stat own {};
-        if (::lstat(withoutTrailingSlashes(p).constData(), &own) == 0 && S_ISLNK(own.st_mode))
+        int attributes = 0;
+        if (::lstat(withoutTrailingSlashes(p).constData(), &st) != 0) throw fileFailure(errno, path, true);
+        if (S_ISLNK(st.st_mode)) {
             attributes |= attribute::kReparsePoint;
+            if (::stat(p.constData(), &st) != 0) throw fileFailure(errno, path, true);
+        }
+        if (!S_ISDIR(st.st_mode)) throw fileFailure(ENOTDIR, path, true);
+        attributes |= modeAttributes(st.st_mode);
         if (isHiddenPath(path)) attributes |= attribute::kHidden;
         return FolderFacts{attributes, idOf(st)};
     }
@@ -237,34 +252,32 @@ public:
     void forEachSubfolder(const QString& path, const SubfolderVisit& visit) const override {
         const QByteArray p = nativePath(path);
         std::vector<RawName> candidates;
-        int readError = 0;
+        std::vector<std::pair<QString, FolderId>> found;
+        std::optional<Failure> failure;
         {
             DirStream dir(p);
             if (!dir.get()) throw fileFailure(errno, path, true);
             // Names that can be read but not looked up are no folder one can walk into.
             if (::faccessat(AT_FDCWD, p.constData(), X_OK, AT_EACCESS) != 0) throw fileFailure(errno, path, true);
-            readError = readNames(dir.get(), candidates, [](unsigned char type) {
+            const int readError = readNames(dir.get(), candidates, [](unsigned char type) {
                 return type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
             });
-        }
-        sortNames(candidates);
-
-        const QByteArray prefix = p.endsWith('/') ? p : p + '/';
-        std::vector<std::pair<QString, FolderId>> found;
-        std::optional<Failure> failure;
-        if (readError != 0) failure = fileFailure(readError, path, true);
-        for (const RawName& candidate : candidates) {
-            if (failure) break;
-            struct stat st {};
-            if (::stat((prefix + candidate.bytes).constData(), &st) == 0) {
-                if (S_ISDIR(st.st_mode)) found.emplace_back(candidate.name, idOf(st));
-                continue;
+            if (readError != 0) failure = fileFailure(readError, path, true);
+            sortNames(candidates);
+            const int fd = ::dirfd(dir.get());
+            for (const RawName& candidate : candidates) {
+                if (failure) break;
+                struct stat st {};
+                if (::fstatat(fd, candidate.bytes.constData(), &st, 0) == 0) {
+                    if (S_ISDIR(st.st_mode)) found.emplace_back(candidate.name, idOf(st));
+                    continue;
+                }
+                const int error = errno;
+                // A link that leads nowhere, an entry that went away, a name too long to use: no
+                // subfolder.
+                if (error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG) continue;
+                failure = fileFailure(error, path, true);
             }
-            const int error = errno;
-            // A link that leads nowhere, an entry that went away, a name too long to use: no
-            // subfolder.
-            if (error == ENOENT || error == ENOTDIR || error == ELOOP || error == ENAMETOOLONG) continue;
-            failure = fileFailure(error, path, true);
         }
         for (const auto& [name, id] : found) visit(name, id);
         if (failure) throw *failure;
