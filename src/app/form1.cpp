@@ -175,6 +175,13 @@ void Form1::createControls() {
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     connect(ListView1, &QTreeWidget::itemPressed, this, [this] { ListView1_ItemClick(); });
+    // An entry that leaves the list, by whatever way, no longer holds the dragged path.
+    connect(ListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex& parent, int first, int last) {
+                const int row = DragItem && !parent.isValid() ? ListView1->indexOfTopLevelItem(DragItem) : -1;
+                if (row >= first && row <= last) DragItem = nullptr;
+            });
+    connect(ListView1->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { DragItem = nullptr; });
     installEventFilter(this);
 }
 
@@ -311,9 +318,13 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
                 // While a drag reorders, the list must not move its selection by itself.
                 return DragActive;
             }
-            case QEvent::MouseButtonPress:
-                ListView1_MouseDown(static_cast<QMouseEvent*>(event)->button());
-                return false;
+            case QEvent::MouseButtonPress: {
+                auto* press = static_cast<QMouseEvent*>(event);
+                ListView1_MouseDown(press->button());
+                // A press beside the entries keeps the selection: a double-click anywhere on the
+                // list acts on the selected entry.
+                return ListView1->itemAt(press->position().toPoint()) == nullptr;
+            }
             case QEvent::MouseButtonRelease:
                 ListView1_MouseUp(static_cast<QMouseEvent*>(event)->button());
                 return false;
@@ -348,7 +359,9 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ListView1) {
         if (type == QEvent::KeyPress) {
             auto* key = static_cast<QKeyEvent*>(event);
-            ListView1_KeyDown(key->key() == Qt::Key_Delete ? 46 : key->key(), key->modifiers());
+            // Windows key codes: Delete is 46, so the period key (Qt's 46) passes as its own 190.
+            const int code = key->key() == Qt::Key_Delete ? 46 : key->key() == Qt::Key_Period ? 190 : key->key();
+            ListView1_KeyDown(code, key->modifiers());
         }
         return false;
     }

@@ -113,6 +113,8 @@ public:
     bool DragActive = false;
     QTreeWidgetItem* DragItem = nullptr;
     QTreeWidgetItem* HoverItem = nullptr;
+    // Where the pointer stands on the screen, in pixels; tests put their own source here.
+    std::function<QPoint()> screenPointerPos = [] { return QCursor::pos(); };
 
     // Window geometry in twips, converted with the screen's logical resolution.
     int twipsToPixelsX(int twips) const;

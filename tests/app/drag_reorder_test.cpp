@@ -1,0 +1,483 @@
+#include <QApplication>
+#include <QBuffer>
+#include <QImage>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/form1.h"
+#include "support/form_fixture.h"
+
+namespace quorrix {
+namespace {
+
+using testing::FormFixture;
+
+const QString A = QStringLiteral("/plans/A.mpp");
+const QString B = QStringLiteral("/plans/B.mpp");
+const QString C = QStringLiteral("/plans/C.mpp");
+const QString D = QStringLiteral("/plans/D.mpp");
+
+// An icon file of one colour, written the way the image library writes icons.
+QByteArray iconBytes(const QColor& colour, int size = 32) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buffer, "ICO"));
+    return bytes;
+}
+
+// The main window shown, with real mouse events on the list; the pointer's screen row is the
+// test's to choose.
+class DragReorderTest : public FormFixture {
+protected:
+    Form1& shownForm(const QStringList& entries) {
+        Form1& f = makeForm();
+        f.screenPointerPos = [this] { return QPoint(10, screenRow); };
+        for (const QString& e : entries) f.AddFileEntry(e);
+        f.show();
+        QApplication::setActiveWindow(&f);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
+        return f;
+    }
+
+    QWidget* viewport() { return form->ListView1->viewport(); }
+    QTreeWidgetItem* entry(int position) { return form->ListView1->topLevelItem(position - 1); }
+    QPoint centreOf(int position) { return form->ListView1->visualItemRect(entry(position)).center(); }
+
+    void press(int position, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mousePress(viewport(), button, {}, centreOf(position));
+    }
+    void pressAt(const QPoint& at, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mousePress(viewport(), button, {}, at);
+    }
+    // A movement with the button still held.
+    void dragTo(const QPoint& at, Qt::MouseButtons held = Qt::LeftButton) {
+        QMouseEvent move(QEvent::MouseMove, at, viewport()->mapToGlobal(at), Qt::NoButton, held, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport(), &move);
+    }
+    void dragTo(int position, Qt::MouseButtons held = Qt::LeftButton) { dragTo(centreOf(position), held); }
+    void release(const QPoint& at, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseRelease(viewport(), button, {}, at);
+    }
+    // A movement with no button held.
+    void hover(const QPoint& at) { dragTo(at, Qt::NoButton); }
+
+    QString selectedText() {
+        const auto selected = form->ListView1->selectedItems();
+        return selected.size() == 1 ? selected.first()->text(0) : QString();
+    }
+    int selectedPosition() {
+        const auto selected = form->ListView1->selectedItems();
+        return selected.size() == 1 ? form->ListView1->indexOfTopLevelItem(selected.first()) + 1 : 0;
+    }
+    QPoint belowTheEntries() {
+        const QRect last = form->ListView1->visualItemRect(entry(form->entryCount()));
+        return {last.center().x(), last.bottom() + 3 * last.height()};
+    }
+    bool listHasItsOwnPointer() { return form->ListView1->testAttribute(Qt::WA_SetCursor); }
+
+    void expectNoDialogs() { EXPECT_TRUE(dialogs.calls.empty()) << dialogs.reports().join("\n").toStdString(); }
+
+    int screenRow = 330;  // inside the band that scrolls nothing
+};
+
+// ---- Reordering -----------------------------------------------------------------------------
+
+TEST_F(DragReorderTest, ASlowDragBubblesThePathDownWithItSelectedAtEachStep) {
+    installFile("drag.ico", iconBytes(Qt::red));
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    EXPECT_TRUE(f.DragActive);
+    EXPECT_EQ(f.DragItem, entry(2));
+
+    const QRect rowC = f.ListView1->visualItemRect(entry(3));
+    dragTo(QPoint(rowC.center().x(), rowC.top() + 1));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, B, D}));
+    EXPECT_EQ(selectedPosition(), 3);
+    EXPECT_EQ(selectedText(), B);
+    // Further movements on the same row find the dragged path under the pointer.
+    dragTo(rowC.center());
+    dragTo(QPoint(rowC.center().x() + 20, rowC.bottom()));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, B, D}));
+
+    dragTo(4);
+    EXPECT_EQ(f.entries(), (QStringList{A, C, D, B}));
+    EXPECT_EQ(selectedPosition(), 4);
+    EXPECT_EQ(selectedText(), B);
+    EXPECT_EQ(f.DragItem, entry(4));
+
+    release(centreOf(4));
+    EXPECT_FALSE(f.DragActive);
+    EXPECT_EQ(f.entries(), (QStringList{A, C, D, B}));
+    EXPECT_EQ(selectedText(), B);
+    EXPECT_EQ(f.HoverItem, nullptr);
+    expectNoDialogs();
+}
+
+TEST_F(DragReorderTest, AJumpSwapsThePathWithTheEntryWhereThePointerLands) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    dragTo(4);
+    EXPECT_EQ(f.entries(), (QStringList{A, D, C, B}));
+    EXPECT_EQ(selectedText(), B);
+    release(centreOf(4));
+
+    // And back up in one movement.
+    press(4);
+    dragTo(1);
+    release(centreOf(1));
+    EXPECT_EQ(f.entries(), (QStringList{B, D, C, A}));
+    EXPECT_EQ(selectedPosition(), 1);
+}
+
+TEST_F(DragReorderTest, RightAndMiddleButtonsDragLikeTheLeft) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2, Qt::RightButton);
+    EXPECT_TRUE(f.DragActive);
+    dragTo(3, Qt::RightButton);
+    dragTo(4, Qt::RightButton);
+    release(centreOf(4), Qt::RightButton);
+    EXPECT_EQ(f.entries(), (QStringList{A, C, D, B}));
+    EXPECT_FALSE(f.DragActive);
+
+    press(4, Qt::MiddleButton);
+    dragTo(1, Qt::MiddleButton);
+    release(centreOf(1), Qt::MiddleButton);
+    EXPECT_EQ(f.entries(), (QStringList{B, C, D, A}));
+}
+
+TEST_F(DragReorderTest, EntriesWithTheDraggedPathAreLeftAlone) {
+    const QString x = QStringLiteral("/plans/X.mpp");
+    Form1& f = shownForm({A, x, x, D});
+    QTreeWidgetItem* second = entry(2);
+    press(2);
+    dragTo(3);
+    EXPECT_EQ(f.entries(), (QStringList{A, x, x, D}));
+    EXPECT_EQ(f.DragItem, second);
+    EXPECT_EQ(selectedPosition(), 2);
+
+    // The path moves on at the next entry with another text.
+    dragTo(4);
+    EXPECT_EQ(f.entries(), (QStringList{A, D, x, x}));
+    EXPECT_EQ(selectedPosition(), 4);
+    release(centreOf(4));
+}
+
+TEST_F(DragReorderTest, TheComparisonOfTextsIsCaseSensitive) {
+    const QString lower = QStringLiteral("/plans/a.mpp");
+    Form1& f = shownForm({A, lower});
+    press(1);
+    dragTo(2);
+    release(centreOf(2));
+    EXPECT_EQ(f.entries(), (QStringList{lower, A}));
+}
+
+TEST_F(DragReorderTest, MovementsWithoutAButtonHeldChangeNothing) {
+    Form1& f = shownForm({A, B, C, D});
+    hover(centreOf(1));
+    hover(centreOf(4));
+    EXPECT_EQ(f.entries(), (QStringList{A, B, C, D}));
+
+    // Not after a finished drag either.
+    press(2);
+    release(centreOf(2));
+    hover(centreOf(3));
+    hover(centreOf(4));
+    EXPECT_EQ(f.entries(), (QStringList{A, B, C, D}));
+    EXPECT_EQ(selectedPosition(), 2);
+}
+
+TEST_F(DragReorderTest, APressOutsideAnyEntryDragsTheEntryClickedLast) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    release(centreOf(2));
+    pressAt(belowTheEntries());
+    EXPECT_TRUE(f.DragActive);
+    dragTo(4);
+    release(centreOf(4));
+    EXPECT_EQ(f.entries(), (QStringList{A, D, C, B}));
+
+    // A drag outside every entry moves nothing.
+    pressAt(belowTheEntries());
+    dragTo(belowTheEntries() + QPoint(0, 5));
+    dragTo(QPoint(-30, -30));
+    release(belowTheEntries());
+    EXPECT_EQ(f.entries(), (QStringList{A, D, C, B}));
+}
+
+TEST_F(DragReorderTest, WithNoEntryEverClickedADragMovesNothing) {
+    Form1& f = shownForm({A, B, C, D});
+    pressAt(belowTheEntries());
+    dragTo(1);
+    dragTo(3);
+    release(centreOf(3));
+    EXPECT_EQ(f.entries(), (QStringList{A, B, C, D}));
+    EXPECT_EQ(f.DragItem, nullptr);
+}
+
+TEST_F(DragReorderTest, TheBusyStateDoesNotHoldADragBack) {
+    Form1& f = shownForm({A, B, C, D});
+    f.setMousePointer(kPointerHourglass);
+    press(2);
+    dragTo(3);
+    release(centreOf(3));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, B, D}));
+    EXPECT_EQ(f.mousePointer(), kPointerHourglass);
+}
+
+// ---- The hover rule -------------------------------------------------------------------------
+
+TEST_F(DragReorderTest, EveryMovementOverTheListAppliesTheHoverRuleFirst) {
+    Form1& f = shownForm({A, B});
+    f.setMousePointer(kPointerCustom);
+    hover(centreOf(1));
+    EXPECT_EQ(f.mousePointer(), kPointerDefault);
+
+    f.setMousePointer(kPointerCustom);
+    press(1);
+    dragTo(1);  // no exchange, the rule still applies
+    EXPECT_EQ(f.mousePointer(), kPointerDefault);
+    release(centreOf(1));
+
+    f.setMousePointer(kPointerHourglass);
+    hover(centreOf(2));
+    EXPECT_EQ(f.mousePointer(), kPointerHourglass);
+}
+
+// ---- The list's pointer ---------------------------------------------------------------------
+
+TEST_F(DragReorderTest, AClickShowsTheDragImageAndTheReleaseTheStandardArrow) {
+    installFile("drag.ico", iconBytes(Qt::red));
+    Form1& f = shownForm({A, B, C});
+    EXPECT_FALSE(listHasItsOwnPointer());
+
+    press(2);
+    ASSERT_TRUE(listHasItsOwnPointer());
+    QCursor pointer = f.ListView1->cursor();
+    EXPECT_EQ(pointer.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(pointer.pixmap().size(), QSize(32, 32));
+    EXPECT_EQ(pointer.pixmap().toImage().pixelColor(16, 16), QColor(Qt::red));
+    // Over the entries too.
+    EXPECT_EQ(viewport()->cursor().shape(), Qt::BitmapCursor);
+
+    dragTo(3);
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::BitmapCursor);
+    release(centreOf(3));
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(viewport()->cursor().shape(), Qt::ArrowCursor);
+
+    // The image is read anew at every click.
+    installFile("drag.ico", iconBytes(Qt::blue, 16));
+    press(1);
+    pointer = f.ListView1->cursor();
+    EXPECT_EQ(pointer.shape(), Qt::BitmapCursor);
+    EXPECT_EQ(pointer.pixmap().size(), QSize(16, 16));
+    EXPECT_EQ(pointer.pixmap().toImage().pixelColor(8, 8), QColor(Qt::blue));
+    release(centreOf(1));
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+    expectNoDialogs();
+}
+
+TEST_F(DragReorderTest, WithoutADragImageTheListKeepsItsPointerAndTheDragStillWorks) {
+    Form1& f = shownForm({A, B, C});
+    press(2);
+    EXPECT_FALSE(listHasItsOwnPointer());
+    dragTo(3);
+    release(centreOf(3));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, B}));
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+
+    // A file that is no icon, and an empty one, are passed over the same way.
+    installFile("drag.ico", QByteArray("this is no icon, only some text that pretends to be one"));
+    press(1);
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+    release(centreOf(1));
+    installFile("drag.ico", QByteArray());
+    press(1);
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+    release(centreOf(1));
+    expectNoDialogs();
+}
+
+TEST_F(DragReorderTest, TheListNeverStartsADataDragOfItsOwn) {
+    Form1& f = shownForm({A, B});
+    press(1);
+    EXPECT_FALSE(f.ListView1->dragEnabled());
+    release(centreOf(1));
+}
+
+// ---- Scrolling after an exchange ------------------------------------------------------------
+
+class DragScrollTest : public DragReorderTest {
+protected:
+    // Forty entries with the view scrolled so that `top` is the first row shown.
+    Form1& scrolledForm(int top) {
+        QStringList many;
+        for (int i = 1; i <= 40; ++i) many << QStringLiteral("/plans/p%1.mpp").arg(i, 2, 10, QLatin1Char('0'));
+        Form1& f = shownForm(many);
+        f.ListView1->scrollToItem(entry(top), QAbstractItemView::PositionAtTop);
+        return f;
+    }
+    QScrollBar* bar() { return form->ListView1->verticalScrollBar(); }
+    bool fullyVisible(int position) {
+        return viewport()->rect().contains(form->ListView1->visualItemRect(entry(position)));
+    }
+    // The last row shown whole.
+    int lastWholeRow() {
+        int p = 1;
+        while (p < form->entryCount() && !fullyVisible(p)) ++p;
+        while (p < form->entryCount() && fullyVisible(p + 1)) ++p;
+        return p;
+    }
+};
+
+TEST_F(DragScrollTest, AboveRow305TheEntryBeforeTheHoveredOneComesIntoView) {
+    Form1& f = scrolledForm(10);
+    ASSERT_FALSE(fullyVisible(9));
+    screenRow = 304;
+    press(11);
+    dragTo(10);
+    EXPECT_EQ(f.entryText(10), QStringLiteral("/plans/p11.mpp"));
+    EXPECT_TRUE(fullyVisible(9));
+    release(centreOf(10));
+}
+
+TEST_F(DragScrollTest, FromRow365TheEntryAfterTheHoveredOneComesIntoView) {
+    Form1& f = scrolledForm(10);
+    const int last = lastWholeRow();
+    ASSERT_FALSE(fullyVisible(last + 1));
+    screenRow = 365;
+    press(last - 1);
+    dragTo(last);
+    EXPECT_EQ(f.entryText(last), QStringLiteral("/plans/p%1.mpp").arg(last - 1, 2, 10, QLatin1Char('0')));
+    EXPECT_TRUE(fullyVisible(last + 1));
+    release(centreOf(last));
+}
+
+TEST_F(DragScrollTest, Rows305To364ScrollNothing) {
+    for (int row : {305, 330, 364}) {
+        SCOPED_TRACE(row);
+        Form1& f = scrolledForm(10);
+        const int before = bar()->value();
+        screenRow = row;
+        press(11);
+        dragTo(10);
+        EXPECT_EQ(bar()->value(), before);
+        const int last = lastWholeRow();
+        press(last - 1);
+        dragTo(last);
+        EXPECT_EQ(bar()->value(), before);
+        release(centreOf(last));
+        EXPECT_EQ(f.entryText(last), QStringLiteral("/plans/p%1.mpp").arg(last - 1, 2, 10, QLatin1Char('0')));
+    }
+}
+
+TEST_F(DragScrollTest, MovementsWithoutAnExchangeScrollNothing) {
+    scrolledForm(10);
+    const int before = bar()->value();
+    screenRow = 0;
+    press(10);
+    dragTo(10);
+    dragTo(QPoint(-5, -40));  // above the list, no entry there
+    EXPECT_EQ(bar()->value(), before);
+    screenRow = 2000;
+    hover(centreOf(11));
+    EXPECT_EQ(bar()->value(), before);
+    release(centreOf(10));
+}
+
+TEST_F(DragScrollTest, NoScrollIsRequestedPastTheFirstOrTheLastEntry) {
+    Form1& f = scrolledForm(1);
+    screenRow = 0;
+    press(2);
+    dragTo(1);
+    release(centreOf(1));
+    EXPECT_EQ(bar()->value(), 0);
+    EXPECT_EQ(f.entryText(1), QStringLiteral("/plans/p02.mpp"));
+
+    f.ListView1->scrollToBottom();
+    const int bottom = bar()->value();
+    screenRow = 2000;
+    press(39);
+    dragTo(40);
+    release(centreOf(40));
+    EXPECT_EQ(bar()->value(), bottom);
+    EXPECT_EQ(f.entryText(40), QStringLiteral("/plans/p39.mpp"));
+}
+
+// ---- Entries removed under a reference ------------------------------------------------------
+
+TEST_F(DragReorderTest, AfterTheDraggedEntryIsRemovedADragOutsideTheEntriesMovesNothing) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    release(centreOf(2));
+    ASSERT_EQ(f.DragItem, entry(2));
+    QTest::keyClick(f.ListView1, Qt::Key_Delete);
+    ASSERT_EQ(f.entries(), (QStringList{A, C, D}));
+
+    pressAt(belowTheEntries());
+    dragTo(1);
+    dragTo(3);
+    release(centreOf(3));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, D}));
+    EXPECT_EQ(f.DragItem, nullptr);
+}
+
+TEST_F(DragReorderTest, AfterClearListAndNewEntriesADragOutsideTheEntriesMovesNothing) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    release(centreOf(2));
+    f.PushButton6_Click();
+    for (const QString& e : {A, B, C, D}) f.AddFileEntry(e);
+
+    pressAt(belowTheEntries());
+    dragTo(1);
+    dragTo(4);
+    release(centreOf(4));
+    EXPECT_EQ(f.entries(), (QStringList{A, B, C, D}));
+}
+
+TEST_F(DragReorderTest, AnEntryRemovedByAnyOtherWayIsForgottenToo) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    release(centreOf(2));
+    // Removed by code that knows nothing of the drag; a new entry may take its memory.
+    delete f.ListView1->takeTopLevelItem(1);
+    EXPECT_EQ(f.DragItem, nullptr);
+    f.AddFileEntry(B);
+
+    pressAt(belowTheEntries());
+    dragTo(1);
+    dragTo(2);
+    release(centreOf(2));
+    EXPECT_EQ(f.entries(), (QStringList{A, C, D, B}));
+
+    // The same when the entry object is deleted outright.
+    press(3);
+    release(centreOf(3));
+    ASSERT_EQ(f.DragItem, entry(3));
+    delete entry(3);
+    EXPECT_EQ(f.DragItem, nullptr);
+    EXPECT_EQ(f.entries(), (QStringList{A, C, B}));
+}
+
+TEST_F(DragReorderTest, AMovedEntryKeepsBeingTheDraggedOne) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    release(centreOf(2));
+    QTest::mouseClick(f.PushButton3, Qt::LeftButton);
+    ASSERT_EQ(f.entries(), (QStringList{B, A, C, D}));
+    EXPECT_EQ(f.DragItem, entry(1));
+
+    pressAt(belowTheEntries());
+    dragTo(4);
+    release(centreOf(4));
+    EXPECT_EQ(f.entries(), (QStringList{D, A, C, B}));
+}
+
+}  // namespace
+}  // namespace quorrix
