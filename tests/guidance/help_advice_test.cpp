@@ -43,7 +43,7 @@ TEST(HelpAdvice, NoShowsNothingFurther) {
 }
 
 TEST(HelpAdvice, YesOpensThePictureAlsoWithSpacesInTheFolder) {
-    for (const QString install : {QStringLiteral("/opt/quorrix"), QStringLiteral("/home/ana/My Tools/Quorrix 2")}) {
+    for (const QString& install : {QStringLiteral("/opt/quorrix"), QStringLiteral("/home/ana/My Tools/Quorrix 2")}) {
         FailingGuidanceDialogs d;
         d.answerMessage(MsgAnswer::Yes);
         d.answerDesktop(false);  // a picture the desktop cannot show is not reported
