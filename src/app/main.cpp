@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
 
     quorrix::QtDialogProvider dialogs;
     quorrix::Settings settings;
-    const auto spreadsheet = quorrix::importer::makeSpreadsheetAutomation();
+    const auto spreadsheet = quorrix::importer::makeSpreadsheetAutomation(dialogs);
     const auto project = quorrix::importer::makeProjectAutomation();
 
     quorrix::Form1::Services services;

@@ -1,8 +1,18 @@
 #include "importer/backends.h"
 
+#include "importer/plans/plan_project.h"
+#include "importer/workbook/presenters.h"
+
 namespace quorrix::importer {
 
-std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation() { return nullptr; }
-std::unique_ptr<ProjectAutomation> makeProjectAutomation() { return nullptr; }
+std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider& dialogs) {
+    return std::make_unique<workbook::MemorySpreadsheetAutomation>(std::make_shared<workbook::DesktopPresenter>(dialogs));
+}
+
+std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(const QString& outputPath) {
+    return std::make_unique<workbook::MemorySpreadsheetAutomation>(std::make_shared<workbook::FilePresenter>(outputPath));
+}
+
+std::unique_ptr<ProjectAutomation> makeProjectAutomation() { return std::make_unique<plans::PlanProjectAutomation>(); }
 
 }  // namespace quorrix::importer

@@ -1,13 +1,23 @@
 #pragma once
 
+#include <QString>
 #include <memory>
 
 #include "importer/automation.h"
+#include "importer/workbook/memory_spreadsheet.h"
+#include "platform/dialogs.h"
 
 namespace quorrix::importer {
 
 // The backends this platform offers, chosen once at start-up.
-std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation();
+
+// The window's spreadsheet: the finished workbook is shown to the user (messages through
+// `dialogs`, which must outlive the backend).
+std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider& dialogs);
+// The command line's spreadsheet: the finished workbook is written to `outputPath` and nothing
+// is opened. Its workbooks stay readable through the returned object.
+std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(const QString& outputPath);
+
 std::unique_ptr<ProjectAutomation> makeProjectAutomation();
 
 }  // namespace quorrix::importer

@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "importer/automation.h"
+
+namespace quorrix::importer::workbook {
+
+// Excel's sheet size.
+inline constexpr long kMaxRows = 1048576;
+inline constexpr int kMaxColumns = 16384;
+// The longest text a cell holds.
+inline constexpr qsizetype kMaxCellText = 32767;
+// The widest column, in characters.
+inline constexpr double kMaxColumnWidth = 255;
+
+// One cell: nothing, text (an index into the workbook's texts), a number, or a date-time kept as
+// the wall-clock milliseconds since 1899-12-30 00:00, the origin of the spreadsheet's serial dates.
+struct Cell {
+    enum class Kind : std::uint8_t { Empty, Text, Number, DateTime };
+    Kind kind = Kind::Empty;
+    std::uint32_t text = 0;
+    union {
+        double number = 0;
+        std::int64_t msecs;
+    };
+};
+static_assert(sizeof(Cell) == 16);
+
+// A rectangle of cells, 1-based and inclusive; the first cell is the active one.
+struct CellRange {
+    long firstRow = 1;
+    int firstColumn = 1;
+    long lastRow = 1;
+    int lastColumn = 1;
+    friend bool operator==(const CellRange&, const CellRange&) = default;
+};
+
+struct SheetData {
+    QString name;
+    std::vector<std::vector<Cell>> rows;  // rows[r - 1][c - 1]; rows and cells past the last written are absent
+    std::vector<double> widths;           // width in characters of column c at [c - 1]; 0: the standard width
+    CellRange selection;
+};
+
+// What the application settings that a workbook obeys are now.
+struct SpreadsheetSettings {
+    bool displayAlerts = true;
+};
+
+// A workbook held in memory that behaves as a new workbook of the spreadsheet application:
+// three sheets "Sheet1" to "Sheet3", the first one active and selected at A1.
+class MemoryWorkbook : public Workbook {
+public:
+    explicit MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings = nullptr);
+
+    // ---- Workbook ----
+    void setActiveSheetCell(long row, int column, const Value& value) override;
+    void autoFitActiveSheetColumns() override;
+    void selectActiveSheetRange(const QString& reference) override;
+    int sheetsCount() override;
+    void setSheetName(int k, const QString& name) override;
+    void addSheetAfterLast() override;
+    // While alerts are on, the confirmation that the spreadsheet application would ask for goes
+    // unanswered in an application nobody sees: it counts as declined and the sheet stays.
+    void deleteSheet(const QString& name) override;
+    void selectSheet(int k) override;
+
+    // ---- what the workbook holds ----
+    int sheetCount() const { return static_cast<int>(sheets_.size()); }
+    const SheetData& sheet(int k) const;  // 1-based; throws Failure 9 for a missing sheet
+    const std::vector<SheetData>& sheets() const { return sheets_; }
+    int activeSheet() const { return active_ + 1; }  // 1-based
+    Value cell(int sheet, long row, int column) const;
+    long usedRows(int sheet) const;
+    int usedColumns(int sheet) const;
+    // The fitted width of a column in characters; nothing while it has the standard width.
+    std::optional<double> columnWidth(int sheet, int column) const;
+    const QString& text(std::uint32_t index) const { return texts_[index]; }
+
+private:
+    int indexOfName(const QString& name) const;
+    int checkedIndex(int k) const;
+    void checkNewName(const QString& name, int renamed) const;
+
+    std::shared_ptr<const SpreadsheetSettings> settings_;
+    std::vector<SheetData> sheets_;
+    std::vector<QString> texts_;
+    int active_ = 0;
+    int lastNumber_ = 3;  // the number in the name of the last sheet added
+};
+
+}  // namespace quorrix::importer::workbook

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "importer/workbook/memory_spreadsheet.h"
+#include "platform/dialogs.h"
+
+namespace quorrix::importer::workbook {
+
+// Shows a workbook to the user: written as .xlsx to a new file under the user's cache folder and
+// opened as a new, untitled document in the spreadsheet application (LibreOffice's "-n" where
+// it is installed), else with the desktop's handler for .xlsx files. When nothing can show it,
+// a message tells the user where the file is. The file outlives the program, as a workbook left
+// open in a spreadsheet application outlives the program that filled it.
+class DesktopPresenter : public WorkbookPresenter {
+public:
+    struct Launcher {
+        // The full path of a program found in PATH, or the empty text.
+        std::function<QString(const QString& program)> find;
+        // Starts a program that outlives this one; false when it could not be started.
+        std::function<bool(const QString& program, const QStringList& arguments)> startDetached;
+    };
+
+    // `folder`: where the files go (the user's cache folder + "/quorrix" when empty).
+    // `launcher`: how programs are found and started (the system's when not given).
+    explicit DesktopPresenter(DialogProvider& dialogs, QString folder = {}, Launcher launcher = {});
+
+    void present(const MemoryWorkbook& workbook) override;
+
+    // The file the last workbook was written to.
+    const QString& lastFile() const { return lastFile_; }
+
+    static QString defaultFolder();
+
+private:
+    DialogProvider& dialogs_;
+    QString folder_;
+    Launcher launcher_;
+    QString lastFile_;
+};
+
+// Delivers the workbook to one named file and opens nothing (the command-line front end).
+class FilePresenter : public WorkbookPresenter {
+public:
+    explicit FilePresenter(QString path) : path_(std::move(path)) {}
+    void present(const MemoryWorkbook& workbook) override;
+    // How many workbooks were written.
+    int written() const { return written_; }
+
+private:
+    QString path_;
+    int written_ = 0;
+};
+
+}  // namespace quorrix::importer::workbook

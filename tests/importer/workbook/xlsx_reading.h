@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <map>
+#include <optional>
+#include <vector>
+
+// Reads back what an .xlsx file holds, independently of the code that wrote it: the zip through
+// libgsf, the parts through pugixml.
+namespace quorrix::testing::xlsx {
+
+struct Cell {
+    QString type;        // the t attribute: "inlineStr", "s", "n" (or empty for a number)
+    QString text;        // the text of a text cell
+    double number = 0;   // the value of a number cell
+    QString format;      // the number format code of its style, empty for General
+};
+
+struct Sheet {
+    QString name;
+    bool tabSelected = false;
+    QString activeCell;  // from the selection element; empty when the sheet has none
+    QString sqref;
+    std::map<int, double> widths;      // 1-based column -> width attribute
+    std::map<QString, Cell> cells;     // "A1" -> cell
+};
+
+struct Book {
+    std::vector<Sheet> sheets;  // in workbook order
+    int activeTab = 0;          // 0-based
+};
+
+// Throws std::runtime_error when the file cannot be read as a workbook.
+Book read(const QString& path);
+
+}  // namespace quorrix::testing::xlsx
