@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <sys/stat.h>
+
+#include "importer/workbook/memory_workbook.h"
+#include "importer/workbook/presenters.h"
+#include "importer/workbook/xlsx_export.h"
+#include "platform/application_title.h"
+#include "platform/failure.h"
+#include "support/scripted_dialogs.h"
+#include "xlsx_reading.h"
+
+using quorrix::Failure;
+using namespace quorrix::importer;
+using namespace quorrix::importer::workbook;
+namespace xlsx = quorrix::testing::xlsx;
+
+namespace {
+
+QDateTime at(int y, int m, int d, int h = 0, int min = 0, int s = 0) {
+    return QDateTime(QDate(y, m, d), QTime(h, min, s), Qt::UTC);
+}
+
+// The spreadsheet's serial number of a date-time, counted here from its own definition: days
+// since 1899-12-31 as day 1, with the leap day of 1900 counted for later dates.
+double serialOf(const QDateTime& t) {
+    double days = QDate(1899, 12, 31).daysTo(t.date());
+    if (t.date() >= QDate(1900, 3, 1)) days += 1;
+    return days + t.time().msecsSinceStartOfDay() / 86400000.0;
+}
+
+QString failureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& f) {
+        return f.description();
+    }
+    return QStringLiteral("<no failure>");
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A workbook as the sheet-per-file layout leaves it: the temporary sheets gone, two task sheets,
+// the first selected, the last fitted.
+std::shared_ptr<MemoryWorkbook> runLikeWorkbook() {
+    auto settings = std::make_shared<SpreadsheetSettings>(SpreadsheetSettings{false});
+    auto book = std::make_shared<MemoryWorkbook>(settings);
+    book->setSheetName(1, QStringLiteral("Temp Sheet xx1"));
+    for (int file = 0; file < 2; ++file) {
+        book->addSheetAfterLast();
+        book->setActiveSheetCell(1, 1, QStringLiteral("Task Name"));
+        book->setActiveSheetCell(1, 2, QStringLiteral("Duration"));
+        book->setActiveSheetCell(1, 3, QStringLiteral("Start Date"));
+        book->setActiveSheetCell(1, 4, QStringLiteral("Finish Date"));
+        book->setActiveSheetCell(2, 1, QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 <&> \"q\""));
+        book->setActiveSheetCell(2, 2, 480.0);
+        book->setActiveSheetCell(2, 3, at(2024, 3, 5, 8));
+        book->setActiveSheetCell(2, 4, at(2024, 3, 6));
+        book->setActiveSheetCell(3, 2, 0.25);
+        book->setActiveSheetCell(3, 3, at(1900, 2, 28, 12));
+    }
+    book->autoFitActiveSheetColumns();
+    book->selectActiveSheetRange(QStringLiteral("B3"));
+    book->deleteSheet(QStringLiteral("Temp Sheet xx1"));
+    book->deleteSheet(QStringLiteral("Sheet2"));
+    book->deleteSheet(QStringLiteral("Sheet3"));
+    book->selectSheet(1);
+    return book;
+}
+
+}  // namespace
+
+TEST(XlsxExport, EverythingTheWorkbookHoldsReachesTheFile) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("out.xlsx"));
+    const auto book = runLikeWorkbook();
+    exportXlsx(*book, path);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("out.xlsx")});  // nothing else left behind
+
+    const xlsx::Book got = xlsx::read(path);
+    ASSERT_EQ(got.sheets.size(), 2u);
+    EXPECT_EQ(got.sheets[0].name, QStringLiteral("Sheet4"));
+    EXPECT_EQ(got.sheets[1].name, QStringLiteral("Sheet5"));
+    EXPECT_EQ(got.activeTab, 0);
+    EXPECT_TRUE(got.sheets[0].tabSelected);
+    EXPECT_FALSE(got.sheets[1].tabSelected);
+
+    for (const xlsx::Sheet& sheet : got.sheets) {
+        SCOPED_TRACE(sheet.name.toStdString());
+        ASSERT_EQ(sheet.cells.size(), 10u);
+        EXPECT_EQ(sheet.cells.at("A1").text, QStringLiteral("Task Name"));
+        EXPECT_EQ(sheet.cells.at("D1").text, QStringLiteral("Finish Date"));
+        EXPECT_EQ(sheet.cells.at("A2").text, QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 <&> \"q\""));
+        EXPECT_TRUE(sheet.cells.at("B2").type.isEmpty() || sheet.cells.at("B2").type == QLatin1String("n"));
+        EXPECT_DOUBLE_EQ(sheet.cells.at("B2").number, 480);
+        EXPECT_TRUE(sheet.cells.at("B2").format.isEmpty());
+        EXPECT_DOUBLE_EQ(sheet.cells.at("B3").number, 0.25);
+        EXPECT_NEAR(sheet.cells.at("C2").number, serialOf(at(2024, 3, 5, 8)), 1e-9);
+        EXPECT_EQ(sheet.cells.at("C2").format, QStringLiteral("m/d/yyyy h:mm"));
+        EXPECT_NEAR(sheet.cells.at("D2").number, serialOf(at(2024, 3, 6)), 1e-9);
+        EXPECT_EQ(sheet.cells.at("D2").format, QStringLiteral("m/d/yyyy"));
+        EXPECT_NEAR(sheet.cells.at("C3").number, 59.5, 1e-9);  // before the spreadsheet's leap day
+    }
+    // Only the last sheet was fitted; its selection is B3, the other's the default A1.
+    EXPECT_TRUE(got.sheets[0].widths.empty());
+    ASSERT_EQ(got.sheets[1].widths.size(), 4u);
+    for (int c = 1; c <= 4; ++c) {
+        // The file holds the width the spreadsheet displays: pixels / 7, in 1/256 steps.
+        const double expectedPixels = *book->columnWidth(2, c) * 7 + 5;
+        EXPECT_NEAR(got.sheets[1].widths.at(c) * 7, expectedPixels, 7.0 / 256 + 1e-9) << c;
+    }
+    EXPECT_GT(got.sheets[1].widths.at(3), got.sheets[1].widths.at(2));  // "3/5/2024 8:00" is wider than "Duration"
+    EXPECT_EQ(got.sheets[1].activeCell, QStringLiteral("B3"));
+    EXPECT_TRUE(got.sheets[0].activeCell.isEmpty() || got.sheets[0].activeCell == QLatin1String("A1"));
+}
+
+TEST(XlsxExport, TheActiveSheetAndOneSheetLayout) {
+    QTemporaryDir dir;
+    MemoryWorkbook book;
+    book.setActiveSheetCell(1, 1, QStringLiteral("Task Name"));
+    book.setActiveSheetCell(1048576, 3, 1.5);
+    book.autoFitActiveSheetColumns();
+    book.selectActiveSheetRange(QStringLiteral("A1"));
+    book.addSheetAfterLast();  // Sheet4 is active now
+    const QString path = dir.filePath(QStringLiteral("one.xlsx"));
+    exportXlsx(book, path);
+    const xlsx::Book got = xlsx::read(path);
+    ASSERT_EQ(got.sheets.size(), 4u);
+    EXPECT_EQ(got.activeTab, 3);
+    EXPECT_TRUE(got.sheets[3].tabSelected);
+    EXPECT_EQ(got.sheets[0].cells.size(), 2u);
+    EXPECT_DOUBLE_EQ(got.sheets[0].cells.at("C1048576").number, 1.5);
+    EXPECT_EQ(got.sheets[0].widths.size(), 2u);  // A and C fitted, B untouched
+    EXPECT_EQ(got.sheets[0].widths.count(2), 0u);
+}
+
+TEST(XlsxExport, ReplacesOnlyWhenCompleteAndFailsOnOneLine) {
+    QTemporaryDir dir;
+    MemoryWorkbook book;
+    book.setActiveSheetCell(1, 1, QStringLiteral("new"));
+    const QString path = dir.filePath(QStringLiteral("existing.xlsx"));
+    {
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old contents");
+    }
+    exportXlsx(book, path);
+    EXPECT_EQ(xlsx::read(path).sheets[0].cells.at("A1").text, QStringLiteral("new"));
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
+    // The finished file has the permissions of any new file, not a temporary file's.
+    struct stat info {};
+    ASSERT_EQ(stat(QFile::encodeName(path).constData(), &info), 0);
+    const mode_t mask = umask(0);
+    umask(mask);
+    EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
+
+    const QString missingFolder = dir.filePath(QStringLiteral("no/such/folder/out.xlsx"));
+    const QString text = failureOf([&] { exportXlsx(book, missingFolder); });
+    EXPECT_TRUE(text.startsWith(QLatin1String("The workbook could not be written: the folder"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QLatin1Char('\n')));
+
+    QDir(dir.path()).mkdir(QStringLiteral("taken.xlsx"));
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, dir.filePath(QStringLiteral("taken.xlsx"))); }),
+              QStringLiteral("The workbook could not be written: \"taken.xlsx\" is a folder."));
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, QString()); }),
+              QStringLiteral("The workbook could not be written: no file name was given."));
+
+    // A sheet name the file format refuses never leaves a half-written file behind.
+    if (geteuid() != 0) {
+        const QString locked = dir.filePath(QStringLiteral("locked"));
+        QDir(dir.path()).mkdir(QStringLiteral("locked"));
+        QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        EXPECT_NE(failureOf([&] { exportXlsx(book, locked + QStringLiteral("/out.xlsx")); }), QStringLiteral("<no failure>"));
+        EXPECT_TRUE(entriesOf(locked).isEmpty());
+    }
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
+}
+
+namespace {
+
+class PresenterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        quorrix::setApplicationTitle(QStringLiteral("Quorrix"));
+        book.setActiveSheetCell(1, 1, QStringLiteral("shown"));
+    }
+    DesktopPresenter::Launcher launcher(QStringList installed, bool starts = true) {
+        DesktopPresenter::Launcher l;
+        l.find = [installed](const QString& program) {
+            return installed.contains(program) ? QStringLiteral("/opt/bin/") + program : QString();
+        };
+        l.startDetached = [this, starts](const QString& program, const QStringList& arguments) {
+            started << program + QLatin1Char(' ') + arguments.join(QLatin1Char(' '));
+            return starts;
+        };
+        return l;
+    }
+    QTemporaryDir dir;
+    quorrix::testing::ScriptedDialogs dialogs;
+    MemoryWorkbook book;
+    QStringList started;
+};
+
+}  // namespace
+
+TEST_F(PresenterTest, OpensANewUntitledDocumentInTheSpreadsheetApplication) {
+    const QString folder = dir.filePath(QStringLiteral("cache/quorrix"));
+    DesktopPresenter presenter(dialogs, folder, launcher({QStringLiteral("soffice")}));
+    presenter.present(book);
+    const QString first = presenter.lastFile();
+    EXPECT_TRUE(first.startsWith(folder + QLatin1Char('/')));
+    EXPECT_TRUE(first.endsWith(QLatin1String(".xlsx")));
+    EXPECT_EQ(started, QStringList{QStringLiteral("/opt/bin/soffice -n ") + first});
+    EXPECT_EQ(xlsx::read(first).sheets[0].cells.at("A1").text, QStringLiteral("shown"));
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    presenter.present(book);  // every workbook gets a file of its own; earlier ones stay
+    EXPECT_NE(presenter.lastFile(), first);
+    EXPECT_TRUE(QFileInfo::exists(first));
+    EXPECT_EQ(entriesOf(folder).size(), 2);
+}
+
+TEST_F(PresenterTest, FallsBackToLibreofficeThenTheDesktopThenAMessage) {
+    {
+        DesktopPresenter presenter(dialogs, dir.path(), launcher({QStringLiteral("libreoffice")}));
+        presenter.present(book);
+        EXPECT_EQ(started, QStringList{QStringLiteral("/opt/bin/libreoffice -n ") + presenter.lastFile()});
+    }
+    started.clear();
+    {
+        // Found but failing to start: the desktop's handler takes over.
+        DesktopPresenter presenter(dialogs, dir.path(), launcher({QStringLiteral("soffice")}, false));
+        dialogs.answerDesktop(true);
+        presenter.present(book);
+        ASSERT_EQ(dialogs.calls.size(), 1u);
+        EXPECT_EQ(dialogs.calls[0].kind, quorrix::testing::DialogCall::Desktop);
+        EXPECT_EQ(dialogs.calls[0].text, presenter.lastFile());
+        EXPECT_TRUE(dialogs.messages().isEmpty());
+    }
+    dialogs.calls.clear();
+    {
+        DesktopPresenter presenter(dialogs, dir.path(), launcher({}));
+        dialogs.answerDesktop(false);
+        presenter.present(book);
+        ASSERT_EQ(dialogs.calls.size(), 2u);
+        const auto& message = dialogs.calls[1];
+        EXPECT_EQ(message.kind, quorrix::testing::DialogCall::Message);
+        EXPECT_EQ(message.text, QStringLiteral("No spreadsheet application could show the workbook. It was saved as:\r\n") +
+                                    presenter.lastFile());
+        EXPECT_EQ(message.title, QStringLiteral("Quorrix"));
+        EXPECT_EQ(message.buttons, quorrix::MsgButtons::Ok);
+        EXPECT_EQ(message.icon, quorrix::MsgIcon::None);
+        EXPECT_TRUE(QFileInfo::exists(presenter.lastFile()));
+    }
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+}
+
+TEST_F(PresenterTest, AFolderThatCannotBeMadeFails) {
+    const QString blocker = dir.filePath(QStringLiteral("file"));
+    QFile f(blocker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.close();
+    DesktopPresenter presenter(dialogs, blocker + QStringLiteral("/quorrix"), launcher({QStringLiteral("soffice")}));
+    const QString text = failureOf([&] { presenter.present(book); });
+    EXPECT_TRUE(text.startsWith(QLatin1String("The folder"))) << text.toStdString();
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(PresenterTest, TheFilePresenterWritesTheNamedFileAndOpensNothing) {
+    const QString path = dir.filePath(QString::fromUtf8("R\xC3\xA9sultat.xlsx"));
+    FilePresenter presenter(path);
+    presenter.present(book);
+    EXPECT_EQ(presenter.written(), 1);
+    EXPECT_EQ(xlsx::read(path).sheets.size(), 3u);
+    EXPECT_TRUE(dialogs.calls.empty());
+}
