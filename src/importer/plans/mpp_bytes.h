@@ -53,6 +53,7 @@ private:
             for (int k = length - 1; k >= 0; --k) value = (value << 8) | p[k];
             return value;
         }
+        if (offset < -8 || offset > size_) return 0;  // wholly outside; also keeps offset + k in range
         for (int k = length - 1; k >= 0; --k) value = (value << 8) | u8(offset + k);
         return value;
     }
