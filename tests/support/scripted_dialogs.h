@@ -3,12 +3,16 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <ostream>
 #include <optional>
 #include <variant>
 #include <vector>
 
 #include "platform/dialogs.h"
 #include "platform/failure.h"
+
+// Readable test output for Qt texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace quorrix::testing {
 

@@ -1,0 +1,286 @@
+#include "importer/import_run.h"
+
+#include <gtest/gtest.h>
+
+#include "importer/workbook/memory_spreadsheet.h"
+#include "support/scripted_dialogs.h"
+#include "support/served_project.h"
+#include "support/test_host.h"
+
+namespace quorrix::importer {
+namespace {
+
+using testing::ScriptedDialogs;
+using testing::ServedProject;
+using testing::ServedTask;
+using testing::TestHost;
+using workbook::MemorySpreadsheetAutomation;
+using workbook::MemoryWorkbook;
+
+QString report(const QString& description, int line) {
+    return testing::expectedReport(QStringLiteral("Form1.PushButton2_Click"), description, line);
+}
+
+class ImportRunTest : public ::testing::Test {
+protected:
+    ImportOutcome run() { return PushButton2_Click(host, dialogs, failing, project); }
+    const MemoryWorkbook& book() {
+        EXPECT_EQ(memory.workbooks().size(), 1u);
+        return *memory.workbooks().back();
+    }
+    // The values of a sheet's row as text, for compact comparison.
+    QStringList row(const MemoryWorkbook& b, int sheet, long r) {
+        QStringList out;
+        for (int c = 1; c <= 4; ++c) {
+            const Value v = b.cell(sheet, r, c);
+            if (const auto* s = std::get_if<QString>(&v)) out << *s;
+            else if (const auto* d = std::get_if<double>(&v)) out << QString::number(*d);
+            else if (const auto* t = std::get_if<QDateTime>(&v)) out << t->toString(Qt::ISODate);
+            else out << QString();
+        }
+        return out;
+    }
+    void checkHeader(const MemoryWorkbook& b, int sheet) {
+        EXPECT_EQ(row(b, sheet, 1), (QStringList{"Task Name", "Duration", "Start Date", "Finish Date"}));
+    }
+
+    TestHost host;
+    ScriptedDialogs dialogs;
+    MemorySpreadsheetAutomation memory{nullptr};
+    testing::FailingSpreadsheet failing{memory};
+    ServedProject project;
+};
+
+TEST_F(ImportRunTest, OneSheetPutsEveryFileBelowTheLastWithoutGaps) {
+    auto first = testing::tasks(QStringLiteral("a"), 3);
+    first.insert(first.begin() + 1, std::nullopt);  // a blank row at position 2
+    project.serve(QStringLiteral("/plans/first.mpp"), first);
+    auto second = testing::tasks(QStringLiteral("b"), 2);
+    second.push_back(std::nullopt);
+    project.serve(QStringLiteral("/plans/second.mpp"), second);
+    host.entries = {QStringLiteral("/plans/first.mpp"), QStringLiteral("/plans/second.mpp")};
+
+    const ImportOutcome outcome = run();
+
+    const MemoryWorkbook& b = book();
+    ASSERT_EQ(b.sheetCount(), 3);
+    EXPECT_EQ(b.sheet(1).name, QStringLiteral("Sheet1"));
+    checkHeader(b, 1);
+    EXPECT_EQ(row(b, 1, 2), (QStringList{"a1", "60", "2024-03-04T08:00:00Z", "2024-03-04T09:00:00Z"}));
+    EXPECT_EQ(row(b, 1, 3), (QStringList{"a2", "120", "2024-03-05T08:00:00Z", "2024-03-05T10:00:00Z"}));
+    EXPECT_EQ(row(b, 1, 4).front(), QStringLiteral("a3"));
+    EXPECT_EQ(row(b, 1, 5).front(), QStringLiteral("b1"));  // right below the first file's last task
+    EXPECT_EQ(row(b, 1, 6).front(), QStringLiteral("b2"));
+    EXPECT_EQ(b.usedRows(1), 6);
+    EXPECT_EQ(b.usedRows(2), 0);
+    EXPECT_EQ(b.usedRows(3), 0);
+    EXPECT_TRUE(std::holds_alternative<double>(b.cell(1, 2, 2)));
+    EXPECT_TRUE(std::holds_alternative<QDateTime>(b.cell(1, 2, 3)));
+    EXPECT_TRUE(b.columnWidth(1, 1).has_value());
+    EXPECT_EQ(b.activeSheet(), 1);
+
+    EXPECT_EQ(host.progressValues, (std::vector<double>{50, 100, 0}));
+    EXPECT_EQ(host.progressTexts,
+              (QStringList{"Processing: first.mpp", "Processing: second.mpp", "Progress Bar"}));
+    EXPECT_EQ(host.pointerKinds.back(), 0);
+    EXPECT_EQ(host.pointerKinds.front(), 11);
+    EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.processEventsCalls, 4);
+
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    EXPECT_TRUE(outcome.failedFiles.isEmpty());
+    EXPECT_EQ(project.log.mid(0, 5),
+              (QStringList{"Create Msproject.Application", "FileOpen ReadOnly /plans/first.mpp",
+                           "TasksCount /plans/first.mpp", "FileClose 0 /plans/first.mpp", "Quit"}));
+    EXPECT_EQ(project.applicationsCreated, 2);
+    EXPECT_EQ(project.applicationsAlive, 0);
+}
+
+TEST_F(ImportRunTest, SheetPerFileGivesOneSheetPerEntryAndDropsTheTemporarySheets) {
+    project.serve(QStringLiteral("/p/one.mpp"), testing::tasks(QStringLiteral("x"), 2));
+    project.serve(QStringLiteral("/p/two.mpp"), testing::tasks(QStringLiteral("y"), 1));
+    host.entries = {QStringLiteral("/p/one.mpp"), QStringLiteral("/p/missing.mpp"), QStringLiteral("/p/two.mpp")};
+    host.oneSheet = false;
+
+    const ImportOutcome outcome = run();
+
+    const MemoryWorkbook& b = book();
+    ASSERT_EQ(b.sheetCount(), 3);
+    EXPECT_EQ(b.sheet(1).name, QStringLiteral("Sheet4"));
+    EXPECT_EQ(b.sheet(2).name, QStringLiteral("Sheet5"));
+    EXPECT_EQ(b.sheet(3).name, QStringLiteral("Sheet6"));
+    for (int s = 1; s <= 3; ++s) checkHeader(b, s);
+    EXPECT_EQ(row(b, 1, 2).front(), QStringLiteral("x1"));
+    EXPECT_EQ(row(b, 1, 3).front(), QStringLiteral("x2"));
+    EXPECT_EQ(b.usedRows(2), 1);  // the failed file keeps its header-only sheet
+    EXPECT_EQ(row(b, 3, 2).front(), QStringLiteral("y1"));
+    EXPECT_EQ(b.activeSheet(), 1);  // the first file's sheet is shown
+    EXPECT_FALSE(b.columnWidth(1, 1).has_value());  // only the last sheet is fitted
+    EXPECT_TRUE(b.columnWidth(3, 1).has_value());
+
+    ASSERT_EQ(dialogs.reports().size(), 1);
+    EXPECT_EQ(dialogs.reports()[0], report(QStringLiteral("The file \"/p/missing.mpp\" does not exist."), 236));
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/p/missing.mpp")});
+    EXPECT_EQ(outcome.failedFiles, QStringList{QStringLiteral("/p/missing.mpp")});
+}
+
+TEST_F(ImportRunTest, AllFilesFailingListsEveryPathInBothLayouts) {
+    for (bool oneSheet : {true, false}) {
+        SCOPED_TRACE(oneSheet);
+        ScriptedDialogs fresh;
+        host.oneSheet = oneSheet;
+        host.entries = {QStringLiteral("/x/a.mpp"), QStringLiteral("b.mpp")};
+        PushButton2_Click(host, fresh, failing, project);
+        const MemoryWorkbook& b = *memory.workbooks().back();
+        if (oneSheet) {
+            checkHeader(b, 1);
+            EXPECT_EQ(b.usedRows(1), 1);
+        } else {
+            ASSERT_EQ(b.sheetCount(), 2);
+            EXPECT_EQ(b.usedRows(1), 1);
+            EXPECT_EQ(b.usedRows(2), 1);
+        }
+        EXPECT_EQ(fresh.messages(),
+                  QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/x/a.mpp\r\nb.mpp")});
+        ASSERT_EQ(fresh.reports().size(), 2);
+        EXPECT_TRUE(fresh.reports()[1].contains(QStringLiteral(" at line %1\r\r").arg(oneSheet ? 142 : 236)));
+    }
+    EXPECT_EQ(host.progressTexts.mid(0, 2), (QStringList{"Processing: a.mpp", "Processing: b.mpp"}));
+}
+
+TEST_F(ImportRunTest, EmptyListSaysNoFilesAddedAndCreatesNothing) {
+    run();
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("No files added.")});
+    EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("Quorrix"));
+    EXPECT_TRUE(memory.workbooks().empty());
+    EXPECT_EQ(project.applicationsCreated, 0);
+    EXPECT_TRUE(host.running.empty());
+}
+
+TEST_F(ImportRunTest, RunningSpreadsheetIsAskedAboutFirst) {
+    failing.running = true;
+    dialogs.answerMessage(MsgAnswer::No);
+    project.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("t"), 1));
+    host.entries = {QStringLiteral("/a.mpp")};
+    const ImportOutcome declined = run();
+    EXPECT_FALSE(declined.ran);
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].text,
+              QStringLiteral("Excel may be open. It is recommended that you close Excel first.\rUse Ctrl+Alt+Del > "
+                             "Task Manager > EXCEL.EXE if necessary.\r\n\r\nWould you like to proceed anyway?"));
+    EXPECT_EQ(dialogs.calls[0].buttons, MsgButtons::YesNo);
+    EXPECT_TRUE(memory.workbooks().empty());
+    EXPECT_TRUE(host.progressTexts.isEmpty());
+
+    // Before the empty-list check, and Yes goes on.
+    host.entries.clear();
+    dialogs.answerMessage(MsgAnswer::Yes);
+    run();
+    EXPECT_EQ(dialogs.messages().mid(2), QStringList{QStringLiteral("No files added.")});
+
+    // Something else answering is no spreadsheet application: no question.
+    failing.runningAnswer = QStringLiteral("Microsoft Word");
+    ScriptedDialogs quiet;
+    PushButton2_Click(host, quiet, failing, project);
+    EXPECT_EQ(quiet.messages(), QStringList{QStringLiteral("No files added.")});
+}
+
+TEST_F(ImportRunTest, EachFailingProjectStepIsReportedWithItsLineAndTheRunGoesOn) {
+    const QString a = QStringLiteral("/a.mpp"), b = QStringLiteral("/b.mpp"), c = QStringLiteral("/c.mpp"),
+                  d = QStringLiteral("/d.mpp");
+    for (const QString& p : {a, b, c, d}) project.serve(p, testing::tasks(p.mid(1, 1), 2));
+    project.failAt(a, ServedProject::ProjectsCount);  // a failing test counts as passed: imported
+    project.failAt(b, ServedProject::ActiveProject);  // nothing active: listed
+    project.failAt(c, ServedProject::TasksCount);     // no count: listed, never loops blindly
+    project.failAt(d, ServedProject::Name, 2);        // one cell stays empty
+    host.entries = {a, b, c, d};
+
+    const ImportOutcome outcome = run();
+
+    EXPECT_EQ(dialogs.reports(), (QStringList{report("Served failure 3", 148), report("Served failure 4", 150),
+                                              report("Served failure 5", 154), report("Served failure 7", 160)}));
+    const MemoryWorkbook& bk = book();
+    EXPECT_EQ(row(bk, 1, 2).front(), QStringLiteral("a1"));
+    EXPECT_EQ(row(bk, 1, 3).front(), QStringLiteral("a2"));
+    EXPECT_EQ(row(bk, 1, 4).front(), QStringLiteral("d1"));
+    EXPECT_EQ(row(bk, 1, 5), (QStringList{"", "120", "2024-03-05T08:00:00Z", "2024-03-05T10:00:00Z"}));
+    EXPECT_EQ(outcome.failedFiles, (QStringList{b, c}));
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/b.mpp\r\n/c.mpp")});
+    EXPECT_TRUE(project.log.contains(QStringLiteral("FileClose 0 /b.mpp")));
+    EXPECT_EQ(project.applicationsAlive, 0);
+}
+
+TEST_F(ImportRunTest, FailingCellWriteAndSheetNamingAreReportedAndTheRunGoesOn) {
+    project.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 2));
+    host.entries = {QStringLiteral("/a.mpp")};
+    host.oneSheet = false;
+    failing.failSheetName = 2;
+    failing.failCellWrite = 6;  // 4 header cells, then the first task's duration
+
+    run();
+
+    EXPECT_EQ(dialogs.reports(),
+              (QStringList{report("Subscript out of range", 222),
+                           report("Application-defined or object-defined error", 268),
+                           report("Subscript out of range", 318)}));
+    const MemoryWorkbook& b = book();
+    // "Sheet2" could not be renamed, so it stays; the temporary ones are gone.
+    ASSERT_EQ(b.sheetCount(), 2);
+    EXPECT_EQ(b.sheet(1).name, QStringLiteral("Sheet2"));
+    EXPECT_EQ(b.sheet(2).name, QStringLiteral("Sheet4"));
+    EXPECT_EQ(row(b, 2, 2), (QStringList{"a1", "", "2024-03-04T08:00:00Z", "2024-03-04T09:00:00Z"}));
+    EXPECT_EQ(row(b, 2, 3).front(), QStringLiteral("a2"));
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+}
+
+TEST_F(ImportRunTest, NoSpreadsheetApplicationStillRunsEveryFile) {
+    failing.failCreate = true;
+    project.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 1));
+    host.entries = {QStringLiteral("/a.mpp")};
+    run();
+    const QStringList r = dialogs.reports();
+    ASSERT_GE(r.size(), 8);
+    EXPECT_EQ(r[0], report("ActiveX component can't create object", 116));
+    EXPECT_EQ(r[1], report("Object required", 118));
+    EXPECT_TRUE(project.log.contains(QStringLiteral("FileOpen ReadOnly /a.mpp")));
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+}
+
+TEST_F(ImportRunTest, LargePlansAreImportedInFull) {
+    auto big = testing::tasks(QStringLiteral("t"), 40000);
+    project.serve(QStringLiteral("/big.mpp"), big);
+    host.entries = {QStringLiteral("/big.mpp")};
+    run();
+    const MemoryWorkbook& b = book();
+    EXPECT_EQ(b.usedRows(1), 40001);
+    EXPECT_EQ(row(b, 1, 40001).front(), QStringLiteral("t40000"));
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+}
+
+TEST_F(ImportRunTest, EntriesRemovedDuringTheRunEndTheLoopWithoutReadingPastTheEnd) {
+    for (const char* p : {"/1.mpp", "/2.mpp", "/3.mpp"})
+        project.serve(QString::fromLatin1(p), testing::tasks(QStringLiteral("k"), 1));
+    host.entries = {QStringLiteral("/1.mpp"), QStringLiteral("/2.mpp"), QStringLiteral("/3.mpp")};
+    int yields = 0;
+    host.onProcessEvents = [&] {
+        if (++yields == 2) host.entries.clear();  // Clear List while the first file is read
+    };
+    run();
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+    EXPECT_EQ(project.applicationsCreated, 1);
+    EXPECT_EQ(book().usedRows(1), 2);
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
+}
+
+TEST(FileNameOf, TakesThePartAfterTheLastSeparator) {
+    EXPECT_EQ(Main::FileNameOf(QStringLiteral("/home/ana/plans/a b.mpp")), QStringLiteral("a b.mpp"));
+    EXPECT_EQ(Main::FileNameOf(QStringLiteral("plan.mpp")), QStringLiteral("plan.mpp"));
+    EXPECT_EQ(Main::FileNameOf(QStringLiteral("/plans/")), QString());
+}
+
+}  // namespace
+}  // namespace quorrix::importer
