@@ -112,7 +112,7 @@ TEST_F(FolderDropTest, ADroppedFolderAddsEveryFileOfItsTreeLevelByLevel) {
     makeFolder(QStringLiteral("R/B"));
     makeFolder(QStringLiteral("R/A/A1"));
     tree.link(QStringLiteral("R/B/loop"), QStringLiteral(".."));
-    Form1& f = makeForm();
+    makeForm();
     const auto data = filesData({tree.path(QStringLiteral("R"))});
     EXPECT_TRUE(dragAndDrop(data.get()));
     EXPECT_EQ(relativeEntries(),
@@ -162,7 +162,7 @@ TEST_F(FolderDropTest, TheDropNeitherWaitsNorShowsAnything) {
 
 TEST_F(FolderDropTest, PathsThatCannotBeExaminedAreSkippedSilently) {
     makeFolder(QStringLiteral("R"));
-    Form1& f = makeForm();
+    makeForm();
     QMimeData data;
     QUrl tooLong = QUrl::fromLocalFile(tree.path(QString(5000, QLatin1Char('n'))));
     data.setUrls({tooLong, QUrl::fromLocalFile(tree.path(QStringLiteral("R")))});
