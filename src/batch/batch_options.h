@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace quorrix::batch {
+
+struct BatchOptions {
+    bool oneSheet = true;
+    QString output;
+    std::optional<QString> extension;  // folders are scanned for this extension instead of every file
+    bool listOnly = false;
+    QStringList paths;
+};
+
+// The options of the command line, or the one-line reason they are unusable.
+struct ParsedOptions {
+    std::optional<BatchOptions> options;
+    QString error;
+    bool help = false;
+};
+ParsedOptions parseOptions(const QStringList& arguments);
+
+QString usageText();
+
+}  // namespace quorrix::batch

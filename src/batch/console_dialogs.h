@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QTextStream>
+
+#include "platform/dialogs.h"
+
+namespace quorrix::batch {
+
+// The dialog provider of the command line: error reports go to standard error, every other
+// message to standard output. Nobody is there to answer: a question is answered Yes and said so.
+class ConsoleDialogs : public DialogProvider {
+public:
+    MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
+    QString showOpen(const OpenFilesRequest& request) override;
+    QString pickFolder(const QString& title) override;
+    bool openWithDesktop(const QString& path) override;
+};
+
+// A message text as the terminal shows it: CR LF and lone CR become line feeds.
+QString terminalText(const QString& text);
+
+}  // namespace quorrix::batch

@@ -1,0 +1,116 @@
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "batch/batch_options.h"
+#include "batch/console_dialogs.h"
+#include "support/scripted_dialogs.h"
+
+namespace quorrix::batch {
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out, err;
+};
+
+Result runBatch(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral(QUORRIX_BATCH), arguments);
+    p.waitForFinished(120000);
+    return {p.exitCode(), QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+QString plans() { return QStringLiteral(QUORRIX_TESTDATA "/plans"); }
+
+TEST(BatchOptions, ParsesLayoutsAndRefusesWhatItCannotUse) {
+    const auto ok = parseOptions({"--layout", "sheet-per-file", "--output=o.xlsx", "a", "--extension", "mpp", "b"});
+    ASSERT_TRUE(ok.options);
+    EXPECT_FALSE(ok.options->oneSheet);
+    EXPECT_EQ(ok.options->output, QStringLiteral("o.xlsx"));
+    EXPECT_EQ(ok.options->extension, QStringLiteral("mpp"));
+    EXPECT_EQ(ok.options->paths, (QStringList{"a", "b"}));
+
+    EXPECT_TRUE(parseOptions({"--list", "x"}).options);  // listing needs no output
+    EXPECT_TRUE(parseOptions({"--output", "o.xlsx", "--", "--odd-name"}).options);
+    EXPECT_EQ(parseOptions({"--output", "o.xlsx", "--", "--odd-name"}).options->paths, QStringList{"--odd-name"});
+    for (const QStringList& bad : {QStringList{"--layout", "wide", "--output", "o", "a"}, QStringList{"a"},
+                                   QStringList{"--output", "o.xlsx"}, QStringList{"--bogus", "a"},
+                                   QStringList{"--output"}}) {
+        const auto parsed = parseOptions(bad);
+        EXPECT_FALSE(parsed.options) << bad.join(' ').toStdString();
+        EXPECT_FALSE(parsed.error.isEmpty());
+    }
+}
+
+TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
+    EXPECT_EQ(terminalText(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
+}
+
+TEST(QuorrixBatch, ImportsRealPlansAndReportsFailuresWithTheWindowsTexts) {
+    if (!QDir(plans()).exists()) GTEST_SKIP() << "no test plans";
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("all.xlsx"));
+    const QString good = plans() + QStringLiteral("/task-text/task-text-project2016-mspdi.xml");
+    const QString missing = dir.filePath(QStringLiteral("missing.mpp"));
+    const QString junk = dir.filePath(QStringLiteral("notes.txt"));
+    {
+        QFile f(junk);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("just some notes\n");
+    }
+
+    const Result clean = runBatch({"--output", out, good});
+    EXPECT_EQ(clean.exitCode, 0) << clean.err.toStdString();
+    EXPECT_EQ(clean.out, QStringLiteral("Done.\n"));
+    EXPECT_TRUE(QFileInfo(out).size() > 0);
+
+    for (const char* layout : {"one-sheet", "sheet-per-file"}) {
+        const Result mixed = runBatch({"--layout", layout, "--output", out, good, missing, junk});
+        EXPECT_EQ(mixed.exitCode, 1);
+        EXPECT_EQ(mixed.out, QStringLiteral("Done.\nThese files could not be imported:\n") + missing + "\n" + junk + "\n");
+        EXPECT_TRUE(mixed.err.contains(QStringLiteral("in Tessaline2016/11/03.Form1.PushButton2_Click at line ")));
+    }
+    // The junk file is untouched.
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("just some notes\n"));
+}
+
+TEST(QuorrixBatch, UsageAndOutputErrorsExitWithTwo) {
+    QTemporaryDir dir;
+    EXPECT_EQ(runBatch({}).exitCode, 2);
+    EXPECT_EQ(runBatch({"--output", dir.path(), "x.mpp"}).exitCode, 2);  // a folder as output
+    const QString input = dir.filePath(QStringLiteral("in.xml"));
+    QFile f(input);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("<x/>");
+    f.close();
+    const Result self = runBatch({"--output", input, input});
+    EXPECT_EQ(self.exitCode, 2);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("<x/>"));  // never written
+    const Result unwritable = runBatch({"--output", dir.filePath(QStringLiteral("no/such/folder/o.xlsx")), input});
+    EXPECT_EQ(unwritable.exitCode, 2);
+}
+
+TEST(QuorrixBatch, ListsFolderEntriesLikeADropOrAScan) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath(QStringLiteral("R/A"));
+    for (const char* name : {"R/b.mpp", "R/a.txt", "R/A/c.MPP", "R/~lock.mpp"}) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    const QString r = dir.filePath(QStringLiteral("R"));
+    const Result all = runBatch({"--list", r, "/typed/extra.mpp"});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.out, r + "/a.txt\n" + r + "/b.mpp\n" + r + "/A/c.MPP\n/typed/extra.mpp\n");
+    const Result mpp = runBatch({"--list", "--extension", "mpp", r});
+    EXPECT_EQ(mpp.out, r + "/b.mpp\n" + r + "/A/c.MPP\n");
+}
+
+}  // namespace
+}  // namespace quorrix::batch
