@@ -3,6 +3,8 @@
 #include <QDate>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string>
 
 #include "importer/workbook/shown_values.h"
 #include "platform/failure.h"
@@ -76,10 +78,116 @@ SheetData newSheet(const QString& name) {
     return sheet;
 }
 
+// ---- the cell records ------------------------------------------------------------------------
+// A row is its cells from column 1 on, each a tag byte and what the tag says follows.
+enum Tag : unsigned char {
+    kEmpty = 0,
+    kText = 1,         // length (7 bits a byte, low first), then the UTF-8 bytes
+    kWhole = 2,        // a whole number in 4 bytes
+    kNumber = 3,       // a double in 8 bytes
+    kMinutes = 4,      // a date-time at a whole minute: minutes since the origin in 4 bytes
+    kMilliseconds = 5  // any other date-time: milliseconds since the origin in 8 bytes
+};
+
+template <typename T>
+void put(std::string& out, T value) {
+    char bytes[sizeof(T)];
+    std::memcpy(bytes, &value, sizeof(T));
+    out.append(bytes, sizeof(T));
+}
+
+template <typename T>
+T take(const char*& p) {
+    T value;
+    std::memcpy(&value, p, sizeof(T));
+    p += sizeof(T);
+    return value;
+}
+
+void putText(std::string& out, const QByteArray& utf8) {
+    out += static_cast<char>(kText);
+    auto size = static_cast<std::uint32_t>(utf8.size());
+    do {
+        unsigned char byte = size & 0x7F;
+        size >>= 7;
+        if (size) byte |= 0x80;
+        out += static_cast<char>(byte);
+    } while (size);
+    out.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+}
+
+void putNumber(std::string& out, double value) {
+    if (value == std::trunc(value) && std::fabs(value) < 2147483647.0 && !(value == 0 && std::signbit(value))) {
+        out += static_cast<char>(kWhole);
+        put<std::int32_t>(out, static_cast<std::int32_t>(value));
+    } else {
+        out += static_cast<char>(kNumber);
+        put<double>(out, value);
+    }
+}
+
+void putDateTime(std::string& out, std::int64_t msecs) {
+    if (msecs >= 0 && msecs % 60000 == 0 && msecs / 60000 <= UINT32_MAX) {
+        out += static_cast<char>(kMinutes);
+        put<std::uint32_t>(out, static_cast<std::uint32_t>(msecs / 60000));
+    } else {
+        out += static_cast<char>(kMilliseconds);
+        put<std::int64_t>(out, msecs);
+    }
+}
+
+const char* decode(const char* p, CellView& cell) {
+    cell = CellView{};
+    switch (static_cast<unsigned char>(*p++)) {
+    case kText: {
+        std::uint32_t size = 0;
+        int shift = 0;
+        unsigned char byte;
+        do {
+            byte = static_cast<unsigned char>(*p++);
+            size |= static_cast<std::uint32_t>(byte & 0x7F) << shift;
+            shift += 7;
+        } while (byte & 0x80);
+        cell.kind = CellView::Kind::Text;
+        cell.text = std::string_view(p, size);
+        return p + size;
+    }
+    case kWhole:
+        cell.kind = CellView::Kind::Number;
+        cell.number = take<std::int32_t>(p);
+        return p;
+    case kNumber:
+        cell.kind = CellView::Kind::Number;
+        cell.number = take<double>(p);
+        return p;
+    case kMinutes:
+        cell.kind = CellView::Kind::DateTime;
+        cell.msecs = std::int64_t(take<std::uint32_t>(p)) * 60000;
+        return p;
+    case kMilliseconds:
+        cell.kind = CellView::Kind::DateTime;
+        cell.msecs = take<std::int64_t>(p);
+        return p;
+    default:
+        return p;
+    }
+}
+
+Value valueOf(const CellView& cell) {
+    switch (cell.kind) {
+    case CellView::Kind::Text: return QString::fromUtf8(cell.text.data(), static_cast<qsizetype>(cell.text.size()));
+    case CellView::Kind::Number: return cell.number;
+    case CellView::Kind::DateTime: return fromWallMsecs(cell.msecs);
+    case CellView::Kind::Empty: break;
+    }
+    return {};
+}
+
 }  // namespace
 
 MemoryWorkbook::MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings)
-    : settings_(settings ? std::move(settings) : std::make_shared<const SpreadsheetSettings>()) {
+    : settings_(settings ? std::move(settings) : std::make_shared<const SpreadsheetSettings>()),
+      log_(std::make_unique<ByteLog>()) {
     for (int k = 1; k <= 3; ++k) sheets_.push_back(newSheet(QStringLiteral("Sheet%1").arg(k)));
 }
 
@@ -105,68 +213,106 @@ void MemoryWorkbook::checkNewName(const QString& name, int renamed) const {
 
 void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value) {
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) applicationDefined();
-    Cell cell;
+    std::string cell;
     if (const auto* text = std::get_if<QString>(&value)) {
         if (text->size() > kMaxCellText) applicationDefined();
-        if (!text->isEmpty()) {
-            if (texts_.size() >= UINT32_MAX) throw Failure(7, QStringLiteral("Out of memory"));
-            cell.kind = Cell::Kind::Text;
-            cell.text = static_cast<std::uint32_t>(texts_.size());
-            texts_.push_back(*text);
-        }
+        if (!text->isEmpty()) putText(cell, text->toUtf8());
     } else if (const auto* number = std::get_if<double>(&value)) {
         if (!std::isfinite(*number)) throw Failure(failure_number::kOverflow, QStringLiteral("Overflow"));
-        cell.kind = Cell::Kind::Number;
-        cell.number = *number;
+        putNumber(cell, *number);
     } else if (const auto* dateTime = std::get_if<QDateTime>(&value)) {
-        if (shown::isSpreadsheetDate(*dateTime)) {
-            cell.kind = Cell::Kind::DateTime;
-            cell.msecs = shown::wallMsecs(*dateTime);
-        } else if (dateTime->isValid()) {
-            // Dates the spreadsheet cannot count are kept as they are shown.
-            cell.kind = Cell::Kind::Text;
-            cell.text = static_cast<std::uint32_t>(texts_.size());
-            texts_.push_back(shown::dateTimeText(shown::wallMsecs(*dateTime)));
-        }
+        if (shown::isSpreadsheetDate(*dateTime))
+            putDateTime(cell, shown::wallMsecs(*dateTime));
+        else if (dateTime->isValid())  // dates the spreadsheet cannot count are kept as they are shown
+            putText(cell, shown::dateTimeText(shown::wallMsecs(*dateTime)).toUtf8());
     }
+    const bool empty = cell.empty();
+    if (empty) cell += static_cast<char>(kEmpty);
 
     auto& rows = sheets_[static_cast<std::size_t>(active_)].rows;
     const auto r = static_cast<std::size_t>(row - 1);
-    const auto c = static_cast<std::size_t>(column - 1);
+    const auto c = static_cast<std::uint32_t>(column - 1);
     if (r >= rows.size()) {
-        if (cell.kind == Cell::Kind::Empty) return;
+        if (empty) return;
         rows.resize(r + 1);
     }
-    auto& cells = rows[r];
-    if (c >= cells.size()) {
-        if (cell.kind == Cell::Kind::Empty) return;
-        if (cells.empty()) cells.reserve(std::max<std::size_t>(c + 1, 4));
-        cells.resize(c + 1);
+    RowSlot& slot = rows[r];
+
+    if (c >= slot.cells) {
+        // Past the row's last cell: the usual case, which adds to the row's record in place.
+        if (empty) return;
+        std::string added(c - slot.cells, static_cast<char>(kEmpty));
+        added += cell;
+        if (slot.bytes == 0) {
+            slot.offset = log_->append(added.data(), added.size());
+        } else if (log_->canExtend(slot.offset, slot.bytes)) {
+            log_->extend(slot.offset, added.data(), added.size());
+        } else {
+            std::string record(log_->view(slot.offset, slot.bytes), slot.bytes);
+            record += added;
+            slot.offset = log_->append(record.data(), record.size());
+        }
+        slot.bytes += static_cast<std::uint32_t>(added.size());
+        slot.cells = c + 1;
+        return;
     }
-    cells[c] = cell;
+
+    // Within the row: the row is written anew with the cell replaced.
+    std::string record(log_->view(slot.offset, slot.bytes), slot.bytes);
+    const char* begin = record.data();
+    const char* p = begin;
+    CellView ignored;
+    for (std::uint32_t i = 0; i < c; ++i) p = decode(p, ignored);
+    const char* after = decode(p, ignored);
+    std::string changed(begin, p);
+    changed += cell;
+    changed.append(after, static_cast<std::size_t>(record.data() + record.size() - after));
+    std::uint32_t cells = slot.cells;
+    if (empty && c + 1 == cells) {  // the last cell cleared: the row ends before it
+        changed.pop_back();
+        --cells;
+    }
+    if (cells == 0) {
+        slot = RowSlot{};
+        return;
+    }
+    slot.offset = log_->append(changed.data(), changed.size());
+    slot.bytes = static_cast<std::uint32_t>(changed.size());
+    slot.cells = cells;
+}
+
+void MemoryWorkbook::visitCells(int k, const std::function<void(long, int, const CellView&)>& visit) const {
+    const SheetData& data = sheet(k);
+    CellView cell;
+    for (std::size_t r = 0; r < data.rows.size(); ++r) {
+        const RowSlot& slot = data.rows[r];
+        if (slot.cells == 0) continue;
+        const char* p = log_->view(slot.offset, slot.bytes);
+        for (std::uint32_t c = 0; c < slot.cells; ++c) {
+            p = decode(p, cell);
+            if (cell.kind != CellView::Kind::Empty) visit(static_cast<long>(r + 1), static_cast<int>(c + 1), cell);
+        }
+    }
 }
 
 void MemoryWorkbook::autoFitActiveSheetColumns() {
-    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
     std::vector<int> widest;
-    for (const auto& cells : sheet.rows) {
-        if (cells.size() > widest.size()) widest.resize(cells.size(), -1);
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            const Cell& cell = cells[c];
-            int pixels;
-            switch (cell.kind) {
-            case Cell::Kind::Empty: continue;
-            case Cell::Kind::Text: pixels = shown::textPixels(texts_[cell.text]); break;
-            case Cell::Kind::Number: pixels = shown::numberPixels(cell.number); break;
-            case Cell::Kind::DateTime: pixels = shown::dateTimePixels(cell.msecs); break;
-            default: continue;
-            }
-            widest[c] = std::max(widest[c], pixels);
+    visitCells(active_ + 1, [&](long, int column, const CellView& cell) {
+        int pixels = 0;
+        switch (cell.kind) {
+        case CellView::Kind::Text: pixels = shown::textPixels(cell.text); break;
+        case CellView::Kind::Number: pixels = shown::numberPixels(cell.number); break;
+        case CellView::Kind::DateTime: pixels = shown::dateTimePixels(cell.msecs); break;
+        case CellView::Kind::Empty: return;
         }
-    }
-    if (sheet.widths.size() < widest.size()) sheet.widths.resize(widest.size(), 0);
+        const auto c = static_cast<std::size_t>(column - 1);
+        if (c >= widest.size()) widest.resize(c + 1, -1);
+        widest[c] = std::max(widest[c], pixels);
+    });
+    SheetData& data = sheets_[static_cast<std::size_t>(active_)];
+    if (data.widths.size() < widest.size()) data.widths.resize(widest.size(), 0);
     for (std::size_t c = 0; c < widest.size(); ++c)
-        if (widest[c] >= 0) sheet.widths[c] = shown::widthForPixels(widest[c]);
+        if (widest[c] >= 0) data.widths[c] = shown::widthForPixels(widest[c]);
 }
 
 void MemoryWorkbook::selectActiveSheetRange(const QString& reference) {
@@ -222,34 +368,23 @@ const SheetData& MemoryWorkbook::sheet(int k) const { return sheets_[static_cast
 Value MemoryWorkbook::cell(int sheetNumber, long row, int column) const {
     const SheetData& data = sheet(sheetNumber);
     if (row < 1 || column < 1 || static_cast<std::size_t>(row) > data.rows.size()) return {};
-    const auto& cells = data.rows[static_cast<std::size_t>(row - 1)];
-    if (static_cast<std::size_t>(column) > cells.size()) return {};
-    const Cell& c = cells[static_cast<std::size_t>(column - 1)];
-    switch (c.kind) {
-    case Cell::Kind::Text: return texts_[c.text];
-    case Cell::Kind::Number: return c.number;
-    case Cell::Kind::DateTime: return fromWallMsecs(c.msecs);
-    case Cell::Kind::Empty: break;
-    }
-    return {};
+    const RowSlot& slot = data.rows[static_cast<std::size_t>(row - 1)];
+    if (static_cast<std::uint32_t>(column) > slot.cells) return {};
+    const char* p = log_->view(slot.offset, slot.bytes);
+    CellView cell;
+    for (int c = 0; c < column; ++c) p = decode(p, cell);
+    return valueOf(cell);
 }
 
 long MemoryWorkbook::usedRows(int sheetNumber) const {
-    const auto& rows = sheet(sheetNumber).rows;
-    for (std::size_t r = rows.size(); r > 0; --r)
-        for (const Cell& c : rows[r - 1])
-            if (c.kind != Cell::Kind::Empty) return static_cast<long>(r);
-    return 0;
+    long used = 0;
+    visitCells(sheetNumber, [&](long row, int, const CellView&) { used = std::max(used, row); });
+    return used;
 }
 
 int MemoryWorkbook::usedColumns(int sheetNumber) const {
     int used = 0;
-    for (const auto& cells : sheet(sheetNumber).rows)
-        for (std::size_t c = cells.size(); c > static_cast<std::size_t>(used); --c)
-            if (cells[c - 1].kind != Cell::Kind::Empty) {
-                used = static_cast<int>(c);
-                break;
-            }
+    visitCells(sheetNumber, [&](long, int column, const CellView&) { used = std::max(used, column); });
     return used;
 }
 

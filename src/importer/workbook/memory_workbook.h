@@ -2,11 +2,14 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string_view>
 #include <optional>
 #include <vector>
 
 #include "importer/automation.h"
+#include "importer/workbook/byte_log.h"
 
 namespace quorrix::importer::workbook {
 
@@ -18,18 +21,16 @@ inline constexpr qsizetype kMaxCellText = 32767;
 // The widest column, in characters.
 inline constexpr double kMaxColumnWidth = 255;
 
-// One cell: nothing, text (an index into the workbook's texts), a number, or a date-time kept as
-// the wall-clock milliseconds since 1899-12-30 00:00, the origin of the spreadsheet's serial dates.
-struct Cell {
+// A cell as stored: nothing, text (UTF-8), a number, or a date-time kept as the wall-clock
+// milliseconds since 1899-12-30 00:00, the origin of the spreadsheet's serial dates. The text
+// is valid until the workbook changes or is read again.
+struct CellView {
     enum class Kind : std::uint8_t { Empty, Text, Number, DateTime };
     Kind kind = Kind::Empty;
-    std::uint32_t text = 0;
-    union {
-        double number = 0;
-        std::int64_t msecs;
-    };
+    double number = 0;
+    std::int64_t msecs = 0;
+    std::string_view text;
 };
-static_assert(sizeof(Cell) == 16);
 
 // A rectangle of cells, 1-based and inclusive; the first cell is the active one.
 struct CellRange {
@@ -40,10 +41,17 @@ struct CellRange {
     friend bool operator==(const CellRange&, const CellRange&) = default;
 };
 
+// Where a row's cells are: one record of the workbook's byte log.
+struct RowSlot {
+    std::uint64_t offset = 0;
+    std::uint32_t bytes = 0;
+    std::uint32_t cells = 0;
+};
+
 struct SheetData {
     QString name;
-    std::vector<std::vector<Cell>> rows;  // rows[r - 1][c - 1]; rows and cells past the last written are absent
-    std::vector<double> widths;           // width in characters of column c at [c - 1]; 0: the standard width
+    std::vector<RowSlot> rows;   // rows[r - 1]; rows past the last written are absent
+    std::vector<double> widths;  // width in characters of column c at [c - 1]; 0: the standard width
     CellRange selection;
 };
 
@@ -53,7 +61,9 @@ struct SpreadsheetSettings {
 };
 
 // A workbook held in memory that behaves as a new workbook of the spreadsheet application:
-// three sheets "Sheet1" to "Sheet3", the first one active and selected at A1.
+// three sheets "Sheet1" to "Sheet3", the first one active and selected at A1. Cells cost a few
+// bytes each: rows are written as compact records (text as UTF-8, whole numbers and whole-minute
+// date-times in four bytes), older rows kept in a temporary file rather than in memory.
 class MemoryWorkbook : public Workbook {
 public:
     explicit MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings = nullptr);
@@ -80,7 +90,9 @@ public:
     int usedColumns(int sheet) const;
     // The fitted width of a column in characters; nothing while it has the standard width.
     std::optional<double> columnWidth(int sheet, int column) const;
-    const QString& text(std::uint32_t index) const { return texts_[index]; }
+    // Calls `visit(row, column, cell)` for every cell of sheet k that holds something, row by
+    // row, each row from its first column on. `visit` must not change the workbook.
+    void visitCells(int k, const std::function<void(long row, int column, const CellView& cell)>& visit) const;
 
 private:
     int indexOfName(const QString& name) const;
@@ -89,7 +101,8 @@ private:
 
     std::shared_ptr<const SpreadsheetSettings> settings_;
     std::vector<SheetData> sheets_;
-    std::vector<QString> texts_;
+    // The cells of every sheet, row by row, compactly encoded.
+    std::unique_ptr<ByteLog> log_;
     int active_ = 0;
     int lastNumber_ = 3;  // the number in the name of the last sheet added
 };

@@ -144,6 +144,30 @@ int textPixels(const QString& text) {
     return pixels;
 }
 
+int textPixels(std::string_view utf8) {
+    int pixels = 0;
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        const unsigned char lead = *p;
+        if (lead < 0x80) {
+            pixels += (lead >= 32 && lead < 127) ? kAsciiPixels[lead - 32] : 0;
+            ++p;
+            continue;
+        }
+        char32_t code;
+        int more;
+        if (lead >= 0xF0) code = lead & 0x07, more = 3;
+        else if (lead >= 0xE0) code = lead & 0x0F, more = 2;
+        else if (lead >= 0xC0) code = lead & 0x1F, more = 1;
+        else code = 0xFFFD, more = 0;  // a stray continuation byte
+        ++p;
+        for (; more > 0 && p < end && (*p & 0xC0) == 0x80; --more, ++p) code = (code << 6) | (*p & 0x3F);
+        pixels += code > 0xFFFF ? kWidePixels : (isWide(static_cast<char16_t>(code)) ? kWidePixels : kOtherPixels);
+    }
+    return pixels;
+}
+
 double widthForPixels(int pixels) {
     const int column = pixels + kMarginPixels;
     const double width = column <= kDigitPixels + kPaddingPixels ? column / double(kDigitPixels + kPaddingPixels)

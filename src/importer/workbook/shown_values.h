@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <cstdint>
+#include <string_view>
 
 // How the spreadsheet application shows the values a workbook holds, and how wide they are in
 // its standard font (11 points, 96 dots per inch), for fitting columns.
@@ -27,6 +28,7 @@ QString generalText(double value);
 
 // Widths in pixels of shown values.
 int textPixels(const QString& text);
+int textPixels(std::string_view utf8);
 int dateTimePixels(std::int64_t msecs);
 int numberPixels(double value);
 // The column width, in characters of the standard font, that shows `pixels` wide content with

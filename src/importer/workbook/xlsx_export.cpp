@@ -97,8 +97,8 @@ lxw_format* numberFormat(lxw_workbook* book, const char* code) {
     return format;
 }
 
-void writeSheet(const MemoryWorkbook& workbook, const SheetData& sheet, lxw_worksheet* out, lxw_format* dateTime,
-                lxw_format* date) {
+void writeSheet(const MemoryWorkbook& workbook, int k, lxw_worksheet* out, lxw_format* dateTime, lxw_format* date) {
+    const SheetData& sheet = workbook.sheet(k);
     for (std::size_t c = 0; c < sheet.widths.size(); ++c)
         if (sheet.widths[c] > 0)
             check(worksheet_set_column(out, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), sheet.widths[c], nullptr));
@@ -107,30 +107,26 @@ void writeSheet(const MemoryWorkbook& workbook, const SheetData& sheet, lxw_work
         worksheet_set_selection(out, static_cast<lxw_row_t>(s.firstRow - 1), static_cast<lxw_col_t>(s.firstColumn - 1),
                                 static_cast<lxw_row_t>(s.lastRow - 1), static_cast<lxw_col_t>(s.lastColumn - 1));
 
-    QByteArray utf8;
-    for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
-        const auto& cells = sheet.rows[r];
-        const auto row = static_cast<lxw_row_t>(r);
-        for (std::size_t c = 0; c < cells.size(); ++c) {
-            const Cell& cell = cells[c];
-            const auto column = static_cast<lxw_col_t>(c);
-            switch (cell.kind) {
-            case Cell::Kind::Empty:
-                break;
-            case Cell::Kind::Text:
-                utf8 = workbook.text(cell.text).toUtf8();
-                check(worksheet_write_string(out, row, column, utf8.constData(), nullptr));
-                break;
-            case Cell::Kind::Number:
-                check(worksheet_write_number(out, row, column, cell.number, nullptr));
-                break;
-            case Cell::Kind::DateTime:
-                check(worksheet_write_number(out, row, column, shown::dateSerial(cell.msecs),
-                                             shown::isMidnight(cell.msecs) ? date : dateTime));
-                break;
-            }
+    std::string text;
+    workbook.visitCells(k, [&](long r, int c, const CellView& cell) {
+        const auto row = static_cast<lxw_row_t>(r - 1);
+        const auto column = static_cast<lxw_col_t>(c - 1);
+        switch (cell.kind) {
+        case CellView::Kind::Text:
+            text.assign(cell.text);
+            check(worksheet_write_string(out, row, column, text.c_str(), nullptr));
+            break;
+        case CellView::Kind::Number:
+            check(worksheet_write_number(out, row, column, cell.number, nullptr));
+            break;
+        case CellView::Kind::DateTime:
+            check(worksheet_write_number(out, row, column, shown::dateSerial(cell.msecs),
+                                         shown::isMidnight(cell.msecs) ? date : dateTime));
+            break;
+        case CellView::Kind::Empty:
+            break;
         }
-    }
+    });
 }
 
 }  // namespace
@@ -146,7 +142,7 @@ void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
     // the plain format every reader knows.
     std::size_t cells = 0;
     for (const SheetData& sheet : workbook.sheets())
-        for (const auto& row : sheet.rows) cells += row.size();
+        for (const RowSlot& row : sheet.rows) cells += row.cells;
     const bool huge = cells > 20'000'000;
 
     TemporaryName temporary(path);
@@ -160,7 +156,7 @@ void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
             lxw_worksheet* out = workbook_add_worksheet(writer.book(), name.constData());
             if (!out) cannotWrite(QStringLiteral("the sheet name \"%1\" is not accepted").arg(sheets[k].name));
             if (static_cast<int>(k) + 1 == workbook.activeSheet()) worksheet_activate(out);
-            writeSheet(workbook, sheets[k], out, dateTime, date);
+            writeSheet(workbook, static_cast<int>(k) + 1, out, dateTime, date);
         }
         writer.close();
     }

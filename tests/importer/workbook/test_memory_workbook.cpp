@@ -296,5 +296,59 @@ TEST(MemoryWorkbookCells, ManyRowsStayCompact) {
     }
     EXPECT_EQ(book.usedRows(1), 200000);
     EXPECT_EQ(std::get<double>(book.cell(1, 123456, 2)), 123456.0);
-    EXPECT_LE(book.sheet(1).rows[0].capacity(), 4u);
+    // A row of a name, a whole number and two whole-minute dates takes 21 bytes here.
+    EXPECT_EQ(book.sheet(1).rows[0].bytes, 21u);
+    EXPECT_EQ(std::get<QDateTime>(book.cell(1, 1, 4)), at(2024, 1, 2, 17));
+}
+
+TEST(MemoryWorkbookCells, RowsChangeAnywhereAfterManyOthers) {
+    auto settings = std::make_shared<SpreadsheetSettings>(SpreadsheetSettings{false});
+    MemoryWorkbook book(settings);
+    for (long row = 1; row <= 120000; ++row) {  // several megabytes: the early rows leave memory
+        book.setActiveSheetCell(row, 1, QStringLiteral("Row %1").arg(row));
+        book.setActiveSheetCell(row, 2, row + 0.5);
+    }
+    book.setActiveSheetCell(7, 1, QString::fromUtf8("sev\xC3\xA9n"));  // replaced in an early row
+    book.setActiveSheetCell(7, 4, at(2030, 6, 1, 9, 30));               // extended past a gap
+    book.setActiveSheetCell(8, 2, Value{});                             // the last cell cleared
+    book.setActiveSheetCell(9, 1, Value{});                             // a middle cell cleared
+    book.addSheetAfterLast();
+    book.setActiveSheetCell(1, 1, QStringLiteral("other sheet"));
+    book.selectSheet(1);
+    book.setActiveSheetCell(120000, 3, -7.0);  // the last row, no longer last in the log
+
+    EXPECT_EQ(std::get<QString>(book.cell(1, 7, 1)), QString::fromUtf8("sev\xC3\xA9n"));
+    EXPECT_EQ(std::get<double>(book.cell(1, 7, 2)), 7.5);
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(book.cell(1, 7, 3)));
+    EXPECT_EQ(std::get<QDateTime>(book.cell(1, 7, 4)), at(2030, 6, 1, 9, 30));
+    EXPECT_EQ(std::get<QString>(book.cell(1, 8, 1)), QStringLiteral("Row 8"));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(book.cell(1, 8, 2)));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(book.cell(1, 9, 1)));
+    EXPECT_EQ(std::get<double>(book.cell(1, 9, 2)), 9.5);
+    EXPECT_EQ(std::get<QString>(book.cell(1, 60000, 1)), QStringLiteral("Row 60000"));
+    EXPECT_EQ(std::get<double>(book.cell(1, 120000, 2)), 120000.5);
+    EXPECT_EQ(std::get<double>(book.cell(1, 120000, 3)), -7.0);
+    EXPECT_EQ(std::get<QString>(book.cell(4, 1, 1)), QStringLiteral("other sheet"));
+
+    // Every cell visited once, in row order.
+    long cells = 0, lastRow = 0;
+    bool ordered = true;
+    book.visitCells(1, [&](long row, int, const CellView&) {
+        ordered = ordered && row >= lastRow;
+        lastRow = row;
+        ++cells;
+    });
+    EXPECT_TRUE(ordered);
+    EXPECT_EQ(cells, 120000 * 2 + 1 - 2 + 1);  // + D7, - B8, - A9, + C120000
+    EXPECT_EQ(book.usedRows(1), 120000);
+    EXPECT_EQ(book.usedColumns(1), 4);
+
+    // Numbers keep every bit, whole or not, large or negative.
+    const double numbers[] = {0.0, -0.0, 2147483646.0, 2147483648.0, -2147483647.0, 1e300, -1.25e-300, 1.0 / 3};
+    for (int i = 0; i < 8; ++i) book.setActiveSheetCell(200000, i + 1, numbers[i]);
+    for (int i = 0; i < 8; ++i) {
+        const double back = std::get<double>(book.cell(1, 200000, i + 1));
+        EXPECT_EQ(back, numbers[i]);
+        EXPECT_EQ(std::signbit(back), std::signbit(numbers[i]));
+    }
 }
