@@ -8,6 +8,7 @@
 #include <gsf/gsf-utils.h>
 
 #include <cstring>
+#include <map>
 
 #include "platform/failure.h"
 
@@ -50,7 +51,9 @@ bool isCompoundSignature(const QByteArray& head) {
 
 struct CompoundFile::Handle {
     InputPtr source;
-    InputPtr root;  // a GsfInfile
+    InputPtr root;                           // a GsfInfile
+    std::map<QStringList, InputPtr> storages;  // storages opened so far, by path
+    InputPtr last;                           // the stream opened last
 };
 
 CompoundFile::CompoundFile(const QByteArray& bytes) : handle_(std::make_unique<Handle>()) {
@@ -99,32 +102,43 @@ InputPtr openChild(GsfInfile* parent, const QString& name, bool* absent) {
 
 }  // namespace
 
-bool CompoundFile::exists(const QStringList& path) const {
+void* CompoundFile::open(const QStringList& path, bool* absent) const {
     GsfInput* current = handle_->root.get();
-    InputPtr holder;
-    for (const QString& name : path) {
-        if (!GSF_IS_INFILE(current)) return false;
-        bool absent = false;
-        InputPtr child = openChild(GSF_INFILE(current), name, &absent);
-        if (absent) return false;
-        holder = std::move(child);
-        current = holder.get();
+    *absent = false;
+    for (qsizetype k = 0; k < path.size(); ++k) {
+        const QStringList prefix = path.mid(0, k + 1);
+        if (const auto it = handle_->storages.find(prefix); it != handle_->storages.end()) {
+            current = it->second.get();
+            continue;
+        }
+        if (!GSF_IS_INFILE(current)) {
+            *absent = true;
+            return nullptr;
+        }
+        InputPtr child = openChild(GSF_INFILE(current), path[k], absent);
+        if (*absent) return nullptr;
+        current = child.get();
+        const bool storage = GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0;
+        if (storage) {
+            handle_->storages.emplace(prefix, std::move(child));
+        } else {
+            handle_->last = std::move(child);
+        }
     }
-    return true;
+    return current;
+}
+
+bool CompoundFile::exists(const QStringList& path) const {
+    bool absent = false;
+    open(path, &absent);
+    return !absent;
 }
 
 std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
-    GsfInput* current = handle_->root.get();
-    InputPtr holder;
-    for (const QString& name : path) {
-        if (!GSF_IS_INFILE(current)) return std::nullopt;
-        bool absent = false;
-        InputPtr child = openChild(GSF_INFILE(current), name, &absent);
-        if (absent) return std::nullopt;
-        holder = std::move(child);
-        current = holder.get();
-    }
-    if (!holder || (GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0)) {
+    bool absent = false;
+    auto* current = static_cast<GsfInput*>(open(path, &absent));
+    if (absent || path.isEmpty()) return std::nullopt;
+    if (GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0) {
         return std::nullopt;  // a storage, not a stream
     }
     const gsf_off_t size = gsf_input_size(current);
@@ -134,6 +148,7 @@ std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
     if (size > 0 && !gsf_input_read(current, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) {
         damaged(QStringLiteral("the part \"%1\" ends early").arg(name));
     }
+    handle_->last.reset();
     return data;
 }
 

@@ -30,6 +30,8 @@ public:
 
 private:
     struct Handle;
+    // The storage or stream at `path`: nothing when absent; opened storages are kept for reuse.
+    void* open(const QStringList& path, bool* absent) const;
     std::unique_ptr<Handle> handle_;
     qint64 documentSize_ = 0;
 };

@@ -31,65 +31,66 @@ FieldMap FieldMap::parse(Bytes data, Format format) {
             if (offset < last) ++block;
             last = offset;
             if (block < 2) map.maxFixedSize_[block] = std::max(map.maxFixedSize_[block], offset + size);
-            if (taskField) {
-                map.varKeys_.erase(index);
-                if (block < 2) {
-                    map.fixed_[index] = FixedLocation{block, offset};
-                } else {
-                    map.fixed_.erase(index);
-                }
+            const int slot = taskField ? slotOf(index) : -1;
+            if (slot >= 0) {
+                map.slots_[slot].varKey.reset();
+                map.slots_[slot].fixed.reset();
+                if (block < 2) map.slots_[slot].fixed = FixedLocation{block, offset};
             }
-        } else if (taskField) {
-            map.fixed_.erase(index);
+        } else if (const int slot = taskField ? slotOf(index) : -1; slot >= 0) {
+            map.slots_[slot].fixed.reset();
+            map.slots_[slot].varKey.reset();
             const int key = format == Format::Mpp9 ? varByte : index;
-            if (key != 0) {
-                map.varKeys_[index] = key;
-            } else {
-                map.varKeys_.erase(index);
-            }
+            if (key != 0) map.slots_[slot].varKey = key;
         }
     }
     return map;
 }
 
+int FieldMap::slotOf(int field) {
+    for (size_t k = 0; k < kKept.size(); ++k) {
+        if (kKept[k] == field) return static_cast<int>(k);
+    }
+    return -1;
+}
+
 FieldMap FieldMap::defaults(Format format) {
     using namespace task_field;
     FieldMap map;
-    map.fixed_[kUniqueId] = {0, 0};
-    map.fixed_[kId] = {0, 4};
-    map.fixed_[kLateStart] = {0, 12};
+    const auto place = [&map](int field, int block, int offset) { map.slots_[slotOf(field)].fixed = FixedLocation{block, offset}; };
+    place(kUniqueId, 0, 0);
+    place(kId, 0, 4);
+    place(kLateStart, 0, 12);
     if (format == Format::Mpp14) {
-        map.fixed_[kDuration] = {0, 42};
-        map.fixed_[kStart] = {0, 64};
-        map.fixed_[kFinish] = {0, 68};
-        map.fixed_[kConstraintType] = {0, 56};
-        map.fixed_[kLateFinish] = {0, 110};
-        map.fixed_[kCreated] = {0, 98};
-        map.fixed_[kTaskStart] = {1, 50};
-        map.fixed_[kTaskFinish] = {1, 54};
-        map.fixed_[kManualDuration] = {1, 58};
+        place(kDuration, 0, 42);
+        place(kStart, 0, 64);
+        place(kFinish, 0, 68);
+        place(kConstraintType, 0, 56);
+        place(kLateFinish, 0, 110);
+        place(kCreated, 0, 98);
+        place(kTaskStart, 1, 50);
+        place(kTaskFinish, 1, 54);
+        place(kManualDuration, 1, 58);
     } else {
-        map.fixed_[kDuration] = {0, 60};
-        map.fixed_[kStart] = {0, 88};
-        map.fixed_[kFinish] = {0, 92};
-        map.fixed_[kConstraintType] = {0, 80};
-        map.fixed_[kLateFinish] = {0, 152};
-        map.fixed_[kCreated] = {0, 130};
+        place(kDuration, 0, 60);
+        place(kStart, 0, 88);
+        place(kFinish, 0, 92);
+        place(kConstraintType, 0, 80);
+        place(kLateFinish, 0, 152);
+        place(kCreated, 0, 130);
     }
-    map.varKeys_[kName] = format == Format::Mpp9 ? 11 : 14;
+    map.slots_[slotOf(kName)].varKey = format == Format::Mpp9 ? 11 : 14;
     return map;
 }
 
 std::optional<FixedLocation> FieldMap::fixed(int field) const {
-    const auto it = fixed_.find(field);
-    if (it == fixed_.end()) return std::nullopt;
-    return it->second;
+    const int slot = slotOf(field);
+    return slot >= 0 ? slots_[slot].fixed : std::nullopt;
 }
 
 std::optional<int> FieldMap::varKey(int field) const {
-    const auto it = varKeys_.find(field);
-    if (it == varKeys_.end()) return std::nullopt;
-    return it->second;
+    const int slot = slotOf(field);
+    return slot >= 0 ? slots_[slot].varKey : std::nullopt;
 }
 
 }  // namespace quorrix::importer::plans::mpp

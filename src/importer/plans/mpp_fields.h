@@ -1,7 +1,7 @@
 #pragma once
 
+#include <array>
 #include <optional>
-#include <unordered_map>
 
 #include "importer/plans/mpp_bytes.h"
 
@@ -47,8 +47,20 @@ public:
     int maxFixedSize(int block) const { return block >= 0 && block < 2 ? maxFixedSize_[block] : 0; }
 
 private:
-    std::unordered_map<int, FixedLocation> fixed_;
-    std::unordered_map<int, int> varKeys_;
+    // Only the fields the reader uses are kept, each in its own slot.
+    static constexpr std::array<int, 13> kKept = {task_field::kName,       task_field::kConstraintType,
+                                                  task_field::kId,         task_field::kDuration,
+                                                  task_field::kStart,      task_field::kFinish,
+                                                  task_field::kLateStart,  task_field::kLateFinish,
+                                                  task_field::kUniqueId,   task_field::kCreated,
+                                                  task_field::kTaskStart,  task_field::kTaskFinish,
+                                                  task_field::kManualDuration};
+    static int slotOf(int field);
+    struct Slot {
+        std::optional<FixedLocation> fixed;
+        std::optional<int> varKey;
+    };
+    std::array<Slot, kKept.size()> slots_{};
     int maxFixedSize_[2] = {0, 0};
 };
 
