@@ -175,13 +175,6 @@ void Form1::createControls() {
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     connect(ListView1, &QTreeWidget::itemPressed, this, [this] { ListView1_ItemClick(); });
-    // An entry that leaves the list, by whatever way, no longer holds the dragged path.
-    connect(ListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex& parent, int first, int last) {
-                const int row = DragItem && !parent.isValid() ? ListView1->indexOfTopLevelItem(DragItem) : -1;
-                if (row >= first && row <= last) DragItem = nullptr;
-            });
-    connect(ListView1->model(), &QAbstractItemModel::modelAboutToBeReset, this, [this] { DragItem = nullptr; });
     installEventFilter(this);
 }
 

@@ -110,6 +110,7 @@ void Form1::PushButton6_Click() {
     ErrorTrap trap(QStringLiteral("Form1.PushButton6_Click"), dialogs());
     trap.step(100, [&] {
         ListView1->clear();
+        DragItem = nullptr;
         HoverItem = nullptr;
     });
 }
@@ -125,9 +126,10 @@ void removeSelectedEntry(Form1& form) {
     if (list->topLevelItemCount() == 0) return;
     const int position = selectedPosition(list);
     if (position < 1) return;
-    // The list forgets the dragged entry with it (see the list's wiring in the window), so a drag
-    // that starts outside any entry then moves nothing rather than a path that is gone.
-    delete list->takeTopLevelItem(position - 1);
+    QTreeWidgetItem* removed = list->takeTopLevelItem(position - 1);
+    // A drag that starts outside any entry then moves nothing rather than a path that is gone.
+    if (form.DragItem == removed) form.DragItem = nullptr;
+    delete removed;
 }
 
 }  // namespace
@@ -167,8 +169,9 @@ void Form1::ListView1_MouseMove(int x, int y) {
     if (!DragActive) return;
 
     HoverItem = ListView1->itemAt(x, y);
+    // The list's own removals forget the dragged entry; one that left the list by any other way
+    // is found missing here, without following the reference, and forgotten.
     const int dragPosition = positionOf(ListView1, DragItem);
-    // An entry removed since it was last clicked or dragged is forgotten.
     if (dragPosition == 0) DragItem = nullptr;
     if (HoverItem && DragItem) {
         ListView1Entries entries(ListView1);
