@@ -19,7 +19,15 @@ public:
     int count() const override { return list_->topLevelItemCount(); }
     QString text(int position) const override { return at(position)->text(0); }
     void setText(int position, const QString& text) override { at(position)->setText(0, text); }
-    void select(int position) override { list_->setCurrentItem(at(position)); }
+    // Marks the entry selected (and current, for the keys) without the view scrolling to it:
+    // scrolling is a step of its own.
+    void select(int position) override {
+        QTreeWidgetItem* item = at(position);
+        const bool autoScroll = list_->hasAutoScroll();
+        list_->setAutoScroll(false);
+        list_->setCurrentItem(item);
+        list_->setAutoScroll(autoScroll);
+    }
     void scrollTo(int position) override { list_->scrollToItem(at(position)); }
 
     QTreeWidgetItem* at(int position) const {

@@ -376,6 +376,21 @@ TEST_F(DragScrollTest, Rows305To364ScrollNothing) {
     }
 }
 
+TEST_F(DragScrollTest, SelectingAHalfShownEntryInTheBandScrollsNothing) {
+    Form1& f = scrolledForm(10);
+    const int last = lastWholeRow();
+    const QRect half = f.ListView1->visualItemRect(entry(last + 1));
+    ASSERT_TRUE(half.intersects(viewport()->rect()));
+    ASSERT_FALSE(fullyVisible(last + 1));
+    const int before = bar()->value();
+    press(last);
+    dragTo(QPoint(half.center().x(), half.top() + 1));
+    EXPECT_EQ(f.entryText(last + 1), QStringLiteral("/plans/p%1.mpp").arg(last, 2, 10, QLatin1Char('0')));
+    EXPECT_EQ(selectedPosition(), last + 1);
+    EXPECT_EQ(bar()->value(), before);
+    release(QPoint(half.center().x(), half.top() + 1));
+}
+
 TEST_F(DragScrollTest, MovementsWithoutAnExchangeScrollNothing) {
     scrolledForm(10);
     const int before = bar()->value();
