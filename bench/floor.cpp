@@ -6,6 +6,7 @@
 //   floor [--layout one-sheet|sheet-per-file] --output FILE.xlsx PLAN...
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <pugixml.hpp>
 #include <string>
@@ -75,13 +76,14 @@ int main(int argc, char** argv) {
             header(sheet);
             row = 1;
         }
+        // The same parse as the plan reader's: text stored with its element, no separate nodes.
         pugi::xml_document document;
-        if (!document.load_file(path)) {
+        if (!document.load_file(path, pugi::parse_default | pugi::parse_embed_pcdata)) {
             ++failed;
             continue;
         }
         for (pugi::xml_node task : document.child("Project").child("Tasks").children("Task")) {
-            if (task.child("ID").text().as_int() == 0 || task.child("IsNull").text().as_int() == 1) continue;
+            if (std::atoi(task.child_value("ID")) == 0 || std::atoi(task.child_value("IsNull")) == 1) continue;
             worksheet_write_string(sheet, row, 0, task.child_value("Name"), nullptr);
             worksheet_write_number(sheet, row, 1, minutes(task.child_value("Duration")), nullptr);
             writeDate(sheet, row, 2, task.child_value("Start"), dateTime, date);

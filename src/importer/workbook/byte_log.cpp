@@ -13,8 +13,8 @@ namespace quorrix::importer::workbook {
 
 namespace {
 
-constexpr std::size_t kTailBytes = 1 << 20;
-constexpr std::size_t kWindowBytes = 1 << 20;
+constexpr std::size_t kTailBytes = 256 * 1024;
+constexpr std::size_t kWindowBytes = 256 * 1024;
 
 int anonymousFile() {
     const QByteArray folder = QFile::encodeName(QDir::tempPath());

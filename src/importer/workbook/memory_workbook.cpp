@@ -244,21 +244,21 @@ void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value
         std::string added(c - slot.cells, static_cast<char>(kEmpty));
         added += cell;
         if (slot.bytes == 0) {
-            slot.offset = log_->append(added.data(), added.size());
-        } else if (log_->canExtend(slot.offset, slot.bytes)) {
-            log_->extend(slot.offset, added.data(), added.size());
+            slot.setOffset(log_->append(added.data(), added.size()));
+        } else if (log_->canExtend(slot.offset(), slot.bytes)) {
+            log_->extend(slot.offset(), added.data(), added.size());
         } else {
-            std::string record(log_->view(slot.offset, slot.bytes), slot.bytes);
+            std::string record(log_->view(slot.offset(), slot.bytes), slot.bytes);
             record += added;
-            slot.offset = log_->append(record.data(), record.size());
+            slot.setOffset(log_->append(record.data(), record.size()));
         }
         slot.bytes += static_cast<std::uint32_t>(added.size());
-        slot.cells = c + 1;
+        slot.cells = static_cast<std::uint16_t>(c + 1);
         return;
     }
 
     // Within the row: the row is written anew with the cell replaced.
-    std::string record(log_->view(slot.offset, slot.bytes), slot.bytes);
+    std::string record(log_->view(slot.offset(), slot.bytes), slot.bytes);
     const char* begin = record.data();
     const char* p = begin;
     CellView ignored;
@@ -276,9 +276,9 @@ void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value
         slot = RowSlot{};
         return;
     }
-    slot.offset = log_->append(changed.data(), changed.size());
+    slot.setOffset(log_->append(changed.data(), changed.size()));
     slot.bytes = static_cast<std::uint32_t>(changed.size());
-    slot.cells = cells;
+    slot.cells = static_cast<std::uint16_t>(cells);
 }
 
 void MemoryWorkbook::visitCells(int k, const std::function<void(long, int, const CellView&)>& visit) const {
@@ -287,7 +287,7 @@ void MemoryWorkbook::visitCells(int k, const std::function<void(long, int, const
     for (std::size_t r = 0; r < data.rows.size(); ++r) {
         const RowSlot& slot = data.rows[r];
         if (slot.cells == 0) continue;
-        const char* p = log_->view(slot.offset, slot.bytes);
+        const char* p = log_->view(slot.offset(), slot.bytes);
         for (std::uint32_t c = 0; c < slot.cells; ++c) {
             p = decode(p, cell);
             if (cell.kind != CellView::Kind::Empty) visit(static_cast<long>(r + 1), static_cast<int>(c + 1), cell);
@@ -370,7 +370,7 @@ Value MemoryWorkbook::cell(int sheetNumber, long row, int column) const {
     if (row < 1 || column < 1 || static_cast<std::size_t>(row) > data.rows.size()) return {};
     const RowSlot& slot = data.rows[static_cast<std::size_t>(row - 1)];
     if (static_cast<std::uint32_t>(column) > slot.cells) return {};
-    const char* p = log_->view(slot.offset, slot.bytes);
+    const char* p = log_->view(slot.offset(), slot.bytes);
     CellView cell;
     for (int c = 0; c < column; ++c) p = decode(p, cell);
     return valueOf(cell);

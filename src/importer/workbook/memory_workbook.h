@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,16 +42,43 @@ struct CellRange {
     friend bool operator==(const CellRange&, const CellRange&) = default;
 };
 
-// Where a row's cells are: one record of the workbook's byte log.
-struct RowSlot {
-    std::uint64_t offset = 0;
+// Where a row's cells are: one record of the workbook's byte log (12 bytes a row).
+class RowSlot {
+public:
+    std::uint64_t offset() const { return offsetLow_ | (std::uint64_t(offsetHigh_) << 32); }
+    void setOffset(std::uint64_t offset) {
+        offsetLow_ = static_cast<std::uint32_t>(offset);
+        offsetHigh_ = static_cast<std::uint16_t>(offset >> 32);
+    }
     std::uint32_t bytes = 0;
-    std::uint32_t cells = 0;
+    std::uint16_t cells = 0;  // up to the 16,384 columns of a sheet
+
+private:
+    std::uint16_t offsetHigh_ = 0;
+    std::uint32_t offsetLow_ = 0;
+};
+static_assert(sizeof(RowSlot) == 12);
+
+// The rows of a sheet, in blocks, so that growing never holds two copies of the table.
+class RowTable {
+public:
+    std::size_t size() const { return size_; }
+    void resize(std::size_t size) {
+        while (blocks_.size() * kBlock < size) blocks_.push_back(std::make_unique<RowSlot[]>(kBlock));
+        size_ = std::max(size_, size);
+    }
+    RowSlot& operator[](std::size_t r) { return blocks_[r / kBlock][r % kBlock]; }
+    const RowSlot& operator[](std::size_t r) const { return blocks_[r / kBlock][r % kBlock]; }
+
+private:
+    static constexpr std::size_t kBlock = 8192;
+    std::vector<std::unique_ptr<RowSlot[]>> blocks_;
+    std::size_t size_ = 0;
 };
 
 struct SheetData {
     QString name;
-    std::vector<RowSlot> rows;   // rows[r - 1]; rows past the last written are absent
+    RowTable rows;               // rows[r - 1]; rows past the last written are absent
     std::vector<double> widths;  // width in characters of column c at [c - 1]; 0: the standard width
     CellRange selection;
 };

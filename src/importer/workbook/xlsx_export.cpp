@@ -142,7 +142,7 @@ void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
     // the plain format every reader knows.
     std::size_t cells = 0;
     for (const SheetData& sheet : workbook.sheets())
-        for (const RowSlot& row : sheet.rows) cells += row.cells;
+        for (std::size_t r = 0; r < sheet.rows.size(); ++r) cells += sheet.rows[r].cells;
     const bool huge = cells > 20'000'000;
 
     TemporaryName temporary(path);
