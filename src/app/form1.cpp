@@ -233,7 +233,13 @@ void Form1::ApplySkin() {
 
 void Form1::restoreOption(QRadioButton* option, const QString& key, const QString& defaultText) {
     const double n = storedNumber(services_.settings->read(key, defaultText));
-    option->setChecked(n == 1);
+    // Selecting one option clears the other; clearing one leaves the other as it is.
+    if (n == 1) {
+        option->setChecked(true);
+        (option == Option3 ? Option4 : Option3)->setChecked(false);
+    } else {
+        option->setChecked(false);
+    }
 }
 
 // ---- Closing --------------------------------------------------------------------------------

@@ -77,7 +77,12 @@ TEST_F(Form1Test, ControlsStandWhereTheTableOfTwipsPutsThem) {
     // Tab order from the list on.
     const QList<QWidget*> order = {f.ListView1,   f.PushButton5, f.PushButton3, f.Option3,     f.Option4,   f.PushButton1,
                                    f.PushButton4, f.PushButton2, f.PushButton6, f.PushButton7, f.PushButton8};
-    for (qsizetype i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(order[i]->nextInFocusChain(), order[i + 1]) << i;
+    const auto nextTabStop = [](QWidget* w) {
+        do w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+        return w;
+    };
+    for (qsizetype i = 0; i + 1 < order.size(); ++i) EXPECT_EQ(nextTabStop(order[i]), order[i + 1]) << i;
     EXPECT_TRUE(dialogs.calls.empty());
 }
 
