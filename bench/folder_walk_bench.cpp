@@ -15,6 +15,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <string>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -85,36 +87,63 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Runs `find` on the tree, its output counted by the shell; the milliseconds and the count.
-std::pair<double, long> timeFind(const std::string& root) {
-    const std::string command = "find '" + root + "' -type f -iname '*.mpp' ! -name '~*' | wc -l";
+// Wall and processor milliseconds of one measured piece of work.
+struct Took {
+    double wallMs = 0;
+    double cpuMs = 0;
+};
+
+double cpuMs(int who) {
+    rusage usage {};
+    ::getrusage(who, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Runs `find` on the tree, its output counted here; the time and the count.
+std::pair<Took, long> timeFind(const std::string& root) {
+    int out[2];
+    if (::pipe(out) != 0) return {{}, -1};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const char* args[] = {"find", root.c_str(), "-type", "f", "-iname", "*.mpp", "!", "-name", "~*", nullptr};
+    const double cpuBefore = cpuMs(RUSAGE_CHILDREN);
     QElapsedTimer timer;
     timer.start();
-    FILE* pipe = ::popen(command.c_str(), "r");
-    long count = -1;
-    if (pipe) {
-        if (std::fscanf(pipe, "%ld", &count) != 1) count = -1;
-        ::pclose(pipe);
-    }
-    return {timer.nsecsElapsed() / 1e6, count};
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, "find", &actions, nullptr, const_cast<char* const*>(args), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    long count = 0;
+    char buffer[65536];
+    for (ssize_t got; (got = ::read(out[0], buffer, sizeof buffer)) > 0;)
+        count += std::count(buffer, buffer + got, '\n');
+    ::close(out[0]);
+    int status = 0;
+    if (spawned != 0 || ::waitpid(pid, &status, 0) != pid || status != 0) count = -1;
+    return {{timer.nsecsElapsed() / 1e6, cpuMs(RUSAGE_CHILDREN) - cpuBefore}, count};
 }
 
 // The scan's routines on the tree; the milliseconds, the count and the yields.
 struct WalkFigures {
     double ms = 0;
+    double cpuMs = 0;
     double collectMs = 0;  // CollectSubfolders alone
     long entries = 0;
     long yields = 0;
     long folders = 0;
 };
 
-WalkFigures timeWalk(const QString& root) {
+WalkFigures timeWalk(const QString& root, bool yielding = true) {
     WalkFigures f;
     QStringList entries;
-    const AddFolder::Yield yield = [&f] {
+    const AddFolder::Yield yield = [&f, yielding] {
         ++f.yields;
-        QCoreApplication::processEvents();
+        if (yielding) QCoreApplication::processEvents();
     };
+    const double cpuBefore = cpuMs(RUSAGE_SELF);
     QElapsedTimer timer;
     timer.start();
     QStringList folders{root + QLatin1Char('/')};
@@ -123,6 +152,7 @@ WalkFigures timeWalk(const QString& root) {
     AddFolder::AddFilesOfFolders(folders, QStringLiteral("*.mpp"),
                                  [&entries](const QString& path) { entries.append(path); }, {});
     f.ms = timer.nsecsElapsed() / 1e6;
+    f.cpuMs = cpuMs(RUSAGE_SELF) - cpuBefore;
     f.entries = entries.size();
     f.folders = folders.size();
     return f;
@@ -167,28 +197,37 @@ int main(int argc, char** argv) {
     timeWalk(qroot);
 
     std::vector<double> findMs;
+    std::vector<double> findCpuMs;
     std::vector<double> walkMs;
+    std::vector<double> walkCpuMs;
     std::vector<double> collectMs;
+    std::vector<double> quietMs;
     long findCount = 0;
     WalkFigures last;
     for (int r = 0; r < runs; ++r) {
-        const auto [ms, count] = timeFind(root);
-        findMs.push_back(ms);
+        const auto [took, count] = timeFind(root);
+        findMs.push_back(took.wallMs);
+        findCpuMs.push_back(took.cpuMs);
         findCount = count;
         last = timeWalk(qroot);
         walkMs.push_back(last.ms);
+        walkCpuMs.push_back(last.cpuMs);
         collectMs.push_back(last.collectMs);
+        quietMs.push_back(timeWalk(qroot, false).ms);
     }
 
     const double f = median(findMs);
     const double w = median(walkMs);
     std::printf("tree  : %s, %d folders with %d files each\n", root.c_str(), kFolders, kFilesPerFolder);
-    std::printf("find  : %8.1f ms median of %d, %ld matches\n", f, runs, findCount);
-    std::printf("walk  : %8.1f ms median of %d, %ld entries, %ld folders, %ld yields\n", w, runs, last.entries,
-                last.folders, last.yields);
+    std::printf("find  : %8.1f ms median of %d (processor %.1f ms), %ld matches\n", f, runs, median(findCpuMs),
+                findCount);
+    std::printf("walk  : %8.1f ms median of %d (processor %.1f ms), %ld entries, %ld folders, %ld yields\n", w, runs,
+                median(walkCpuMs), last.entries, last.folders, last.yields);
     std::printf("        %8.1f ms of it collecting the folders, %.1f ms listing their files\n", median(collectMs),
                 w - median(collectMs));
-    std::printf("ratio : %.2fx find (goal: within 2x)\n", w / f);
+    std::printf("        %8.1f ms for the same walk without processing events at the yields\n", median(quietMs));
+    std::printf("ratio : %.2fx find in elapsed time, %.2fx in processor time (goal: within 2x)\n", w / f,
+                median(walkCpuMs) / median(findCpuMs));
     const long expected = static_cast<long>(last.folders) * kMatchesPerFolder;
     if (last.entries != findCount || last.entries != expected) {
         std::fprintf(stderr, "entry counts differ: walk %ld, find %ld, expected %ld\n", last.entries, findCount,
