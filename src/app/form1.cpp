@@ -312,7 +312,11 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ListView1->viewport()) {
         switch (type) {
             case QEvent::MouseMove: {
-                const QPoint pos = static_cast<QMouseEvent*>(event)->position().toPoint();
+                auto* move = static_cast<QMouseEvent*>(event);
+                // A release the list never saw (over a dialog, outside the window) ends the drag
+                // here, so a pointer moving with no button held never reorders.
+                if (DragActive && move->buttons() == Qt::NoButton) ListView1_MouseUp(Qt::NoButton);
+                const QPoint pos = move->position().toPoint();
                 ListView1_MouseMove(pos.x(), pos.y());
                 // While a drag reorders, the list must not move its selection by itself.
                 return DragActive;

@@ -191,6 +191,17 @@ TEST_F(DragReorderTest, MovementsWithoutAButtonHeldChangeNothing) {
     EXPECT_EQ(selectedPosition(), 2);
 }
 
+TEST_F(DragReorderTest, AReleaseTheListNeverSawEndsTheDragAtTheNextMovement) {
+    Form1& f = shownForm({A, B, C, D});
+    press(2);
+    // The button goes up over a dialog: the list only sees the pointer move again, no button held.
+    hover(centreOf(4));
+    EXPECT_FALSE(f.DragActive);
+    EXPECT_EQ(f.entries(), (QStringList{A, B, C, D}));
+    EXPECT_TRUE(listHasItsOwnPointer());
+    EXPECT_EQ(f.ListView1->cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST_F(DragReorderTest, APressOutsideAnyEntryDragsTheEntryClickedLast) {
     Form1& f = shownForm({A, B, C, D});
     press(2);
