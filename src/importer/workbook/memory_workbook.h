@@ -71,7 +71,7 @@ public:
     const RowSlot& operator[](std::size_t r) const { return blocks_[r / kBlock][r % kBlock]; }
 
 private:
-    static constexpr std::size_t kBlock = 8192;
+    static constexpr std::size_t kBlock = 1024;
     std::vector<std::unique_ptr<RowSlot[]>> blocks_;
     std::size_t size_ = 0;
 };
