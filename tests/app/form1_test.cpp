@@ -1,3 +1,4 @@
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QSettings>
@@ -72,6 +73,9 @@ TEST_F(Form1Test, ControlsStandWhereTheTableOfTwipsPutsThem) {
     EXPECT_DOUBLE_EQ(f.PushButton1->font().pointSizeF(), 11.25);
     EXPECT_DOUBLE_EQ(f.ListView1->font().pointSizeF(), 9.0);
     EXPECT_EQ(f.ListView1->font().family(), QStringLiteral("Arial"));
+    // Where Arial is missing, its metric twin stands in.
+    const QString shown = QFontInfo(f.PushButton1->font()).family();
+    EXPECT_TRUE(shown == QStringLiteral("Arial") || shown == QStringLiteral("Liberation Sans")) << shown.toStdString();
     EXPECT_EQ(f.palette().color(QPalette::Window), QColor(Qt::white));
 
     // Tab order from the list on.
