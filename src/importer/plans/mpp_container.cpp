@@ -7,9 +7,12 @@
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <map>
 
+#include "importer/plans/mpp_bytes.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans::mpp {
@@ -42,6 +45,89 @@ struct GObjectUnref {
 };
 using InputPtr = std::unique_ptr<GsfInput, GObjectUnref>;
 
+// libgsf reads the directory of a compound document recursively, one call per link between
+// entries, so a crafted directory (a chain of thousands of siblings) could exhaust the stack; and
+// it loses the entries it finds beside the root entry, which no valid document has. Before libgsf
+// sees the document, the same walk is made here without recursion, and a tree nested deeper than
+// any real plan's (Project keeps its directory trees balanced) or a root entry with siblings is
+// refused as damage.
+constexpr size_t kMaxDirectoryDepth = 1000;
+constexpr quint32 kLastRegularSector = 0xFFFFFFFA;
+constexpr quint32 kNoEntry = 0xFFFFFFFF;
+
+void checkDirectory(const QByteArray& document) {
+    const mpp::Bytes bytes(document);
+    const int shift = bytes.u16(30);
+    if (shift < 7 || shift > 20) return;  // not a layout libgsf reads either
+    const qint64 sectorSize = qint64(1) << shift;
+    const qint64 perSector = sectorSize / 4;
+    const qint64 sectorsInFile = bytes.size() / sectorSize;
+    const auto sectorOffset = [shift](quint32 sector) { return (qint64(sector) + 1) << shift; };
+
+    // The sectors holding the allocation table: 109 in the header, the rest in a chain.
+    const qint64 fatCount = std::min<qint64>(bytes.u32(44), sectorsInFile);
+    std::vector<quint32> fatSectors;
+    for (int k = 0; k < 109 && qint64(fatSectors.size()) < fatCount; ++k) fatSectors.push_back(bytes.u32(76 + 4 * k));
+    quint32 difat = bytes.u32(68);
+    for (qint64 steps = 0; qint64(fatSectors.size()) < fatCount && difat < kLastRegularSector && steps <= sectorsInFile; ++steps) {
+        const qint64 at = sectorOffset(difat);
+        if (!bytes.holds(at, sectorSize)) break;
+        for (qint64 k = 0; k < perSector - 1 && qint64(fatSectors.size()) < fatCount; ++k) fatSectors.push_back(bytes.u32(at + 4 * k));
+        difat = bytes.u32(at + sectorSize - 4);
+    }
+    const auto nextSector = [&](quint32 sector) -> quint32 {
+        const qint64 index = sector / perSector;
+        if (index >= qint64(fatSectors.size())) return 0xFFFFFFFE;
+        const qint64 at = sectorOffset(fatSectors[size_t(index)]) + (sector % perSector) * 4;
+        return bytes.holds(at, 4) ? bytes.u32(at) : 0xFFFFFFFE;
+    };
+
+    // The directory's sectors, each visited at most once per sector of the file.
+    std::vector<qint64> directory;
+    for (quint32 sector = bytes.u32(48); sector < kLastRegularSector && qint64(directory.size()) < sectorsInFile;
+         sector = nextSector(sector)) {
+        const qint64 at = sectorOffset(sector);
+        if (!bytes.holds(at, sectorSize)) break;
+        directory.push_back(at);
+    }
+    const qint64 perDirectorySector = sectorSize / 128;
+    const qint64 entries = qint64(directory.size()) * perDirectorySector;
+    if (entries == 0) return;
+    if (bytes.u32(directory[0] + 68) != kNoEntry || bytes.u32(directory[0] + 72) != kNoEntry) {
+        damaged(QStringLiteral("its directory of parts is malformed (the root entry has siblings)"));
+    }
+    const auto entryOffset = [&](quint32 entry) {
+        return directory[size_t(entry / perDirectorySector)] + qint64(entry % perDirectorySector) * 128;
+    };
+
+    // Depth-first through left sibling, right sibling and child, in libgsf's order, each entry
+    // once; an entry of unknown type ends its branch as it does there.
+    struct Frame {
+        quint32 entry;
+        int link;
+    };
+    std::vector<char> seen(size_t(entries), 0);
+    std::vector<Frame> stack{{0, 0}};
+    seen[0] = 1;
+    while (!stack.empty()) {
+        if (stack.size() > kMaxDirectoryDepth) damaged(QStringLiteral("its directory of parts is nested too deeply"));
+        Frame& frame = stack.back();
+        const qint64 at = entryOffset(frame.entry);
+        const quint8 type = bytes.u8(at + 66);
+        const bool known = frame.entry == 0 || type == 1 || type == 2 || type == 5;
+        if (frame.link == 3 || !known) {
+            stack.pop_back();
+            continue;
+        }
+        const quint32 next = bytes.u32(at + 68 + 4 * frame.link);
+        ++frame.link;
+        if (next < entries && !seen[next]) {
+            seen[next] = 1;
+            stack.push_back({next, 0});
+        }
+    }
+}
+
 }  // namespace
 
 bool isCompoundSignature(const QByteArray& head) {
@@ -61,6 +147,7 @@ CompoundFile::CompoundFile(const QByteArray& bytes) : handle_(std::make_unique<H
         throw Failure(failure_number::kBadFileFormat,
                       QStringLiteral("The file is not a plan file (it is not a compound document)."));
     }
+    checkDirectory(bytes);
     initialiseGsf();
     documentSize_ = bytes.size();
     handle_->source.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),

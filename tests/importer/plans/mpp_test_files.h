@@ -109,6 +109,56 @@ inline QByteArray compoundFile(const std::vector<Part>& parts) {
     return bytes;
 }
 
+// A compound document written by hand (512-byte sectors, no mini stream) whose directory is a
+// root entry with `streams` empty streams chained as right siblings, as a careless writer lays
+// them out; with `rootSibling` the root entry itself also gets a sibling, which real documents
+// never have.
+inline QByteArray chainedDirectory(int streams, bool rootSibling = false) {
+    constexpr int kSector = 512;
+    const int entries = 1 + streams + (rootSibling ? 1 : 0);
+    const int directorySectors = (entries * 128 + kSector - 1) / kSector;
+    int fatSectors = 1;
+    while (fatSectors * (kSector / 4) < fatSectors + directorySectors) ++fatSectors;
+    QByteArray b(kSector, '\0');
+    const QByteArray signature = QByteArray::fromHex("D0CF11E0A1B11AE1");
+    b.replace(0, 8, signature);
+    put16(b, 24, 0x3E);
+    put16(b, 26, 3);
+    put16(b, 28, 0xFFFE);
+    put16(b, 30, 9);
+    put16(b, 32, 6);
+    put32(b, 44, static_cast<quint32>(fatSectors));
+    put32(b, 48, static_cast<quint32>(fatSectors));  // the directory follows the table
+    put32(b, 56, 4096);
+    put32(b, 60, 0xFFFFFFFE);
+    put32(b, 68, 0xFFFFFFFE);
+    for (int k = 0; k < 109; ++k) put32(b, 76 + 4 * k, k < fatSectors ? static_cast<quint32>(k) : 0xFFFFFFFF);
+    QByteArray fat(fatSectors * kSector, '\xFF');
+    for (int k = 0; k < fatSectors; ++k) put32(fat, 4 * k, 0xFFFFFFFD);
+    for (int k = 0; k < directorySectors; ++k) {
+        put32(fat, 4 * (fatSectors + k), k + 1 < directorySectors ? static_cast<quint32>(fatSectors + k + 1) : 0xFFFFFFFE);
+    }
+    b += fat;
+    QByteArray directory(directorySectors * kSector, '\0');
+    const auto entry = [&directory](int index, const QString& name, int type, qint32 left, qint32 right, qint32 child) {
+        const int at = index * 128;
+        const QByteArray text = utf16(name);
+        directory.replace(at, text.size(), text);
+        put16(directory, at + 64, static_cast<quint16>(text.size()));
+        directory[at + 66] = static_cast<char>(type);
+        directory[at + 67] = 1;
+        put32(directory, at + 68, static_cast<quint32>(left));
+        put32(directory, at + 72, static_cast<quint32>(right));
+        put32(directory, at + 76, static_cast<quint32>(child));
+        put32(directory, at + 116, 0xFFFFFFFE);
+    };
+    entry(0, QStringLiteral("Root Entry"), 5, -1, rootSibling ? streams + 1 : -1, streams > 0 ? 1 : -1);
+    for (int k = 1; k <= streams; ++k) entry(k, QStringLiteral("s%1").arg(k), 2, -1, k < streams ? k + 1 : -1, -1);
+    if (rootSibling) entry(streams + 1, QStringLiteral("Sibling"), 1, -1, -1, -1);
+    b += directory;
+    return b;
+}
+
 // \1CompObj: 28-byte header, then the application name, the file format and the ProgID.
 inline QByteArray compObj(const QByteArray& application, const std::optional<QByteArray>& format) {
     QByteArray b(28, '\0');
