@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <climits>
 #include <fcntl.h>
 #include <optional>
 #include <string>
@@ -282,8 +283,11 @@ public:
             if (readError != 0) failure = fileFailure(readError, path, true);
             sortNames(candidates);
             const int fd = dir.fd();
+            const qsizetype prefixSize = p.size() + (p.endsWith('/') ? 0 : 1);
             for (const RawName& candidate : candidates) {
                 if (failure) break;
+                // A folder whose path the platform would refuse cannot be examined: no subfolder.
+                if (prefixSize + candidate.bytes.size() + 1 >= PATH_MAX) continue;
                 struct stat st {};
                 if (::fstatat(fd, candidate.bytes.constData(), &st, 0) == 0) {
                     if (S_ISDIR(st.st_mode)) found.emplace_back(candidate.name, idOf(st));
@@ -309,7 +313,10 @@ public:
                 if (errno == ENOENT || errno == ENOTDIR) return {};
                 throw fileFailure(errno, path, true);
             }
+            // A name whose path the platform would refuse is no name one can open.
+            const qsizetype prefixSize = p.size() + (p.endsWith('/') ? 0 : 1);
             const int error = readNames(dir, names, [](unsigned char) { return true; });
+            std::erase_if(names, [&](const RawName& n) { return prefixSize + n.bytes.size() >= PATH_MAX; });
             if (error != 0) throw fileFailure(error, path, true);
         }
         sortNames(names);

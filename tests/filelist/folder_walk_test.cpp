@@ -1,5 +1,9 @@
 #include <QDir>
+#include <climits>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "filelist/folder_routines.h"
 #include "filelist/folder_sources.h"
@@ -493,3 +497,76 @@ TEST(AddDroppedPath, SkipsWhatCannotBeExaminedAndListsWhatAShortenedWalkReached)
 }
 
 }  // namespace
+
+// ---- Paths longer than the platform takes ------------------------------------------------------
+
+// A chain of folders with long names, each holding one plan, deeper than a path may be long;
+// made and removed step by step, since the deep end cannot be named by its full path.
+class DeepChain {
+public:
+    explicit DeepChain(const QString& top) : top_(QFile::encodeName(top)) {
+        int fd = ::open(top_.constData(), O_RDONLY | O_DIRECTORY);
+        for (int level = 0; level < kLevels && fd >= 0; ++level) {
+            touch(fd, "plan.mpp");
+            ::mkdirat(fd, name().constData(), 0755);
+            const int next = ::openat(fd, name().constData(), O_RDONLY | O_DIRECTORY);
+            ::close(fd);
+            fd = next;
+        }
+        if (fd >= 0) {
+            touch(fd, "plan.mpp");
+            ::close(fd);
+        }
+    }
+    ~DeepChain() { removeBelow(::open(top_.constData(), O_RDONLY | O_DIRECTORY)); }
+    DeepChain(const DeepChain&) = delete;
+    DeepChain& operator=(const DeepChain&) = delete;
+
+    static constexpr int kLevels = 24;
+    static QByteArray name() { return QByteArray(200, 'd'); }
+
+private:
+    static void touch(int fd, const char* file) {
+        const int f = ::openat(fd, file, O_CREAT | O_WRONLY, 0644);
+        if (f >= 0) ::close(f);
+    }
+    static void removeBelow(int fd) {
+        if (fd < 0) return;
+        ::unlinkat(fd, "plan.mpp", 0);
+        const int next = ::openat(fd, name().constData(), O_RDONLY | O_DIRECTORY);
+        removeBelow(next);
+        ::unlinkat(fd, name().constData(), AT_REMOVEDIR);
+        ::close(fd);
+    }
+    QByteArray top_;
+};
+
+TEST(AddFolderTree, StopsQuietlyWhereFolderPathsGetTooLongForThePlatform) {
+    TempTree t;
+    const QString top = t.folder(QStringLiteral("top"));
+    const DeepChain chain(top);
+    QStringList reports;
+    const AddFolder::Step step = [&](int line, const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const Failure& f) {
+            reports << QStringLiteral("%1 at %2").arg(f.description()).arg(line);
+        }
+    };
+    const QStringList entries = entriesOf([&](const quorrix::filelist::AddEntry& add) {
+        quorrix::filelist::AddFolderTree(top, QStringLiteral("mpp"), add, {}, step);
+    });
+    EXPECT_EQ(reports, QStringList{});
+    // A folder is walked while its path with the separator after it stays below the limit, and
+    // its plan is listed while the plan's path does.
+    const qsizetype perLevel = DeepChain::name().size() + 1;
+    int expected = 0;
+    for (int level = 0; level <= DeepChain::kLevels; ++level) {
+        const qsizetype folderPath = top.size() + 1 + level * perLevel;  // with its separator
+        if (folderPath >= PATH_MAX) break;
+        if (folderPath + QByteArray("plan.mpp").size() < PATH_MAX) ++expected;
+    }
+    ASSERT_LT(expected, DeepChain::kLevels);
+    EXPECT_EQ(entries.size(), expected);
+    for (const QString& e : entries) EXPECT_LT(e.size(), PATH_MAX);
+}
