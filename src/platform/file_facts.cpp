@@ -79,7 +79,11 @@ int codePageCode(QChar c) {
 
 namespace {
 
-char32_t upper(QChar c) { return QChar::toUpper(static_cast<char32_t>(c.unicode())); }
+char32_t upper(QChar c) {
+    const char16_t u = c.unicode();
+    if (u < 0x80) return u >= u'a' && u <= u'z' ? u - (u'a' - u'A') : u;
+    return QChar::toUpper(static_cast<char32_t>(u));
+}
 
 // Plain wildcard match of name against pattern[0, patternEnd).
 bool matchPart(const QString& pattern, qsizetype patternEnd, const QString& name) {
@@ -276,7 +280,7 @@ public:
             FolderReader dir(p);
             if (!dir.isOpen()) throw fileFailure(errno, path, true);
             // Names that can be read but not looked up are no folder one can walk into.
-            if (::faccessat(AT_FDCWD, p.constData(), X_OK, AT_EACCESS) != 0) throw fileFailure(errno, path, true);
+            if (::faccessat(dir.fd(), ".", X_OK, AT_EACCESS) != 0) throw fileFailure(errno, path, true);
             const int readError = readNames(dir, candidates, [](unsigned char type) {
                 return type == DT_DIR || type == DT_LNK || type == DT_UNKNOWN;
             });
