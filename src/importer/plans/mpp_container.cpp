@@ -51,11 +51,14 @@ using InputPtr = std::unique_ptr<GsfInput, GObjectUnref>;
 // sees the document, the same walk is made here without recursion, and a tree nested deeper than
 // any real plan's (Project keeps its directory trees balanced) or a root entry with siblings is
 // refused as damage.
+//
+// The entries' timestamps are cleared in the reader's copy: they are not needed, and libgsf
+// would look up the local time zone (reading /etc/localtime again) for each of them.
 constexpr size_t kMaxDirectoryDepth = 1000;
 constexpr quint32 kLastRegularSector = 0xFFFFFFFA;
 constexpr quint32 kNoEntry = 0xFFFFFFFF;
 
-void checkDirectory(const QByteArray& document) {
+void prepareDirectory(QByteArray& document) {
     const mpp::Bytes bytes(document);
     const int shift = bytes.u16(30);
     if (shift < 7 || shift > 20) return;  // not a layout libgsf reads either
@@ -126,6 +129,15 @@ void checkDirectory(const QByteArray& document) {
             stack.push_back({next, 0});
         }
     }
+
+    std::vector<qint64> stamped;
+    for (qint64 entry = 0; entry < entries; ++entry) {
+        const qint64 at = entryOffset(quint32(entry));
+        if (bytes.u32(at + 100) | bytes.u32(at + 104) | bytes.u32(at + 108) | bytes.u32(at + 112)) stamped.push_back(at);
+    }
+    if (stamped.empty()) return;
+    char* data = document.data();  // detaches from the caller's bytes
+    for (const qint64 at : stamped) std::memset(data + at + 100, 0, 16);
 }
 
 }  // namespace
@@ -136,22 +148,25 @@ bool isCompoundSignature(const QByteArray& head) {
 }
 
 struct CompoundFile::Handle {
+    QByteArray document;
     InputPtr source;
     InputPtr root;                           // a GsfInfile
     std::map<QStringList, InputPtr> storages;  // storages opened so far, by path
     InputPtr last;                           // the stream opened last
 };
 
-CompoundFile::CompoundFile(const QByteArray& bytes) : handle_(std::make_unique<Handle>()) {
+CompoundFile::CompoundFile(QByteArray bytes) : handle_(std::make_unique<Handle>()) {
     if (!isCompoundSignature(bytes)) {
         throw Failure(failure_number::kBadFileFormat,
                       QStringLiteral("The file is not a plan file (it is not a compound document)."));
     }
-    checkDirectory(bytes);
+    prepareDirectory(bytes);
+    handle_->document = std::move(bytes);
+    const QByteArray& document = handle_->document;
     initialiseGsf();
-    documentSize_ = bytes.size();
-    handle_->source.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(bytes.constData()),
-                                               bytes.size(), FALSE));
+    documentSize_ = document.size();
+    handle_->source.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(document.constData()),
+                                               document.size(), FALSE));
     if (!handle_->source) damaged(QStringLiteral("its compound-document structure cannot be read"));
     GError* error = nullptr;
     GsfInfile* root = gsf_infile_msole_new(handle_->source.get(), &error);

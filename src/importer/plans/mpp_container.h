@@ -10,13 +10,13 @@ namespace quorrix::importer::plans::mpp {
 // True when the bytes start with the compound-document signature D0 CF 11 E0 A1 B1 1A E1.
 bool isCompoundSignature(const QByteArray& head);
 
-// A compound document (OLE2) opened from memory with libgsf. The bytes must outlive the object.
-// Stream contents are copied out whole; a stream is never allowed to claim more bytes than the
+// A compound document (OLE2) opened from memory with libgsf. The object keeps the bytes (a
+// shared copy; it detaches when the directory's timestamps are cleared). Stream contents are copied out whole; a stream is never allowed to claim more bytes than the
 // document itself holds, so memory stays proportional to the file's size.
 class CompoundFile {
 public:
     // Throws quorrix::Failure when the bytes are not a readable compound document.
-    explicit CompoundFile(const QByteArray& bytes);
+    explicit CompoundFile(QByteArray bytes);
     ~CompoundFile();
     CompoundFile(const CompoundFile&) = delete;
     CompoundFile& operator=(const CompoundFile&) = delete;

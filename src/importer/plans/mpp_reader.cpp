@@ -192,12 +192,18 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity) {
 
 bool isCompoundFile(const QByteArray& head) { return isCompoundSignature(head); }
 
-Plan readMpp(const QByteArray& bytes) {
-    const CompoundFile file(bytes);
+namespace {
+
+Plan readDocument(QByteArray bytes) {
+    const CompoundFile file(std::move(bytes));
     const Identity identity = identify(file);
     if (identity.format == Format::Mpp8) return readMpp8(file);
     return readMpp9To14(file, identity);
 }
+
+}  // namespace
+
+Plan readMpp(const QByteArray& bytes) { return readDocument(bytes); }
 
 Plan readMppFile(const QString& path) {
     checkPlanFile(path);
@@ -206,12 +212,13 @@ Plan readMppFile(const QString& path) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
                                                              .arg(shownFileName(path), file.errorString()));
     }
-    const QByteArray bytes = file.readAll();
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
                                                              .arg(shownFileName(path), file.errorString()));
     }
-    return readMpp(bytes);
+    file.close();
+    return readDocument(std::move(bytes));
 }
 
 }  // namespace quorrix::importer::plans

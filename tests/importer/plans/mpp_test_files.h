@@ -104,8 +104,7 @@ inline QByteArray compoundFile(const std::vector<Part>& parts) {
     g_object_unref(root);
     const QByteArray bytes(reinterpret_cast<const char*>(gsf_output_memory_get_bytes(GSF_OUTPUT_MEMORY(sink))),
                            static_cast<qsizetype>(gsf_output_size(sink)));
-    gsf_output_close(sink);
-    g_object_unref(sink);
+    g_object_unref(sink);  // closed with the document
     return bytes;
 }
 
