@@ -230,12 +230,6 @@ void* CompoundFile::open(const QStringList& path, bool* absent) const {
     return current;
 }
 
-bool CompoundFile::exists(const QStringList& path) const {
-    bool absent = false;
-    open(path, &absent);
-    return !absent;
-}
-
 std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
     bool absent = false;
     auto* current = static_cast<GsfInput*>(open(path, &absent));

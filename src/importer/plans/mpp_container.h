@@ -11,8 +11,9 @@ namespace quorrix::importer::plans::mpp {
 bool isCompoundSignature(const QByteArray& head);
 
 // A compound document (OLE2) opened from memory with libgsf. The object keeps the bytes (a
-// shared copy; it detaches when the directory's timestamps are cleared). Stream contents are copied out whole; a stream is never allowed to claim more bytes than the
-// document itself holds, so memory stays proportional to the file's size.
+// shared copy, detached when the directory's timestamps are cleared). Stream contents are
+// copied out whole; a stream is never allowed to claim more bytes than the document itself
+// holds, so memory stays proportional to the file's size.
 class CompoundFile {
 public:
     // Throws quorrix::Failure when the bytes are not a readable compound document.
@@ -25,12 +26,10 @@ public:
     // Throws quorrix::Failure when the stream exists but cannot be read in full.
     std::optional<QByteArray> stream(const QStringList& path) const;
 
-    // True when a storage or stream exists at `path`.
-    bool exists(const QStringList& path) const;
-
 private:
     struct Handle;
-    // The storage or stream at `path`: nothing when absent; opened storages are kept for reuse.
+    // The storage or stream (a GsfInput) at `path`, or null with *absent set; opened storages
+    // are kept for reuse. Typed void* so that libgsf's headers stay out of this one.
     void* open(const QStringList& path, bool* absent) const;
     std::unique_ptr<Handle> handle_;
     qint64 documentSize_ = 0;
