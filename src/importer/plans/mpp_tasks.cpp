@@ -190,7 +190,7 @@ private:
         row.storedId = data.i32(idOffset_);
         if (nameKey_) {
             if (const auto offset = var_.offset(uniqueId, *nameKey_)) {
-                if (const auto value = varValue(s_.var2Data, *offset)) row.task.name = utf16Text(*value);
+                row.task.name = textAt(*offset);
             }
         }
         row.hasName = !row.task.name.isEmpty();
@@ -256,6 +256,21 @@ private:
         task.durationMinutes = duration;
     }
 
+    // The text stored at `offset` of Var2Data. Tasks may share a value, so each is decoded once
+    // and shared; values that overlap one another (never in a sound file) may not add up to more
+    // than the stream holds, which keeps memory and time proportional to the file's size.
+    QString textAt(qint32 offset) {
+        if (const auto it = texts_.find(offset); it != texts_.end()) return it->second;
+        QString text;
+        if (const auto value = varValue(s_.var2Data, offset)) {
+            textBudget_ -= value->size();
+            if (textBudget_ < 0) damaged(QStringLiteral("its task texts overlap one another"));
+            text = utf16Text(*value);
+        }
+        texts_.emplace(offset, text);
+        return text;
+    }
+
     // MPP9 and MPP12 null blocks hold 16-bit IDs in 32-bit fields.
     qint32 nullBlockField(Bytes data, qint64 offset) const {
         return mpp14_ ? data.i32(offset) : static_cast<qint32>(data.i32(offset) & 0xFFFF);
@@ -278,6 +293,8 @@ private:
     int uniqueIdOffset_ = 0;
     int idOffset_ = 4;
     std::optional<int> nameKey_;
+    std::unordered_map<qint32, QString> texts_;
+    qint64 textBudget_ = s_.var2Data.size();
     std::unordered_map<qint32, size_t> byStoredId_;
     std::unordered_set<qint32> blankStoredIds_;
 };
@@ -287,34 +304,61 @@ private:
 constexpr qint64 kMpp8Record = 316;
 constexpr qint64 kMpp8LongRecord = 366;
 
-// A name held in the block chain of FixDeferFix; empty when it cannot be followed.
-QString mpp8Name(Bytes defer, qint64 varOffset) {
-    const qint64 streamSize = defer.size();
-    if (varOffset <= 0 || !defer.holds(varOffset, 8)) return {};
-    const qint32 next = defer.i32(varOffset);
-    const qint64 size = defer.i32(varOffset + 4);
-    if (size <= 0 || size >= streamSize) return {};
-    if (next == -1) {
-        if (size > 28 || !defer.holds(varOffset + 8, size)) return {};
-        return utf16Text(defer.slice(varOffset + 8, size));
+// Names held in the block chains of FixDeferFix. Each chain is followed once and its name shared
+// by every record pointing at it; chains that overlap (never in a sound file) may not gather
+// more bytes in all than the stream holds.
+class Mpp8Names {
+public:
+    explicit Mpp8Names(Bytes defer) : defer_(defer), budget_(defer.size() + 64) {}
+
+    QString at(qint64 varOffset) {
+        if (const auto it = names_.find(varOffset); it != names_.end()) return it->second;
+        QString name = follow(varOffset);
+        names_.emplace(varOffset, name);
+        return name;
     }
-    if (!defer.holds(varOffset + 8, 28)) return {};
-    QByteArray payload(defer.data() + varOffset + 8, 28);
-    qint64 block = next;
-    // Every step adds 32 bytes and stops once `size` bytes are there, so the walk is bounded
-    // by the stream size even when the chain loops.
-    while (payload.size() < size) {
-        if (block <= 0 || !defer.holds(block, 4)) return {};
-        const qint32 following = defer.i32(block);
-        const qint64 take = following == -1 ? size - payload.size() : 32;
-        if (!defer.holds(block + 4, take)) return {};
-        payload.append(defer.data() + block + 4, take);
-        if (following == -1) break;
-        block = following;
+
+private:
+    void spend(qint64 bytes) {
+        budget_ -= bytes;
+        if (budget_ < 0) damaged(QStringLiteral("its task names overlap one another"));
     }
-    payload.truncate(size);
-    return utf16Text(Bytes(payload));
-}
+
+    // Empty when the chain cannot be followed.
+    QString follow(qint64 varOffset) {
+        const qint64 streamSize = defer_.size();
+        if (varOffset <= 0 || !defer_.holds(varOffset, 8)) return {};
+        const qint32 next = defer_.i32(varOffset);
+        const qint64 size = defer_.i32(varOffset + 4);
+        if (size <= 0 || size >= streamSize) return {};
+        if (next == -1) {
+            if (size > 28 || !defer_.holds(varOffset + 8, size)) return {};
+            spend(size);
+            return utf16Text(defer_.slice(varOffset + 8, size));
+        }
+        if (!defer_.holds(varOffset + 8, 28)) return {};
+        spend(28);
+        QByteArray payload(defer_.data() + varOffset + 8, 28);
+        qint64 block = next;
+        // Every step adds 32 bytes and stops once `size` bytes are there.
+        while (payload.size() < size) {
+            if (block <= 0 || !defer_.holds(block, 4)) return {};
+            const qint32 following = defer_.i32(block);
+            const qint64 take = following == -1 ? size - payload.size() : 32;
+            if (!defer_.holds(block + 4, take)) return {};
+            spend(take);
+            payload.append(defer_.data() + block + 4, take);
+            if (following == -1) break;
+            block = following;
+        }
+        payload.truncate(size);
+        return utf16Text(Bytes(payload));
+    }
+
+    Bytes defer_;
+    qint64 budget_;
+    std::unordered_map<qint64, QString> names_;
+};
 
 }  // namespace
 
@@ -326,6 +370,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix) {
     const qint64 recordSize = fixFix.size() % kMpp8Record == 0 ? kMpp8Record : kMpp8LongRecord;
     const qint64 count = fixFix.size() / recordSize;
     std::vector<Row> rows;
+    Mpp8Names names(fixDeferFix);
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
@@ -336,7 +381,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix) {
         row.storedId = record.i32(4);
         row.blank = (record.u8(8) & 0x01) != 0;
         if (!row.blank) {
-            row.task.name = mpp8Name(fixDeferFix, -1 - qint64(record.i32(264)));
+            row.task.name = names.at(-1 - qint64(record.i32(264)));
             row.task.finish = timestamp(record, 20).value_or(QDateTime());
             row.task.start = timestamp(record, 96).value_or(QDateTime());
             row.task.durationMinutes = durationMinutes(record.i32(68)).value_or(0.0);

@@ -59,6 +59,31 @@ TEST(MppRegressions, ADeeplyNestedDirectoryIsRefusedBeforeItIsWalked) {
     EXPECT_EQ(failureText(chainedDirectory(50)), QStringLiteral("The file is a compound document but not a plan."));
 }
 
+Record sharing(qint32 uniqueId, qint32 nameOffset) {
+    Record r = task(uniqueId, uniqueId, QString(), uniqueId);
+    r.name.reset();
+    r.nameOffset = nameOffset;
+    return r;
+}
+
+TEST(MppRegressions, TasksSharingOneNameShareItsMemory) {
+    PlanSpec s;
+    s.records = {summary(), task(1, 1, QStringLiteral("Shared name"), 1)};
+    for (int k = 2; k <= 200; ++k) s.records.push_back(sharing(k, 0));
+    const Plan plan = readMpp(buildPlan(s));
+    ASSERT_EQ(plan.positions.size(), 200u);
+    EXPECT_EQ(plan.positions[199]->name, QStringLiteral("Shared name"));
+    EXPECT_FALSE(plan.positions[199]->name.isDetached());  // one string for all of them
+}
+
+TEST(MppRegressions, NamesOverlappingOneAnotherAreRefused) {
+    // One long value whose bytes also read as valid lengths: every offset inside it would give
+    // another name of 64 KB, so a few KB of index could make gigabytes of text.
+    PlanSpec s;
+    s.records = {summary(), task(1, 1, QString(40000, QChar(1)), 1), sharing(2, 4), sharing(3, 8)};
+    EXPECT_EQ(failureText(buildPlan(s)), QStringLiteral("The file is damaged: its task texts overlap one another."));
+}
+
 TEST(MppRegressions, ADirectoryChainThatLoopsEnds) {
     QByteArray looping = chainedDirectory(8);
     put32(looping, 512 + 4 * 1, 1);  // the directory's only sector points at itself

@@ -229,6 +229,7 @@ struct Record {
     std::optional<QDateTime> manualStart, manualFinish;
     qint32 manualDurationTenths = -1;
     int recordSize = 0;   // 0 = the layout's full size
+    std::optional<qint32> nameOffset;  // points the name at this Var2Data offset instead
 };
 
 // Layout written: block 0 UID 0, ID 4, Duration 60, Start 88, Finish 92, Created 130, up to 264
@@ -315,11 +316,15 @@ inline QByteArray buildPlan(const PlanSpec& spec) {
             put32(data2, 58, static_cast<quint32>(r.manual ? r.manualDurationTenths : r.durationTenths));
         }
         addItem(r.flags, data, data2, r.manual ? (spec.application.contains("14.0") ? 0x08 : 0x80) : 0);
-        if (r.name) {
-            const int offset = static_cast<int>(var2Data.size());
-            const QByteArray text = utf16(*r.name);
-            var2Data += le32(static_cast<quint32>(text.size()));
-            var2Data += text;
+        if (r.name || r.nameOffset) {
+            int offset = static_cast<int>(var2Data.size());
+            if (r.nameOffset) {
+                offset = *r.nameOffset;
+            } else {
+                const QByteArray text = utf16(*r.name);
+                var2Data += le32(static_cast<quint32>(text.size()));
+                var2Data += text;
+            }
             QByteArray entry(mpp9 ? 8 : 12, '\0');
             if (mpp9) {
                 put32(entry, 0, static_cast<quint32>(r.uniqueId) & 0xFFFFFF);
