@@ -352,3 +352,18 @@ TEST(MemoryWorkbookCells, RowsChangeAnywhereAfterManyOthers) {
         EXPECT_EQ(std::signbit(back), std::signbit(numbers[i]));
     }
 }
+
+TEST(MemoryWorkbookCells, WithoutATemporaryFolderRowsStayInMemory) {
+    const QByteArray saved = qgetenv("TMPDIR");
+    qputenv("TMPDIR", "/nonexistent/quorrix-no-such-folder");
+    {
+        MemoryWorkbook book;
+        for (long row = 1; row <= 50000; ++row) book.setActiveSheetCell(row, 1, QStringLiteral("Row %1").arg(row));
+        EXPECT_EQ(std::get<QString>(book.cell(1, 1, 1)), QStringLiteral("Row 1"));
+        EXPECT_EQ(std::get<QString>(book.cell(1, 50000, 1)), QStringLiteral("Row 50000"));
+        book.setActiveSheetCell(2, 1, QStringLiteral("changed"));
+        EXPECT_EQ(std::get<QString>(book.cell(1, 2, 1)), QStringLiteral("changed"));
+    }
+    if (saved.isNull()) qunsetenv("TMPDIR");
+    else qputenv("TMPDIR", saved);
+}

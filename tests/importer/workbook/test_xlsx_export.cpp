@@ -134,6 +134,7 @@ TEST(XlsxExport, TheActiveSheetAndOneSheetLayout) {
     ASSERT_EQ(got.sheets.size(), 4u);
     EXPECT_EQ(got.activeTab, 3);
     EXPECT_TRUE(got.sheets[3].tabSelected);
+    for (int k = 0; k < 3; ++k) EXPECT_FALSE(got.sheets[k].tabSelected) << k;  // never a group of sheets
     EXPECT_EQ(got.sheets[0].cells.size(), 2u);
     EXPECT_DOUBLE_EQ(got.sheets[0].cells.at("C1048576").number, 1.5);
     EXPECT_EQ(got.sheets[0].widths.size(), 2u);  // A and C fitted, B untouched
