@@ -10,6 +10,7 @@
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
+#include "platform/error_trap.h"
 
 namespace {
 
@@ -78,11 +79,11 @@ int main(int argc, char* argv[]) {
     QStringList entries;
     const filelist::AddEntry add = [&](const QString& text) { entries << text; };
     const AddFolder::Yield yield = [] {};
-    const AddFolder::Step step = [](int, const std::function<void()>& statement) {
-        try {
-            statement();
-        } catch (...) {
-        }
+    // A folder scanned for an extension reports a failing listing as the window's scan does.
+    batch::ConsoleDialogs dialogs;
+    ErrorTrap scanTrap(QStringLiteral("Form1.PushButton4_Click"), dialogs);
+    const AddFolder::Step step = [&scanTrap](int line, const std::function<void()>& statement) {
+        scanTrap.step(line, statement);
     };
     for (const QString& path : options.paths) {
         if (options.extension && QFileInfo(path).isDir())
@@ -104,7 +105,6 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("The output would overwrite an input file: ") + options.output);
     }
 
-    batch::ConsoleDialogs dialogs;
     const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
     const auto project = importer::makeProjectAutomation();
     BatchHost host(entries, options.oneSheet);
