@@ -20,7 +20,7 @@ Plan readMspdiMemory(const char* data, std::size_t size);
 // An ISO-8601 duration ("PT8H0M0S", "-PT1.5H", "P2DT4H30M") in minutes; false when it does not parse.
 bool parseDurationMinutes(const char* text, double& minutes);
 // "2024-03-05T08:00:00" (seconds, fractions and a zone designator optional; a date alone means
-// midnight) as a wall-clock date-time with the Qt::UTC spec; an invalid QDateTime when it does
+// midnight) as a wall-clock date-time with Qt::UTC as its time zone; an invalid QDateTime when it does
 // not parse.
 QDateTime parseWallClock(const char* text);
 

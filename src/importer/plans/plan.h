@@ -11,7 +11,7 @@ namespace quorrix::importer::plans {
 struct PlanTask {
     QString name;
     double durationMinutes = 0;
-    QDateTime start;   // wall-clock, Qt::UTC spec (see importer/value.h)
+    QDateTime start;   // wall-clock, Qt::UTC as its time zone (see importer/value.h)
     QDateTime finish;
 };
 

@@ -34,8 +34,8 @@ std::vector<QString> namesOf(const Plan& plan) {
 
 using Names = std::vector<QString>;
 
-PlanSpec spec(Kind kind, std::vector<Record> records) {
-    PlanSpec s;
+PlanLayout layout(Kind kind, std::vector<Record> records) {
+    PlanLayout s;
     s.kind = kind;
     s.application = kind == Kind::Mpp9 ? "Microsoft Project 9.0" : kind == Kind::Mpp12 ? "Microsoft Project 12.0" : "Microsoft.Project 15.0";
     s.records = std::move(records);
@@ -53,7 +53,7 @@ TEST(MppReader, ReadsNameDurationStartAndFinishInEveryFormat) {
         second.durationTenths = 75;  // 7.5 minutes
         second.start = at(2024, 3, 6, 9, 30);
         second.finish = at(2024, 3, 6, 9, 37);
-        const Plan plan = readMpp(buildPlan(spec(kind, {summary(), first, second})));
+        const Plan plan = readMpp(buildPlan(layout(kind, {summary(), first, second})));
 
         ASSERT_EQ(plan.positions.size(), 2u) << int(kind);
         ASSERT_TRUE(plan.positions[0] && plan.positions[1]);
@@ -72,7 +72,7 @@ TEST(MppReader, ReadsNameDurationStartAndFinishInEveryFormat) {
 TEST(MppReader, LeavesTheSummaryTaskOut) {
     Record named = summary();
     named.name = QStringLiteral("Project summary");
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {named, task(1, 1, QStringLiteral("Only task"), 1)})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {named, task(1, 1, QStringLiteral("Only task"), 1)})));
     EXPECT_EQ(namesOf(plan), (Names{QStringLiteral("Only task")}));
 }
 
@@ -80,7 +80,7 @@ TEST(MppReader, ATaskWithoutNameButWithDatesStaysATask) {
     Record unnamed = task(2, 2, QString(), 2);
     unnamed.name.reset();
     unnamed.durationTenths = 1200;
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), unnamed})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), unnamed})));
     ASSERT_EQ(plan.positions.size(), 2u);
     ASSERT_TRUE(plan.positions[1].has_value());
     EXPECT_EQ(plan.positions[1]->name, QString());
@@ -91,7 +91,7 @@ TEST(MppReader, ATaskWithoutNameButWithDatesStaysATask) {
 
 TEST(MppReader, OrdersByTheSortPositionWhenStoredIdsAreStale) {
     // Stored IDs left behind by deleted rows: 2, 4, 6, 4, 9 for positions 1 to 5.
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {summary(), task(11, 4, QStringLiteral("D"), 4.0),
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {summary(), task(11, 4, QStringLiteral("D"), 4.0),
                                                            task(12, 2, QStringLiteral("A"), 1.0),
                                                            task(13, 9, QStringLiteral("E"), 5.0),
                                                            task(14, 6, QStringLiteral("C"), 3.5),
@@ -100,7 +100,7 @@ TEST(MppReader, OrdersByTheSortPositionWhenStoredIdsAreStale) {
 }
 
 TEST(MppReader, Mpp9OrdersByStoredId) {
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp9, {summary(), task(1, 3, QStringLiteral("C"), 1),
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp9, {summary(), task(1, 3, QStringLiteral("C"), 1),
                                                           task(2, 1, QStringLiteral("A"), 2),
                                                           task(3, 2, QStringLiteral("B"), 3)})));
     EXPECT_EQ(namesOf(plan), (Names{"A", "B", "C"}));
@@ -116,7 +116,7 @@ TEST(MppReader, KeepsBlankRowsAsPositionsWithoutTask) {
         Record emptyRow = task(6, 4, QString(), 4);  // a full record with an empty name, no dates
         emptyRow.start.reset();
         emptyRow.finish.reset();
-        const Plan plan = readMpp(buildPlan(spec(kind, {summary(), task(1, 1, QStringLiteral("A"), 1), nullRow,
+        const Plan plan = readMpp(buildPlan(layout(kind, {summary(), task(1, 1, QStringLiteral("A"), 1), nullRow,
                                                         task(2, 3, QStringLiteral("B"), 3), emptyRow,
                                                         task(3, 5, QStringLiteral("C"), 5)})));
         EXPECT_EQ(namesOf(plan), (Names{"A", "<blank>", "B", "<blank>", "C"})) << int(kind);
@@ -128,7 +128,7 @@ TEST(MppReader, ABlankRowBeyondTheLastTaskGoesToTheEnd) {
     nullRow.uniqueId = 9;
     nullRow.storedId = 40;
     nullRow.nullBlock = true;
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), nullRow})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), nullRow})));
     EXPECT_EQ(namesOf(plan), (Names{"A", "<blank>"}));
 }
 
@@ -138,7 +138,7 @@ TEST(MppReader, SkipsDeletedRecordsAndKeepsTheLatestRecordOfATask) {
     Record older = task(8, 3, QStringLiteral("Old name"), 3);
     older.flags = 0x04;  // an earlier copy of the record, marked as a placeholder
     Record newer = task(8, 3, QStringLiteral("New name"), 3);
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, older, newer})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, older, newer})));
     EXPECT_EQ(namesOf(plan), (Names{"A", "New name"}));
 }
 
@@ -147,24 +147,24 @@ TEST(MppReader, ADeletedRecordCancelsALaterOneInMpp9And12ButNotInMpp14) {
     deleted.flags = 0x02;
     const Record later = task(7, 2, QStringLiteral("B"), 2);
     for (Kind kind : {Kind::Mpp9, Kind::Mpp12}) {
-        const Plan plan = readMpp(buildPlan(spec(kind, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, later})));
+        const Plan plan = readMpp(buildPlan(layout(kind, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, later})));
         EXPECT_EQ(namesOf(plan), (Names{"A"})) << int(kind);
     }
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, later})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1), deleted, later})));
     EXPECT_EQ(namesOf(plan), (Names{"A", "B"}));
 }
 
 TEST(MppReader, IgnoresPartialRecords) {
     Record partial = task(4, 2, QStringLiteral("Partial"), 2);
     partial.recordSize = 100;  // under three quarters of the 264-byte layout
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), partial})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), partial})));
     EXPECT_EQ(namesOf(plan), (Names{"A"}));
 }
 
 TEST(MppReader, PadsAShortSummaryRecord) {
     Record shortSummary = summary();
     shortSummary.recordSize = 206;
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp12, {shortSummary, task(1, 1, QStringLiteral("A"), 1)})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp12, {shortSummary, task(1, 1, QStringLiteral("A"), 1)})));
     EXPECT_EQ(namesOf(plan), (Names{"A"}));
 }
 
@@ -177,7 +177,7 @@ TEST(MppReader, ManuallyScheduledTasksShowTheirOwnDatesAndDuration) {
         manual.manualStart = at(2024, 4, 1, 10);
         manual.manualFinish = at(2024, 4, 3, 12);
         manual.manualDurationTenths = 14400;
-        PlanSpec s = spec(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("Auto"), 1), manual});
+        PlanLayout s = layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("Auto"), 1), manual});
         s.application = application;
         const Plan plan = readMpp(buildPlan(s));
         ASSERT_EQ(plan.positions.size(), 2u);
@@ -193,13 +193,13 @@ TEST(MppReader, AManualTaskWithoutManualDurationHasNone) {
     Record manual = task(1, 1, QStringLiteral("Manual"), 1);
     manual.manual = true;
     manual.manualDurationTenths = -1;
-    const Plan plan = readMpp(buildPlan(spec(Kind::Mpp14, {summary(), manual})));
+    const Plan plan = readMpp(buildPlan(layout(Kind::Mpp14, {summary(), manual})));
     ASSERT_EQ(plan.positions.size(), 1u);
     EXPECT_DOUBLE_EQ(plan.positions[0]->durationMinutes, 0.0);
 }
 
 TEST(MppReader, UsesBuiltInPositionsWhenTheFieldMapIsMissing) {
-    PlanSpec s = spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), task(2, 2, QStringLiteral("B"), 2)});
+    PlanLayout s = layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1), task(2, 2, QStringLiteral("B"), 2)});
     s.withFieldMap = false;
     const Plan plan = readMpp(buildPlan(s));
     EXPECT_EQ(namesOf(plan), (Names{"A", "B"}));
@@ -215,13 +215,13 @@ QByteArray passwordData(quint8 byte60) {
 }
 
 TEST(MppReader, RefusesPlansProtectedAgainstOpening) {
-    PlanSpec mpp12 = spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp12 = layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp12.rootProps = {{0x35400000, QByteArray("\x01", 1)}};
-    PlanSpec mpp9 = spec(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp9 = layout(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp9.rootProps = {{0x35400000, QByteArray("\x03", 1)}, {0x35400004, passwordData(0x5A)}};
-    PlanSpec mpp14 = spec(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp14 = layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp14.rootProps = {{0x35400000, QByteArray("\x01", 1)}, {0x35400004, passwordData(0x5A)}};
-    for (const PlanSpec& s : {mpp12, mpp9, mpp14}) {
+    for (const PlanLayout& s : {mpp12, mpp9, mpp14}) {
         const Failure failure = failureOf(buildPlan(s));
         EXPECT_TRUE(failure.description().contains(QStringLiteral("password-protected"))) << failure.what();
         EXPECT_FALSE(failure.description().contains(QLatin1Char('\n')));
@@ -230,15 +230,15 @@ TEST(MppReader, RefusesPlansProtectedAgainstOpening) {
 
 TEST(MppReader, ReadsPlansWhosePasswordDoesNotGuardOpening) {
     // MPP9 with an empty stored password; MPP14 without password data.
-    PlanSpec mpp9 = spec(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp9 = layout(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp9.rootProps = {{0x35400000, QByteArray("\x01", 1)}, {0x35400004, passwordData(0)}};
-    PlanSpec mpp14 = spec(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp14 = layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp14.rootProps = {{0x35400000, QByteArray("\x01", 1)}};
-    for (const PlanSpec& s : {mpp9, mpp14}) EXPECT_EQ(namesOf(readMpp(buildPlan(s))), (Names{"A"}));
+    for (const PlanLayout& s : {mpp9, mpp14}) EXPECT_EQ(namesOf(readMpp(buildPlan(s))), (Names{"A"}));
 }
 
 TEST(MppReader, UndoesTheObfuscationOfAWriteReservedMpp9Plan) {
-    PlanSpec s = spec(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("Hidden"), 1), task(2, 2, QStringLiteral("Plain"), 2)});
+    PlanLayout s = layout(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("Hidden"), 1), task(2, 2, QStringLiteral("Plain"), 2)});
     s.rootProps = {{0x35400000, QByteArray("\x02", 1)}, {0x35400007, QByteArray("\x40", 1)}};
     s.xorMask = 0xFF - 0x40;
     const Plan plan = readMpp(buildPlan(s));
@@ -287,19 +287,19 @@ TEST(MppReader, RefusesFormatsItCannotRead) {
 TEST(MppReader, ReportsAMissingTaskStreamAsDamage) {
     for (const QString& stream : {QStringLiteral("FixedMeta"), QStringLiteral("FixedData"), QStringLiteral("VarMeta"),
                                   QStringLiteral("Var2Data"), QStringLiteral("Fixed2Meta"), QStringLiteral("Fixed2Data")}) {
-        PlanSpec s = spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+        PlanLayout s = layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)});
         s.omit = {stream};
         const Failure failure = failureOf(buildPlan(s));
         EXPECT_EQ(failure.description(), QStringLiteral("The file is damaged: the part \"%1\" is missing.").arg(stream));
     }
     // MPP9 does not need the Fixed2 streams.
-    PlanSpec mpp9 = spec(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
+    PlanLayout mpp9 = layout(Kind::Mpp9, {summary(), task(1, 1, QStringLiteral("A"), 1)});
     mpp9.omit = {QStringLiteral("Fixed2Meta"), QStringLiteral("Fixed2Data")};
     EXPECT_EQ(namesOf(readMpp(buildPlan(mpp9))), (Names{"A"}));
 }
 
 TEST(MppReader, ReportsTruncatedFilesAsDamage) {
-    const QByteArray whole = buildPlan(spec(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)}));
+    const QByteArray whole = buildPlan(layout(Kind::Mpp12, {summary(), task(1, 1, QStringLiteral("A"), 1)}));
     for (const qsizetype size : {qsizetype(8), qsizetype(300), whole.size() / 2, whole.size() - 512}) {
         const Failure failure = failureOf(whole.left(size));
         EXPECT_EQ(failure.number(), failure_number::kBadFileFormat) << size;
@@ -313,7 +313,7 @@ TEST(MppReader, ReadsFilesFromDiskAndReportsPathProblems) {
     const QString path = dir.filePath(QStringLiteral("plan.bin"));
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(buildPlan(spec(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("From disk"), 1)})));
+    file.write(buildPlan(layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("From disk"), 1)})));
     file.close();
     EXPECT_EQ(namesOf(readMppFile(path)), (Names{"From disk"}));
     EXPECT_THROW(readMppFile(dir.filePath(QStringLiteral("missing.mpp"))), Failure);

@@ -67,7 +67,7 @@ Record sharing(qint32 uniqueId, qint32 nameOffset) {
 }
 
 TEST(MppRegressions, TasksSharingOneNameShareItsMemory) {
-    PlanSpec s;
+    PlanLayout s;
     s.records = {summary(), task(1, 1, QStringLiteral("Shared name"), 1)};
     for (int k = 2; k <= 200; ++k) s.records.push_back(sharing(k, 0));
     const Plan plan = readMpp(buildPlan(s));
@@ -79,7 +79,7 @@ TEST(MppRegressions, TasksSharingOneNameShareItsMemory) {
 TEST(MppRegressions, NamesOverlappingOneAnotherAreRefused) {
     // One long value whose bytes also read as valid lengths: every offset inside it would give
     // another name of 64 KB, so a few KB of index could make gigabytes of text.
-    PlanSpec s;
+    PlanLayout s;
     s.records = {summary(), task(1, 1, QString(40000, QChar(1)), 1), sharing(2, 4), sharing(3, 8)};
     EXPECT_EQ(failureText(buildPlan(s)), QStringLiteral("The file is damaged: its task texts overlap one another."));
 }

@@ -235,7 +235,7 @@ struct Record {
 // Layout written: block 0 UID 0, ID 4, Duration 60, Start 88, Finish 92, Created 130, up to 264
 // bytes; MPP14 adds block 1 with Task Start 50, Task Finish 54, Manual Duration 58. Fixed2Data
 // records carry the sort position at 16.
-struct PlanSpec {
+struct PlanLayout {
     Kind kind = Kind::Mpp12;
     QByteArray application = "Microsoft Project 12.0";
     std::vector<Record> records;  // after the three placeholder items
@@ -248,10 +248,10 @@ struct PlanSpec {
 inline constexpr int kFullRecord = 264;
 inline constexpr int kNameIndex = 14;
 
-inline QByteArray buildPlan(const PlanSpec& spec) {
-    const bool mpp9 = spec.kind == Kind::Mpp9;
-    const bool mpp14 = spec.kind == Kind::Mpp14;
-    const QByteArray number = mpp9 ? "9" : spec.kind == Kind::Mpp12 ? "12" : "14";
+inline QByteArray buildPlan(const PlanLayout& layout) {
+    const bool mpp9 = layout.kind == Kind::Mpp9;
+    const bool mpp14 = layout.kind == Kind::Mpp14;
+    const QByteArray number = mpp9 ? "9" : layout.kind == Kind::Mpp12 ? "12" : "14";
     const QString storage = QStringLiteral("   1") + QString::fromLatin1(number);
     const int nameKey = mpp9 ? 11 : kNameIndex;
     const int nullSize = mpp9 ? 8 : 16;
@@ -265,7 +265,7 @@ inline QByteArray buildPlan(const PlanSpec& spec) {
         fields.push_back({1288, 58, 4});
         fields.push_back({501, 60, 4});
     }
-    QByteArray projectProps = props(spec.withFieldMap ? std::vector<std::pair<quint32, QByteArray>>{{0x00020014, fieldMap(fields)}}
+    QByteArray projectProps = props(layout.withFieldMap ? std::vector<std::pair<quint32, QByteArray>>{{0x00020014, fieldMap(fields)}}
                                                       : std::vector<std::pair<quint32, QByteArray>>{});
 
     const int meta2Size = mpp14 ? 92 : 86;
@@ -289,7 +289,7 @@ inline QByteArray buildPlan(const PlanSpec& spec) {
     };
     for (int k = 0; k < 3; ++k) addItem(0, QByteArray(4, '\0'), QByteArray(24, '\0'), 0);
 
-    for (const Record& r : spec.records) {
+    for (const Record& r : layout.records) {
         QByteArray data2(64, '\0');
         putF64(data2, 16, r.sortPosition);
         if (r.nullBlock) {
@@ -315,7 +315,7 @@ inline QByteArray buildPlan(const PlanSpec& spec) {
             put32(data2, 54, r.manualFinish ? stamp(*r.manualFinish) : (r.finish ? stamp(*r.finish) : 0));
             put32(data2, 58, static_cast<quint32>(r.manual ? r.manualDurationTenths : r.durationTenths));
         }
-        addItem(r.flags, data, data2, r.manual ? (spec.application.contains("14.0") ? 0x08 : 0x80) : 0);
+        addItem(r.flags, data, data2, r.manual ? (layout.application.contains("14.0") ? 0x08 : 0x80) : 0);
         if (r.name || r.nameOffset) {
             int offset = static_cast<int>(var2Data.size());
             if (r.nameOffset) {
@@ -341,17 +341,17 @@ inline QByteArray buildPlan(const PlanSpec& spec) {
     put32(fixedMeta, 8, static_cast<quint32>((fixedMeta.size() - 16) / 47));
     put32(fixed2Meta, 8, static_cast<quint32>((fixed2Meta.size() - 16) / meta2Size));
 
-    const auto masked = [&spec](QByteArray b) {
-        for (char& c : b) c = static_cast<char>(static_cast<quint8>(c) ^ spec.xorMask);
+    const auto masked = [&layout](QByteArray b) {
+        for (char& c : b) c = static_cast<char>(static_cast<quint8>(c) ^ layout.xorMask);
         return b;
     };
     std::vector<Part> parts;
-    parts.push_back({{QStringLiteral("\001CompObj")}, compObj(spec.application, "MSProject.MPP" + number)});
-    parts.push_back({{QStringLiteral("Props") + QString::fromLatin1(number)}, props(spec.rootProps)});
+    parts.push_back({{QStringLiteral("\001CompObj")}, compObj(layout.application, "MSProject.MPP" + number)});
+    parts.push_back({{QStringLiteral("Props") + QString::fromLatin1(number)}, props(layout.rootProps)});
     parts.push_back({{storage, QStringLiteral("Props")}, masked(projectProps)});
     const QString tasks = QStringLiteral("TBkndTask");
     const auto add = [&](const QString& name, const QByteArray& data) {
-        if (!spec.omit.contains(name)) parts.push_back({{storage, tasks, name}, data});
+        if (!layout.omit.contains(name)) parts.push_back({{storage, tasks, name}, data});
     };
     add(QStringLiteral("FixedMeta"), fixedMeta);
     add(QStringLiteral("FixedData"), mpp9 ? masked(fixedData) : fixedData);
