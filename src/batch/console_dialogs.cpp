@@ -4,17 +4,10 @@
 
 namespace quorrix::batch {
 
-QString terminalText(const QString& text) {
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-
 MsgAnswer ConsoleDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon) {
     const bool report = title == QStringLiteral("Application Error");
     FILE* out = report ? stderr : stdout;
-    std::fputs(terminalText(text).toLocal8Bit().constData(), out);
+    std::fputs(withLineFeeds(text).toLocal8Bit().constData(), out);
     std::fputc('\n', out);
     if (report) std::fputc('\n', out);
     std::fflush(out);

@@ -17,7 +17,4 @@ public:
     bool openWithDesktop(const QString& path) override;
 };
 
-// A message text as the terminal shows it: CR LF and lone CR become line feeds.
-QString terminalText(const QString& text);
-
 }  // namespace quorrix::batch

@@ -18,6 +18,10 @@ struct OpenFilesRequest {
 
 // Every modal interaction of the program goes through this interface: the Qt implementation
 // shows real dialogs, tests script the answers.
+// A message text with its CR LF and lone CR line breaks turned into line feeds, the way a
+// toolkit or a terminal wants them.
+QString withLineFeeds(const QString& text);
+
 class DialogProvider {
 public:
     virtual ~DialogProvider() = default;

@@ -10,13 +10,6 @@
 
 namespace quorrix {
 
-QString displayText(const QString& text) {
-    QString t = text;
-    t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return t;
-}
-
 QString toQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;
@@ -33,7 +26,7 @@ MsgAnswer QtDialogProvider::messageBox(const QString& text, const QString& title
                                        MsgIcon icon) {
     QMessageBox box(owner_);
     box.setWindowTitle(title);
-    box.setText(displayText(text));
+    box.setText(withLineFeeds(text));
     box.setTextFormat(Qt::PlainText);
     box.setIcon(icon == MsgIcon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (buttons == MsgButtons::YesNo) {
@@ -49,7 +42,7 @@ MsgAnswer QtDialogProvider::messageBox(const QString& text, const QString& title
 QString QtDialogProvider::inputBox(const QString& prompt, const QString& title, const QString& proposed) {
     bool ok = false;
     const QString answer =
-        QInputDialog::getText(owner_, title, displayText(prompt), QLineEdit::Normal, proposed, &ok);
+        QInputDialog::getText(owner_, title, withLineFeeds(prompt), QLineEdit::Normal, proposed, &ok);
     return ok ? answer : QString();
 }
 

@@ -22,9 +22,6 @@ private:
     QPointer<QWidget> owner_;
 };
 
-// Message texts carry CR LF and lone CR as line breaks; the toolkit wants LF.
-QString displayText(const QString& text);
-
 // "MS Project Files (*.mpp)|*.mpp|" becomes the toolkit's "MS Project Files (*.mpp)".
 QString toQtFilter(const QString& filter);
 

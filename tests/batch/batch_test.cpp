@@ -47,7 +47,7 @@ TEST(BatchOptions, ParsesLayoutsAndRefusesWhatItCannotUse) {
 }
 
 TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
-    EXPECT_EQ(terminalText(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
+    EXPECT_EQ(withLineFeeds(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
 }
 
 TEST(QuorrixBatch, ImportsRealPlansAndReportsFailuresWithTheWindowsTexts) {
