@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+#include "importer/task_field.h"
 #include "importer/value.h"
 
 // The two automation interfaces through which all spreadsheet and plan work passes. Every
@@ -75,6 +76,10 @@ public:
     virtual Value duration() = 0;  // minutes
     virtual Value start() = 0;
     virtual Value finish() = 0;
+    // Any further field (Task.GetField): IDs, levels, percentages, cost and minutes as numbers;
+    // texts as text; flags as "Yes" or "No"; dates as date-times, or "NA" when the plan has none;
+    // nothing when the plan does not hold the field.
+    virtual Value field(TaskField which) = 0;
 };
 
 // ActiveProject.

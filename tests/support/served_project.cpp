@@ -16,6 +16,10 @@ public:
     Value duration() override { p_.check(path_, ServedProject::Duration, t_); return task_.duration; }
     Value start() override { p_.check(path_, ServedProject::Start, t_); return task_.start; }
     Value finish() override { p_.check(path_, ServedProject::Finish, t_); return task_.finish; }
+    Value field(importer::TaskField which) override {
+        p_.check(path_, ServedProject::Field, t_);
+        return task_.fields.value(static_cast<int>(which));
+    }
 
 private:
     const ServedProject& p_;
@@ -101,7 +105,7 @@ std::vector<std::optional<ServedTask>> tasks(const QString& prefix, int count) {
     std::vector<std::optional<ServedTask>> out;
     for (int i = 1; i <= count; ++i) {
         const QDateTime start = importer::wallClock(QDate(2024, 3, 4).addDays(i - 1), QTime(8, 0));
-        out.push_back(ServedTask{prefix + QString::number(i), 60.0 * i, start, start.addSecs(3600 * i)});
+        out.push_back(ServedTask{prefix + QString::number(i), 60.0 * i, start, start.addSecs(3600 * i), {}});
     }
     return out;
 }

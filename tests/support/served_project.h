@@ -16,13 +16,15 @@ struct ServedTask {
     double duration = 0;
     QDateTime start;
     QDateTime finish;
+    // Further fields (Task.GetField); a field not given is served as nothing.
+    QMap<int, importer::Value> fields;
 };
 
 // A project backend that serves chosen plans: chosen tasks, blank positions, and failures at
 // chosen operations. Every operation is logged as "<operation> <path>".
 class ServedProject : public importer::ProjectAutomation {
 public:
-    enum Op { Create, FileOpen, Visible, ProjectsCount, ActiveProject, TasksCount, TaskItem, Name, Duration, Start, Finish, FileClose, Quit };
+    enum Op { Create, FileOpen, Visible, ProjectsCount, ActiveProject, TasksCount, TaskItem, Name, Duration, Start, Finish, Field, FileClose, Quit };
 
     void serve(const QString& path, std::vector<std::optional<ServedTask>> positions) { plans_[path] = std::move(positions); }
     // The operation fails for this path (for the task operations: at this task position only, 0 for all).

@@ -203,9 +203,9 @@ Plan readDocument(QByteArray bytes) {
 
 }  // namespace
 
-Plan readMpp(const QByteArray& bytes) { return readDocument(bytes); }
+Plan readMpp(const QByteArray& bytes, const ReadOptions& /*options*/) { return readDocument(bytes); }
 
-Plan readMppFile(const QString& path) {
+Plan readMppFile(const QString& path, const ReadOptions& /*options*/) {
     checkPlanFile(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {

@@ -11,10 +11,10 @@
 namespace quorrix::importer::plans {
 
 // Reads the plan stored in the file at `path`.
-Plan readMppFile(const QString& path);
+Plan readMppFile(const QString& path, const ReadOptions& options = {});
 
 // Reads a plan held in memory.
-Plan readMpp(const QByteArray& bytes);
+Plan readMpp(const QByteArray& bytes, const ReadOptions& options = {});
 
 // True when `head` (the first bytes of a file) carries the compound-document signature
 // D0 CF 11 E0 A1 B1 1A E1 that every .mpp plan starts with.

@@ -375,14 +375,14 @@ QDateTime parseWallClock(const char* text) {
     return wallClock(date, time);
 }
 
-Plan readMspdiMemory(const char* data, std::size_t size) {
+Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& /*options*/) {
     if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
     void* buffer = allocateBuffer(size, QString());
     std::memcpy(buffer, data, size);
     return parseOwnedBuffer(buffer, size, QString());
 }
 
-Plan readMspdiFile(const QString& path) {
+Plan readMspdiFile(const QString& path, const ReadOptions& /*options*/) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
     QFile file(path);

@@ -11,10 +11,10 @@ namespace quorrix::importer::plans {
 // when the file is missing, unreadable, not such a plan, damaged, or holds a value that cannot be
 // read. The file is only ever opened for reading; a document type definition is refused and no
 // entity is ever expanded or fetched.
-Plan readMspdiFile(const QString& path);
+Plan readMspdiFile(const QString& path, const ReadOptions& options = {});
 
 // The same for a plan already in memory.
-Plan readMspdiMemory(const char* data, std::size_t size);
+Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& options = {});
 
 // The field readers, shared with the other plan formats.
 // An ISO-8601 duration ("PT8H0M0S", "-PT1.5H", "P2DT4H30M") in minutes; false when it does not parse.

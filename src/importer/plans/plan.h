@@ -2,10 +2,34 @@
 
 #include <QDateTime>
 #include <QString>
+#include <memory>
 #include <optional>
 #include <vector>
 
 namespace quorrix::importer::plans {
+
+// The fields of a task beyond the four the workbook always carries. A reader fills them only when
+// asked to (ReadOptions::details); a field the file does not hold stays empty (no value, an
+// invalid date-time or an empty text).
+struct TaskDetails {
+    std::optional<double> id;
+    std::optional<double> uniqueId;
+    std::optional<double> outlineLevel;
+    QString outlineNumber;
+    QString wbs;
+    std::optional<double> percentComplete;
+    std::optional<bool> milestone;
+    std::optional<bool> summary;
+    QDateTime baselineStart;   // wall-clock, Qt::UTC like start and finish
+    QDateTime baselineFinish;
+    std::optional<double> baselineDurationMinutes;
+    QDateTime actualStart;
+    QDateTime actualFinish;
+    std::optional<double> cost;         // in the plan's currency units
+    std::optional<double> workMinutes;
+    QString notes;                      // plain text
+    QString resourceNames;              // as the project application lists them: "A,B[50%]"
+};
 
 // One task as the project application returns it.
 struct PlanTask {
@@ -13,12 +37,18 @@ struct PlanTask {
     double durationMinutes = 0;
     QDateTime start;   // wall-clock, Qt::UTC as its time zone (see importer/value.h)
     QDateTime finish;
+    std::shared_ptr<const TaskDetails> details;  // only when the reader was asked for them
 };
 
 // The task positions of a plan: positions[t - 1] is the task with ID t, or nothing for a blank
 // row or a missing ID. The project summary task (ID 0) is not among them.
 struct Plan {
     std::vector<std::optional<PlanTask>> positions;
+};
+
+// What a reader is asked for beyond the four fields.
+struct ReadOptions {
+    bool details = false;  // fill PlanTask::details
 };
 
 }  // namespace quorrix::importer::plans

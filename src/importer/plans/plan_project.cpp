@@ -30,6 +30,7 @@ public:
     Value duration() override { return task().durationMinutes; }
     Value start() override { return date(task().start); }
     Value finish() override { return date(task().finish); }
+    Value field(TaskField which) override;
 
 private:
     const PlanTask& task() const {
@@ -45,6 +46,44 @@ private:
     std::shared_ptr<const OpenPlan> plan_;
     std::size_t index_;
 };
+
+Value PlanTaskHandle::field(TaskField which) {
+    const PlanTask& whole = task();
+    if (!whole.details) return {};
+    const TaskDetails& d = *whole.details;
+    const auto number = [](const std::optional<double>& v) -> Value {
+        if (!v) return {};
+        return *v;
+    };
+    const auto flag = [](const std::optional<bool>& v) -> Value {
+        if (!v) return {};
+        return *v ? QStringLiteral("Yes") : QStringLiteral("No");
+    };
+    const auto text = [](const QString& v) -> Value {
+        if (v.isEmpty()) return {};
+        return v;
+    };
+    switch (which) {
+    case TaskField::Id: return number(d.id);
+    case TaskField::UniqueId: return number(d.uniqueId);
+    case TaskField::OutlineLevel: return number(d.outlineLevel);
+    case TaskField::OutlineNumber: return text(d.outlineNumber);
+    case TaskField::Wbs: return text(d.wbs);
+    case TaskField::PercentComplete: return number(d.percentComplete);
+    case TaskField::Milestone: return flag(d.milestone);
+    case TaskField::Summary: return flag(d.summary);
+    case TaskField::BaselineStart: return date(d.baselineStart);
+    case TaskField::BaselineFinish: return date(d.baselineFinish);
+    case TaskField::BaselineDuration: return number(d.baselineDurationMinutes);
+    case TaskField::ActualStart: return date(d.actualStart);
+    case TaskField::ActualFinish: return date(d.actualFinish);
+    case TaskField::Cost: return number(d.cost);
+    case TaskField::Work: return number(d.workMinutes);
+    case TaskField::Notes: return text(d.notes);
+    case TaskField::ResourceNames: return text(d.resourceNames);
+    }
+    return {};
+}
 
 class PlanActiveProject : public ActiveProject {
 public:
@@ -129,7 +168,7 @@ private:
 }  // namespace
 
 PlanProjectAutomation::PlanProjectAutomation(Reader reader)
-    : reader_(reader ? std::move(reader) : Reader(&readPlanFile)) {}
+    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return readPlanFile(path); })) {}
 
 std::unique_ptr<ProjectApplication> PlanProjectAutomation::create(const QString& progId) {
     if (progId.compare(QLatin1String("MSProject.Application"), Qt::CaseInsensitive) != 0)

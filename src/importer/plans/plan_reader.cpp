@@ -60,7 +60,7 @@ Format formatOf(const QByteArray& head) {
 
 }  // namespace
 
-Plan readPlanFile(const QString& path) {
+Plan readPlanFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
     if (size == 0) throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
@@ -76,9 +76,9 @@ Plan readPlanFile(const QString& path) {
 
     switch (formatOf(head)) {
     case Format::Xml:
-        return readMspdiFile(path);
+        return readMspdiFile(path, options);
     case Format::Ole2:
-        return readMppFile(path);
+        return readMppFile(path, options);
     case Format::Unknown:
         break;
     }

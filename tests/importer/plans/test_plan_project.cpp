@@ -16,8 +16,8 @@ Plan threePositions() {
     Plan plan;
     plan.positions.resize(3);
     plan.positions[0] = PlanTask{QStringLiteral("First"), 480, QDateTime(QDate(2024, 3, 5), QTime(8, 0), Qt::UTC),
-                                 QDateTime(QDate(2024, 3, 5), QTime(17, 0), Qt::UTC)};
-    plan.positions[2] = PlanTask{QStringLiteral("Third"), 0, QDateTime(), QDateTime()};
+                                 QDateTime(QDate(2024, 3, 5), QTime(17, 0), Qt::UTC), {}};
+    plan.positions[2] = PlanTask{QStringLiteral("Third"), 0, QDateTime(), QDateTime(), {}};
     return plan;
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+
+namespace quorrix::importer {
+
+// Task fields beyond name, duration, start and finish that the project application can return
+// for a task (its GetField), in the order the extra workbook columns list them.
+enum class TaskField {
+    Id,
+    UniqueId,
+    OutlineLevel,
+    OutlineNumber,
+    Wbs,
+    PercentComplete,
+    Milestone,
+    Summary,
+    BaselineStart,
+    BaselineFinish,
+    BaselineDuration,
+    ActualStart,
+    ActualFinish,
+    Cost,
+    Work,
+    Notes,
+    ResourceNames,
+};
+
+inline constexpr int kTaskFieldCount = static_cast<int>(TaskField::ResourceNames) + 1;
+
+}  // namespace quorrix::importer
