@@ -4,13 +4,26 @@ namespace quorrix::batch {
 
 QString usageText() {
     return QStringLiteral(
-        "Usage: quorrix-batch [--layout one-sheet|sheet-per-file] --output FILE.xlsx [--extension EXT] [--list] "
-        "PATH...\n"
-        "Imports the tasks of every plan among PATH into a new workbook written to FILE.xlsx.\n"
-        "A folder among PATH adds every file of its tree, or only the files ending in .EXT with --extension.\n"
-        "--list prints the resulting list entries, one a line, and imports nothing.\n"
-        "Exit status: 0 all imported, 1 some failed, 2 usage or output error.\n");
+        "Usage: quorrix-batch [OPTION]... --output FILE.xlsx PATH...\n"
+        "Imports the tasks of every plan among PATH, in order, into one new workbook written to FILE.xlsx.\n"
+        "A folder among PATH adds every file of its tree, level by level.\n"
+        "\n"
+        "  --output FILE.xlsx    the workbook to write; replaced only when complete\n"
+        "  --layout LAYOUT       one-sheet (all plans on one sheet, the default) or sheet-per-file\n"
+        "  --extension EXT       folders add only their files ending in .EXT (for example mpp)\n"
+        "  --list                print the resulting list entries, one a line, and import nothing\n"
+        "  --quiet               print no closing message; error reports still go to standard error\n"
+        "  --help                print this help and exit\n"
+        "  --version             print the program's name and version and exit\n"
+        "\n"
+        "While standard error is a terminal, one line there shows the progress of the run.\n"
+        "\n"
+        "Exit status: 0 all imported, 1 some failed, 2 usage or output error.\n"
+        "\n"
+        "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n");
 }
+
+QString versionText() { return QStringLiteral("quorrix-batch " QUORRIX_VERSION "\n"); }
 
 ParsedOptions parseOptions(const QStringList& arguments) {
     ParsedOptions parsed;
@@ -34,6 +47,11 @@ ParsedOptions parseOptions(const QStringList& arguments) {
         } else if (a == QStringLiteral("--help")) {
             parsed.help = true;
             return parsed;
+        } else if (a == QStringLiteral("--version")) {
+            parsed.version = true;
+            return parsed;
+        } else if (a == QStringLiteral("--quiet")) {
+            o.quiet = true;
         } else if (a == QStringLiteral("--list")) {
             o.listOnly = true;
         } else if (a == QStringLiteral("--layout") || a.startsWith(QStringLiteral("--layout="))) {

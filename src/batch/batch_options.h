@@ -11,6 +11,7 @@ struct BatchOptions {
     QString output;
     std::optional<QString> extension;  // folders are scanned for this extension instead of every file
     bool listOnly = false;
+    bool quiet = false;  // no closing message; the exit status tells the outcome
     QStringList paths;
 };
 
@@ -19,9 +20,12 @@ struct ParsedOptions {
     std::optional<BatchOptions> options;
     QString error;
     bool help = false;
+    bool version = false;
 };
 ParsedOptions parseOptions(const QStringList& arguments);
 
 QString usageText();
+// "quorrix-batch" and the project's version.
+QString versionText();
 
 }  // namespace quorrix::batch

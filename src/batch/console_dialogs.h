@@ -2,6 +2,7 @@
 
 #include <QTextStream>
 
+#include "batch/progress_line.h"
 #include "platform/dialogs.h"
 
 namespace quorrix::batch {
@@ -10,11 +11,19 @@ namespace quorrix::batch {
 // message to standard output. Nobody is there to answer: a question is answered Yes and said so.
 class ConsoleDialogs : public DialogProvider {
 public:
+    // `quiet`: messages other than error reports are not printed. `guard` (optional) is told
+    // before and after every line written, so that a progress line on the terminal stays whole.
+    explicit ConsoleDialogs(bool quiet = false, OutputGuard* guard = nullptr) : quiet_(quiet), guard_(guard) {}
+
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     QString showOpen(const OpenFilesRequest& request) override;
     QString pickFolder(const QString& title) override;
     bool openWithDesktop(const QString& path) override;
+
+private:
+    bool quiet_;
+    OutputGuard* guard_;
 };
 
 }  // namespace quorrix::batch

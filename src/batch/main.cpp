@@ -7,6 +7,8 @@
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
+#include "batch/progress_line.h"
+#include "batch/row_counting.h"
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
@@ -16,15 +18,29 @@ namespace {
 
 using namespace quorrix;
 
-// The list entries and layout of a command line, as the import run reads them.
+// The list entries and layout of a command line, as the import run reads them; the progress the
+// run shows goes to the progress line.
 class BatchHost : public importer::ImportHost {
 public:
-    BatchHost(QStringList entries, bool oneSheet) : entries_(std::move(entries)), oneSheet_(oneSheet) {}
+    BatchHost(QStringList entries, bool oneSheet, batch::ProgressLine& progress)
+        : entries_(std::move(entries)), oneSheet_(oneSheet), progress_(progress) {
+        progress_.setTotal(static_cast<int>(entries_.size()));
+    }
     int entryCount() override { return static_cast<int>(entries_.size()); }
-    QString entryText(int position) override { return entries_.at(position - 1); }
+    QString entryText(int position) override {
+        current_ = position;
+        return entries_.at(position - 1);
+    }
     bool option4Value() override { return oneSheet_; }
     void setProgressValue(double) override {}
-    void setProgressText(const QString&) override {}
+    void setProgressText(const QString& text) override {
+        static const QString processing = QStringLiteral("Processing: ");
+        // The run resets the progress text just before its closing message: the line goes first.
+        if (text.startsWith(processing))
+            progress_.beginPlan(current_, text.mid(processing.size()));
+        else
+            progress_.finish();
+    }
     void setMousePointer(int) override {}
     void processEvents() override {}
     void setRunning(bool) override {}
@@ -32,6 +48,8 @@ public:
 private:
     QStringList entries_;
     bool oneSheet_;
+    batch::ProgressLine& progress_;
+    int current_ = 0;
 };
 
 // Identifies the file at a path, so that a rewrite of it can be told from what was there.
@@ -67,6 +85,10 @@ int main(int argc, char* argv[]) {
         std::fputs(batch::usageText().toLocal8Bit().constData(), stdout);
         return 0;
     }
+    if (parsed.version) {
+        std::fputs(batch::versionText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
     if (!parsed.options) {
         fail(parsed.error);
         std::fputs(batch::usageText().toLocal8Bit().constData(), stderr);
@@ -80,7 +102,8 @@ int main(int argc, char* argv[]) {
     const filelist::AddEntry add = [&](const QString& text) { entries << text; };
     const AddFolder::Yield yield = [] {};
     // A folder scanned for an extension reports a failing listing as the window's scan does.
-    batch::ConsoleDialogs dialogs;
+    // The progress line lives only while the import runs; the listing reports before it print plainly.
+    batch::ConsoleDialogs dialogs(options.quiet);
     ErrorTrap scanTrap(QStringLiteral("Form1.PushButton4_Click"), dialogs);
     const AddFolder::Step step = [&scanTrap](int line, const std::function<void()>& statement) {
         scanTrap.step(line, statement);
@@ -107,10 +130,14 @@ int main(int argc, char* argv[]) {
 
     const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
     const auto project = importer::makeProjectAutomation();
-    BatchHost host(entries, options.oneSheet);
+    batch::ProgressLine progress(stderr, batch::ProgressLine::isTerminal(stderr));
+    batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
+    batch::ConsoleDialogs runDialogs(options.quiet, &progress);
+    BatchHost host(entries, options.oneSheet, progress);
 
     const FileStamp before = stampOf(options.output);
-    const importer::ImportOutcome outcome = importer::PushButton2_Click(host, dialogs, *spreadsheet, *project);
+    const importer::ImportOutcome outcome = importer::PushButton2_Click(host, runDialogs, counted, *project);
+    progress.finish();
     if (!outcome.ran) return 2;
     const FileStamp after = stampOf(options.output);
     if (!after.exists || after == before) return fail(QStringLiteral("The workbook was not written: ") + options.output);
