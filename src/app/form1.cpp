@@ -9,7 +9,9 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QScreen>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -44,12 +46,15 @@ void whiteBackground(QWidget* w) {
     w->setAutoFillBackground(true);
 }
 
-// The stored layout text as a number; a text that is no number fails like the runtime's
-// conversion does.
+// The stored layout text as a number. Only a plain decimal number counts, with blanks around it
+// allowed: a sign, digits with an optional fraction, an optional exponent. Any other text, "inf"
+// and "nan" included, fails like the runtime's conversion does.
 double storedNumber(const QString& text) {
+    static const QRegularExpression plain(QStringLiteral("^[+-]?([0-9]+[.]?[0-9]*|[.][0-9]+)([eE][+-]?[0-9]+)?$"));
+    const QString trimmed = text.trimmed();
     bool ok = false;
-    const double n = text.trimmed().toDouble(&ok);
-    if (!ok) throw Failure(failure_number::kTypeMismatch, QStringLiteral("Type mismatch"));
+    const double n = plain.match(trimmed).hasMatch() ? trimmed.toDouble(&ok) : 0.0;
+    if (!ok || !std::isfinite(n)) throw Failure(failure_number::kTypeMismatch, QStringLiteral("Type mismatch"));
     return n;
 }
 
@@ -135,8 +140,9 @@ void Form1::createControls() {
     Option4->setObjectName(QStringLiteral("Option4"));
     place(Option4, 240, 300, 3375, 255);
     for (QRadioButton* option : {Option3, Option4}) {
-        // The two options form one group by hand: code may leave both cleared.
-        option->setAutoExclusive(false);
+        // The two options are one exclusive group, so the keys move and select as in any group;
+        // only a restore may leave both cleared (see clearOption).
+        option->setAutoExclusive(true);
         QPalette pal = option->palette();
         pal.setColor(QPalette::Window, Qt::white);
         option->setPalette(pal);
@@ -234,12 +240,17 @@ void Form1::ApplySkin() {
 void Form1::restoreOption(QRadioButton* option, const QString& key, const QString& defaultText) {
     const double n = storedNumber(services_.settings->read(key, defaultText));
     // Selecting one option clears the other; clearing one leaves the other as it is.
-    if (n == 1) {
+    if (n == 1)
         option->setChecked(true);
-        (option == Option3 ? Option4 : Option3)->setChecked(false);
-    } else {
-        option->setChecked(false);
-    }
+    else
+        clearOption(option);
+}
+
+void Form1::clearOption(QRadioButton* option) {
+    // The group refuses to clear its selected option, so it lets go of it for the moment.
+    option->setAutoExclusive(false);
+    option->setChecked(false);
+    option->setAutoExclusive(true);
 }
 
 // ---- Closing --------------------------------------------------------------------------------
@@ -288,14 +299,26 @@ void Form1::setProgressText(const QString& text) {
 
 void Form1::Option3_Click() {
     Option3->setChecked(true);
-    Option4->setChecked(false);
     storeLayoutChoice();
 }
 
 void Form1::Option4_Click() {
     Option4->setChecked(true);
-    Option3->setChecked(false);
     storeLayoutChoice();
+}
+
+bool Form1::optionArrowKey(QRadioButton* focused, int key) {
+    // With one option selected the group itself moves the selection with the arrow keys. With
+    // both cleared (after a restore) it would only move the focus; the option the key moves to
+    // is selected then too. Option4 stands above Option3.
+    if (Option3->isChecked() || Option4->isChecked()) return false;
+    QRadioButton* target = nullptr;
+    if (key == Qt::Key_Down || key == Qt::Key_Right) target = Option3;
+    if (key == Qt::Key_Up || key == Qt::Key_Left) target = Option4;
+    if (!target || target == focused) return false;
+    target->setFocus(target == Option3 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    target->click();
+    return true;
 }
 
 void Form1::storeLayoutChoice() {
@@ -368,6 +391,8 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    if (type == QEvent::KeyPress && (watched == Option3 || watched == Option4))
+        return optionArrowKey(static_cast<QRadioButton*>(watched), static_cast<QKeyEvent*>(event)->key());
     if (type != QEvent::MouseMove) return false;
 
     if (qobject_cast<QPushButton*>(watched)) {

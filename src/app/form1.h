@@ -130,6 +130,8 @@ private:
     void Form_Unload();
     void storeLayoutChoice();
     void restoreOption(QRadioButton* option, const QString& key, const QString& defaultText);
+    void clearOption(QRadioButton* option);
+    bool optionArrowKey(QRadioButton* focused, int key);
 
     Services services_;
     int pointerKind_ = kPointerDefault;

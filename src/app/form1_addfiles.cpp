@@ -47,9 +47,14 @@ void Form1::PushButton1_Click() {
         return;
     }
     for (qsizetype j = 1; j <= k; ++j) {
+        // A name that is a whole path already (a file from another folder than the first) is
+        // taken as it stands, never joined to the folder.
+        const bool whole = QDir::isAbsolutePath(parts[j]);
         QString path;
-        trap.step(128, [&] { path = parts[0] + QDir::separator() + parts[j]; });
-        trap.step(130, [&] { path = filelist::FixDriveRootPath(path); });
+        trap.step(128, [&] { path = whole ? parts[j] : parts[0] + QDir::separator() + parts[j]; });
+        trap.step(130, [&] {
+            if (!whole) path = filelist::FixDriveRootPath(path);
+        });
         trap.step(132, [&] { AddFileEntry(path); });
     }
 }

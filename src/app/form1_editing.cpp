@@ -165,18 +165,26 @@ void Form1::ListView1_ItemClick() {
     DragItem = selected > 0 ? ListView1->topLevelItem(selected - 1) : nullptr;
 }
 
-void Form1::ListView1_MouseDown(Qt::MouseButton) { DragActive = true; }
+void Form1::ListView1_MouseDown(Qt::MouseButton) {
+    DragActive = true;
+    // While a button is held the list does not scroll by itself (to a pressed or selected entry
+    // that is only partly shown): the entry under the pointer must stay the one the user sees.
+    ListView1->setAutoScroll(false);
+}
 
 void Form1::ListView1_MouseUp(Qt::MouseButton) {
     DragActive = false;
     ListView1->setCursor(Qt::ArrowCursor);
+    ListView1->setAutoScroll(true);
 }
 
 void Form1::ListView1_MouseMove(int x, int y) {
     hoverOverSurface();
     if (!DragActive) return;
 
-    HoverItem = ListView1->itemAt(x, y);
+    // Only a point the list shows has an entry under it: past its edges the view would still
+    // find the rows scrolled out of sight there.
+    HoverItem = ListView1->viewport()->rect().contains(x, y) ? ListView1->itemAt(x, y) : nullptr;
     // The list's own removals forget the dragged entry; one that left the list by any other way
     // is found missing here, without following the reference, and forgotten.
     const int dragPosition = positionOf(ListView1, DragItem);

@@ -1,6 +1,7 @@
 #include "filelist/folder_routines.h"
 
 #include <QHash>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -84,44 +85,73 @@ namespace {
 
 bool walkableAttributes(int attributes) { return attributes != 22 && attributes != 1046; }
 
-// One walk: the folders it has found so far, so that none is entered twice.
+// The way the walk came to a folder: that folder and every folder above it on the way, back to
+// the folder the walk was given. Routes share the part they have in common.
+struct Route {
+    FolderId id;
+    std::shared_ptr<const Route> above;
+
+    // True when the folder is this one or one above it on the way here: entering it would loop.
+    bool passes(const FolderId& folder) const {
+        for (const Route* r = this; r; r = r->above.get())
+            if (r->id == folder) return true;
+        return false;
+    }
+};
+using RouteRef = std::shared_ptr<const Route>;
+
+// One walk. A folder is not entered again from below itself (a link back up the tree), so every
+// route ends; any other route to a folder is taken, within kRepeatedFolderLimit.
 class Walk {
 public:
     Walk(const Yield& yield, const FileSystem& fs) : yield_(yield), fs_(fs) {}
 
-    void collect(QStringList& folders, bool recurse) {
+    // `routes` holds, for each entry of `folders`, the route to the folder above it (none for the
+    // folders the walk was given).
+    void collect(QStringList& folders, std::vector<RouteRef> routes, bool recurse) {
         QStringList found;  // the walkable folders one level down, grouped by parent
+        std::vector<RouteRef> foundRoutes;
         qsizetype i = 0;
         while (i < folders.size()) {
             const QString folder = folders[i];
             const quorrix::FolderFacts facts = fs_.folder(folder);
-            seen_.insert(facts.id);
+            entered_.insert(facts.id);
             attributes_.insert(folder, facts.attributes);
             yield();
             if (!walkableAttributes(facts.attributes) && !fs_.isRootFolder(folder)) {
                 ++i;
                 continue;
             }
+            const auto route = std::make_shared<const Route>(Route{facts.id, routes[static_cast<size_t>(i)]});
             try {
                 fs_.forEachSubfolder(folder, [&](const QString& name, const FolderId& id) {
                     yield();
                     if (HasUnsafeChars(name) || name.contains(QLatin1Char('?')) || name == QLatin1String(".") ||
                         name == QLatin1String(".."))
                         return;
-                    // A link back up the tree, or a second way to a folder already found.
-                    if (!seen_.insert(id).second) return;
+                    // A link back to this folder or one above it.
+                    if (route->passes(id)) return;
+                    // Another way to a folder already found; links that fan out could make their
+                    // number grow without end.
+                    if (!entered_.insert(id).second) {
+                        if (repeated_ >= kRepeatedFolderLimit) return;
+                        ++repeated_;
+                    }
                     found.append(folder + name + QLatin1Char('/'));
+                    foundRoutes.push_back(route);
                 });
             } catch (const quorrix::Failure& failure) {
                 if (failure.number() == quorrix::failure_number::kPermissionDenied) {
                     // The folder goes, with its files; the walk goes on with the one that followed.
-                    folders.removeAt(folders.indexOf(folder));
+                    const qsizetype at = folders.indexOf(folder);
+                    folders.removeAt(at);
+                    routes.erase(routes.begin() + at);
                     continue;
                 }
             }
             ++i;
         }
-        if (recurse && !found.isEmpty()) collect(found, true);
+        if (recurse && !found.isEmpty()) collect(found, std::move(foundRoutes), true);
         for (const QString& folder : found) {
             yield();
             if (walkable(folder)) folders.append(folder);
@@ -142,7 +172,8 @@ private:
 
     const Yield& yield_;
     const FileSystem& fs_;
-    std::set<FolderId> seen_;
+    std::set<FolderId> entered_;
+    int repeated_ = 0;
     QHash<QString, int> attributes_;
 };
 
@@ -155,7 +186,8 @@ bool IsWalkable(const QString& folder, const FileSystem& fs) {
 }
 
 void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield, const FileSystem& fs) {
-    Walk(yield, fs).collect(folders, recurse);
+    std::vector<RouteRef> routes(static_cast<size_t>(folders.size()));
+    Walk(yield, fs).collect(folders, std::move(routes), recurse);
 }
 
 void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const quorrix::filelist::AddEntry& add,

@@ -26,11 +26,18 @@ using Yield = std::function<void()>;
 // (22) or that with the reparse point (1046); a root folder always.
 bool IsWalkable(const QString& folder, const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
+// How many times one walk enters a folder again by another way than the first (a link to a
+// folder found elsewhere in the tree, or two links to one folder): enough for any tree a user
+// keeps, and a bound on links that fan out, whose ways grow in number with each level.
+inline constexpr int kRepeatedFolderLimit = 10000;
+
 // Appends to the folder list every walkable folder below its walkable entries, breadth first,
 // grouped by parent in the order of the level above, each group in the listing order. Entries
-// end with the separator. A folder the user may not read is removed from the list. A folder is
-// entered once: a link back up the tree or a second way to a folder already found is not taken.
-// A folder that cannot be examined (it vanished) ends the walk with its failure.
+// end with the separator. A folder the user may not read is removed from the list. Every way
+// down to a folder is taken, except a way back into the folder itself or one above it on the way
+// there (a link back up the tree, which would loop), and except ways to folders already found
+// once the walk has taken kRepeatedFolderLimit of them. A folder that cannot be examined (it
+// vanished) ends the walk with its failure.
 void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield,
                        const quorrix::FileSystem& fs = quorrix::realFileSystem());
 

@@ -1,5 +1,6 @@
 #include "platform/open_files_text.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "platform/failure.h"
@@ -12,11 +13,18 @@ QString openFilesText(const QStringList& chosenPaths) {
     if (chosenPaths.size() == 1) {
         text = chosenPaths.front();
     } else {
-        // The dialog picks from one folder; its names follow it in the order chosen.
-        text = QFileInfo(chosenPaths.front()).absolutePath();
+        // The folder of the first file, then the names in the order chosen: a file of that folder
+        // by its bare name, a file of any other folder (the dialog takes quoted paths from
+        // several) by its whole path, so that it is never joined to the wrong folder.
+        const QString folder = QFileInfo(chosenPaths.front()).absolutePath();
+        text = folder;
         for (const QString& p : chosenPaths) {
+            const QFileInfo file(p);
             text += QChar(0);
-            text += QFileInfo(p).fileName();
+            if (file.absolutePath() == folder)
+                text += file.fileName();
+            else
+                text += QDir::isAbsolutePath(p) ? p : file.absoluteFilePath();
         }
     }
     if (text.size() > kOpenFilesBufferChars)

@@ -54,6 +54,19 @@ TEST_F(AddFilesTest, OneFileIsAddedAsReturnedSeveralAreJoinedInDialogOrder) {
     EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 
+TEST_F(AddFilesTest, FilesFromTwoFoldersKeepTheirOwnFolder) {
+    Form1& f = makeForm();
+    dialogs.answerOpen(QStringLiteral("/d1") + NUL + "a.mpp" + NUL + "/d2/b.mpp" + NUL + "c.mpp" + NUL +
+                       "/d2//odd/e.mpp");
+    f.PushButton1_Click();
+    dialogs.answerOpen(QStringLiteral("/") + NUL + "r.mpp" + NUL + "/d3/s.mpp");
+    f.PushButton1_Click();
+    // A whole path is taken as it stands: not joined, not fixed up.
+    EXPECT_EQ(f.entries(), (QStringList{"/d1/a.mpp", "/d2/b.mpp", "/d1/c.mpp", "/d2//odd/e.mpp", "/r.mpp",
+                                        "/d3/s.mpp"}));
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+}
+
 TEST_F(AddFilesTest, TooManyFilesGivesItsOwnMessageAndAddsNothing) {
     Form1& f = makeForm();
     dialogs.failOpen(Failure(20476, QStringLiteral("buffer too small")));

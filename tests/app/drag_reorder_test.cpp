@@ -5,6 +5,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <optional>
 
 #include "app/form1.h"
 #include "support/form_fixture.h"
@@ -433,6 +434,143 @@ TEST_F(DragScrollTest, NoScrollIsRequestedPastTheFirstOrTheLastEntry) {
     release(centreOf(40));
     EXPECT_EQ(bar()->value(), bottom);
     EXPECT_EQ(f.entryText(40), QStringLiteral("/plans/p39.mpp"));
+}
+
+// ---- Dragging past the list's edges ---------------------------------------------------------
+
+class DragPastTheEdgeTest : public DragReorderTest {
+protected:
+    static QString path(int i) { return QStringLiteral("/plans/e%1.mpp").arg(i, 2, 10, QLatin1Char('0')); }
+
+    // Twenty-one entries with the view scrolled so that `top` is the first row shown.
+    Form1& manyEntries(int top) {
+        QStringList many;
+        for (int i = 1; i <= 21; ++i) many << path(i);
+        Form1& f = shownForm(many);
+        f.ListView1->scrollToItem(entry(top), QAbstractItemView::PositionAtTop);
+        return f;
+    }
+    QScrollBar* bar() { return form->ListView1->verticalScrollBar(); }
+
+    bool waitOutside = false;
+
+    // Presses on the entry at `position` and moves two pixels at a time in a straight line to
+    // `outside`, then on around there (and waits there when `waitOutside`), and releases. Checks
+    // that from the first movement outside the list on nothing changes: no entry, no selection,
+    // no scrolling.
+    void dragOut(int position, const QPoint& outside) {
+        const QPoint start = centreOf(position);
+        const QString dragged = entry(position)->text(0);
+        const QStringList original = form->entries();
+        press(position);
+        const QRect inside = viewport()->rect();
+        std::optional<QStringList> whenLeft;
+        int barWhenLeft = 0;
+        int selectedWhenLeft = 0;
+        const int steps = qMax(qAbs(outside.x() - start.x()), qAbs(outside.y() - start.y())) / 2;
+        const auto moveTo = [&](const QPoint& at) {
+            if (!whenLeft && !inside.contains(at)) {
+                whenLeft = form->entries();
+                barWhenLeft = bar()->value();
+                selectedWhenLeft = selectedPosition();
+            }
+            dragTo(at);
+            QCoreApplication::processEvents();
+        };
+        for (int s = 1; s <= steps; ++s) moveTo(start + (outside - start) * s / steps);
+        // Lingering outside, as a user waiting for the list to scroll would.
+        for (int wiggle = 0; wiggle < 20; ++wiggle) moveTo(outside + QPoint(wiggle % 3, 2 * (wiggle % 4)));
+        // Long enough for any scrolling the view delays after a press.
+        if (waitOutside) QTest::qWait(QApplication::doubleClickInterval() + 200);
+        release(outside);
+        QCoreApplication::processEvents();
+
+        ASSERT_TRUE(whenLeft.has_value());
+        EXPECT_EQ(form->entries(), *whenLeft);
+        EXPECT_EQ(bar()->value(), barWhenLeft);
+        EXPECT_EQ(selectedPosition(), selectedWhenLeft);
+        // Only the dragged path has moved: without it, the others stand in their old order.
+        QStringList others = form->entries();
+        QStringList before = original;
+        EXPECT_EQ(others.removeAll(dragged), 1);
+        before.removeAll(dragged);
+        EXPECT_EQ(others, before);
+    }
+};
+
+TEST_F(DragPastTheEdgeTest, PastTheBottomNothingIsExchangedAndNothingScrolls) {
+    for (int row : {0, 330, 2000}) {  // above, inside and below the band that scrolls nothing
+        SCOPED_TRACE(row);
+        screenRow = row;
+        waitOutside = row == 0;
+        Form1& f = manyEntries(5);
+        const QRect shown = viewport()->rect();
+        dragOut(7, QPoint(centreOf(7).x(), shown.bottom() + 80));
+        // The path bubbled down to the last row shown, and no further.
+        const int at = f.entries().indexOf(path(7)) + 1;
+        EXPECT_GT(at, 7);
+        EXPECT_TRUE(shown.intersects(f.ListView1->visualItemRect(entry(at))));
+        // The window's own bottom edge too.
+        manyEntries(5);
+        dragOut(6, QPoint(centreOf(6).x(), form->height() + 40 - viewport()->mapTo(form.get(), QPoint(0, 0)).y()));
+    }
+}
+
+TEST_F(DragPastTheEdgeTest, PastTheTopNothingIsExchangedAndNothingScrolls) {
+    for (int row : {0, 330, 2000}) {
+        SCOPED_TRACE(row);
+        screenRow = row;
+        waitOutside = row == 0;
+        Form1& f = manyEntries(10);
+        dragOut(12, QPoint(centreOf(12).x(), -80));
+        const int at = f.entries().indexOf(path(12)) + 1;
+        EXPECT_LT(at, 12);
+        EXPECT_TRUE(viewport()->rect().intersects(f.ListView1->visualItemRect(entry(at))));
+    }
+}
+
+TEST_F(DragPastTheEdgeTest, APressOnAHalfShownEntryDoesNotScrollItUnderThePointer) {
+    Form1& f = manyEntries(5);
+    int half = 5;
+    while (viewport()->rect().contains(f.ListView1->visualItemRect(entry(half)))) ++half;
+    const QRect rect = f.ListView1->visualItemRect(entry(half));
+    ASSERT_TRUE(rect.intersects(viewport()->rect()));
+    const QPoint at(rect.center().x(), (rect.top() + viewport()->rect().bottom()) / 2);
+    const int before = bar()->value();
+    pressAt(at);
+    QTest::qWait(QApplication::doubleClickInterval() + 200);
+    EXPECT_EQ(bar()->value(), before);
+    dragTo(at + QPoint(0, 1));
+    EXPECT_EQ(f.ListView1->itemAt(at), entry(half));
+    release(at + QPoint(0, 1));
+    QStringList unchanged;
+    for (int i = 1; i <= 21; ++i) unchanged << path(i);
+    EXPECT_EQ(f.entries(), unchanged);
+    EXPECT_EQ(selectedPosition(), half);
+    // Once the button is up the list follows the selection again, as for the keys.
+    QTest::keyClick(f.ListView1, Qt::Key_Down);
+    EXPECT_EQ(selectedPosition(), half + 1);
+    EXPECT_TRUE(viewport()->rect().contains(f.ListView1->visualItemRect(entry(half + 1))));
+}
+
+TEST_F(DragPastTheEdgeTest, PastTheLeftAndRightEdgesNothingMoves) {
+    for (int row : {0, 330, 2000}) {
+        SCOPED_TRACE(row);
+        screenRow = row;
+        Form1& f = manyEntries(8);
+        const QStringList original = f.entries();
+        dragOut(10, QPoint(-80, centreOf(10).y()));
+        EXPECT_EQ(f.entries(), original);
+        manyEntries(8);
+        dragOut(10, QPoint(viewport()->width() + 80, centreOf(10).y()));
+        EXPECT_EQ(form->entries(), original);
+        // Out to the right with the list scrolled sideways, where the column still runs on.
+        manyEntries(8);
+        form->ListView1->setColumnWidth(0, viewport()->width() * 3);
+        form->ListView1->horizontalScrollBar()->setValue(viewport()->width() / 2);
+        dragOut(9, QPoint(viewport()->width() + 60, centreOf(12).y() + 30));
+        dragOut(11, QPoint(-60, centreOf(9).y() - 30));
+    }
 }
 
 // ---- Entries removed under a reference ------------------------------------------------------

@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QFontInfo>
 #include <QHeaderView>
 #include <QMouseEvent>
@@ -222,6 +223,167 @@ TEST_F(Form1Test, StoredTextThatIsNoNumberGivesOneReportAndKeepsTheOption) {
               testing::expectedReport(QStringLiteral("Form1.Form_Load"), QStringLiteral("Type mismatch"), 138));
     EXPECT_TRUE(f.Option4->isChecked());  // the design state stays
     EXPECT_FALSE(f.Option3->isChecked());
+}
+
+TEST_F(Form1Test, OnlyPlainNumbersCountAndEveryOtherTextIsReportedAtItsLine) {
+    // Numbers in every plain form, blanks around them allowed.
+    for (const char* one : {"1e0", "+1", "01", "1.", ".1e1", "\t1\n", "10E-1"}) {
+        SCOPED_TRACE(one);
+        settings->write(QStringLiteral("Option4"), QStringLiteral("0"));
+        settings->write(QStringLiteral("Option3"), QString::fromLatin1(one));
+        Form1& f = makeForm();
+        f.Form_Load();
+        EXPECT_TRUE(f.Option3->isChecked());
+        EXPECT_FALSE(f.Option4->isChecked());
+        EXPECT_TRUE(dialogs.reports().isEmpty());
+    }
+    // Texts the number parser would take for infinities or "not a number", and other no-numbers.
+    const char* noNumbers[] = {"inf",  "-inf", "+INF", "Infinity", "-infinity", "nan", "NaN", "-nan",
+                               "0x1",  "1,0",  "1e",   "e1",       "",          ".",   "1 1", "one"};
+    for (const char* text : noNumbers) {
+        SCOPED_TRACE(text);
+        // Option4: reported at line 138, the design state stays.
+        dialogs.calls.clear();
+        settings->write(QStringLiteral("Option4"), QString::fromLatin1(text));
+        settings->write(QStringLiteral("Option3"), QStringLiteral("0"));
+        Form1& f = makeForm();
+        f.Form_Load();
+        ASSERT_EQ(dialogs.reports().size(), 1);
+        EXPECT_EQ(dialogs.reports()[0],
+                  testing::expectedReport(QStringLiteral("Form1.Form_Load"), QStringLiteral("Type mismatch"), 138));
+        EXPECT_TRUE(f.Option4->isChecked());
+        EXPECT_FALSE(f.Option3->isChecked());
+
+        // Option3: reported at line 140, the state line 138 left stays.
+        dialogs.calls.clear();
+        settings->write(QStringLiteral("Option4"), QStringLiteral("0"));
+        settings->write(QStringLiteral("Option3"), QString::fromLatin1(text));
+        Form1& g = makeForm();
+        g.Form_Load();
+        ASSERT_EQ(dialogs.reports().size(), 1);
+        EXPECT_EQ(dialogs.reports()[0],
+                  testing::expectedReport(QStringLiteral("Form1.Form_Load"), QStringLiteral("Type mismatch"), 140));
+        EXPECT_FALSE(g.Option4->isChecked());
+        EXPECT_FALSE(g.Option3->isChecked());
+    }
+}
+
+// ---- The options and the keyboard ----------------------------------------------------------
+
+class OptionKeysTest : public Form1Test {
+protected:
+    Form1& loadedAndShown() {
+        Form1& f = makeForm();
+        f.Form_Load();
+        f.show();
+        QApplication::setActiveWindow(&f);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
+        return f;
+    }
+    // Forgets what the handlers stored, so that a later read shows whether they ran.
+    void forgetStore() {
+        settings->write(QStringLiteral("Option3"), QStringLiteral("unset"));
+        settings->write(QStringLiteral("Option4"), QStringLiteral("unset"));
+    }
+    QString stored(const char* key) { return settings->read(QString::fromLatin1(key), QString()); }
+    void expectSelected(Form1& f, QRadioButton* selected) {
+        EXPECT_EQ(f.Option3->isChecked(), selected == f.Option3);
+        EXPECT_EQ(f.Option4->isChecked(), selected == f.Option4);
+        EXPECT_EQ(stored("Option3"), selected == f.Option3 ? QStringLiteral("1") : QStringLiteral("0"));
+        EXPECT_EQ(stored("Option4"), selected == f.Option4 ? QStringLiteral("1") : QStringLiteral("0"));
+    }
+};
+
+TEST_F(OptionKeysTest, ArrowKeysMoveTheSelectionAndRunTheHandlers) {
+    Form1& f = loadedAndShown();
+    f.Option4->setFocus();
+    ASSERT_TRUE(f.Option4->hasFocus());
+
+    forgetStore();
+    QTest::keyClick(f.Option4, Qt::Key_Down);
+    EXPECT_TRUE(f.Option3->hasFocus());
+    expectSelected(f, f.Option3);
+
+    forgetStore();
+    QTest::keyClick(f.Option3, Qt::Key_Up);
+    EXPECT_TRUE(f.Option4->hasFocus());
+    expectSelected(f, f.Option4);
+
+    forgetStore();
+    QTest::keyClick(f.Option4, Qt::Key_Right);
+    expectSelected(f, f.Option3);
+    forgetStore();
+    QTest::keyClick(f.Option3, Qt::Key_Left);
+    expectSelected(f, f.Option4);
+
+    // Space on the selected option keeps it and stores the choice as a click does.
+    forgetStore();
+    QTest::keyClick(f.Option4, Qt::Key_Space);
+    expectSelected(f, f.Option4);
+
+    // Past the end of the group nothing changes and nothing is stored.
+    forgetStore();
+    QTest::keyClick(f.Option4, Qt::Key_Up);
+    EXPECT_TRUE(f.Option4->isChecked());
+    EXPECT_FALSE(f.Option3->isChecked());
+    EXPECT_EQ(stored("Option4"), QStringLiteral("unset"));
+
+    // The choice made with the keys survives a restart.
+    QTest::keyClick(f.Option4, Qt::Key_Down);
+    Form1& again = makeForm();
+    again.Form_Load();
+    EXPECT_TRUE(again.Option3->isChecked());
+    EXPECT_FALSE(again.Option4->isChecked());
+    EXPECT_TRUE(dialogs.reports().isEmpty());
+}
+
+TEST_F(OptionKeysTest, BothClearedByARestoreAndThenChosenWithKeysOrMouse) {
+    settings->write(QStringLiteral("Option4"), QStringLiteral("0"));
+    settings->write(QStringLiteral("Option3"), QStringLiteral("0"));
+    {
+        Form1& f = loadedAndShown();
+        EXPECT_FALSE(f.Option3->isChecked());
+        EXPECT_FALSE(f.Option4->isChecked());
+        f.Option4->setFocus();
+        // A key that leads out of the group selects nothing.
+        QTest::keyClick(f.Option4, Qt::Key_Up);
+        EXPECT_FALSE(f.Option3->isChecked());
+        EXPECT_FALSE(f.Option4->isChecked());
+        EXPECT_EQ(stored("Option4"), QStringLiteral("0"));
+        forgetStore();
+        QTest::keyClick(f.Option4, Qt::Key_Down);
+        EXPECT_TRUE(f.Option3->hasFocus());
+        expectSelected(f, f.Option3);
+    }
+    for (const auto& [four, three] : {std::pair{"0", "0"}, std::pair{"1", "1"}}) {
+        SCOPED_TRACE(std::string(four) + "/" + three);
+        settings->write(QStringLiteral("Option4"), QString::fromLatin1(four));
+        settings->write(QStringLiteral("Option3"), QString::fromLatin1(three));
+        Form1& f = loadedAndShown();
+        if (std::string(three) == "0") {
+            // Both cleared: a click selects one and leaves the other clear.
+            forgetStore();
+            QTest::mouseClick(f.Option4, Qt::LeftButton);
+            expectSelected(f, f.Option4);
+            // Back to both cleared, the space key selects the focused option.
+            settings->write(QStringLiteral("Option4"), QStringLiteral("0"));
+            settings->write(QStringLiteral("Option3"), QStringLiteral("0"));
+            f.Form_Load();
+            ASSERT_FALSE(f.Option4->isChecked());
+            f.Option3->setFocus();
+            forgetStore();
+            QTest::keyClick(f.Option3, Qt::Key_Space);
+            expectSelected(f, f.Option3);
+        } else {
+            // Both stored as selected: the second restore wins and the group holds one.
+            EXPECT_TRUE(f.Option3->isChecked());
+            EXPECT_FALSE(f.Option4->isChecked());
+            f.Option3->setFocus();
+            forgetStore();
+            QTest::keyClick(f.Option3, Qt::Key_Up);
+            expectSelected(f, f.Option4);
+        }
+    }
 }
 
 }  // namespace

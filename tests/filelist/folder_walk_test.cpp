@@ -75,7 +75,7 @@ TEST(CollectSubfolders, WithoutRecursionStopsOneLevelDown) {
               (QStringList{QStringLiteral("/R/"), QStringLiteral("/R/A/"), QStringLiteral("/R/B/")}));
 }
 
-TEST(CollectSubfolders, NeverEntersAFolderTwiceSoLinkLoopsEnd) {
+TEST(CollectSubfolders, LinkLoopsEndAndEveryOtherWayIsTaken) {
     TempTree t;
     t.folder(QStringLiteral("R/A/A1"));
     t.folder(QStringLiteral("R/B"));
@@ -90,10 +90,65 @@ TEST(CollectSubfolders, NeverEntersAFolderTwiceSoLinkLoopsEnd) {
     t.link(QStringLiteral("R/loop2"), QStringLiteral("loop1"));
     t.link(QStringLiteral("R/dead"), QStringLiteral("nowhere"));
 
-    // A link to a folder outside the tree is followed once; every other way back is not taken.
+    // A link back into a folder on the way down (".", "..", "../..") is not taken, links that lead
+    // nowhere or only to each other are no folders; both links out of the tree and the link across
+    // it are walked, down to A1 again, whose link back to the root is then refused as well.
     EXPECT_EQ(relative(t, walk(t.path(QStringLiteral("R")))),
               (QStringList{QStringLiteral("/R/"), QStringLiteral("/R/A/"), QStringLiteral("/R/B/"),
-                           QStringLiteral("/R/C-out/"), QStringLiteral("/R/A/A1/"), QStringLiteral("/R/C-out/O1/")}));
+                           QStringLiteral("/R/C-out/"), QStringLiteral("/R/D-out-again/"), QStringLiteral("/R/A/A1/"),
+                           QStringLiteral("/R/B/to-A/"), QStringLiteral("/R/C-out/O1/"),
+                           QStringLiteral("/R/D-out-again/O1/"), QStringLiteral("/R/B/to-A/A1/")}));
+}
+
+TEST(CollectSubfolders, FoldersLinkedToEachOtherAreWalkedOnceEachWay) {
+    TempTree t;
+    t.folder(QStringLiteral("R/A"));
+    t.folder(QStringLiteral("R/B/B1"));
+    t.link(QStringLiteral("R/A/to-B"), QStringLiteral("../B"));
+    t.link(QStringLiteral("R/B/to-A"), QStringLiteral("../A"));
+    t.link(QStringLiteral("R/B/B1/to-self"), QStringLiteral("."));
+    t.link(QStringLiteral("R/B/B1/to-B"), QStringLiteral(".."));
+    // Each link is followed until it would lead back into a folder of its own way down.
+    EXPECT_EQ(relative(t, walk(t.path(QStringLiteral("R")))),
+              (QStringList{QStringLiteral("/R/"), QStringLiteral("/R/A/"), QStringLiteral("/R/B/"),
+                           QStringLiteral("/R/A/to-B/"), QStringLiteral("/R/B/B1/"), QStringLiteral("/R/B/to-A/"),
+                           QStringLiteral("/R/A/to-B/B1/")}));
+
+    // The walk given a folder inside a loop ends too.
+    EXPECT_EQ(relative(t, walk(t.path(QStringLiteral("R/B/to-A")))),
+              (QStringList{QStringLiteral("/R/B/to-A/"), QStringLiteral("/R/B/to-A/to-B/"),
+                           QStringLiteral("/R/B/to-A/to-B/B1/")}));
+}
+
+TEST(CollectSubfolders, LinksThatFanOutAreBoundedAndAPlainTreeIsNot) {
+    // Each level holds two links to the next: the ways down double with every level, 32,767 in
+    // all. Every folder is reached, second ways only up to the limit.
+    TempTree t;
+    constexpr int kLevels = 15;
+    for (int level = 0; level < kLevels; ++level) {
+        t.folder(QStringLiteral("store/L%1").arg(level));
+        if (level + 1 == kLevels) break;
+        for (const char* name : {"a", "b"})
+            t.link(QStringLiteral("store/L%1/%2").arg(level).arg(QLatin1String(name)),
+                   t.path(QStringLiteral("store/L%1").arg(level + 1)));
+    }
+    const QStringList folders = walk(t.path(QStringLiteral("store/L0")));
+    EXPECT_EQ(folders.size(), kLevels + AddFolder::kRepeatedFolderLimit);
+    QString deepest = t.path(QStringLiteral("store/L0/"));
+    for (int level = 1; level < kLevels; ++level) {
+        deepest += QStringLiteral("a/");
+        EXPECT_TRUE(folders.contains(deepest)) << level;
+    }
+    EXPECT_EQ(folders.at(1), t.path(QStringLiteral("store/L0/a/")));
+    EXPECT_EQ(folders.at(2), t.path(QStringLiteral("store/L0/b/")));
+
+    // A tree without links is never cut short, however many folders it holds.
+    FakeFileSystem fs;
+    for (int i = 0; i < 120; ++i)
+        for (int j = 0; j < 100; ++j) fs.addFolder(QStringLiteral("/R/F%1/G%2").arg(i).arg(j));
+    const QStringList plain = walk(QStringLiteral("/R"), {}, fs);
+    EXPECT_EQ(plain.size(), 1 + 120 + 120 * 100);
+    EXPECT_EQ(plain.last(), QStringLiteral("/R/F119/G99/"));
 }
 
 TEST(CollectSubfolders, LeavesOutNamesThePlatformMustNotBeGiven) {
@@ -353,6 +408,22 @@ TEST(AddFolderTree, AddsTheFilesOfRThenAThenBThenA1) {
     EXPECT_EQ(scan(t, t.path(QStringLiteral("R/")), QStringLiteral("txt")),
               (QStringList{QStringLiteral("/R/notes.txt"), QStringLiteral("/R/A/notes.txt"),
                            QStringLiteral("/R/B/notes.txt"), QStringLiteral("/R/A/A1/notes.txt")}));
+}
+
+TEST(AddFolderTree, FilesReachedByASecondWayAreListedByThatWayToo) {
+    TempTree t;
+    t.file(QStringLiteral("R/A/x.mpp"));
+    t.file(QStringLiteral("R/A/A1/y.mpp"));
+    t.link(QStringLiteral("R/B"), QStringLiteral("A"));
+    t.link(QStringLiteral("R/A/A1/up"), QStringLiteral(".."));
+    const QStringList expected{QStringLiteral("/R/A/x.mpp"), QStringLiteral("/R/B/x.mpp"),
+                               QStringLiteral("/R/A/A1/y.mpp"), QStringLiteral("/R/B/A1/y.mpp")};
+    EXPECT_EQ(scan(t, t.path(QStringLiteral("R")), QStringLiteral("mpp")), expected);
+    // A drop walks the same way.
+    EXPECT_EQ(relative(t, entriesOf([&](const quorrix::filelist::AddEntry& add) {
+                  quorrix::filelist::AddDroppedPath(t.path(QStringLiteral("R")), add, {});
+              })),
+              expected);
 }
 
 TEST(AddFolderTree, StarTakesEveryFileAndALeadingDotFindsNothing) {

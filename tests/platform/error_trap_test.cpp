@@ -88,5 +88,31 @@ TEST(OpenFilesText, JoinsNamesWithNulAndEnforcesTheBufferOnBothSides) {
     }
 }
 
+TEST(OpenFilesText, FilesFromAnotherFolderKeepTheirWholePathAndCountTowardsTheBuffer) {
+    const QChar nul(0);
+    // The second folder's files are no names of the first.
+    EXPECT_EQ(openFilesText({QStringLiteral("/d1/a.mpp"), QStringLiteral("/d2/b.mpp"), QStringLiteral("/d1/c.mpp"),
+                             QStringLiteral("/d1/sub/d.mpp"), QStringLiteral("/e.mpp")}),
+              QStringLiteral("/d1") + nul + "a.mpp" + nul + "/d2/b.mpp" + nul + "c.mpp" + nul + "/d1/sub/d.mpp" + nul +
+                  "/e.mpp");
+    // A first file in the root: the folder is the root, names in it stay bare.
+    EXPECT_EQ(openFilesText({QStringLiteral("/r.mpp"), QStringLiteral("/d/x.mpp"), QStringLiteral("/s.mpp")}),
+              QStringLiteral("/") + nul + "r.mpp" + nul + "/d/x.mpp" + nul + "s.mpp");
+
+    // The limit counts the whole paths: "/p" NUL "first", then NUL and a 13-character path each.
+    QStringList paths{QStringLiteral("/p/first")};
+    qsizetype length = 8;
+    for (int i = 0; length + 14 <= kOpenFilesBufferChars; ++i, length += 14)
+        paths << QStringLiteral("/q/%1").arg(i, 10, 10, QLatin1Char('0'));
+    EXPECT_EQ(openFilesText(paths).size(), length);
+    paths << QStringLiteral("/q/last-one-x");
+    try {
+        openFilesText(paths);
+        FAIL() << "a selection over the limit must fail";
+    } catch (const Failure& f) {
+        EXPECT_EQ(f.number(), 20476);
+    }
+}
+
 }  // namespace
 }  // namespace quorrix
