@@ -4,11 +4,16 @@
 #include "app/form1.h"
 #include "app/settings.h"
 #include "importer/backends.h"
+#include "importer/workbook/presenters.h"
 #include "platform/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    // Workbooks shown in earlier sessions have long been saved elsewhere or let go.
+    quorrix::importer::workbook::DesktopPresenter::removeOldWorkbooks(
+        quorrix::importer::workbook::DesktopPresenter::defaultFolder());
 
     quorrix::QtDialogProvider dialogs;
     quorrix::Settings settings;

@@ -6,6 +6,7 @@ namespace quorrix::batch {
 
 MsgAnswer ConsoleDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon) {
     const bool report = title == QStringLiteral("Application Error");
+    if (withheld_ && !report) return buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
     FILE* out = report ? stderr : stdout;
     std::fputs(withLineFeeds(text).toLocal8Bit().constData(), out);
     std::fputc('\n', out);

@@ -4,12 +4,14 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
+#include "importer/workbook/xlsx_export.h"
 #include "platform/error_trap.h"
 
 namespace {
@@ -89,30 +91,40 @@ int main(int argc, char* argv[]) {
         if (options.extension && QFileInfo(path).isDir())
             filelist::AddFolderTree(path, *options.extension, add, yield, step);
         else
-            filelist::AddDroppedPath(path, add, yield);
+            filelist::AddNamedPath(path, add, yield);
     }
 
     if (options.listOnly) {
         for (const QString& e : entries) std::printf("%s\n", e.toLocal8Bit().constData());
-        return 0;
+        return scanTrap.reportCount() > 0 ? 1 : 0;
     }
 
     const QFileInfo output(options.output);
-    if (output.isDir()) return fail(QStringLiteral("The output is a folder: ") + options.output);
+    try {
+        importer::workbook::checkOutputPath(options.output);
+    } catch (const Failure& refused) {
+        return fail(refused.description());
+    }
     for (const QString& e : entries) {
         const QFileInfo input(e);
         if (input.exists() && output.exists() && input.canonicalFilePath() == output.canonicalFilePath())
             return fail(QStringLiteral("The output would overwrite an input file: ") + options.output);
     }
 
-    const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
+    std::optional<QString> notWritten;
+    const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output, [&](const QString& reason) {
+        notWritten = reason;
+        dialogs.withholdMessages();
+    });
     const auto project = importer::makeProjectAutomation();
     BatchHost host(entries, options.oneSheet);
 
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, dialogs, *spreadsheet, *project);
     if (!outcome.ran) return 2;
+    if (notWritten) return fail(*notWritten);
     const FileStamp after = stampOf(options.output);
     if (!after.exists || after == before) return fail(QStringLiteral("The workbook was not written: ") + options.output);
-    return outcome.failedFiles.isEmpty() ? 0 : 1;
+    // Any report during the run means something was left out or went wrong.
+    return outcome.failedFiles.isEmpty() && outcome.reports == 0 && scanTrap.reportCount() == 0 ? 0 : 1;
 }
