@@ -9,7 +9,7 @@ QString usageText() {
         "Imports the tasks of every plan among PATH into a new workbook written to FILE.xlsx.\n"
         "A folder among PATH adds every file of its tree, or only the files ending in .EXT with --extension.\n"
         "--list prints the resulting list entries, one a line, and imports nothing.\n"
-        "Exit status: 0 all imported, 1 some failed, 2 usage or output error.\n");
+        "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n");
 }
 
 ParsedOptions parseOptions(const QStringList& arguments) {

@@ -516,7 +516,7 @@ TEST(AddNamedPath, KeepsWhatCannotBeExaminedAndOtherwiseActsAsADrop) {
     EXPECT_EQ(named(QString()), QStringList{});
 
     // The same on the machine's own file system, where the user may not search the folder.
-    if (permissionsIgnored()) return;  // root may search every folder
+    if (quorrix::testing::permissionsIgnored()) return;  // root may search every folder
     TempTree t;
     const QString plan = t.file(QStringLiteral("Shut/plan.mpp"));
     QFile::setPermissions(t.path(QStringLiteral("Shut")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
