@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "app/settings.h"
 #include "importer/backends.h"
+#include "importer/workbook/presenters.h"
 #include "platform/install_folder.h"
 #include "platform/qt_dialogs.h"
 
@@ -35,6 +36,10 @@ int main(int argc, char* argv[]) {
         icon.addFile(QStringLiteral(":/icons/com.veltrano.Quorrix-%1.png").arg(size), QSize(size, size));
     QApplication::setWindowIcon(icon);
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+
+    // Workbooks shown in earlier sessions have long been saved elsewhere or let go.
+    quorrix::importer::workbook::DesktopPresenter::removeOldWorkbooks(
+        quorrix::importer::workbook::DesktopPresenter::defaultFolder());
 
     quorrix::QtDialogProvider dialogs;
     quorrix::Settings settings;

@@ -18,7 +18,7 @@ QString usageText() {
         "\n"
         "While standard error is a terminal, one line there shows the progress of the run.\n"
         "\n"
-        "Exit status: 0 all imported, 1 some failed, 2 usage or output error.\n"
+        "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n"
         "\n"
         "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n");
 }

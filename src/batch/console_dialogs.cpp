@@ -7,7 +7,7 @@ namespace quorrix::batch {
 MsgAnswer ConsoleDialogs::messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon) {
     const bool report = title == QStringLiteral("Application Error");
     const MsgAnswer answer = buttons == MsgButtons::YesNo ? MsgAnswer::Yes : MsgAnswer::Ok;
-    if (quiet_ && !report) return answer;
+    if ((quiet_ || withheld_) && !report) return answer;
     FILE* out = report ? stderr : stdout;
     if (guard_) guard_->beforeOutput();
     std::fputs(withLineFeeds(text).toLocal8Bit().constData(), out);

@@ -21,9 +21,14 @@ public:
     QString pickFolder(const QString& title) override;
     bool openWithDesktop(const QString& path) override;
 
+    // From now on only error reports are printed: the messages of a run whose workbook could not
+    // be written (its closing "Done.") would tell the user the opposite of what happened.
+    void withholdMessages() { withheld_ = true; }
+
 private:
     bool quiet_;
     OutputGuard* guard_;
+    bool withheld_ = false;
 };
 
 }  // namespace quorrix::batch

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <cstdio>
+#include <optional>
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
@@ -12,6 +13,7 @@
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
+#include "importer/workbook/xlsx_export.h"
 #include "platform/error_trap.h"
 
 namespace {
@@ -112,34 +114,44 @@ int main(int argc, char* argv[]) {
         if (options.extension && QFileInfo(path).isDir())
             filelist::AddFolderTree(path, *options.extension, add, yield, step);
         else
-            filelist::AddDroppedPath(path, add, yield);
+            filelist::AddNamedPath(path, add, yield);
     }
 
     if (options.listOnly) {
         for (const QString& e : entries) std::printf("%s\n", e.toLocal8Bit().constData());
-        return 0;
+        return scanTrap.reportCount() > 0 ? 1 : 0;
     }
 
     const QFileInfo output(options.output);
-    if (output.isDir()) return fail(QStringLiteral("The output is a folder: ") + options.output);
+    try {
+        importer::workbook::checkOutputPath(options.output);
+    } catch (const Failure& refused) {
+        return fail(refused.description());
+    }
     for (const QString& e : entries) {
         const QFileInfo input(e);
         if (input.exists() && output.exists() && input.canonicalFilePath() == output.canonicalFilePath())
             return fail(QStringLiteral("The output would overwrite an input file: ") + options.output);
     }
 
-    const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
-    const auto project = importer::makeProjectAutomation();
     batch::ProgressLine progress(stderr, batch::ProgressLine::isTerminal(stderr));
-    batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     batch::ConsoleDialogs runDialogs(options.quiet, &progress);
+    std::optional<QString> notWritten;
+    const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output, [&](const QString& reason) {
+        notWritten = reason;
+        runDialogs.withholdMessages();
+    });
+    const auto project = importer::makeProjectAutomation();
+    batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     BatchHost host(entries, options.oneSheet, progress);
 
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, runDialogs, counted, *project);
     progress.finish();
     if (!outcome.ran) return 2;
+    if (notWritten) return fail(*notWritten);
     const FileStamp after = stampOf(options.output);
     if (!after.exists || after == before) return fail(QStringLiteral("The workbook was not written: ") + options.output);
-    return outcome.failedFiles.isEmpty() ? 0 : 1;
+    // Any report during the run means something was left out or went wrong.
+    return outcome.failedFiles.isEmpty() && outcome.reports == 0 && scanTrap.reportCount() == 0 ? 0 : 1;
 }

@@ -20,15 +20,15 @@ void silentStep(int, const std::function<void()>& statement) {
     }
 }
 
-}  // namespace
-
-void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs) {
+void addPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs,
+             bool keepUnexamined) {
     if (path.isEmpty()) return;
     bool isFolder = false;
     try {
         const EntryFacts facts = fs.entry(path);
         isFolder = facts.exists && (facts.attributes & attribute::kDirectory) != 0;
     } catch (const std::exception&) {
+        if (keepUnexamined) add(path);
         return;
     }
     if (!isFolder) {
@@ -42,6 +42,16 @@ void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Y
         // The walk ended early; the folders it reached are still listed.
     }
     AddFolder::AddFilesOfFolders(folders, QStringLiteral("*.*"), add, silentStep, fs);
+}
+
+}  // namespace
+
+void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs) {
+    addPath(path, add, yield, fs, false);
+}
+
+void AddNamedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs) {
+    addPath(path, add, yield, fs, true);
 }
 
 void AddFolderTree(const QString& folder, const QString& extension, const AddEntry& add,

@@ -17,6 +17,12 @@ namespace quorrix::filelist {
 void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield,
                     const FileSystem& fs = realFileSystem());
 
+// What the command line does with a path it names: as a drop, except that a path that cannot be
+// examined is appended unchanged too, so that it fails at import with its own report instead of
+// vanishing from the run.
+void AddNamedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield,
+                  const FileSystem& fs = realFileSystem());
+
 // What the folder scan does once the folder is chosen: the folder list starts as the folder
 // followed by the separator, the walk collects its subfolders, and the files matching
 // "*." + extension are appended. `step` runs the numbered statements 112 to 130.

@@ -9,8 +9,10 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
     return std::make_unique<workbook::MemorySpreadsheetAutomation>(std::make_shared<workbook::DesktopPresenter>(dialogs));
 }
 
-std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(const QString& outputPath) {
-    return std::make_unique<workbook::MemorySpreadsheetAutomation>(std::make_shared<workbook::FilePresenter>(outputPath));
+std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
+    const QString& outputPath, std::function<void(const QString& reason)> failed) {
+    return std::make_unique<workbook::MemorySpreadsheetAutomation>(
+        std::make_shared<workbook::FilePresenter>(outputPath, std::move(failed)));
 }
 
 std::unique_ptr<ProjectAutomation> makeProjectAutomation() { return std::make_unique<plans::PlanProjectAutomation>(); }

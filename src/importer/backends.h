@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 
 #include "importer/automation.h"
@@ -15,8 +16,10 @@ namespace quorrix::importer {
 // `dialogs`, which must outlive the backend).
 std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider& dialogs);
 // The command line's spreadsheet: the finished workbook is written to `outputPath` and nothing
-// is opened. Its workbooks stay readable through the returned object.
-std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(const QString& outputPath);
+// is opened. Its workbooks stay readable through the returned object. `failed`, when given,
+// receives the one-line reason the workbook could not be written instead of a failure.
+std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
+    const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
 std::unique_ptr<ProjectAutomation> makeProjectAutomation();
 

@@ -20,6 +20,8 @@ namespace quorrix::importer {
 namespace {
 
 constexpr int kHourglass = 11;
+constexpr long kSheetRows = 1048576;  // the rows of a spreadsheet's sheet
+constexpr int kApplicationDefined = 1004;
 constexpr int kDefaultPointer = 0;
 
 Failure objectRequired() { return Failure(failure_number::kObjectRequired, QStringLiteral("Object required")); }
@@ -192,6 +194,7 @@ private:
             std::unique_ptr<ProjectTask> task;
             trap_.step(lines.taskItem, [&] { task = need(active).taskItem(t); });
             if (!trap_.test(lines.taskTest, [&] { return task != nullptr; })) continue;
+            if (nextRow_ > kSheetRows) return sheetFull(lines, active, path, t, *count);
             const long row = nextRow_;
             trap_.step(lines.cells, [&] { workbook().setActiveSheetCell(row, 1, need(task).name()); });
             trap_.step(lines.cells + 2, [&] { workbook().setActiveSheetCell(row, 2, need(task).duration()); });
@@ -199,6 +202,24 @@ private:
             trap_.step(lines.cells + 6, [&] { workbook().setActiveSheetCell(row, 4, need(task).finish()); });
             trap_.step(lines.nextRow, [&] { ++nextRow_; });
         }
+    }
+
+    // The sheet has no row left for task t: one report says how many of the file's tasks did not
+    // fit, none of them is attempted, and the file is listed as failed.
+    void sheetFull(const Lines& lines, ActiveProject* active, const QString& path, long t, long count) {
+        long left = 1;
+        for (long u = t + 1; u <= count; ++u) {
+            try {
+                if (need(active).taskItem(u)) ++left;
+            } catch (...) {
+                ++left;  // a task that cannot be read did not fit either
+            }
+        }
+        trap_.step(lines.cells, [&] {
+            throw Failure(kApplicationDefined, QStringLiteral("The sheet is full: %1 of this file did not fit.")
+                                                   .arg(left == 1 ? QStringLiteral("1 task") : QStringLiteral("%1 tasks").arg(left)));
+        });
+        addFailure(lines.failedNoActive, path);
     }
 
     void finishWorkbook() {

@@ -3,10 +3,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
 #include "support/scripted_dialogs.h"
+#include "support/test_data.h"
 
 namespace quorrix::batch {
 namespace {
@@ -25,6 +28,23 @@ Result runBatch(const QStringList& arguments) {
 }
 
 QString plans() { return QStringLiteral(QUORRIX_TESTDATA "/plans"); }
+
+// A plan of our own in Project XML, one task for each name.
+QString writePlan(const QString& path, const QStringList& names) {
+    QByteArray xml = "<Project xmlns=\"http://schemas.microsoft.com/project\"><Name>p</Name><Tasks>";
+    for (int i = 0; i < names.size(); ++i)
+        xml += "<Task><UID>" + QByteArray::number(i + 1) + "</UID><ID>" + QByteArray::number(i + 1) + "</ID><Name>" +
+               names[i].toUtf8() + "</Name></Task>";
+    xml += "</Tasks></Project>";
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(xml);
+    return path;
+}
+
+QStringList hiddenAndAll(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
 
 TEST(BatchOptions, ParsesLayoutsAndRefusesWhatItCannotUse) {
     const auto ok = parseOptions({"--layout", "sheet-per-file", "--output=o.xlsx", "a", "--extension", "mpp", "b"});
@@ -51,7 +71,7 @@ TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
 }
 
 TEST(QuorrixBatch, ImportsRealPlansAndReportsFailuresWithTheWindowsTexts) {
-    if (!QDir(plans()).exists()) GTEST_SKIP() << "no test plans";
+    QUORRIX_NEED_TEST_DATA(plans());
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("all.xlsx"));
     const QString good = plans() + QStringLiteral("/task-text/task-text-project2016-mspdi.xml");
@@ -95,6 +115,62 @@ TEST(QuorrixBatch, UsageAndOutputErrorsExitWithTwo) {
     EXPECT_EQ(f.readAll(), QByteArray("<x/>"));  // never written
     const Result unwritable = runBatch({"--output", dir.filePath(QStringLiteral("no/such/folder/o.xlsx")), input});
     EXPECT_EQ(unwritable.exitCode, 2);
+}
+
+TEST(QuorrixBatch, AWorkbookThatCannotBeWrittenIsNeverReportedAsDone) {
+    QTemporaryDir dir;
+    const QString plan = writePlan(dir.filePath(QStringLiteral("plan.xml")), {QStringLiteral("a"), QStringLiteral("b")});
+
+    // Anything at the output that is not a file is refused before the run and left as it is.
+    const QString fifo = dir.filePath(QStringLiteral("pipe.xlsx"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& output : {fifo, QStringLiteral("/dev/null"), dir.path()}) {
+        const Result refused = runBatch({"--output", output, plan});
+        EXPECT_EQ(refused.exitCode, 2) << output.toStdString();
+        EXPECT_EQ(refused.out, QString()) << output.toStdString();
+        EXPECT_TRUE(refused.err.startsWith(QStringLiteral("quorrix-batch: The workbook could not be written: ")))
+            << refused.err.toStdString();
+        EXPECT_EQ(refused.err.count(QLatin1Char('\n')), 1) << refused.err.toStdString();
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A write that fails: no "Done.", one line that says why (none of the library's own), exit 2,
+    // and nothing left in the folder.
+    QProcess p;
+    p.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("trap '' XFSZ; ulimit -f 2; exec \"$0\" \"$@\""),
+                                        QStringLiteral(QUORRIX_BATCH), QStringLiteral("--output"),
+                                        dir.filePath(QStringLiteral("out.xlsx")), plan});
+    ASSERT_TRUE(p.waitForFinished(120000));
+    const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+    EXPECT_EQ(p.exitCode(), 2);
+    EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()), QString());
+    EXPECT_EQ(err, QStringLiteral("quorrix-batch: The workbook could not be written: file too large.\n"));
+    EXPECT_EQ(hiddenAndAll(dir.path()), (QStringList{"pipe.xlsx", "plan.xml"}));
+
+    // A cell that cannot be written is a report, and a report makes the exit status 1.
+    const QString tooLong = writePlan(dir.filePath(QStringLiteral("long.xml")), {QString(40000, QLatin1Char('x'))});
+    const Result longName = runBatch({"--output", dir.filePath(QStringLiteral("long.xlsx")), tooLong});
+    EXPECT_EQ(longName.exitCode, 1);
+    EXPECT_EQ(longName.out, QStringLiteral("Done.\n"));
+    EXPECT_TRUE(longName.err.contains(QStringLiteral(" at line 160"))) << longName.err.toStdString();
+}
+
+TEST(QuorrixBatch, APathThatCannotBeExaminedFailsAtImportInsteadOfVanishing) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may search every folder";
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir(QStringLiteral("shut"));
+    const QString hidden = writePlan(dir.filePath(QStringLiteral("shut/plan.xml")), {QStringLiteral("a")});
+    const QString good = writePlan(dir.filePath(QStringLiteral("good.xml")), {QStringLiteral("b")});
+    QFile::setPermissions(dir.filePath(QStringLiteral("shut")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const Result list = runBatch({"--list", hidden, good});
+    const Result run = runBatch({"--output", dir.filePath(QStringLiteral("o.xlsx")), hidden, good});
+    QFile::setPermissions(dir.filePath(QStringLiteral("shut")),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(list.out, hidden + "\n" + good + "\n");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, QStringLiteral("Done.\nThese files could not be imported:\n") + hidden + "\n");
 }
 
 TEST(QuorrixBatch, ListsFolderEntriesLikeADropOrAScan) {

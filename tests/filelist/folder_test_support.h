@@ -72,6 +72,7 @@ public:
         std::optional<Failure> enumerateFailure;  // forEachSubfolder(), after the subfolders before
         qsizetype enumerateFailsAfter = 0;        // ... this many of them
         std::optional<Failure> listFailure;       // list()
+        std::optional<Failure> entryFailure;      // entry()
     };
 
     FakeFileSystem() { add(QStringLiteral("/"), true, attribute::kDirectory).root = true; }
@@ -130,6 +131,7 @@ public:
     EntryFacts entry(const QString& path) const override {
         const Node* n = find(path);
         if (!n) return {};
+        if (n->entryFailure) throw *n->entryFailure;
         return EntryFacts{true, n->openable, n->attributes};
     }
 

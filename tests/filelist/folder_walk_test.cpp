@@ -567,6 +567,36 @@ TEST(AddDroppedPath, SkipsWhatCannotBeExaminedAndListsWhatAShortenedWalkReached)
     EXPECT_EQ(drop(QStringLiteral("/R"), listing), (QStringList{QStringLiteral("/R/a.mpp"), QStringLiteral("/R/B/c.mpp")}));
 }
 
+TEST(AddNamedPath, KeepsWhatCannotBeExaminedAndOtherwiseActsAsADrop) {
+    FakeFileSystem fs;
+    fs.addFile(QStringLiteral("/R/a.mpp"));
+    fs.addFile(QStringLiteral("/R/B/c.mpp"));
+    fs.addFile(QStringLiteral("/Locked/plan.mpp"));
+    fs.node(QStringLiteral("/Locked/plan.mpp")).entryFailure = Failure(70, QStringLiteral("Permission denied"));
+    const auto named = [&](const QString& path) {
+        return entriesOf([&](const quorrix::filelist::AddEntry& add) {
+            quorrix::filelist::AddNamedPath(path, add, {}, fs);
+        });
+    };
+    // The path that cannot be examined stays, unchanged; a drop of it adds nothing.
+    EXPECT_EQ(named(QStringLiteral("/Locked/plan.mpp")), QStringList{QStringLiteral("/Locked/plan.mpp")});
+    EXPECT_EQ(drop(QStringLiteral("/Locked/plan.mpp"), fs), QStringList{});
+    EXPECT_EQ(named(QStringLiteral("/R")), drop(QStringLiteral("/R"), fs));
+    EXPECT_EQ(named(QStringLiteral("/R")), (QStringList{QStringLiteral("/R/a.mpp"), QStringLiteral("/R/B/c.mpp")}));
+    EXPECT_EQ(named(QStringLiteral("/missing.mpp")), QStringList{QStringLiteral("/missing.mpp")});
+    EXPECT_EQ(named(QString()), QStringList{});
+
+    // The same on the machine's own file system, where the user may not search the folder.
+    if (quorrix::testing::permissionsIgnored()) return;  // root may search every folder
+    TempTree t;
+    const QString plan = t.file(QStringLiteral("Shut/plan.mpp"));
+    QFile::setPermissions(t.path(QStringLiteral("Shut")), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(entriesOf([&](const quorrix::filelist::AddEntry& add) { quorrix::filelist::AddNamedPath(plan, add, {}); }),
+              QStringList{plan});
+    EXPECT_EQ(drop(plan), QStringList{});
+    QFile::setPermissions(t.path(QStringLiteral("Shut")), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+}
+
 }  // namespace
 
 // ---- Paths longer than the platform takes ------------------------------------------------------

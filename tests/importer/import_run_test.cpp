@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "importer/workbook/memory_spreadsheet.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
@@ -274,6 +276,66 @@ TEST_F(ImportRunTest, EntriesRemovedDuringTheRunEndTheLoopWithoutReadingPastTheE
     EXPECT_EQ(book().usedRows(1), 2);
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
     EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
+}
+
+// Plans of many tasks served without holding them: task t of plan "/p.mpp" is named "p-t".
+class ManyTasks : public ProjectAutomation {
+public:
+    std::map<QString, long> counts;
+
+    std::unique_ptr<ProjectApplication> create(const QString&) override { return std::make_unique<App>(*this); }
+
+private:
+    struct Task : ProjectTask {
+        explicit Task(QString n) : name_(std::move(n)) {}
+        Value name() override { return name_; }
+        Value duration() override { return 60.0; }
+        Value start() override { return {}; }
+        Value finish() override { return {}; }
+        Value field(TaskField) override { return {}; }
+        QString name_;
+    };
+    struct Active : ActiveProject {
+        Active(QString stem, long count) : stem_(std::move(stem)), count_(count) {}
+        long tasksCount() override { return count_; }
+        std::unique_ptr<ProjectTask> taskItem(long t) override {
+            return std::make_unique<Task>(stem_ + QLatin1Char('-') + QString::number(t));
+        }
+        QString stem_;
+        long count_;
+    };
+    struct App : ProjectApplication {
+        explicit App(ManyTasks& m) : m_(m) {}
+        void fileOpen(const QString& path, bool) override { path_ = path; }
+        void setVisible(bool) override {}
+        int projectsCount() override { return 1; }
+        std::unique_ptr<ActiveProject> activeProject() override {
+            return std::make_unique<Active>(path_.mid(1).chopped(4), m_.counts.at(path_));
+        }
+        void fileClose(int) override {}
+        void quit() override {}
+        ManyTasks& m_;
+        QString path_;
+    };
+};
+
+TEST_F(ImportRunTest, AFullSheetGivesOneReportAFileAndListsWhatDidNotFit) {
+    ManyTasks many;
+    // Rows 2 to 1,048,575 are taken by the first plan; the second gets the last row only.
+    many.counts = {{"/big.mpp", 1048574}, {"/over.mpp", 5}, {"/none.mpp", 0}, {"/later.mpp", 1}};
+    host.entries = {QStringLiteral("/big.mpp"), QStringLiteral("/over.mpp"), QStringLiteral("/none.mpp"),
+                    QStringLiteral("/later.mpp")};
+    const ImportOutcome outcome = PushButton2_Click(host, dialogs, failing, many);
+
+    EXPECT_EQ(dialogs.reports(), (QStringList{report("The sheet is full: 4 tasks of this file did not fit.", 160),
+                                              report("The sheet is full: 1 task of this file did not fit.", 160)}));
+    EXPECT_EQ(outcome.failedFiles, (QStringList{"/over.mpp", "/later.mpp"}));
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/over.mpp\r\n/later.mpp")});
+    const MemoryWorkbook& b = book();
+    EXPECT_EQ(row(b, 1, 1048575).front(), QStringLiteral("big-1048574"));
+    EXPECT_EQ(row(b, 1, 1048576).front(), QStringLiteral("over-1"));
+    EXPECT_EQ(b.usedRows(1), 1048576);
 }
 
 TEST(FileNameOf, TakesThePartAfterTheLastSeparator) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "importer/workbook/cell_text.h"
 #include "importer/workbook/shown_values.h"
 #include "platform/failure.h"
 
@@ -67,7 +68,8 @@ bool isValidSheetName(const QString& name) {
     if (name.startsWith(QLatin1Char('\'')) || name.endsWith(QLatin1Char('\''))) return false;
     for (const QChar c : name)
         if (c == QLatin1Char(':') || c == QLatin1Char('\\') || c == QLatin1Char('/') || c == QLatin1Char('?') ||
-            c == QLatin1Char('*') || c == QLatin1Char('[') || c == QLatin1Char(']') || c.category() == QChar::Other_Control)
+            c == QLatin1Char('*') || c == QLatin1Char('[') || c == QLatin1Char(']') || c.category() == QChar::Other_Control ||
+            c.unicode() >= 0xFFFE)  // no file could carry these
             return false;
     return name.compare(QLatin1String("History"), Qt::CaseInsensitive) != 0;
 }
@@ -215,7 +217,10 @@ void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) applicationDefined();
     std::string cell;
     if (const auto* text = std::get_if<QString>(&value)) {
-        if (text->size() > kMaxCellText) applicationDefined();
+        // The limit holds for the text as the file carries it too, where a character XML cannot
+        // hold takes seven.
+        if (text->size() > kMaxCellText || (text->size() > kMaxCellText / 7 && fileCellLength(*text) > kMaxCellText))
+            applicationDefined();
         if (!text->isEmpty()) putText(cell, text->toUtf8());
     } else if (const auto* number = std::get_if<double>(&value)) {
         if (!std::isfinite(*number)) throw Failure(failure_number::kOverflow, QStringLiteral("Overflow"));

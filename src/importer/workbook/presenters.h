@@ -34,6 +34,11 @@ public:
 
     static QString defaultFolder();
 
+    // Removes from `folder` the workbooks a presenter left there ("Workbook-" and six letters or
+    // digits, ".xlsx": files of this user's) last changed more than `days` days ago; nothing
+    // else. They were only ever shown as untitled copies. Never fails; gives how many went.
+    static int removeOldWorkbooks(const QString& folder, int days = 30);
+
 private:
     DialogProvider& dialogs_;
     QString folder_;
@@ -44,13 +49,17 @@ private:
 // Delivers the workbook to one named file and opens nothing (the command-line front end).
 class FilePresenter : public WorkbookPresenter {
 public:
-    explicit FilePresenter(QString path) : path_(std::move(path)) {}
+    // `failed`, when given, receives the one-line reason a workbook could not be written, in
+    // place of a failure thrown to the caller.
+    explicit FilePresenter(QString path, std::function<void(const QString& reason)> failed = {})
+        : path_(std::move(path)), failed_(std::move(failed)) {}
     void present(const MemoryWorkbook& workbook) override;
     // How many workbooks were written.
     int written() const { return written_; }
 
 private:
     QString path_;
+    std::function<void(const QString&)> failed_;
     int written_ = 0;
 };
 

@@ -3,13 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <xlsxwriter.h>
 
+#include "importer/workbook/cell_text.h"
 #include "importer/workbook/shown_values.h"
 #include "platform/failure.h"
 
@@ -23,45 +29,208 @@ constexpr int kPathFileAccessError = 75;
     throw Failure(kPathFileAccessError, QStringLiteral("The workbook could not be written: %1.").arg(why));
 }
 
-QString libraryError(lxw_error error) { return QString::fromUtf8(lxw_strerror(error)); }
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)).toLower(); }
 
-// The temporary file: removed unless it was renamed into place.
-class TemporaryName {
+QString libraryError(lxw_error error) {
+    QString text = QString::fromUtf8(lxw_strerror(error));
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return text;
+}
+
+// A file descriptor, closed when it goes.
+class Descriptor {
 public:
-    explicit TemporaryName(const QString& target) {
-        const QFileInfo info(target);
-        QTemporaryFile reserve(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX.part"));
-        reserve.setAutoRemove(false);
-        if (!reserve.open()) cannotWrite(reserve.errorString().toLower());
-        path_ = reserve.fileName();
-        // The finished file gets the permissions of any new file, not the private ones of a
-        // temporary file.
-        const mode_t mask = umask(0);
-        umask(mask);
-        ::chmod(QFile::encodeName(path_).constData(), 0666 & ~mask);
+    explicit Descriptor(int fd = -1) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    ~TemporaryName() {
-        if (!path_.isEmpty()) QFile::remove(path_);
-    }
-    TemporaryName(const TemporaryName&) = delete;
-    TemporaryName& operator=(const TemporaryName&) = delete;
+    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
 
-    const QString& path() const { return path_; }
-    void moveTo(const QString& target) {
-        if (std::rename(QFile::encodeName(path_).constData(), QFile::encodeName(target).constData()) != 0)
-            cannotWrite(QString::fromLocal8Bit(std::strerror(errno)).toLower());
-        path_.clear();
+private:
+    int fd_;
+};
+
+QString kindOf(mode_t mode) {
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return QStringLiteral("a device");
+    if (S_ISFIFO(mode)) return QStringLiteral("a named pipe");
+    if (S_ISSOCK(mode)) return QStringLiteral("a socket");
+    if (S_ISLNK(mode)) return QStringLiteral("a link");
+    return QStringLiteral("something else");
+}
+
+// Where the file goes: a folder and a name in it. A link at the path is followed to the file it
+// leads to, so that the link stays as it is.
+struct Destination {
+    QString shown;     // the file name as the user gave it
+    QByteArray folder; // absolute
+    QByteArray name;
+};
+
+Destination destinationOf(const QString& path) {
+    const QFileInfo target(path);
+    if (path.isEmpty() || target.fileName().isEmpty()) cannotWrite(QStringLiteral("no file name was given"));
+    Destination d;
+    d.shown = target.fileName();
+    QByteArray full = QFile::encodeName(target.absoluteFilePath());
+    struct stat st {};
+    if (::lstat(full.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        char* resolved = ::realpath(full.constData(), nullptr);
+        if (!resolved) cannotWrite(QStringLiteral("\"%1\" is a link that leads to no file").arg(d.shown));
+        full = resolved;
+        std::free(resolved);
+    }
+    const qsizetype slash = full.lastIndexOf('/');
+    d.folder = slash <= 0 ? QByteArray("/") : full.left(slash);
+    d.name = full.mid(slash + 1);
+    return d;
+}
+
+Descriptor openFolder(const Destination& d) {
+    Descriptor folder(::open(d.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            cannotWrite(QStringLiteral("the folder \"%1\" does not exist")
+                            .arg(QDir::toNativeSeparators(QFile::decodeName(d.folder))));
+        cannotWrite(systemError(errno));
+    }
+    return folder;
+}
+
+// The file now at the destination, if any; anything there that is not a file is refused.
+std::optional<struct stat> existingFile(int folder, const Destination& d) {
+    struct stat st {};
+    if (::fstatat(folder, d.name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno == ENOENT) return std::nullopt;
+        cannotWrite(systemError(errno));
+    }
+    if (S_ISDIR(st.st_mode)) cannotWrite(QStringLiteral("\"%1\" is a folder").arg(d.shown));
+    if (!S_ISREG(st.st_mode)) cannotWrite(QStringLiteral("\"%1\" is %2, not a file").arg(d.shown, kindOf(st.st_mode)));
+    return st;
+}
+
+// A hidden name next to the destination that nothing has yet; `take` tries to claim it.
+template <class Take>
+QByteArray claimFreeName(const QByteArray& name, Take&& take) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray candidate = '.' + name + '.';
+        for (int i = 0; i < 6; ++i) candidate += kLetters[QRandomGenerator::global()->bounded(62)];
+        candidate += ".part";
+        if (take(candidate)) return candidate;
+        if (errno != EEXIST) return {};
+    }
+    return {};
+}
+
+// The file being written: created without a name in the destination folder and reached only
+// through its descriptor until it is complete. Where the file system has no unnamed files, a
+// hidden name claimed exclusively stands in (and is removed again on failure).
+class PendingFile {
+public:
+    PendingFile(int folder, QByteArray name) : folder_(folder), name_(std::move(name)) {
+        fd_ = ::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);  // the umask applies
+        if (fd_ < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+            hidden_ = claimFreeName(name_, [&](const QByteArray& candidate) {
+                fd_ = ::openat(folder_, candidate.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666);
+                return fd_ >= 0;
+            });
+        }
+        if (fd_ < 0) cannotWrite(systemError(errno));
+    }
+    ~PendingFile() {
+        if (!hidden_.isEmpty()) ::unlinkat(folder_, hidden_.constData(), 0);
+        ::close(fd_);
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+
+    // The name under which the workbook library writes into this very file.
+    QByteArray libraryPath() const { return "/proc/self/fd/" + QByteArray::number(fd_); }
+
+    // The replaced file's owner (where this process may give it) and permission bits.
+    void takeOver(const struct stat& old) {
+        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+            if (::fchown(fd_, old.st_uid, old.st_gid) != 0) {
+                // Only a privileged process may give a file away; the file stays this user's.
+            }
+        if (::fchmod(fd_, old.st_mode & 01777) != 0) cannotWrite(systemError(errno));
+    }
+
+    // Gives the complete file its name: a new name is taken only if still free; a replaced file
+    // is exchanged in one step, and only while it is still a file.
+    void putInPlace(bool replacing) {
+        if (::fsync(fd_) != 0) cannotWrite(systemError(errno));
+        QByteArray linked = hidden_;
+        if (linked.isEmpty()) {
+            if (!replacing) {
+                if (!linkAs(name_)) cannotWrite(systemError(errno));
+                return;
+            }
+            linked = claimFreeName(name_, [&](const QByteArray& candidate) { return linkAs(candidate); });
+            if (linked.isEmpty()) cannotWrite(systemError(errno));
+        }
+        hidden_.clear();
+        struct stat st {};
+        int error = 0;
+        if (::fstatat(folder_, name_.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (!replacing || !S_ISREG(st.st_mode)) error = EEXIST;
+        } else if (errno != ENOENT) {
+            error = errno;
+        }
+        if (error == 0 && ::renameat(folder_, linked.constData(), folder_, name_.constData()) != 0) error = errno;
+        if (error != 0) {
+            ::unlinkat(folder_, linked.constData(), 0);
+            cannotWrite(systemError(error));
+        }
     }
 
 private:
-    QString path_;
+    bool linkAs(const QByteArray& name) {
+        if (::linkat(AT_FDCWD, libraryPath().constData(), folder_, name.constData(), AT_SYMLINK_FOLLOW) == 0) return true;
+        const int error = errno;
+        if (error != EEXIST && ::linkat(fd_, "", folder_, name.constData(), AT_EMPTY_PATH) == 0) return true;
+        errno = error;
+        return false;
+    }
+
+    int folder_;
+    QByteArray name_;
+    int fd_ = -1;
+    QByteArray hidden_;
+};
+
+// While it lives, the workbook library's own diagnostic lines go nowhere: its failures reach the
+// user as one line through the Failure thrown.
+class QuietLibrary {
+public:
+    QuietLibrary() {
+        std::fflush(stderr);
+        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+        if (null >= 0) ::close(null);
+    }
+    ~QuietLibrary() {
+        std::fflush(stderr);
+        if (saved_ >= 0) {
+            ::dup2(saved_, STDERR_FILENO);
+            ::close(saved_);
+        }
+    }
+    QuietLibrary(const QuietLibrary&) = delete;
+    QuietLibrary& operator=(const QuietLibrary&) = delete;
+
+private:
+    int saved_ = -1;
 };
 
 // A workbook being written, closed (and so freed) however the writing ends.
 class Writer {
 public:
-    Writer(const QString& path, bool huge) {
-        const QByteArray name = QFile::encodeName(path);
+    Writer(const QByteArray& name, bool huge) {
         lxw_workbook_options options{};
         options.constant_memory = LXW_TRUE;  // rows go out in order; nothing is kept twice
         options.use_zip64 = huge ? LXW_TRUE : LXW_FALSE;
@@ -78,8 +247,11 @@ public:
     void close() {
         lxw_workbook* book = book_;
         book_ = nullptr;
+        errno = 0;
         const lxw_error error = workbook_close(book);
-        if (error != LXW_NO_ERROR) cannotWrite(libraryError(error));
+        // The system's reason (a full disk, say) tells the user more than the library's.
+        const int system = errno;
+        if (error != LXW_NO_ERROR) cannotWrite(system != 0 ? systemError(system) : libraryError(error));
     }
 
 private:
@@ -113,7 +285,7 @@ void writeSheet(const MemoryWorkbook& workbook, int k, lxw_worksheet* out, lxw_f
         const auto column = static_cast<lxw_col_t>(c - 1);
         switch (cell.kind) {
         case CellView::Kind::Text:
-            text.assign(cell.text);
+            text = fileCellText(cell.text);
             check(worksheet_write_string(out, row, column, text.c_str(), nullptr));
             break;
         case CellView::Kind::Number:
@@ -131,12 +303,16 @@ void writeSheet(const MemoryWorkbook& workbook, int k, lxw_worksheet* out, lxw_f
 
 }  // namespace
 
+void checkOutputPath(const QString& path) {
+    const Destination d = destinationOf(path);
+    const Descriptor folder = openFolder(d);
+    existingFile(folder.get(), d);
+}
+
 void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
-    const QFileInfo target(path);
-    if (path.isEmpty() || target.fileName().isEmpty()) cannotWrite(QStringLiteral("no file name was given"));
-    if (!QFileInfo(target.absolutePath()).isDir())
-        cannotWrite(QStringLiteral("the folder \"%1\" does not exist").arg(QDir::toNativeSeparators(target.absolutePath())));
-    if (target.isDir()) cannotWrite(QStringLiteral("\"%1\" is a folder").arg(target.fileName()));
+    const Destination d = destinationOf(path);
+    const Descriptor folder = openFolder(d);
+    const std::optional<struct stat> existing = existingFile(folder.get(), d);
 
     // Parts of the file beyond 4 GB need the zip format's large extensions; smaller files keep
     // the plain format every reader knows.
@@ -145,9 +321,10 @@ void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
         for (std::size_t r = 0; r < sheet.rows.size(); ++r) cells += sheet.rows[r].cells;
     const bool huge = cells > 20'000'000;
 
-    TemporaryName temporary(path);
+    PendingFile file(folder.get(), d.name);
     {
-        Writer writer(temporary.path(), huge);
+        const QuietLibrary quiet;
+        Writer writer(file.libraryPath(), huge);
         lxw_format* dateTime = numberFormat(writer.book(), "m/d/yyyy h:mm");
         lxw_format* date = numberFormat(writer.book(), "m/d/yyyy");
         const auto& sheets = workbook.sheets();
@@ -160,7 +337,8 @@ void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
         }
         writer.close();
     }
-    temporary.moveTo(path);
+    if (existing) file.takeOver(*existing);
+    file.putInPlace(existing.has_value());
 }
 
 }  // namespace quorrix::importer::workbook

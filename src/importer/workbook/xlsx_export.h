@@ -8,9 +8,18 @@ namespace quorrix::importer::workbook {
 
 // Writes the workbook as an .xlsx file at `path`: every sheet in order with its name, every cell
 // with its type (dates with the formats the spreadsheet gives them), the fitted column widths,
-// each sheet's selected cells, and the active sheet. The file is assembled under a temporary
-// name in the same folder and takes its name only when complete, replacing any file of that
-// name; a failure leaves the folder as it was and throws quorrix::Failure with one line.
+// each sheet's selected cells, and the active sheet.
+//
+// The file is written through one unnamed file in the destination folder and gets its name only
+// when complete, so an interrupted run leaves nothing behind. An existing file of that name is
+// replaced and its permission bits kept; a link to a file has the file it leads to replaced and
+// stays a link. A failure, or anything at `path` that is not a file (a folder, a device, a named
+// pipe, a socket, a link leading nowhere), leaves the folder as it was and throws
+// quorrix::Failure with one line.
 void exportXlsx(const MemoryWorkbook& workbook, const QString& path);
+
+// Throws the Failure exportXlsx would give for `path` before writing anything: no file name, a
+// missing folder, or something there that is not a file.
+void checkOutputPath(const QString& path);
 
 }  // namespace quorrix::importer::workbook

@@ -13,6 +13,7 @@
 #include "importer/plans/mpp_reader.h"
 #include "importer/plans/mspdi_reader.h"
 #include "platform/failure.h"
+#include "support/test_data.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -158,7 +159,7 @@ std::optional<Twin> twinOf(const QFileInfo& mpp) {
 }
 
 TEST(MppExactness, EveryPlanEqualsTheXmlOfTheSameProjectVersion) {
-    if (!QDir(kPlans).exists()) GTEST_SKIP() << "no test plans at " << kPlans.toStdString();
+    QUORRIX_NEED_TEST_DATA(kPlans);
     QStringList files;
     QDirIterator it(kPlans, {QStringLiteral("*.mpp")}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
@@ -205,7 +206,7 @@ TEST(MppExactness, EveryPlanEqualsTheXmlOfTheSameProjectVersion) {
 
 TEST(MppExactness, NullTaskPlansKeepTheirBlankRows) {
     const QString folder = kPlans + QStringLiteral("/null-tasks");
-    if (!QDir(folder).exists()) GTEST_SKIP() << "no null-task plans";
+    QUORRIX_NEED_TEST_DATA(folder);
     const Plan expected = readMspdiFile(folder + QStringLiteral("/mspdinulltasks.xml"));
     const auto blanks = std::count(expected.positions.begin(), expected.positions.end(), std::nullopt);
     ASSERT_GT(blanks, 0);

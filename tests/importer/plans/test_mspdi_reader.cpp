@@ -1,3 +1,4 @@
+#include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -13,6 +14,7 @@
 #include "importer/plans/mspdi_reader.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
+#include "support/test_data.h"
 
 using quorrix::Failure;
 using namespace quorrix::importer::plans;
@@ -138,8 +140,25 @@ void expectOneLine(const QString& text) {
 
 }  // namespace
 
+namespace {
+
+void needMissingTestData() { QUORRIX_NEED_TEST_DATA(QStringLiteral("/no/such/test/data")); }
+
+}  // namespace
+
+TEST(TestData, MissingPlansFailOnTheBuildMachinesAndSkipElsewhere) {
+    const QByteArray saved = qgetenv("CI");
+    const bool wasSet = qEnvironmentVariableIsSet("CI");
+    qputenv("CI", "true");
+    EXPECT_TRUE(quorrix::testing::testDataRequired());
+    EXPECT_FATAL_FAILURE(needMissingTestData(), "test data missing: /no/such/test/data");
+    qunsetenv("CI");
+    EXPECT_FALSE(quorrix::testing::testDataRequired());
+    if (wasSet) qputenv("CI", saved);
+}
+
 TEST(MspdiRealPlans, EveryPlanReadsAsItsOwnFieldsSay) {
-    if (!QFileInfo::exists(QStringLiteral(QUORRIX_TESTDATA "/plans"))) GTEST_SKIP() << "no test data";
+    QUORRIX_NEED_TEST_DATA(QStringLiteral(QUORRIX_TESTDATA "/plans"));
     const QStringList plans = realPlans();
     ASSERT_GE(plans.size(), 31);
     for (const QString& path : plans) {
@@ -165,7 +184,7 @@ TEST(MspdiRealPlans, EveryPlanReadsAsItsOwnFieldsSay) {
 
 TEST(MspdiRealPlans, NullTasksAreBlankPositions) {
     const QString path = QStringLiteral(QUORRIX_TESTDATA "/plans/null-tasks/mspdinulltasks.xml");
-    if (!QFileInfo::exists(path)) GTEST_SKIP() << "no test data";
+    QUORRIX_NEED_TEST_DATA(path);
     const Plan plan = readMspdiFile(path);
     ASSERT_EQ(plan.positions.size(), 8u);
     const bool present[] = {true, false, true, true, false, true, false, true};

@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "importer/workbook/memory_workbook.h"
 #include "importer/workbook/presenters.h"
@@ -183,6 +186,150 @@ TEST(XlsxExport, ReplacesOnlyWhenCompleteAndFailsOnOneLine) {
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
 }
 
+TEST(XlsxExport, EveryTextReadsBackExactlyAndEveryPartIsStrictXml) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("names.xlsx"));
+    const QStringList names = {
+        QStringLiteral("a") + QChar(0xFFFE) + QStringLiteral("b"),
+        QString(QChar(0xFFFF)),
+        QStringLiteral("ctl\x01\x0b\x1f end"),
+        QString(QChar(0)) + QStringLiteral("after nul"),
+        QStringLiteral("cr\r\nlf\ttab"),
+        QStringLiteral("_x0041_ stays literal"),
+        QStringLiteral("lower _x00e9_ and _x005F_ and __x0042__"),
+        QStringLiteral("not escapes: _X0041_ _x004_ _x00G1_ x_"),
+        QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80 <&>"),
+    };
+    MemoryWorkbook book;
+    for (int i = 0; i < names.size(); ++i) book.setActiveSheetCell(i + 1, 1, names[i]);
+    exportXlsx(book, path);
+
+    for (const char* member : {"xl/worksheets/sheet1.xml", "xl/workbook.xml", "[Content_Types].xml"})
+        EXPECT_EQ(xlsx::strictXmlError(xlsx::part(path, member)), std::string()) << member;
+    const auto got = xlsx::read(path);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString cell = QStringLiteral("A%1").arg(i + 1);
+        ASSERT_EQ(got.sheets[0].cells.count(cell), 1u) << i;
+        EXPECT_EQ(got.sheets[0].cells.at(cell).text, names[i]) << i;
+    }
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("names.xlsx")});
+
+    // A cell holds at most 32,767 characters as the file carries them: each character written as
+    // "_xHHHH_" counts seven.
+    const QString fits(4681, QChar(1));
+    const QString tooMany(4682, QChar(1));
+    book.setActiveSheetCell(20, 1, fits);
+    EXPECT_NE(failureOf([&] { book.setActiveSheetCell(21, 1, tooMany); }), QStringLiteral("<no failure>"));
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(book.cell(1, 21, 1)));
+    exportXlsx(book, path);
+    EXPECT_EQ(xlsx::read(path).sheets[0].cells.at("A20").text, fits);
+    // No sheet can be named with a character the file cannot carry.
+    EXPECT_NE(failureOf([&] { book.setSheetName(1, QStringLiteral("S") + QChar(0xFFFE)); }), QStringLiteral("<no failure>"));
+}
+
+namespace {
+
+QString kindFailure(const QString& name, const QString& kind) {
+    return QStringLiteral("The workbook could not be written: \"%1\" is %2, not a file.").arg(name, kind);
+}
+
+mode_t modeOf(const QString& path, bool follow = true) {
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    if ((follow ? stat(name.constData(), &st) : lstat(name.constData(), &st)) != 0) return 0;
+    return st.st_mode;
+}
+
+}  // namespace
+
+TEST(XlsxExport, OnlyFilesAreReplacedAndLinksAndPermissionsStay) {
+    QTemporaryDir dir;
+    MemoryWorkbook book;
+    book.setActiveSheetCell(1, 1, QStringLiteral("new"));
+    const QDir folder(dir.path());
+
+    // A device and a named pipe are refused before anything is written, and stay what they are.
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, QStringLiteral("/dev/null")); }),
+              kindFailure(QStringLiteral("null"), QStringLiteral("a device")));
+    EXPECT_TRUE(S_ISCHR(modeOf(QStringLiteral("/dev/null"))));
+    const QString fifo = dir.filePath(QStringLiteral("pipe.xlsx"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(failureOf([&] { checkOutputPath(fifo); }), kindFailure(QStringLiteral("pipe.xlsx"), QStringLiteral("a named pipe")));
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, fifo); }), kindFailure(QStringLiteral("pipe.xlsx"), QStringLiteral("a named pipe")));
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+
+    // A link to a file: the file it leads to is replaced, with its permission bits; the link stays.
+    folder.mkdir(QStringLiteral("real"));
+    const QString real = dir.filePath(QStringLiteral("real/target.xlsx"));
+    {
+        QFile f(real);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old");
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(real).constData(), 0640), 0);
+    const QString link = dir.filePath(QStringLiteral("link.xlsx"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("real/target.xlsx"), link));
+    checkOutputPath(link);
+    exportXlsx(book, link);
+    EXPECT_TRUE(S_ISLNK(modeOf(link, false)));
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), real);
+    EXPECT_EQ(xlsx::read(real).sheets[0].cells.at("A1").text, QStringLiteral("new"));
+    EXPECT_EQ(modeOf(real) & 07777, 0640u);
+
+    // A link to a named pipe or to nothing is refused, and nothing is created.
+    const QString toPipe = dir.filePath(QStringLiteral("to-pipe.xlsx"));
+    ASSERT_TRUE(QFile::link(fifo, toPipe));
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, toPipe); }), kindFailure(QStringLiteral("to-pipe.xlsx"), QStringLiteral("a named pipe")));
+    const QString dangling = dir.filePath(QStringLiteral("dangling.xlsx"));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone.xlsx")), dangling));
+    EXPECT_EQ(failureOf([&] { exportXlsx(book, dangling); }),
+              QStringLiteral("The workbook could not be written: \"dangling.xlsx\" is a link that leads to no file."));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("gone.xlsx"))));
+
+    // A plain file keeps its own permission bits too.
+    const QString plain = dir.filePath(QStringLiteral("plain.xlsx"));
+    exportXlsx(book, plain);
+    ASSERT_EQ(chmod(QFile::encodeName(plain).constData(), 0604), 0);
+    exportXlsx(book, plain);
+    EXPECT_EQ(modeOf(plain) & 07777, 0604u);
+
+    EXPECT_TRUE(S_ISFIFO(modeOf(fifo)));
+    EXPECT_TRUE(S_ISLNK(modeOf(dangling, false)));
+    // Files, hidden ones included: nothing was left behind.
+    EXPECT_EQ(entriesOf(dir.path()), (QStringList{"link.xlsx", "plain.xlsx", "to-pipe.xlsx"}));
+    EXPECT_EQ(entriesOf(dir.filePath(QStringLiteral("real"))), QStringList{QStringLiteral("target.xlsx")});
+}
+
+TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
+    QTemporaryDir dir;
+    MemoryWorkbook book;
+    for (int r = 1; r <= 3000; ++r) book.setActiveSheetCell(r, 1, QStringLiteral("task %1 with a longer name").arg(r));
+    const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    // Every file this process writes may hold 4 KB at most: the workbook cannot be written.
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const QString newText = failureOf([&] { exportXlsx(book, dir.filePath(QStringLiteral("new.xlsx"))); });
+    const QString replaceText = failureOf([&] { exportXlsx(book, existing); });
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(newText, QStringLiteral("The workbook could not be written: file too large."));
+    EXPECT_EQ(replaceText, newText);
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old contents"));
+}
+
 namespace {
 
 class PresenterTest : public ::testing::Test {
@@ -281,4 +428,63 @@ TEST_F(PresenterTest, TheFilePresenterWritesTheNamedFileAndOpensNothing) {
     EXPECT_EQ(presenter.written(), 1);
     EXPECT_EQ(xlsx::read(path).sheets.size(), 3u);
     EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(PresenterTest, TheCacheFolderAndItsWorkbooksAreTheUsersAloneAndOldOnesGo) {
+    // The folder is made private, and one made wider before is narrowed.
+    const QString folder = dir.filePath(QStringLiteral("cache/quorrix"));
+    DesktopPresenter presenter(dialogs, folder, launcher({QStringLiteral("soffice")}));
+    presenter.present(book);
+    EXPECT_EQ(modeOf(folder) & 07777, 0700u);
+    EXPECT_EQ(modeOf(presenter.lastFile()) & 07777, 0600u);
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    presenter.present(book);
+    EXPECT_EQ(modeOf(folder) & 07777, 0700u);
+    EXPECT_EQ(modeOf(presenter.lastFile()) & 07777, 0600u);
+
+    // The folder under the user's cache folder, wherever that is set.
+    const QByteArray saved = qgetenv("XDG_CACHE_HOME");
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(dir.filePath(QStringLiteral("xdg"))));
+    EXPECT_EQ(DesktopPresenter::defaultFolder(), dir.filePath(QStringLiteral("xdg/quorrix")));
+    if (saved.isNull()) qunsetenv("XDG_CACHE_HOME");
+    else qputenv("XDG_CACHE_HOME", saved);
+
+    // Only the presenter's own workbooks older than 30 days are removed.
+    const QString old = dir.filePath(QStringLiteral("old"));
+    QDir().mkpath(old);
+    const auto make = [&](const QString& name, int daysAgo) {
+        const QString path = old + QLatin1Char('/') + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.flush();
+        f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-daysAgo), QFileDevice::FileModificationTime);
+        return path;
+    };
+    make(QStringLiteral("Workbook-abc123.xlsx"), 31);
+    make(QStringLiteral("Workbook-Q9z8Y7.xlsx"), 400);
+    make(QStringLiteral("Workbook-new123.xlsx"), 29);
+    make(QStringLiteral("Workbook-abc12.xlsx"), 31);
+    make(QStringLiteral("Workbook-abc1234.xlsx"), 31);
+    make(QStringLiteral("Workbook-abc123.xlsx.bak"), 31);
+    make(QStringLiteral("My Workbook-abc123.xlsx"), 31);
+    const QString outside = make(QStringLiteral("kept.xlsx"), 31);
+    ASSERT_TRUE(QFile::link(outside, old + QStringLiteral("/Workbook-link12.xlsx")));
+    QDir(old).mkdir(QStringLiteral("Workbook-fold12.xlsx"));
+    EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(old), 2);
+    EXPECT_EQ(entriesOf(old), (QStringList{"My Workbook-abc123.xlsx", "Workbook-abc12.xlsx", "Workbook-abc123.xlsx.bak",
+                                           "Workbook-abc1234.xlsx", "Workbook-link12.xlsx", "Workbook-new123.xlsx",
+                                           "kept.xlsx"}));
+    EXPECT_TRUE(QFileInfo(old + QStringLiteral("/Workbook-fold12.xlsx")).isDir());
+    EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(dir.filePath(QStringLiteral("missing"))), 0);
+}
+
+TEST_F(PresenterTest, TheFilePresenterHandsOnAFailureWhenAskedTo) {
+    QStringList reasons;
+    FilePresenter presenter(QStringLiteral("/dev/null"), [&](const QString& why) { reasons << why; });
+    presenter.present(book);
+    EXPECT_EQ(presenter.written(), 0);
+    EXPECT_EQ(reasons, QStringList{kindFailure(QStringLiteral("null"), QStringLiteral("a device"))});
+    FilePresenter throwing(QStringLiteral("/dev/null"));
+    EXPECT_EQ(failureOf([&] { throwing.present(book); }), reasons.value(0));
 }

@@ -6,6 +6,7 @@
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-input.h>
 #include <gsf/gsf-utils.h>
+#include <libxml/parser.h>
 #include <pugixml.hpp>
 #include <stdexcept>
 #include <string>
@@ -47,9 +48,27 @@ pugi::xml_document parse(const std::string& text) {
 
 QString q(const char* s) { return QString::fromUtf8(s); }
 
-}  // namespace
+// A cell text with every "_xHHHH_" turned into its character.
+QString decoded(const char* s) {
+    const QString text = q(s);
+    QString out;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        bool ok = false;
+        if (text[i] == QLatin1Char('_') && i + 7 <= text.size() && text[i + 1] == QLatin1Char('x') &&
+            text[i + 6] == QLatin1Char('_')) {
+            const uint code = text.mid(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(static_cast<char16_t>(code));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
 
-Book read(const QString& path) {
+GsfInfile* openZip(const QString& path) {
     gsf_init();
     GError* error = nullptr;
     GsfInput* input = gsf_input_stdio_new(QFile::encodeName(path).constData(), &error);
@@ -57,6 +76,36 @@ Book read(const QString& path) {
     GsfInfile* zip = gsf_infile_zip_new(input, &error);
     g_object_unref(input);
     if (!zip) throw std::runtime_error("not a zip");
+    return zip;
+}
+
+}  // namespace
+
+std::string part(const QString& path, const std::string& name) {
+    GsfInfile* zip = openZip(path);
+    try {
+        std::string data = member(zip, name);
+        g_object_unref(zip);
+        return data;
+    } catch (...) {
+        g_object_unref(zip);
+        throw;
+    }
+}
+
+std::string strictXmlError(const std::string& xml) {
+    xmlDocPtr doc = xmlReadMemory(xml.data(), static_cast<int>(xml.size()), "part.xml", nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_HUGE);
+    if (doc) {
+        xmlFreeDoc(doc);
+        return {};
+    }
+    const xmlError* error = xmlGetLastError();
+    return error && error->message ? error->message : "not well-formed";
+}
+
+Book read(const QString& path) {
+    GsfInfile* zip = openZip(path);
 
     Book book;
     try {
@@ -75,7 +124,7 @@ Book read(const QString& path) {
         std::vector<QString> shared;
         try {
             const auto sst = parse(member(zip, "xl/sharedStrings.xml"));
-            for (auto si : sst.child("sst").children("si")) shared.push_back(q(si.child("t").text().get()));
+            for (auto si : sst.child("sst").children("si")) shared.push_back(decoded(si.child("t").text().get()));
         } catch (const std::runtime_error&) {
         }
 
@@ -103,7 +152,7 @@ Book read(const QString& path) {
                     Cell cell;
                     cell.type = q(c.attribute("t").value());
                     if (cell.type == QLatin1String("inlineStr")) {
-                        cell.text = q(c.child("is").child("t").text().get());
+                        cell.text = decoded(c.child("is").child("t").text().get());
                     } else if (cell.type == QLatin1String("s")) {
                         cell.text = shared.at(static_cast<std::size_t>(c.child("v").text().as_int()));
                     } else if (cell.type == QLatin1String("str")) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 // Reads back what an .xlsx file holds, independently of the code that wrote it: the zip through
@@ -30,7 +31,14 @@ struct Book {
     int activeTab = 0;          // 0-based
 };
 
-// Throws std::runtime_error when the file cannot be read as a workbook.
+// Throws std::runtime_error when the file cannot be read as a workbook. Texts are given as a
+// spreadsheet application shows them: every "_xHHHH_" stands for the character HHHH.
 Book read(const QString& path);
+
+// One part of the file as stored, e.g. "xl/worksheets/sheet1.xml".
+std::string part(const QString& path, const std::string& member);
+
+// Empty when `xml` is well-formed to a strict XML 1.0 parser, else the parser's complaint.
+std::string strictXmlError(const std::string& xml);
 
 }  // namespace quorrix::testing::xlsx
