@@ -590,11 +590,14 @@ public:
             if (first.next()) page_ = codePageNamed(first[3]);
         }
         Records records(bytes.substr(end), delimiter_);
+        bool any = false;
         while (records.next()) {
+            any = true;
             long number = 0;
             if (!parseCount(records[0], number, 4)) continue;
             handle(static_cast<int>(number), records);
         }
+        if (!any) damaged(QStringLiteral("it ends after its first line"));
         return assemble();
     }
 

@@ -292,8 +292,11 @@ TEST(MpxReader, PositionsFollowTheTaskIds) {
     EXPECT_EQ(numbered.positions[2]->name, QStringLiteral("C"));
     EXPECT_EQ(numbered.positions[2]->durationMinutes, 3 * 480);
 
-    // An empty plan is a plan.
-    EXPECT_TRUE(readMpx(kFirstLine).positions.empty());
+    // A plan without tasks is a plan; a file cut off after its first line is not.
+    EXPECT_TRUE(readMpx(kFirstLine + "12,1,1,480,/,:,,,20\n").positions.empty());
+    EXPECT_EQ(failureOf(kFirstLine), QStringLiteral("The file is damaged: it ends after its first line."));
+    EXPECT_EQ(failureOf("MPX,Microsoft Project for Windows,4.0"),
+              QStringLiteral("The file is damaged: it ends after its first line."));
 }
 
 // ---- further fields -------------------------------------------------------------------------
