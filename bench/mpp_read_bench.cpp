@@ -1,7 +1,8 @@
-// Reading speed of .mpp plans against Project XML: every test plan of both kinds is read
-// repeatedly (from the page cache) and the figures are reported as tasks per second and MB per
-// second of CPU time, in total and for each .mpp against the XML that the same Project version
-// saved.
+// Reading speed of .mpp plans and MPX exchange files against Project XML: every test plan of
+// these kinds is read repeatedly (from the page cache) and the figures are reported as tasks per
+// second and MB per second of CPU time, in total and for each .mpp or .mpx against the XML that
+// the same Project version saved (for Project 98, which saved no XML, against the XML of the
+// oldest version in the folder: the same plan).
 //
 //   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE]
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <map>
 
 #include "importer/plans/mpp_reader.h"
+#include "importer/plans/mpx_reader.h"
 #include "importer/plans/mspdi_reader.h"
 #include "platform/failure.h"
 
@@ -78,17 +80,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "no plans at %s\n", qPrintable(folder));
         return 2;
     }
-    QStringList mppFiles, xmlFiles;
-    QDirIterator it(folder, {QStringLiteral("*.mpp"), QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) (it.next().endsWith(QLatin1String(".mpp")) ? mppFiles : xmlFiles) << it.filePath();
+    QStringList mppFiles, xmlFiles, mpxFiles;
+    QDirIterator it(folder, {QStringLiteral("*.mpp"), QStringLiteral("*.xml"), QStringLiteral("*.mpx")}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        (path.endsWith(QLatin1String(".mpp")) ? mppFiles : path.endsWith(QLatin1String(".mpx")) ? mpxFiles : xmlFiles) << path;
+    }
     mppFiles.sort();
     xmlFiles.sort();
+    mpxFiles.sort();
 
     const auto mppReader = [](const QString& p) { return readMppFile(p); };
     const auto xmlReader = [](const QString& p) { return readMspdiFile(p); };
 
     Total mppTotal, xmlTotal, pairedMpp, pairedXml;
-    std::map<QString, Timing> xmlTimings;
+    std::map<QString, Timing> xmlTimings, mppTimings;
     for (const QString& path : xmlFiles) {
         try {
             const Timing t = measure(path, xmlReader, budget);
@@ -111,6 +118,7 @@ int main(int argc, char** argv) {
             continue;
         }
         mppTotal.add(t);
+        mppTimings[path] = t;
         // The twin: the XML of the same Project version, or the folder's only XML.
         const QFileInfo info(path);
         const QDir dir = info.dir();
@@ -123,8 +131,18 @@ int main(int argc, char** argv) {
             if (twins.size() != 1) twins.clear();
         }
         const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
+        // The .mpp saved by the same Project version.
+        QString mppPerTask = QStringLiteral("-");
+        if (m.hasMatch()) {
+            const QStringList mpp = dir.entryList({QStringLiteral("*-project%1-mpp*.mpp").arg(m.captured(1))}, QDir::Files);
+            if (!mpp.isEmpty() && mppTimings.count(dir.filePath(mpp.first()))) {
+                const Timing& p = mppTimings[dir.filePath(mpp.first())];
+                mppPerTask = QString::number(p.secondsPerRead * 1e6 / std::max<size_t>(p.tasks, 1), 'f', 2);
+            }
+        }
         if (twins.isEmpty() || !xmlTimings.count(dir.filePath(twins.first()))) {
-            std::printf("%-48s %8zu %8.0f %9.2f %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask, "-", "-");
+            std::printf("%-48s %8zu %8.0f %9.2f %9s %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
+                        qPrintable(mppPerTask), "-", "-");
             continue;
         }
         const Timing& x = xmlTimings[dir.filePath(twins.first())];
@@ -142,5 +160,64 @@ int main(int argc, char** argv) {
     pairedMpp.print(".mpp with an XML twin");
     pairedXml.print("their XML twins");
     std::printf("worst .mpp/XML cost per task: %.2f (goal: at most 1)\n", worst);
+
+    // MPX exchange files, against the XML of the same plan.
+    const auto mpxReader = [](const QString& p) { return readMpxFile(p); };
+    static const QRegularExpression xmlVersion(QStringLiteral("project(\\d+)-mspdi\\.xml$"));
+    Total mpxTotal, pairedMpx, pairedMpxXml;
+    double worstMpx = 0;
+    std::printf("\n%-48s %8s %8s %9s %9s %9s %7s\n", ".mpx plan", "tasks", "KB", "us/task", ".mpp us/t", "XML us/t",
+                "ratio");
+    for (const QString& path : mpxFiles) {
+        Timing t;
+        try {
+            t = measure(path, mpxReader, budget);
+        } catch (const quorrix::Failure& f) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
+            continue;
+        }
+        mpxTotal.add(t);
+        const QFileInfo info(path);
+        const QDir dir = info.dir();
+        const auto m = version.match(info.fileName());
+        QStringList twins;
+        if (m.hasMatch()) twins = dir.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
+        if (twins.isEmpty()) {
+            // The oldest version's XML of the plan.
+            QStringList all = dir.entryList({QStringLiteral("*-mspdi.xml")}, QDir::Files);
+            std::sort(all.begin(), all.end(), [](const QString& a, const QString& b) {
+                return xmlVersion.match(a).captured(1).toInt() < xmlVersion.match(b).captured(1).toInt();
+            });
+            if (!all.isEmpty()) twins << all.first();
+        }
+        const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
+        // The .mpp saved by the same Project version.
+        QString mppPerTask = QStringLiteral("-");
+        if (m.hasMatch()) {
+            const QStringList mpp = dir.entryList({QStringLiteral("*-project%1-mpp*.mpp").arg(m.captured(1))}, QDir::Files);
+            if (!mpp.isEmpty() && mppTimings.count(dir.filePath(mpp.first()))) {
+                const Timing& p = mppTimings[dir.filePath(mpp.first())];
+                mppPerTask = QString::number(p.secondsPerRead * 1e6 / std::max<size_t>(p.tasks, 1), 'f', 2);
+            }
+        }
+        if (twins.isEmpty() || !xmlTimings.count(dir.filePath(twins.first()))) {
+            std::printf("%-48s %8zu %8.0f %9.2f %9s %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
+                        qPrintable(mppPerTask), "-", "-");
+            continue;
+        }
+        const Timing& x = xmlTimings[dir.filePath(twins.first())];
+        pairedMpx.add(t);
+        pairedMpxXml.add(x);
+        const double xmlPerTask = x.secondsPerRead * 1e6 / std::max<size_t>(x.tasks, 1);
+        const double ratio = perTask / xmlPerTask;
+        worstMpx = std::max(worstMpx, ratio);
+        std::printf("%-48s %8zu %8.0f %9.2f %9s %9.2f %7.2f\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0,
+                    perTask, qPrintable(mppPerTask), xmlPerTask, ratio);
+    }
+    std::printf("\n");
+    mpxTotal.print(".mpx, all");
+    pairedMpx.print(".mpx with an XML twin");
+    pairedMpxXml.print("their XML twins");
+    std::printf("worst .mpx/XML cost per task: %.2f (goal: at most 1)\n", worstMpx);
     return 0;
 }

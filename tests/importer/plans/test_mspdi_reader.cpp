@@ -319,7 +319,7 @@ TEST(MspdiContent, DocumentTypeDefinitionsAreRefusedAndNeverExpanded) {
 TEST_F(PlanFiles, PathsThatAreNotPlans) {
     ASSERT_TRUE(dir.isValid());
     const QString empty = write(QStringLiteral("empty.xml"), {});
-    const QString junk = write(QStringLiteral("junk.mpp"), QByteArray("MPX,Microsoft Project for Windows,4.0\r\n"));
+    const QString junk = write(QStringLiteral("junk.mpp"), QByteArray("Microsoft Project for Windows,4.0\r\n"));
     const QString ole = write(QStringLiteral("plan.mpp"), QByteArray("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8) + QByteArray(504, '\0'));
     const QString locked = write(QStringLiteral("locked.xml"), planXml(task(1, "a")));
     QFile::setPermissions(locked, QFileDevice::WriteOwner);
