@@ -1,5 +1,7 @@
 // quorrix-batch: the import run of the window, from the command line.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -134,7 +136,14 @@ int main(int argc, char* argv[]) {
             return fail(QStringLiteral("The output would overwrite an input file: ") + options.output);
     }
 
-    batch::ProgressLine progress(stderr, batch::ProgressLine::isTerminal(stderr));
+    // The progress line writes through a descriptor of its own: standard error itself is sent
+    // elsewhere while the workbook library works, and the line must still be cleared then.
+    std::FILE* terminal = nullptr;
+    if (batch::ProgressLine::isTerminal(stderr)) {
+        const int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (fd >= 0 && !(terminal = ::fdopen(fd, "w"))) ::close(fd);
+    }
+    batch::ProgressLine progress(terminal, terminal != nullptr);
     batch::ConsoleDialogs runDialogs(options.quiet, &progress);
     std::optional<QString> notWritten;
     const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output, [&](const QString& reason) {
@@ -148,6 +157,7 @@ int main(int argc, char* argv[]) {
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, runDialogs, counted, *project);
     progress.finish();
+    if (terminal) std::fclose(terminal);
     if (!outcome.ran) return 2;
     if (notWritten) return fail(*notWritten);
     const FileStamp after = stampOf(options.output);

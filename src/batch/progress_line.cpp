@@ -62,11 +62,11 @@ void ProgressLine::afterOutput() {
 
 void ProgressLine::run() {
     std::unique_lock lock(mutex_);
-    while (!stopping_) {
+    // Drawn at least once, however short the run.
+    do {
         if (!held_) drawLocked();
-        // A new plan wakes the thread early, but the line is never redrawn faster than the interval.
         wake_.wait_for(lock, interval_, [this] { return stopping_; });
-    }
+    } while (!stopping_);
 }
 
 int ProgressLine::width() const {
