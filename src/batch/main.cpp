@@ -10,6 +10,7 @@
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
+#include "importer/lookahead_host.h"
 #include "platform/error_trap.h"
 
 namespace {
@@ -107,7 +108,8 @@ int main(int argc, char* argv[]) {
 
     const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
     const auto project = importer::makeProjectAutomation();
-    BatchHost host(entries, options.oneSheet);
+    BatchHost entryList(entries, options.oneSheet);
+    importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, dialogs, *spreadsheet, *project);
