@@ -65,7 +65,7 @@ def main(argv):
             ours = os.path.join(folder, "ours-%s.xlsx" % layout)
             peer = os.path.join(folder, "peer-%s.xlsx" % layout)
             env = dict(os.environ, QT_QPA_PLATFORM=os.environ.get("QT_QPA_PLATFORM", "offscreen"))
-            subprocess.run([batch, "--quiet", "--layout", layout, "--output", ours] + entries, env=env,
+            subprocess.run([batch, "--layout", layout, "--output", ours] + entries, env=env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             subprocess.run([sys.executable, os.path.join(HERE, "peer_merge.py"), "--layout", layout, "--output", peer]
                            + entries, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
