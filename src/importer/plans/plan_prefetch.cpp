@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <algorithm>
+#include <system_error>
 
 namespace quorrix::importer::plans {
 
@@ -80,7 +81,13 @@ void PlanPrefetcher::expect(long step, const QStringList& paths) {
         nextStep_ = step + skip;
         dropped = prune();
     }
-    if (!worker_.joinable()) worker_ = std::thread([this] { work(); });
+    if (!worker_.joinable()) {
+        try {
+            worker_ = std::thread([this] { work(); });
+        } catch (const std::system_error&) {
+            // No thread to be had: nothing is read ahead, and every opening reads its own plan.
+        }
+    }
     changed_.notify_all();
 }
 
