@@ -3,6 +3,7 @@
 
 #include "app/form1.h"
 #include "importer/import_run.h"
+#include "importer/lookahead_host.h"
 #include "platform/failure.h"
 
 namespace quorrix {
@@ -45,9 +46,13 @@ public:
 void Form1::PushButton2_Click() {
     static NoSpreadsheet noSpreadsheet;
     static NoProject noProject;
-    WindowHost host(*this);
+    WindowHost window(*this);
+    importer::ProjectAutomation& project = services_.project ? *services_.project : noProject;
+    // Plans are read ahead while the run works; closing the window mid-run ends the process at
+    // once, the reading thread with it.
+    importer::LookaheadHost host(window, importer::lookaheadOf(project));
     importer::PushButton2_Click(host, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
-                                services_.project ? *services_.project : noProject);
+                                project);
 }
 
 }  // namespace quorrix

@@ -16,6 +16,7 @@
 #include "importer/backends.h"
 #include "importer/import_run.h"
 #include "importer/workbook/xlsx_export.h"
+#include "importer/lookahead_host.h"
 #include "platform/error_trap.h"
 
 namespace {
@@ -152,7 +153,8 @@ int main(int argc, char* argv[]) {
     });
     const auto project = importer::makeProjectAutomation();
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
-    BatchHost host(entries, options.oneSheet, progress);
+    BatchHost entryList(entries, options.oneSheet, progress);
+    importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, runDialogs, counted, *project);

@@ -1,5 +1,6 @@
 #include "importer/plans/plan_project.h"
 
+#include "importer/plans/plan_prefetch.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
 
@@ -110,14 +111,17 @@ private:
 
 class PlanProjectApplication : public ProjectApplication {
 public:
-    explicit PlanProjectApplication(PlanProjectAutomation::Reader reader) : reader_(std::move(reader)) {}
+    PlanProjectApplication(PlanProjectAutomation::Reader reader, std::shared_ptr<PlanPrefetcher> prefetcher)
+        : reader_(std::move(reader)), prefetcher_(std::move(prefetcher)) {}
     ~PlanProjectApplication() override { close(); }
 
     void fileOpen(const QString& path, bool /*readOnly: plans are only ever read*/) override {
         running();
         close();  // one plan at a time; a failed open leaves none
         auto plan = std::make_shared<OpenPlan>();
-        plan->plan = reader_(path);
+        // A failure the read ahead met is thrown here, as the read would throw it now.
+        std::optional<Plan> ahead = prefetcher_ ? prefetcher_->take(path) : std::nullopt;
+        plan->plan = ahead ? std::move(*ahead) : reader_(path);
         plan_ = std::move(plan);
     }
 
@@ -160,6 +164,7 @@ private:
     }
 
     PlanProjectAutomation::Reader reader_;
+    std::shared_ptr<PlanPrefetcher> prefetcher_;
     std::shared_ptr<OpenPlan> plan_;
     bool visible_ = false;
     bool quit_ = false;
@@ -168,12 +173,19 @@ private:
 }  // namespace
 
 PlanProjectAutomation::PlanProjectAutomation(Reader reader)
-    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return readPlanFile(path); })) {}
+    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return readPlanFile(path); })),
+      prefetcher_(std::make_shared<PlanPrefetcher>(reader_)) {}
+
+PlanProjectAutomation::~PlanProjectAutomation() = default;
+
+void PlanProjectAutomation::expectPlans(long step, const QStringList& paths) { prefetcher_->expect(step, paths); }
+
+void PlanProjectAutomation::settle() { prefetcher_->settle(); }
 
 std::unique_ptr<ProjectApplication> PlanProjectAutomation::create(const QString& progId) {
     if (progId.compare(QLatin1String("MSProject.Application"), Qt::CaseInsensitive) != 0)
         throw Failure(failure_number::kCannotCreateObject, QStringLiteral("ActiveX component can't create object"));
-    return std::make_unique<PlanProjectApplication>(reader_);
+    return std::make_unique<PlanProjectApplication>(reader_, prefetcher_);
 }
 
 }  // namespace quorrix::importer::plans
