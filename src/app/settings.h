@@ -3,6 +3,9 @@
 #include <QSettings>
 #include <QString>
 #include <memory>
+#include <vector>
+
+#include "importer/columns.h"
 
 namespace quorrix {
 
@@ -19,6 +22,13 @@ public:
     QString read(const QString& key, const QString& defaultText) const;
     // Creates or replaces the value and writes it through at once.
     void write(const QString& key, const QString& text);
+
+    // The workbook's columns, kept under "Columns" as comma-separated keys. An absent value, or
+    // one that cannot be read as a column list, gives the default four.
+    std::vector<importer::Column> columns() const;
+    // Keeps the default four followed by the given further columns in list order; with none,
+    // the value is removed and the workbook is the default one again.
+    void setExtraColumns(const std::vector<importer::Column>& extras);
 
     QString fileName() const { return store_->fileName(); }
 

@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
+
+#include "importer/columns.h"
 
 namespace quorrix::batch {
 
@@ -12,6 +15,7 @@ struct BatchOptions {
     std::optional<QString> extension;  // folders are scanned for this extension instead of every file
     bool listOnly = false;
     QStringList paths;
+    std::vector<importer::Column> columns = importer::defaultColumns();  // in the order given
 };
 
 // The options of the command line, or the one-line reason they are unusable.

@@ -19,7 +19,8 @@ using namespace quorrix;
 // The list entries and layout of a command line, as the import run reads them.
 class BatchHost : public importer::ImportHost {
 public:
-    BatchHost(QStringList entries, bool oneSheet) : entries_(std::move(entries)), oneSheet_(oneSheet) {}
+    BatchHost(QStringList entries, bool oneSheet, std::vector<importer::Column> columns)
+        : entries_(std::move(entries)), oneSheet_(oneSheet), columns_(std::move(columns)) {}
     int entryCount() override { return static_cast<int>(entries_.size()); }
     QString entryText(int position) override { return entries_.at(position - 1); }
     bool option4Value() override { return oneSheet_; }
@@ -28,10 +29,12 @@ public:
     void setMousePointer(int) override {}
     void processEvents() override {}
     void setRunning(bool) override {}
+    std::vector<importer::Column> columns() override { return columns_; }
 
 private:
     QStringList entries_;
     bool oneSheet_;
+    std::vector<importer::Column> columns_;
 };
 
 // Identifies the file at a path, so that a rewrite of it can be told from what was there.
@@ -106,8 +109,8 @@ int main(int argc, char* argv[]) {
     }
 
     const auto spreadsheet = importer::makeFileSpreadsheetAutomation(options.output);
-    const auto project = importer::makeProjectAutomation();
-    BatchHost host(entries, options.oneSheet);
+    const auto project = importer::makeProjectAutomation([&options] { return options.columns; });
+    BatchHost host(entries, options.oneSheet, options.columns);
 
     const FileStamp before = stampOf(options.output);
     const importer::ImportOutcome outcome = importer::PushButton2_Click(host, dialogs, *spreadsheet, *project);

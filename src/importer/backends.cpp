@@ -1,6 +1,7 @@
 #include "importer/backends.h"
 
 #include "importer/plans/plan_project.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/workbook/presenters.h"
 
 namespace quorrix::importer {
@@ -13,6 +14,13 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
     return std::make_unique<workbook::MemorySpreadsheetAutomation>(std::make_shared<workbook::FilePresenter>(outputPath));
 }
 
-std::unique_ptr<ProjectAutomation> makeProjectAutomation() { return std::make_unique<plans::PlanProjectAutomation>(); }
+std::unique_ptr<ProjectAutomation> makeProjectAutomation(ChosenColumns columns) {
+    if (!columns) return std::make_unique<plans::PlanProjectAutomation>();
+    return std::make_unique<plans::PlanProjectAutomation>([columns = std::move(columns)](const QString& path) {
+        plans::ReadOptions options;
+        options.details = needsTaskFields(columns());
+        return plans::readPlanFile(path, options);
+    });
+}
 
 }  // namespace quorrix::importer

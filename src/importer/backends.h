@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "importer/automation.h"
+#include "importer/columns.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"
 
@@ -18,6 +21,10 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 // is opened. Its workbooks stay readable through the returned object.
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(const QString& outputPath);
 
-std::unique_ptr<ProjectAutomation> makeProjectAutomation();
+// The plan-file project application. `columns` tells, each time a plan opens, which columns the
+// run is writing: the further task fields are read only when one of them needs them. Without
+// it, plans are read for the default four columns only.
+using ChosenColumns = std::function<std::vector<Column>()>;
+std::unique_ptr<ProjectAutomation> makeProjectAutomation(ChosenColumns columns = {});
 
 }  // namespace quorrix::importer
