@@ -11,7 +11,8 @@ namespace {
 const QString kFrameHint = QStringLiteral("Right-click here to add more columns to the workbook.");
 
 // Keeps the menu open while the further columns are checked one after another; the entry that
-// goes back to the four closes it as usual.
+// goes back to the four closes it as usual. Only a click made in the menu counts: the release of
+// the right button that opened it leaves every entry as it is.
 class KeepOpenOnCheck : public QObject {
 public:
     using QObject::QObject;
@@ -19,12 +20,27 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* menu = qobject_cast<QMenu*>(watched);
-        if (!menu || event->type() != QEvent::MouseButtonRelease) return false;
-        QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
-        if (!action || !action->isCheckable() || !action->isEnabled()) return false;
-        action->trigger();
-        return true;
+        if (!menu) return false;
+        switch (event->type()) {
+        case QEvent::Show:
+        case QEvent::Hide: pressed_ = nullptr; return false;
+        case QEvent::MouseButtonPress:
+            pressed_ = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            return false;
+        case QEvent::MouseButtonRelease: {
+            QAction* action = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+            const bool clicked = action && action == pressed_;
+            pressed_ = nullptr;
+            if (!clicked || !action->isCheckable() || !action->isEnabled()) return false;
+            action->trigger();
+            return true;
+        }
+        default: return false;
+        }
     }
+
+private:
+    QAction* pressed_ = nullptr;
 };
 
 }  // namespace

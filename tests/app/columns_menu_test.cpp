@@ -135,6 +135,11 @@ TEST_F(ColumnsMenuTest, AClickOnAnEntryKeepsTheMenuOpenForTheNext) {
     Form1& f = loaded();
     rightClick(f.Frame1);
     ASSERT_TRUE(f.ColumnsMenu->isVisible());
+    // The release of the right button that opened the menu, over its first entry, checks nothing.
+    QAction* plan = entry(f, QStringLiteral("Plan"));
+    QTest::mouseRelease(f.ColumnsMenu, Qt::RightButton, Qt::NoModifier, f.ColumnsMenu->actionGeometry(plan).center());
+    EXPECT_FALSE(plan->isChecked());
+    EXPECT_EQ(stored(), QStringLiteral("<absent>"));
     QAction* wbs = entry(f, QStringLiteral("WBS"));
     QTest::mouseClick(f.ColumnsMenu, Qt::LeftButton, Qt::NoModifier, f.ColumnsMenu->actionGeometry(wbs).center());
     EXPECT_TRUE(wbs->isChecked());
