@@ -77,7 +77,9 @@ ParsedOptions parseOptions(const QStringList& arguments) {
             o.extension = *v;
         } else if (a == QStringLiteral("--columns") || a.startsWith(QStringLiteral("--columns="))) {
             const auto v = valueOf(QStringLiteral("--columns"));
-            if (!v) return fail(QStringLiteral("--columns needs a list of columns. Valid columns: ") + importer::columnKeyList());
+            if (!v)
+                return fail(QStringLiteral("--columns needs a list of columns. Valid columns: ") +
+                            importer::columnKeyList());
             importer::ColumnChoice choice = importer::parseColumnList(*v);
             if (!choice.columns) return fail(QStringLiteral("--columns: ") + choice.error);
             o.columns = std::move(*choice.columns);

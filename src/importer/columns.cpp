@@ -47,7 +47,8 @@ static_assert(factsInOrder(), "kFacts must list the columns in enumeration order
 // The task fields follow the same order as the columns from Id on.
 constexpr int kFirstFieldColumn = static_cast<int>(Column::Id);
 static_assert(kColumnCount - kFirstFieldColumn == kTaskFieldCount);
-static_assert(static_cast<int>(Column::ResourceNames) - kFirstFieldColumn == static_cast<int>(TaskField::ResourceNames));
+static_assert(static_cast<int>(Column::ResourceNames) - kFirstFieldColumn ==
+              static_cast<int>(TaskField::ResourceNames));
 static_assert(static_cast<int>(Column::Notes) - kFirstFieldColumn == static_cast<int>(TaskField::Notes));
 static_assert(static_cast<int>(Column::BaselineStart) - kFirstFieldColumn ==
               static_cast<int>(TaskField::BaselineStart));

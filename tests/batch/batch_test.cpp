@@ -51,7 +51,8 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
     using importer::Column;
     const auto plain = parseOptions({"--output", "o.xlsx", "a"});
     ASSERT_TRUE(plain.options);
-    EXPECT_EQ(plain.options->columns, (std::vector<Column>{Column::Name, Column::Duration, Column::Start, Column::Finish}));
+    EXPECT_EQ(plain.options->columns,
+              (std::vector<Column>{Column::Name, Column::Duration, Column::Start, Column::Finish}));
 
     const auto chosen = parseOptions({"--columns", "plan,name,unique-id,resources", "--output", "o.xlsx", "a"});
     ASSERT_TRUE(chosen.options);
@@ -63,7 +64,8 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
 
     const QString keys = QStringLiteral(
         "name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
-        "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,resources");
+        "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,"
+        "resources");
     const auto unknown = parseOptions({"--columns", "name,owner", "--output", "o.xlsx", "a"});
     EXPECT_FALSE(unknown.options);
     EXPECT_TRUE(unknown.error.contains(QStringLiteral("owner")));

@@ -192,7 +192,8 @@ TEST_F(ChosenColumnsTest, HeaderFailuresAndOverlongNotesReportAndLeaveTheCellEmp
     run();
     const QString applicationDefined = QStringLiteral("Application-defined or object-defined error");
     ASSERT_EQ(dialogs.reports().size(), 2);
-    EXPECT_TRUE(dialogs.reports()[0].contains(QStringLiteral(" at line 126\r\r"))) << dialogs.reports()[0].toStdString();
+    EXPECT_TRUE(dialogs.reports()[0].contains(QStringLiteral(" at line 126\r\r")))
+        << dialogs.reports()[0].toStdString();
     EXPECT_EQ(dialogs.reports()[1], report(applicationDefined, 160));
     EXPECT_TRUE(std::holds_alternative<std::monostate>(book().cell(1, 1, 2)));
     EXPECT_EQ(book().cell(1, 1, 3), Value(QStringLiteral("Notes")));
