@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QGroupBox>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -83,6 +84,9 @@ public:
     void PushButton8_Click();  // Help
     void Option3_Click();
     void Option4_Click();
+    // A right-click on the "Import Options" frame: the menu of further workbook columns, at a
+    // point of the frame. It does not open while an import runs.
+    void Frame1_ContextMenu(const QPoint& pos);
 
     void ListView1_DblClick();
     void ListView1_KeyDown(int keyCode, Qt::KeyboardModifiers shift);
@@ -108,6 +112,9 @@ public:
     QGroupBox* Frame1;
     QRadioButton* Option3;
     QRadioButton* Option4;
+    // The further columns as checkable entries, then the entry that goes back to the four.
+    QMenu* ColumnsMenu;
+    QAction* DefaultColumnsAction;
 
     // Drag reordering state of the list.
     bool DragActive = false;
@@ -126,6 +133,9 @@ protected:
 
 private:
     void createControls();
+    void createColumnsMenu();
+    void showColumnChoice();
+    void storeColumnChoice();
     void ApplySkin();
     void Form_Unload();
     void storeLayoutChoice();

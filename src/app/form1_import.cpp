@@ -21,6 +21,10 @@ public:
     void setMousePointer(int kind) override { form_.setMousePointer(kind); }
     void processEvents() override { QCoreApplication::processEvents(); }
     void setRunning(bool running) override { form_.PushButton2->setEnabled(!running); }
+    std::vector<importer::Column> columns() override {
+        Settings* settings = form_.services().settings;
+        return settings ? settings->columns() : importer::defaultColumns();
+    }
 
 private:
     Form1& form_;

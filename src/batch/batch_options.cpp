@@ -2,6 +2,26 @@
 
 namespace quorrix::batch {
 
+namespace {
+
+// The valid column keys, wrapped into indented lines.
+QString columnKeyLines() {
+    QString out;
+    QString line = QStringLiteral("  ");
+    const QStringList keys = importer::columnKeyList().split(QLatin1Char(','));
+    for (qsizetype i = 0; i < keys.size(); ++i) {
+        const QString item = keys[i] + (i + 1 < keys.size() ? QStringLiteral(",") : QString());
+        if (line.size() + item.size() > 100) {
+            out += line + QLatin1Char('\n');
+            line = QStringLiteral("  ");
+        }
+        line += item;
+    }
+    return out + line + QLatin1Char('\n');
+}
+
+}  // namespace
+
 QString usageText() {
     return QStringLiteral(
         "Usage: quorrix-batch [OPTION]... --output FILE.xlsx PATH...\n"
@@ -11,16 +31,21 @@ QString usageText() {
         "  --output FILE.xlsx    the workbook to write; replaced only when complete\n"
         "  --layout LAYOUT       one-sheet (all plans on one sheet, the default) or sheet-per-file\n"
         "  --extension EXT       folders add only their files ending in .EXT (for example mpp)\n"
-        "  --list                print the resulting list entries, one a line, and import nothing\n"
-        "  --quiet               print no closing message; error reports still go to standard error\n"
-        "  --help                print this help and exit\n"
-        "  --version             print the program's name and version and exit\n"
-        "\n"
-        "While standard error is a terminal, one line there shows the progress of the run.\n"
-        "\n"
-        "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n"
-        "\n"
-        "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n");
+        "  --columns LIST        the workbook's columns as comma-separated keys, in the order given\n"
+        "                        (default: name,duration,start,finish); the keys:\n") +
+           columnKeyLines() +
+           QStringLiteral(
+               "  --list                print the resulting list entries, one a line, and import nothing\n"
+               "  --quiet               print no closing message; error reports still go to standard error\n"
+               "  --help                print this help and exit\n"
+               "  --version             print the program's name and version and exit\n"
+               "\n"
+               "While standard error is a terminal, one line there shows the progress of the run.\n"
+               "\n"
+               "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n"
+               "\n"
+               "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n"
+               "         quorrix-batch --columns plan,id,name,start,finish,resources --output all.xlsx a.mpp b.xml\n");
 }
 
 QString versionText() { return QStringLiteral("quorrix-batch " QUORRIX_VERSION "\n"); }
@@ -70,6 +95,14 @@ ParsedOptions parseOptions(const QStringList& arguments) {
             const auto v = valueOf(QStringLiteral("--extension"));
             if (!v || v->isEmpty()) return fail(QStringLiteral("--extension needs an extension, for example mpp."));
             o.extension = *v;
+        } else if (a == QStringLiteral("--columns") || a.startsWith(QStringLiteral("--columns="))) {
+            const auto v = valueOf(QStringLiteral("--columns"));
+            if (!v)
+                return fail(QStringLiteral("--columns needs a list of columns. Valid columns: ") +
+                            importer::columnKeyList());
+            importer::ColumnChoice choice = importer::parseColumnList(*v);
+            if (!choice.columns) return fail(QStringLiteral("--columns: ") + choice.error);
+            o.columns = std::move(*choice.columns);
         } else {
             return fail(QStringLiteral("Unknown option: ") + a);
         }

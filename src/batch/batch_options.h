@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <vector>
+
+#include "importer/columns.h"
 
 namespace quorrix::batch {
 
@@ -13,6 +16,7 @@ struct BatchOptions {
     bool listOnly = false;
     bool quiet = false;  // no closing message; the exit status tells the outcome
     QStringList paths;
+    std::vector<importer::Column> columns = importer::defaultColumns();  // in the order given
 };
 
 // The options of the command line, or the one-line reason they are unusable.

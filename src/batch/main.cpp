@@ -27,8 +27,8 @@ using namespace quorrix;
 // run shows goes to the progress line.
 class BatchHost : public importer::ImportHost {
 public:
-    BatchHost(QStringList entries, bool oneSheet, batch::ProgressLine& progress)
-        : entries_(std::move(entries)), oneSheet_(oneSheet), progress_(progress) {
+    BatchHost(QStringList entries, bool oneSheet, std::vector<importer::Column> columns, batch::ProgressLine& progress)
+        : entries_(std::move(entries)), oneSheet_(oneSheet), columns_(std::move(columns)), progress_(progress) {
         progress_.setTotal(static_cast<int>(entries_.size()));
     }
     int entryCount() override { return static_cast<int>(entries_.size()); }
@@ -49,10 +49,12 @@ public:
     void setMousePointer(int) override {}
     void processEvents() override {}
     void setRunning(bool) override {}
+    std::vector<importer::Column> columns() override { return columns_; }
 
 private:
     QStringList entries_;
     bool oneSheet_;
+    std::vector<importer::Column> columns_;
     batch::ProgressLine& progress_;
     int current_ = 0;
 };
@@ -151,9 +153,10 @@ int main(int argc, char* argv[]) {
         notWritten = reason;
         runDialogs.withholdMessages();
     });
-    const auto project = importer::makeProjectAutomation();
+    const auto project = importer::makeProjectAutomation(
+        [taskFields = importer::needsTaskFields(options.columns)] { return taskFields; });
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
-    BatchHost entryList(entries, options.oneSheet, progress);
+    BatchHost entryList(entries, options.oneSheet, options.columns, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = stampOf(options.output);

@@ -1,6 +1,7 @@
 #include "importer/backends.h"
 
 #include "importer/plans/plan_project.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/workbook/presenters.h"
 
 namespace quorrix::importer {
@@ -15,6 +16,13 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
         std::make_shared<workbook::FilePresenter>(outputPath, std::move(failed)));
 }
 
-std::unique_ptr<ProjectAutomation> makeProjectAutomation() { return std::make_unique<plans::PlanProjectAutomation>(); }
+std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields) {
+    if (!taskFields) return std::make_unique<plans::PlanProjectAutomation>();
+    return std::make_unique<plans::PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
+        plans::ReadOptions options;
+        options.details = taskFields();
+        return plans::readPlanFile(path, options);
+    });
+}
 
 }  // namespace quorrix::importer

@@ -3,8 +3,10 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "importer/automation.h"
+#include "importer/columns.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"
 
@@ -21,6 +23,11 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
     const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
-std::unique_ptr<ProjectAutomation> makeProjectAutomation();
+// The plan-file project application. `taskFields` tells, each time a plan is read, whether the run
+// writes a column that needs the further task fields; they are read only then. Plans may be read
+// ahead on a second thread, so it is called on either thread and must be safe to call from both.
+// Without it, plans are read for the default four columns only.
+using TaskFieldsWanted = std::function<bool()>;
+std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields = {});
 
 }  // namespace quorrix::importer

@@ -48,8 +48,37 @@ struct Lines {
 constexpr Lines kOneSheet{132, 136, 134, 138, 140, 142, 148, 184, 150, 152, 174, 154, 156, 158, 160, 168, 180, 198, 200, 202};
 constexpr Lines kSheetPerFile{226, 228, 228, 232, 234, 236, 252, 290, 254, 256, 280, 260, 262, 264, 266, 274, 286, 304, 306, 308};
 
-const QString kHeaders[4] = {QStringLiteral("Task Name"), QStringLiteral("Duration"), QStringLiteral("Start Date"),
-                             QStringLiteral("Finish Date")};
+// The header and cell statements of the default four columns stand on consecutive lines two
+// apart. A further column's statements report under the line of the default column nearest in
+// meaning: descriptions of the task under the name, amounts under the duration, start dates
+// under the start, finish dates under the finish.
+int lineSlot(Column column) {
+    switch (column) {
+    case Column::Duration:
+    case Column::PercentComplete:
+    case Column::BaselineDuration:
+    case Column::Cost:
+    case Column::Work: return 1;
+    case Column::Start:
+    case Column::BaselineStart:
+    case Column::ActualStart: return 2;
+    case Column::Finish:
+    case Column::BaselineFinish:
+    case Column::ActualFinish: return 3;
+    default: return 0;
+    }
+}
+
+Value cellValue(Column column, ProjectTask& task, const QString& path) {
+    switch (column) {
+    case Column::Name: return task.name();
+    case Column::Duration: return task.duration();
+    case Column::Start: return task.start();
+    case Column::Finish: return task.finish();
+    case Column::Plan: return Main::FileNameOf(path);
+    default: return task.field(*columnField(column));
+    }
+}
 
 class Run {
 public:
@@ -76,6 +105,8 @@ public:
             return finish();
         }
         outcome_.ran = true;
+        columns_ = host_.columns();
+        if (columns_.empty()) columns_ = defaultColumns();
         oneSheet_ = trap_.test(114, [&] { return host_.option4Value(); });
         const Lines& lines = oneSheet_ ? kOneSheet : kSheetPerFile;
 
@@ -91,8 +122,11 @@ private:
     Workbook& workbook() { return need(workbook_); }
 
     void writeHeader(int firstLine) {
-        for (int c = 0; c < 4; ++c)
-            trap_.step(firstLine + 2 * c, [&] { workbook().setActiveSheetCell(1, c + 1, kHeaders[c]); });
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const Column column = columns_[i];
+            trap_.step(firstLine + 2 * lineSlot(column),
+                       [&] { workbook().setActiveSheetCell(1, static_cast<int>(i) + 1, columnHeader(column)); });
+        }
     }
 
     void prepareWorkbook() {
@@ -196,10 +230,12 @@ private:
             if (!trap_.test(lines.taskTest, [&] { return task != nullptr; })) continue;
             if (nextRow_ > kSheetRows) return sheetFull(lines, active, path, t, *count);
             const long row = nextRow_;
-            trap_.step(lines.cells, [&] { workbook().setActiveSheetCell(row, 1, need(task).name()); });
-            trap_.step(lines.cells + 2, [&] { workbook().setActiveSheetCell(row, 2, need(task).duration()); });
-            trap_.step(lines.cells + 4, [&] { workbook().setActiveSheetCell(row, 3, need(task).start()); });
-            trap_.step(lines.cells + 6, [&] { workbook().setActiveSheetCell(row, 4, need(task).finish()); });
+            for (std::size_t i = 0; i < columns_.size(); ++i) {
+                const Column column = columns_[i];
+                trap_.step(lines.cells + 2 * lineSlot(column), [&] {
+                    workbook().setActiveSheetCell(row, static_cast<int>(i) + 1, cellValue(column, need(task), path));
+                });
+            }
             trap_.step(lines.nextRow, [&] { ++nextRow_; });
         }
     }
@@ -267,6 +303,7 @@ private:
     ErrorTrap trap_;
 
     bool oneSheet_ = true;
+    std::vector<Column> columns_;
     QString failureReport_;
     long nextRow_ = 2;
     std::unique_ptr<SpreadsheetApplication> application_;

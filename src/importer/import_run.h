@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <vector>
 
 #include "importer/automation.h"
+#include "importer/columns.h"
 #include "platform/dialogs.h"
 
 namespace Main {
@@ -26,6 +28,9 @@ public:
     virtual void processEvents() = 0;
     // The run starts (true) and ends (false): a second start must be impossible meanwhile.
     virtual void setRunning(bool running) = 0;
+    // The workbook's columns in order, read once as the run starts; the default four unless a
+    // host offers a choice.
+    virtual std::vector<Column> columns() { return defaultColumns(); }
 };
 
 struct ImportOutcome {

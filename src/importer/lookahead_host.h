@@ -39,6 +39,7 @@ public:
     int entryCount() override { return host_.entryCount(); }
     QString entryText(int position) override;
     bool option4Value() override { return host_.option4Value(); }
+    std::vector<Column> columns() override { return host_.columns(); }
     void setProgressValue(double value) override { host_.setProgressValue(value); }
     void setProgressText(const QString& text) override { host_.setProgressText(text); }
     void setMousePointer(int kind) override { host_.setMousePointer(kind); }

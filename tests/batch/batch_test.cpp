@@ -8,6 +8,7 @@
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
+#include "importer/workbook/xlsx_reading.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_data.h"
 
@@ -64,6 +65,45 @@ TEST(BatchOptions, ParsesLayoutsAndRefusesWhatItCannotUse) {
         EXPECT_FALSE(parsed.options) << bad.join(' ').toStdString();
         EXPECT_FALSE(parsed.error.isEmpty());
     }
+}
+
+TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes) {
+    using importer::Column;
+    const auto plain = parseOptions({"--output", "o.xlsx", "a"});
+    ASSERT_TRUE(plain.options);
+    EXPECT_EQ(plain.options->columns,
+              (std::vector<Column>{Column::Name, Column::Duration, Column::Start, Column::Finish}));
+
+    const auto chosen = parseOptions({"--columns", "plan,name,unique-id,resources", "--output", "o.xlsx", "a"});
+    ASSERT_TRUE(chosen.options);
+    EXPECT_EQ(chosen.options->columns,
+              (std::vector<Column>{Column::Plan, Column::Name, Column::UniqueId, Column::ResourceNames}));
+    const auto joined = parseOptions({"--columns=finish,start", "--output", "o.xlsx", "a"});
+    ASSERT_TRUE(joined.options);
+    EXPECT_EQ(joined.options->columns, (std::vector<Column>{Column::Finish, Column::Start}));
+
+    const QString keys = QStringLiteral(
+        "name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
+        "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,"
+        "resources");
+    const auto unknown = parseOptions({"--columns", "name,owner", "--output", "o.xlsx", "a"});
+    EXPECT_FALSE(unknown.options);
+    EXPECT_TRUE(unknown.error.contains(QStringLiteral("owner")));
+    EXPECT_TRUE(unknown.error.contains(keys));
+    for (const QStringList& bad : {QStringList{"--columns", "", "--output", "o", "a"},
+                                   QStringList{"--columns", "name,,start", "--output", "o", "a"},
+                                   QStringList{"--columns", "cost,cost", "--output", "o", "a"},
+                                   QStringList{"--output", "o", "a", "--columns"}}) {
+        const auto parsed = parseOptions(bad);
+        EXPECT_FALSE(parsed.options) << bad.join(' ').toStdString();
+        EXPECT_TRUE(parsed.error.startsWith(QStringLiteral("--columns"))) << parsed.error.toStdString();
+    }
+    // The usage text names the option and every key.
+    const QString usage = usageText();
+    EXPECT_TRUE(usage.contains(QStringLiteral("[--columns LIST]")));
+    QString unwrapped = usage;
+    unwrapped.remove(QStringLiteral("\n  "));
+    EXPECT_TRUE(unwrapped.contains(keys));
 }
 
 TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
@@ -171,6 +211,31 @@ TEST(QuorrixBatch, APathThatCannotBeExaminedFailsAtImportInsteadOfVanishing) {
     EXPECT_EQ(list.out, hidden + "\n" + good + "\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, QStringLiteral("Done.\nThese files could not be imported:\n") + hidden + "\n");
+
+TEST(QuorrixBatch, ChosenColumnsReachTheWorkbookAndAnUnknownKeyIsAUsageError) {
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("cols.xlsx"));
+    const Result unknown = runBatch({"--columns", "name,colour", "--output", out, "x.xml"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(unknown.err.contains(QStringLiteral("Unknown column: colour. Valid columns: name,duration,")));
+    EXPECT_FALSE(QFileInfo::exists(out));
+
+    if (!QDir(plans()).exists()) GTEST_SKIP() << "no test plans";
+    const QString good = plans() + QStringLiteral("/task-text/task-text-project2016-mspdi.xml");
+    for (const char* layout : {"one-sheet", "sheet-per-file"}) {
+        const Result r = runBatch({"--layout", layout, "--columns", "plan,finish,name", "--output", out, good});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const testing::xlsx::Book book = testing::xlsx::read(out);
+        ASSERT_FALSE(book.sheets.empty());
+        const auto& cells = book.sheets[0].cells;
+        EXPECT_EQ(cells.at("A1").text, QStringLiteral("Plan"));
+        EXPECT_EQ(cells.at("B1").text, QStringLiteral("Finish Date"));
+        EXPECT_EQ(cells.at("C1").text, QStringLiteral("Task Name"));
+        EXPECT_EQ(cells.count("D1"), 0u);
+        EXPECT_EQ(cells.at("A2").text, QStringLiteral("task-text-project2016-mspdi.xml"));
+        EXPECT_FALSE(cells.at("C2").text.isEmpty());
+        EXPECT_EQ(cells.count("D2"), 0u);
+    }
 }
 
 TEST(QuorrixBatch, ListsFolderEntriesLikeADropOrAScan) {

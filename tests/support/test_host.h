@@ -20,6 +20,7 @@ public:
     std::vector<bool> running;
     std::function<void()> onProcessEvents;  // runs while the run yields
     int processEventsCalls = 0;
+    std::vector<importer::Column> chosenColumns = importer::defaultColumns();
 
     int entryCount() override { return static_cast<int>(entries.size()); }
     QString entryText(int position) override;
@@ -32,6 +33,7 @@ public:
         if (onProcessEvents) onProcessEvents();
     }
     void setRunning(bool on) override { running.push_back(on); }
+    std::vector<importer::Column> columns() override { return chosenColumns; }
 };
 
 // A spreadsheet backend that fails chosen operations of the in-memory one.
