@@ -37,19 +37,18 @@ constexpr qsizetype kSignatureSize = sizeof(kJetSignature) - 1;
 constexpr qsizetype kVersionOffset = 0x14;
 constexpr qint64 kMinimumPages = 3;  // header, free-space map, the catalogue's table definition
 
-// The page size the header's Jet version implies; the file must be whole pages of it.
-qint64 checkHeader(const QByteArray& bytes) {
-    if (!isJetDatabase(bytes)) notAProjectDatabase();
-    if (bytes.size() < kVersionOffset + 4) damaged(QStringLiteral("the file ends inside its header"));
-    const auto version = static_cast<unsigned char>(bytes[kVersionOffset]);
+// Checks the header (the file's first bytes) against the file's size: a Jet version this reader
+// knows, and whole pages of the size that version implies.
+void checkHeader(const QByteArray& head, qint64 size) {
+    if (!isJetDatabase(head)) notAProjectDatabase();
+    if (head.size() < kVersionOffset + 4) damaged(QStringLiteral("the file ends inside its header"));
+    const auto version = static_cast<unsigned char>(head[kVersionOffset]);
     qint64 pageSize = 0;
     if (version == MDB_VER_JET3) pageSize = 2048;
     else if (version == MDB_VER_JET4) pageSize = 4096;
     else fail(QStringLiteral("The database was saved in a format that cannot be read (Jet version %1).").arg(version));
-    const qint64 size = bytes.size();
     if (size < kMinimumPages * pageSize) damaged(QStringLiteral("the file is too short to hold its tables"));
     if (size % pageSize != 0) damaged(QStringLiteral("the file does not end at a page boundary (it is truncated)"));
-    return pageSize;
 }
 
 // ---- libmdb ------------------------------------------------------------------------------------
@@ -70,9 +69,8 @@ struct TableFreer {
 
 class Database {
 public:
-    // `bytes` must outlive the database: libmdb reads it in place, never writing to it.
-    explicit Database(QByteArray& bytes)
-        : mdb_(mdb_open_buffer(bytes.data(), static_cast<size_t>(bytes.size()), MDB_NOFLAGS)) {
+    // Without MDB_WRITABLE libmdb opens the file for reading only.
+    explicit Database(const QByteArray& fileName) : mdb_(mdb_open(fileName.constData(), MDB_NOFLAGS)) {
         if (!mdb_) damaged(QStringLiteral("its header cannot be read"));
         mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
         mdb_set_boolean_fmt_numbers(mdb_.get());
@@ -114,7 +112,8 @@ public:
             for (guint i = 0; i < table_->columns->len; ++i) {
                 const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table_->columns, i));
                 if (g_ascii_strcasecmp(column->name, columns[c]) != 0) continue;
-                value.buffer = std::make_unique<char[]>(bindSize + 1);
+                value.buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
+                value.buffer[0] = '\0';
                 value.length = 0;
                 if (mdb_bind_column(table_.get(), static_cast<int>(i) + 1, value.buffer.get(), &value.length) < 0)
                     damaged(QStringLiteral("the column %1 of the table %2 cannot be read")
@@ -460,10 +459,9 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
     return plan;
 }
 
-Plan readDatabase(QByteArray bytes, const ReadOptions& options) {
-    checkHeader(bytes);
+Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
     const std::lock_guard<std::mutex> lock(libmdbLock());
-    const Database db(bytes);
+    const Database db(fileName);
     if (db.hasTable(kMpd9.tasks)) return readTasks(db, kMpd9, options);
     if (db.hasTable(kMpd8.tasks)) return readTasks(db, kMpd8, options);
     fail(QStringLiteral("The file is a database but not a project plan."));
@@ -471,22 +469,22 @@ Plan readDatabase(QByteArray bytes, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpd(const QByteArray& bytes, const ReadOptions& options) { return readDatabase(bytes, options); }
-
 Plan readMpdFile(const QString& path, const ReadOptions& options) {
-    checkPlanFile(path);
+    const qint64 size = checkPlanFile(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
                                                              .arg(shownFileName(path), file.errorString()));
     }
-    QByteArray bytes = file.readAll();
+    const QByteArray head = file.read(kSignatureSize + 8);
     if (file.error() != QFileDevice::NoError) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
                                                              .arg(shownFileName(path), file.errorString()));
     }
     file.close();
-    return readDatabase(std::move(bytes), options);
+    checkHeader(head, size);
+    // libmdb reads the pages it needs from the file itself.
+    return readDatabase(QFile::encodeName(path), options);
 }
 
 bool isJetDatabase(const QByteArray& head) {

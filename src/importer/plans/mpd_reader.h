@@ -10,16 +10,13 @@
 // problem - not a database, a database without a plan, a damaged file - is thrown as a
 // quorrix::Failure with a one-line description.
 //
-// The tables are read with libmdb, from a copy of the file in memory: libmdb never sees the file
-// itself, so nothing can ever be written to it. Calls into libmdb are serialised, so plans may be
+// The tables are read with libmdb, which opens the file for reading only, after the reader has
+// checked the file's header and size itself. Calls into libmdb are serialised, so plans may be
 // read on any thread.
 namespace quorrix::importer::plans {
 
 // Reads the first project stored in the database at `path`.
 Plan readMpdFile(const QString& path, const ReadOptions& options = {});
-
-// Reads the first project of a database held in memory.
-Plan readMpd(const QByteArray& bytes, const ReadOptions& options = {});
 
 // True when `head` (the first bytes of a file) carries the signature of a Jet database.
 bool isJetDatabase(const QByteArray& head);
