@@ -94,8 +94,8 @@ private:
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
 };
 
-// The rows of one table, the wanted columns bound as text. A wanted column the table lacks
-// reads as NULL in every row.
+// The rows of one table, the wanted columns bound as text. A wanted column the table lacks, and
+// one wanted by the empty name, reads as NULL in every row.
 class Rows {
 public:
     Rows(const Database& db, const char* table, const std::vector<const char*>& columns)
@@ -109,11 +109,13 @@ public:
         values_.resize(columns.size());
         for (std::size_t c = 0; c < columns.size(); ++c) {
             Value& value = values_[c];
+            if (columns[c][0] == '\0') continue;  // not wanted
             for (guint i = 0; i < table_->columns->len; ++i) {
                 const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table_->columns, i));
                 if (g_ascii_strcasecmp(column->name, columns[c]) != 0) continue;
                 value.buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
                 value.buffer[0] = '\0';
+                value.buffer[bindSize] = '\0';  // a text cut at the bind size still ends
                 value.length = 0;
                 if (mdb_bind_column(table_.get(), static_cast<int>(i) + 1, value.buffer.get(), &value.length) < 0)
                     damaged(QStringLiteral("the column %1 of the table %2 cannot be read")
@@ -134,7 +136,7 @@ public:
         const Value& value = values_[c];
         if (!value.buffer || value.length <= 0) return {};
         const auto length = std::min(static_cast<std::size_t>(value.length), value.capacity);
-        return {value.buffer.get(), std::strlen(value.buffer.get()) < length ? std::strlen(value.buffer.get()) : length};
+        return {value.buffer.get(), strnlen(value.buffer.get(), length)};
     }
 
     bool isNull(std::size_t c) const { return text(c).empty(); }
@@ -353,7 +355,10 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
 
     std::vector<TaskRow> found;
     std::vector<qint64> owners;
-    Rows rows(db, schema.tasks, wanted(columns, kTaskColumns));
+    // The further fields' columns are bound only when asked for: libmdb then leaves them alone.
+    std::vector<const char*> bound = wanted(columns, kTaskColumns);
+    if (!options.details) std::fill(bound.begin() + kOutlineLevel, bound.end(), "");
+    Rows rows(db, schema.tasks, bound);
     while (rows.next()) {
         const auto owner = integerValue(rows, kProject, columns[kProject]);
         if (!owner || (listed && *owner != *listed)) continue;
