@@ -283,6 +283,26 @@ TEST(MpdReader, IdsAndProjectsAreCheckedAndTheFirstProjectIsRead) {
     // Without its ID column no row is a task.
     const QByteArray noIds = replaced(good, QStringLiteral("TASK_ID"), QStringLiteral("TASK_XX"));
     EXPECT_TRUE(readBytes(noIds).positions.empty());
+
+    // The row of task 29 holds its unique ID and ID side by side: give it other IDs.
+    const QByteArray row = QByteArray::fromHex("1d0000001d000000");
+    const qsizetype at = good.indexOf(row);
+    ASSERT_GT(at, 0);
+    const auto withId = [&](qint32 id) {
+        QByteArray bytes = good;
+        for (int k = 0; k < 4; ++k) bytes[at + 4 + k] = static_cast<char>((static_cast<quint32>(id) >> (8 * k)) & 0xFF);
+        return bytes;
+    };
+    EXPECT_EQ(failureOf(withId(1048576)), QStringLiteral("The database is damaged: the task ID 1048576 is out of range."));
+    EXPECT_EQ(failureOf(withId(2147483647)),
+              QStringLiteral("The database is damaged: the task ID 2147483647 is out of range."));
+    EXPECT_EQ(failureOf(withId(-5)), QStringLiteral("The database is damaged: a task has the negative ID -5."));
+    EXPECT_EQ(failureOf(withId(28)), QStringLiteral("The database is damaged: the task ID 28 appears twice."));
+    const Plan moved = readBytes(withId(40));
+    ASSERT_EQ(moved.positions.size(), 40u);
+    EXPECT_FALSE(moved.positions[28].has_value());  // position 29 is now a gap
+    ASSERT_TRUE(moved.positions[39].has_value());
+    EXPECT_EQ(moved.positions[39]->name, QStringLiteral("Text29"));
 }
 
 TEST(MpdReader, ReadByContentWhateverTheNameAndNeverWritten) {
