@@ -74,7 +74,9 @@ public:
         if (!mdb_) damaged(QStringLiteral("its header cannot be read"));
         mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
         mdb_set_boolean_fmt_numbers(mdb_.get());
-        if (!mdb_read_catalog(mdb_.get(), MDB_TABLE)) damaged(QStringLiteral("its list of tables cannot be read"));
+        // Every database lists at least its own system tables.
+        const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
+        if (!catalog || catalog->len == 0) damaged(QStringLiteral("its list of tables cannot be read"));
     }
 
     MdbHandle* handle() const { return mdb_.get(); }
