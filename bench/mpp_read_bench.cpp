@@ -1,8 +1,8 @@
-// Reading speed of .mpp plans and MPX exchange files against Project XML: every test plan of
-// these kinds is read repeatedly (from the page cache) and the figures are reported as tasks per
-// second and MB per second of CPU time, in total and for each .mpp or .mpx against the XML that
-// the same Project version saved (for Project 98, which saved no XML, against the XML of the
-// oldest version in the folder: the same plan).
+// Reading speed of .mpp plans, MPX exchange files and Project databases against Project XML: every
+// test plan of these kinds is read repeatedly (from the page cache) and the figures are reported as
+// tasks per second and MB per second of CPU time, in total and for each file against the XML that
+// the same Project version saved (for Project 98, which saved no XML, against the XML of the oldest
+// version in the folder: the same plan).
 //
 //   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE]
 #include <QDir>
@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <map>
 
+#include "importer/plans/mpd_reader.h"
 #include "importer/plans/mpp_reader.h"
 #include "importer/plans/mpx_reader.h"
 #include "importer/plans/mspdi_reader.h"
@@ -70,6 +71,62 @@ struct Total {
                     bytes / 1e6, tasks / seconds, bytes / 1e6 / seconds, seconds * 1e6 / std::max<size_t>(tasks, 1));
     }
 };
+
+// Project databases (.mpd) against the XML of the same plan: the XML the same Project version
+// saved, else (Project 98 and 2000 wrote no XML) the folder's Project 2003 XML of the same plan.
+void benchDatabases(const QString& folder, double budget, const std::map<QString, Timing>& xmlTimings) {
+    QStringList files;
+    QDirIterator it(folder, {QStringLiteral("*.mpd")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) files << it.next();
+    files.sort();
+    if (files.isEmpty()) return;
+
+    const auto reader = [](const QString& p) { return readMpdFile(p); };
+    static const QRegularExpression version(QStringLiteral("project(\\d+)"));
+    Total all, paired, pairedXml;
+    double worst = 0;
+    std::printf("\n%-48s %8s %8s %9s %9s %7s\n", ".mpd database", "tasks", "KB", "us/task", "XML us/t", "ratio");
+    for (const QString& path : files) {
+        Timing t;
+        try {
+            t = measure(path, reader, budget);
+        } catch (const quorrix::Failure& f) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
+            continue;
+        }
+        all.add(t);
+        const QFileInfo info(path);
+        const QDir dir = info.dir();
+        QStringList twins;
+        const auto m = version.match(info.fileName());
+        if (m.hasMatch()) {
+            twins = dir.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
+            if (twins.isEmpty()) twins = dir.entryList({QStringLiteral("*-project2003-mspdi.xml")}, QDir::Files);
+        } else {
+            twins = dir.entryList({QStringLiteral("*.xml")}, QDir::Files);
+            if (twins.size() != 1) twins.clear();
+        }
+        const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
+        const auto twin = twins.isEmpty() ? xmlTimings.end() : xmlTimings.find(dir.filePath(twins.first()));
+        if (twin == xmlTimings.end()) {
+            std::printf("%-48s %8zu %8.0f %9.2f %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask, "-", "-");
+            continue;
+        }
+        const Timing& x = twin->second;
+        paired.add(t);
+        pairedXml.add(x);
+        const double xmlPerTask = x.secondsPerRead * 1e6 / std::max<size_t>(x.tasks, 1);
+        const double ratio = perTask / xmlPerTask;
+        worst = std::max(worst, ratio);
+        std::printf("%-48s %8zu %8.0f %9.2f %9.2f %7.2f\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
+                    xmlPerTask, ratio);
+    }
+    std::printf("\n");
+    all.print(".mpd, all");
+    paired.print(".mpd with an XML twin");
+    pairedXml.print("their XML twins");
+    std::printf("worst .mpd/XML cost per task: %.2f (goal: at most 1)\n", worst);
+}
 
 }  // namespace
 
@@ -219,5 +276,7 @@ int main(int argc, char** argv) {
     pairedMpx.print(".mpx with an XML twin");
     pairedMpxXml.print("their XML twins");
     std::printf("worst .mpx/XML cost per task: %.2f (goal: at most 1)\n", worstMpx);
+
+    benchDatabases(folder, budget, xmlTimings);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QFile>
 
+#include "importer/plans/mpd_reader.h"
 #include "importer/plans/mpp_reader.h"
 #include "importer/plans/mpx_reader.h"
 #include "importer/plans/mspdi_reader.h"
@@ -13,7 +14,7 @@ namespace quorrix::importer::plans {
 
 namespace {
 
-enum class Format { Xml, Ole2, Mpx, Unknown };
+enum class Format { Xml, Ole2, Mpx, Mpd, Unknown };
 
 // Markup, possibly behind a byte-order mark, in UTF-8, UTF-16 or UTF-32.
 bool looksLikeXml(const QByteArray& head) {
@@ -55,6 +56,7 @@ bool looksLikeXml(const QByteArray& head) {
 Format formatOf(const QByteArray& head) {
     static const char kOle2[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
     if (head.startsWith(QByteArray::fromRawData(kOle2, 8))) return Format::Ole2;
+    if (isJetDatabase(head)) return Format::Mpd;
     if (looksLikeXml(head)) return Format::Xml;
     if (isMpxFile(head)) return Format::Mpx;
     return Format::Unknown;
@@ -83,6 +85,8 @@ Plan readPlanFile(const QString& path, const ReadOptions& options) {
         return readMppFile(path, options);
     case Format::Mpx:
         return readMpxFile(path, options);
+    case Format::Mpd:
+        return readMpdFile(path, options);
     case Format::Unknown:
         break;
     }

@@ -1,0 +1,36 @@
+// libFuzzer target: the Project database reader must turn any input into a plan or a one-line
+// failure, never crash, hang or read out of bounds. libmdb reads files, so every input is written
+// to a file of this process first.
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <cstddef>
+#include <cstdint>
+#include <unistd.h>
+
+#include "importer/plans/mpd_reader.h"
+#include "platform/failure.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QString path = QDir::temp().filePath(QStringLiteral("mpd_fuzz_%1.mpd").arg(getpid()));
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) __builtin_trap();
+        if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
+            __builtin_trap();
+    }
+    try {
+        const auto plan = quorrix::importer::plans::readMpdFile(path, {true});
+        // Touch every value so that the sanitizers see any bad one.
+        volatile std::size_t seen = 0;
+        for (const auto& task : plan.positions) {
+            if (!task) continue;
+            seen = seen + static_cast<std::size_t>(task->name.size()) + task->start.isValid() + task->finish.isValid();
+            if (task->details)
+                seen = seen + static_cast<std::size_t>(task->details->resourceNames.size() + task->details->notes.size());
+        }
+    } catch (const quorrix::Failure& failure) {
+        if (failure.description().isEmpty() || failure.description().contains(QLatin1Char('\n'))) __builtin_trap();
+    }
+    return 0;
+}
