@@ -100,7 +100,7 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
     }
     // The usage text names the option and every key.
     const QString usage = usageText();
-    EXPECT_TRUE(usage.contains(QStringLiteral("[--columns LIST]")));
+    EXPECT_TRUE(usage.contains(QStringLiteral("--columns LIST")));
     QString unwrapped = usage;
     unwrapped.remove(QStringLiteral("\n  "));
     EXPECT_TRUE(unwrapped.contains(keys));
@@ -211,6 +211,7 @@ TEST(QuorrixBatch, APathThatCannotBeExaminedFailsAtImportInsteadOfVanishing) {
     EXPECT_EQ(list.out, hidden + "\n" + good + "\n");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.out, QStringLiteral("Done.\nThese files could not be imported:\n") + hidden + "\n");
+}
 
 TEST(QuorrixBatch, ChosenColumnsReachTheWorkbookAndAnUnknownKeyIsAUsageError) {
     QTemporaryDir dir;

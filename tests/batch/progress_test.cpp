@@ -11,6 +11,7 @@
 #include "batch/batch_options.h"
 #include "batch/progress_line.h"
 #include "batch/row_counting.h"
+#include "importer/columns.h"
 #include "importer/workbook/memory_spreadsheet.h"
 
 namespace quorrix::batch {
@@ -172,7 +173,10 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
     QFile completion(QStringLiteral(QUORRIX_SOURCE_DIR "/dist/completion/quorrix-batch"));
     ASSERT_TRUE(completion.open(QIODevice::ReadOnly));
     const QByteArray completionText = completion.readAll();
-    for (const char* option : {"--output", "--layout", "--extension", "--list", "--quiet", "--help", "--version"}) {
+    // The completion offers exactly the program's column keys, in its order.
+    EXPECT_TRUE(completionText.contains(importer::columnKeyList().replace(QLatin1Char(','), QLatin1Char(' ')).toUtf8()));
+    for (const char* option :
+         {"--output", "--layout", "--extension", "--columns", "--list", "--quiet", "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
         EXPECT_TRUE(completionText.contains(option)) << option;
         // Every option the help names is one the program takes.
