@@ -26,8 +26,8 @@ std::optional<double> finite(double value) {
 
 // ---- the stored fields of a task -------------------------------------------------------------
 
-TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var,
-                                   Bytes var2Data)
+TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields,
+                                   const VarMeta& var, Bytes var2Data)
     : format_(format),
       applicationVersion_(applicationVersion),
       fields_(fields),
@@ -37,7 +37,8 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
 
 std::optional<TaskDetailReader::Value> TaskDetailReader::value(int field, qint32 uniqueId, Bytes data,
                                                                Bytes data2) const {
-    if (const auto location = fields_.fixed(field)) return Value{location->block == 0 ? data : data2, location->offset};
+    if (const auto location = fields_.fixed(field))
+        return Value{location->block == 0 ? data : data2, location->offset};
     if (const auto key = fields_.varKey(field)) {
         if (const auto offset = var_.offset(uniqueId, *key)) {
             if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
@@ -68,7 +69,8 @@ QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
     return result;
 }
 
-std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem) {
+std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2,
+                                                    Bytes metaItem) {
     using namespace task_field;
     auto d = std::make_shared<TaskDetails>();
     d->uniqueId = uniqueId;
@@ -93,7 +95,8 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     d->baselineFinish = baselineFinish.value_or(QDateTime());
     if (const auto v = value(kBaselineDuration, uniqueId, data, data2)) {
         const auto minutes = durationMinutes(v->bytes.i32(v->offset));
-        if (minutes && (*minutes != 0 || baselineStart || baselineFinish)) d->baselineDurationMinutes = minutes;
+        if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
+            d->baselineDurationMinutes = minutes;
     }
     d->actualStart = date(kActualStart, uniqueId, data, data2).value_or(QDateTime());
     d->actualFinish = date(kActualFinish, uniqueId, data, data2).value_or(QDateTime());
@@ -119,12 +122,14 @@ using Assignment = AssignmentLink;
 
 // Resource unique ID → name (6.3 of the resource table rules: first item of a unique ID wins; a
 // resource exists only with var entries). Names are decoded within the size of Var2Data.
-std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const FieldMap& map, const TableStreams& s) {
+std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const FieldMap& map,
+                                                        const TableStreams& s) {
     std::unordered_map<qint32, QString> names;
     const auto uidAt = map.fixed(resource_field::kUniqueId);
     if (!uidAt || uidAt->block != 0) return names;
     const auto meta = FixedMeta::parse(s.fixedMeta, kResourceFixedMetaItemSize);
-    const auto var = VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
     if (!meta || !var) return names;
     const int minimum = map.maxFixedSize(0);
     const auto nameKey = map.varKey(resource_field::kName);
@@ -161,7 +166,8 @@ std::vector<Assignment> assignments(Format format, const FieldMap& map, const Ta
     const auto unitsAt = map.fixed(assignment_field::kUnits);
     if (!uidAt || !taskAt || !resourceAt) return out;
     const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
-    const auto var = VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
     if (!meta || !var) return out;
     const qint64 recordSize = std::max(map.maxFixedSize(0), 1);
     for (qint64 i = 0; i < meta->count(); ++i) {
@@ -171,7 +177,8 @@ std::vector<Assignment> assignments(Format format, const FieldMap& map, const Ta
         if (offset < 0 || offset >= s.fixedData.size()) continue;
         // Reads past the stream's end give zeros: the record is padded.
         const Bytes record(s.fixedData.data() + offset, std::min(recordSize, s.fixedData.size() - offset));
-        Assignment a{record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
+        Assignment a{
+            record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
         if (!var->has(a.uniqueId) || !taskIds.count(a.taskUniqueId)) continue;
         if (unitsAt) {
             if (const auto units = finite(record.f64(unitsAt->offset))) a.units = *units / 100.0;
@@ -184,13 +191,15 @@ std::vector<Assignment> assignments(Format format, const FieldMap& map, const Ta
 }  // namespace
 
 std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink> list,
-                                                      const std::unordered_map<qint32, QString>& names, qint64 textBytes) {
+                                                      const std::unordered_map<qint32, QString>& names,
+                                                      qint64 textBytes) {
     std::unordered_map<qint32, QString> result;
     // The first assignment of a resource to a task counts; then ascending assignment unique ID.
     std::map<std::pair<qint32, qint32>, size_t> firstOf;
     std::vector<AssignmentLink> kept;
     for (const AssignmentLink& a : list) {
-        if (firstOf.emplace(std::make_pair(a.taskUniqueId, a.resourceUniqueId), kept.size()).second) kept.push_back(a);
+        if (firstOf.emplace(std::make_pair(a.taskUniqueId, a.resourceUniqueId), kept.size()).second)
+            kept.push_back(a);
     }
     std::stable_sort(kept.begin(), kept.end(), [](const AssignmentLink& x, const AssignmentLink& y) {
         return x.taskUniqueId != y.taskUniqueId ? x.taskUniqueId < y.taskUniqueId : x.uniqueId < y.uniqueId;
@@ -205,15 +214,17 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
         if (name == names.end() || name->second.isEmpty()) continue;
         budget -= name->second.size() + 8;
         if (budget < 0) {
-            throw Failure(failure_number::kBadFileFormat,
-                          QStringLiteral("The file is damaged: its resource names repeat beyond what it holds."));
+            throw Failure(
+                failure_number::kBadFileFormat,
+                QStringLiteral("The file is damaged: its resource names repeat beyond what it holds."));
         }
         QString& joined = result[a.taskUniqueId];
         if (!joined.isEmpty()) joined += QLatin1Char(',');
         joined += name->second;
         if (a.units) {
             const double percent = std::round(*a.units);
-            if (percent != 100 && std::abs(percent) < 1e9) joined += QStringLiteral("[%1%]").arg(percent, 0, 'f', 0);
+            if (percent != 100 && std::abs(percent) < 1e9)
+                joined += QStringLiteral("[%1%]").arg(percent, 0, 'f', 0);
         }
     }
     return result;
@@ -222,9 +233,12 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
 std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
                                                   const std::unordered_set<qint32>& taskIds) {
     std::vector<Assignment> list = assignments(format, tables.assignmentMap, tables.assignments, taskIds);
-    if (list.empty()) return {};
-    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap, tables.resources),
-                             tables.assignments.fixedData.size() + tables.resources.var2Data.size());
+    const bool named =
+        std::any_of(list.begin(), list.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; });
+    if (!named || !tables.resources) return {};
+    const TableStreams resources = tables.resources();
+    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap, resources),
+                             tables.assignments.fixedData.size() + resources.var2Data.size());
 }
 
 // ---- Project 98 ----------------------------------------------------------------------------------
@@ -254,14 +268,15 @@ std::shared_ptr<TaskDetails> readMpp8Details(Bytes record) {
     }
     d->actualStart = timestamp(record, 104).value_or(QDateTime());
     d->actualFinish = timestamp(record, 108).value_or(QDateTime());
-    d->cost = unsigned48(record, 222) / 100.0;         // hundredths of the currency unit
-    d->workMinutes = unsigned48(record, 168) * 0.6;    // hundredths of an hour
+    d->cost = unsigned48(record, 222) / 100.0;       // hundredths of the currency unit
+    d->workMinutes = unsigned48(record, 168) * 0.6;  // hundredths of an hour
     return d;
 }
 
 // ---- derived fields ----------------------------------------------------------------------------
 
-void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names) {
+void completeDetails(const std::vector<TaskDetails*>& positions,
+                     const std::unordered_map<qint32, QString>& names) {
     std::vector<int> counters;
     TaskDetails* previous = nullptr;
     int previousLevel = 0;
@@ -271,7 +286,9 @@ void completeDetails(const std::vector<TaskDetails*>& positions, const std::unor
         d->id = static_cast<double>(p + 1);
         // Level 0 or none counts as 1; levels deeper than a plan can nest count as the deepest.
         const double stored = d->outlineLevel.value_or(1);
-        const int level = stored < 1 ? 1 : stored > kMaxOutlineLevel ? kMaxOutlineLevel : static_cast<int>(stored);
+        const int level = stored < 1                  ? 1
+                          : stored > kMaxOutlineLevel ? kMaxOutlineLevel
+                                                      : static_cast<int>(stored);
         counters.resize(static_cast<size_t>(level), 0);
         ++counters.back();
         QString number;
@@ -284,7 +301,8 @@ void completeDetails(const std::vector<TaskDetails*>& positions, const std::unor
         if (previous) previous->summary = level > previousLevel;
         d->summary = false;
         if (d->uniqueId) {
-            if (const auto it = names.find(static_cast<qint32>(*d->uniqueId)); it != names.end()) d->resourceNames = it->second;
+            if (const auto it = names.find(static_cast<qint32>(*d->uniqueId)); it != names.end())
+                d->resourceNames = it->second;
         }
         previous = d;
         previousLevel = level;

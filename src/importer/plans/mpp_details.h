@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -22,11 +23,13 @@ struct TableStreams {
     Bytes fixedMeta, fixedData, varMeta, var2Data;
 };
 
-// What reading the details of an MPP9/12/14 plan needs besides the task streams.
+// What reading the details of an MPP9/12/14 plan needs besides the task streams. The resource
+// table is asked for only when some assignment names a real resource (most plans have none).
 struct DetailTables {
     FieldMap resourceMap = FieldMap::parse(Bytes(), Format::Mpp9, resourceFields());
     FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
-    TableStreams resources, assignments;
+    TableStreams assignments;  // Var2Data not needed
+    std::function<TableStreams()> resources;
 };
 
 // The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
@@ -39,14 +42,15 @@ struct Mpp8Tables {
 // once; values that overlap one another (never in a sound file) may not add up to more text
 // than the stream holds, the texts beyond that stay empty.
 class TaskDetailReader {
-public:
-    TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var, Bytes var2Data);
+  public:
+    TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var,
+                     Bytes var2Data);
 
     // The fields stored for the task `uniqueId` whose chosen records are `data` (FixedData) and
     // `data2` (Fixed2Data) and whose FixedMeta item is `metaItem`.
     std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem);
 
-private:
+  private:
     struct Value {
         Bytes bytes;
         qint64 offset = 0;
@@ -76,7 +80,8 @@ struct AssignmentLink {
 // unique ID, in the form of resourceNames. `textBytes` is the size of the tables the names come
 // from: names adding up to far more text than that throw quorrix::Failure.
 std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink> assignments,
-                                                      const std::unordered_map<qint32, QString>& names, qint64 textBytes);
+                                                      const std::unordered_map<qint32, QString>& names,
+                                                      qint64 textBytes);
 
 // Resource Names of the tasks in `taskIds`, by task unique ID: the names of the resources
 // assigned, in ascending assignment unique ID, joined by commas; units other than 100 % follow a
@@ -91,6 +96,7 @@ std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);
 // Completes the details of a plan's positions (null for a blank row or a task without details):
 // ID = position, Outline Number, Summary, WBS when none is stored, and Resource Names from
 // `names` by unique ID.
-void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names);
+void completeDetails(const std::vector<TaskDetails*>& positions,
+                     const std::unordered_map<qint32, QString>& names);
 
 }  // namespace quorrix::importer::plans::mpp

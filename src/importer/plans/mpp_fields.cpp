@@ -23,6 +23,13 @@ constexpr int kAssignmentIndices[] = {assignment_field::kUniqueId, assignment_fi
 
 }  // namespace
 
+FieldSet::FieldSet(quint32 tableBase, std::span<const int> kept) : base(tableBase), indices(kept) {
+    smallSlots.fill(-1);
+    for (size_t k = indices.size(); k-- > 0;) {
+        if (indices[k] >= 0 && indices[k] < 256) smallSlots[static_cast<size_t>(indices[k])] = static_cast<qint8>(k);
+    }
+}
+
 const FieldSet& taskFields() {
     static const FieldSet set{0x0B400000, kTaskIndices};
     return set;
@@ -73,6 +80,7 @@ FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
 }
 
 int FieldMap::slotOf(int field) const {
+    if (field >= 0 && field < 256) return set_->smallSlots[static_cast<size_t>(field)];
     const auto& indices = set_->indices;
     for (size_t k = 0; k < indices.size(); ++k) {
         if (indices[k] == field) return static_cast<int>(k);

@@ -32,10 +32,11 @@ constexpr int kMaxSkipCount = 16;
 
 // Destinations whose content is never text.
 bool isSkippedDestination(const QByteArray& word) {
-    static const char* const kWords[] = {"fonttbl", "colortbl",      "stylesheet", "info",       "pict",
-                                         "object",  "listtable",     "listoverridetable",       "rsidtbl",
-                                         "generator", "mmathPr",     "themedata",  "colorschememapping",
-                                         "latentstyles", "datastore", "xmlnstbl"};
+    static const char* const kWords[] = {
+        "fonttbl", "colortbl",  "stylesheet",         "info",         "pict",
+        "object",  "listtable", "listoverridetable",  "rsidtbl",      "generator",
+        "mmathPr", "themedata", "colorschememapping", "latentstyles", "datastore",
+        "xmlnstbl"};
     for (const char* known : kWords) {
         if (word == known) return true;
     }
@@ -43,7 +44,7 @@ bool isSkippedDestination(const QByteArray& word) {
 }
 
 class RtfReader {
-public:
+  public:
     RtfReader(const char* data, qsizetype size) : p_(data), n_(size) {}
 
     QString run() {
@@ -54,7 +55,7 @@ public:
         return out_;
     }
 
-private:
+  private:
     struct State {
         bool skip = false;
         int uc = 1;
@@ -146,13 +147,20 @@ private:
         }
         if (swallowed()) return;
         switch (c) {
-        case '\\':
-        case '{':
-        case '}': text(QChar::fromLatin1(c)); break;
-        case '~': text(QChar(0x00A0)); break;
-        case '\r':
-        case '\n': text(QLatin1Char('\n')); break;
-        default: break;
+            case '\\':
+            case '{':
+            case '}':
+                text(QChar::fromLatin1(c));
+                break;
+            case '~':
+                text(QChar(0x00A0));
+                break;
+            case '\r':
+            case '\n':
+                text(QLatin1Char('\n'));
+                break;
+            default:
+                break;
         }
     }
 
@@ -230,12 +238,18 @@ private:
 
     static QByteArray codePageName(int page) {
         switch (page) {
-        case 932: return "Shift_JIS";
-        case 936: return "GBK";
-        case 949: return "EUC-KR";
-        case 950: return "Big5";
-        case 65001: return "UTF-8";
-        default: break;
+            case 932:
+                return "Shift_JIS";
+            case 936:
+                return "GBK";
+            case 949:
+                return "EUC-KR";
+            case 950:
+                return "Big5";
+            case 65001:
+                return "UTF-8";
+            default:
+                break;
         }
         if (page >= 1250 && page <= 1258) return "windows-" + QByteArray::number(page);
         return "CP" + QByteArray::number(page);

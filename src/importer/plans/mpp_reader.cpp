@@ -134,14 +134,14 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
 struct TableData {
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
 
-    TableData(const CompoundFile& file, const QString& storage, const QString& table) {
+    TableData(const CompoundFile& file, const QString& storage, const QString& table, bool withTexts = true) {
         const auto part = [&](const char* name) {
             return file.stream({storage, table, QString::fromLatin1(name)}).value_or(QByteArray());
         };
         fixedMeta = part("FixedMeta");
         fixedData = part("FixedData");
         varMeta = part("VarMeta");
-        var2Data = part("Var2Data");
+        if (withTexts) var2Data = part("Var2Data");
     }
     TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
 };
@@ -227,10 +227,13 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     streams.var2Data = Bytes(var2Data);
     if (!options.details) return decodeTasks(streams, fields);
 
-    const TableData resources(file, storage, QStringLiteral("TBkndRsc"));
-    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"));
-    tables.resources = resources.streams();
+    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), false);
     tables.assignments = assignments.streams();
+    std::optional<TableData> resources;
+    tables.resources = [&]() {
+        if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
+        return resources->streams();
+    };
     return decodeTasks(streams, fields, &tables);
 }
 

@@ -25,10 +25,12 @@ const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
 
 // "PT560H43M0S" in minutes.
 std::optional<double> xmlMinutes(const QString& text) {
-    static const QRegularExpression pattern(QStringLiteral("^-?PT(?:([0-9.]+)H)?(?:([0-9.]+)M)?(?:([0-9.]+)S)?$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^-?PT(?:([0-9.]+)H)?(?:([0-9.]+)M)?(?:([0-9.]+)S)?$"));
     const auto m = pattern.match(text.trimmed());
     if (!m.hasMatch()) return std::nullopt;
-    const double minutes = m.captured(1).toDouble() * 60 + m.captured(2).toDouble() + m.captured(3).toDouble() / 60;
+    const double minutes =
+        m.captured(1).toDouble() * 60 + m.captured(2).toDouble() + m.captured(3).toDouble() / 60;
     return text.trimmed().startsWith(QLatin1Char('-')) ? -minutes : minutes;
 }
 
@@ -62,7 +64,8 @@ struct XmlPlan {
 
 // The children of the current element as name → text; nested elements are read past, except
 // <Baseline> whose children are returned through `baselines`.
-std::map<QString, QString> children(QXmlStreamReader& xml, std::vector<std::map<QString, QString>>* baselines = nullptr) {
+std::map<QString, QString> children(QXmlStreamReader& xml,
+                                    std::vector<std::map<QString, QString>>* baselines = nullptr) {
     std::map<QString, QString> out;
     while (xml.readNextStartElement()) {
         const QString name = xml.name().toString();
@@ -94,10 +97,13 @@ std::optional<XmlPlan> readXml(const QString& path) {
             XmlTask task;
             task.value = children(xml, &baselines);
             for (const auto& b : baselines) {
-                if (b.count(QStringLiteral("Number")) && b.at(QStringLiteral("Number")) == QLatin1String("0")) task.baseline = b;
+                if (b.count(QStringLiteral("Number")) && b.at(QStringLiteral("Number")) == QLatin1String("0"))
+                    task.baseline = b;
             }
             const int id = task.value[QStringLiteral("ID")].toInt();
-            if (task.value[QStringLiteral("UID")].toInt() == 0 || task.value[QStringLiteral("IsNull")] == QLatin1String("1")) continue;
+            if (task.value[QStringLiteral("UID")].toInt() == 0 ||
+                task.value[QStringLiteral("IsNull")] == QLatin1String("1"))
+                continue;
             plan.byId[id] = task;
         } else if (name == QLatin1String("Resource")) {
             auto v = children(xml);
@@ -147,13 +153,17 @@ struct Tally {
 // Field name → format ("MPP8", "MPP9", ...) → tally.
 using Tallies = std::map<QString, std::map<QString, Tally>>;
 
-QString number(const std::optional<double>& v) { return v ? QString::number(*v, 'f', 2) : QStringLiteral("-"); }
-QString flag(const std::optional<bool>& v) { return v ? (*v ? QStringLiteral("1") : QStringLiteral("0")) : QStringLiteral("-"); }
+QString number(const std::optional<double>& v) {
+    return v ? QString::number(*v, 'f', 2) : QStringLiteral("-");
+}
+QString flag(const std::optional<bool>& v) {
+    return v ? (*v ? QStringLiteral("1") : QStringLiteral("0")) : QStringLiteral("-");
+}
 QString date(const QDateTime& t) { return t.isValid() ? t.toString(Qt::ISODate) : QStringLiteral("-"); }
 
 // The XML's value in the same text form as the file's: "-" for none.
-void compare(Tallies& tallies, const QString& format, const QString& where, const QString& field, const QString& actual,
-             const QString& expected) {
+void compare(Tallies& tallies, const QString& format, const QString& where, const QString& field,
+             const QString& actual, const QString& expected) {
     Tally& t = tallies[field][format];
     ++t.tasks;
     if (actual == expected) {
@@ -169,7 +179,8 @@ QString formatOf(const QString& fileName) {
     return m.hasMatch() ? m.captured(1).toUpper() : QStringLiteral("?");
 }
 
-void compareWithXml(Tallies& tallies, const QString& format, const QString& shown, const Plan& plan, const XmlPlan& xml) {
+void compareWithXml(Tallies& tallies, const QString& format, const QString& shown, const Plan& plan,
+                    const XmlPlan& xml) {
     for (const auto& [id, task] : xml.byId) {
         const QString where = QStringLiteral("%1 ID %2").arg(shown).arg(id);
         if (id < 1 || static_cast<size_t>(id) > plan.positions.size() || !plan.positions[id - 1]) {
@@ -191,26 +202,35 @@ void compareWithXml(Tallies& tallies, const QString& format, const QString& show
             const QString text = get(name);
             return text.isEmpty() ? QStringLiteral("-") : QString::number(text.toDouble() * scale, 'f', 2);
         };
-        const auto xmlDateText = [](const QString& text) { return text.isEmpty() ? QStringLiteral("-") : date(xmlDate(text)); };
+        const auto xmlDateText = [](const QString& text) {
+            return text.isEmpty() ? QStringLiteral("-") : date(xmlDate(text));
+        };
         compare(tallies, format, where, QStringLiteral("ID"), number(d.id), xmlNumber("ID"));
         compare(tallies, format, where, QStringLiteral("Unique ID"), number(d.uniqueId), xmlNumber("UID"));
-        compare(tallies, format, where, QStringLiteral("Outline Level"), number(d.outlineLevel), xmlNumber("OutlineLevel"));
-        compare(tallies, format, where, QStringLiteral("Outline Number"), d.outlineNumber, get("OutlineNumber"));
+        compare(tallies, format, where, QStringLiteral("Outline Level"), number(d.outlineLevel),
+                xmlNumber("OutlineLevel"));
+        compare(tallies, format, where, QStringLiteral("Outline Number"), d.outlineNumber,
+                get("OutlineNumber"));
         compare(tallies, format, where, QStringLiteral("WBS"), d.wbs, get("WBS"));
-        compare(tallies, format, where, QStringLiteral("% Complete"), number(d.percentComplete), xmlNumber("PercentComplete"));
+        compare(tallies, format, where, QStringLiteral("% Complete"), number(d.percentComplete),
+                xmlNumber("PercentComplete"));
         compare(tallies, format, where, QStringLiteral("Milestone"), flag(d.milestone), get("Milestone"));
         compare(tallies, format, where, QStringLiteral("Summary"), flag(d.summary), get("Summary"));
         const auto baseline = [&task](const char* name) {
             const auto it = task.baseline.find(QString::fromLatin1(name));
             return it == task.baseline.end() ? QString() : it->second;
         };
-        compare(tallies, format, where, QStringLiteral("Baseline Start"), date(d.baselineStart), xmlDateText(baseline("Start")));
-        compare(tallies, format, where, QStringLiteral("Baseline Finish"), date(d.baselineFinish), xmlDateText(baseline("Finish")));
+        compare(tallies, format, where, QStringLiteral("Baseline Start"), date(d.baselineStart),
+                xmlDateText(baseline("Start")));
+        compare(tallies, format, where, QStringLiteral("Baseline Finish"), date(d.baselineFinish),
+                xmlDateText(baseline("Finish")));
         const auto baselineMinutes = xmlMinutes(baseline("Duration"));
-        compare(tallies, format, where, QStringLiteral("Baseline Duration"), number(d.baselineDurationMinutes),
-                number(baselineMinutes));
-        compare(tallies, format, where, QStringLiteral("Actual Start"), date(d.actualStart), xmlDateText(get("ActualStart")));
-        compare(tallies, format, where, QStringLiteral("Actual Finish"), date(d.actualFinish), xmlDateText(get("ActualFinish")));
+        compare(tallies, format, where, QStringLiteral("Baseline Duration"),
+                number(d.baselineDurationMinutes), number(baselineMinutes));
+        compare(tallies, format, where, QStringLiteral("Actual Start"), date(d.actualStart),
+                xmlDateText(get("ActualStart")));
+        compare(tallies, format, where, QStringLiteral("Actual Finish"), date(d.actualFinish),
+                xmlDateText(get("ActualFinish")));
         // The XML holds cost in hundredths of the currency unit.
         compare(tallies, format, where, QStringLiteral("Cost"), number(d.cost), xmlNumber("Cost", 0.01));
         // The XML rounds work to whole minutes.
@@ -301,13 +321,17 @@ QString mpxDay(const QString& text) {
     const QDate d = QDate::fromString(text.section(QLatin1Char(' '), 1), QStringLiteral("dd/MM/yy"));
     return d.addYears(d.year() < 1950 ? 100 : 0).toString(Qt::ISODate);
 }
-QString dayOf(const QDateTime& t) { return t.isValid() ? t.date().toString(Qt::ISODate) : QStringLiteral("-"); }
+QString dayOf(const QDateTime& t) {
+    return t.isValid() ? t.date().toString(Qt::ISODate) : QStringLiteral("-");
+}
 
-void compareWithMpx(Tallies& tallies, const QString& shown, const Plan& plan, const std::map<int, std::map<int, QString>>& mpx) {
+void compareWithMpx(Tallies& tallies, const QString& shown, const Plan& plan,
+                    const std::map<int, std::map<int, QString>>& mpx) {
     const QString format = QStringLiteral("MPP8 (.mpx)");
     for (const auto& [id, row] : mpx) {
         const QString where = QStringLiteral("%1 ID %2").arg(shown).arg(id);
-        if (static_cast<size_t>(id) > plan.positions.size() || !plan.positions[id - 1] || !plan.positions[id - 1]->details) {
+        if (static_cast<size_t>(id) > plan.positions.size() || !plan.positions[id - 1] ||
+            !plan.positions[id - 1]->details) {
             ADD_FAILURE() << where.toStdString() << ": no task with details at this position";
             continue;
         }
@@ -316,25 +340,33 @@ void compareWithMpx(Tallies& tallies, const QString& shown, const Plan& plan, co
             const auto it = row.find(field);
             return it == row.end() ? QString() : it->second;
         };
-        const auto yes = [](const QString& text) { return text == QLatin1String("Yes") ? QStringLiteral("1") : QStringLiteral("0"); };
+        const auto yes = [](const QString& text) {
+            return text == QLatin1String("Yes") ? QStringLiteral("1") : QStringLiteral("0");
+        };
         compare(tallies, format, where, QStringLiteral("ID"), number(d.id), number(v(90).toDouble()));
-        compare(tallies, format, where, QStringLiteral("Unique ID"), number(d.uniqueId), number(v(98).toDouble()));
-        compare(tallies, format, where, QStringLiteral("Outline Level"), number(d.outlineLevel), number(v(3).toDouble()));
+        compare(tallies, format, where, QStringLiteral("Unique ID"), number(d.uniqueId),
+                number(v(98).toDouble()));
+        compare(tallies, format, where, QStringLiteral("Outline Level"), number(d.outlineLevel),
+                number(v(3).toDouble()));
         compare(tallies, format, where, QStringLiteral("WBS"), d.wbs, v(2));
         compare(tallies, format, where, QStringLiteral("% Complete"), number(d.percentComplete),
                 number(QString(v(44)).remove(QLatin1Char('%')).toDouble()));
         compare(tallies, format, where, QStringLiteral("Milestone"), flag(d.milestone), yes(v(81)));
         compare(tallies, format, where, QStringLiteral("Summary"), flag(d.summary), yes(v(120)));
-        compare(tallies, format, where, QStringLiteral("Baseline Start"), dayOf(d.baselineStart), mpxDay(v(56)));
-        compare(tallies, format, where, QStringLiteral("Baseline Finish"), dayOf(d.baselineFinish), mpxDay(v(57)));
+        compare(tallies, format, where, QStringLiteral("Baseline Start"), dayOf(d.baselineStart),
+                mpxDay(v(56)));
+        compare(tallies, format, where, QStringLiteral("Baseline Finish"), dayOf(d.baselineFinish),
+                mpxDay(v(57)));
         // The exchange file writes "0d" for a task never baselined.
         const auto baseline = mpxMinutes(v(41));
-        compare(tallies, format, where, QStringLiteral("Baseline Duration"), number(d.baselineDurationMinutes.value_or(0)),
-                number(baseline));
+        compare(tallies, format, where, QStringLiteral("Baseline Duration"),
+                number(d.baselineDurationMinutes.value_or(0)), number(baseline));
         compare(tallies, format, where, QStringLiteral("Actual Start"), dayOf(d.actualStart), mpxDay(v(58)));
-        compare(tallies, format, where, QStringLiteral("Actual Finish"), dayOf(d.actualFinish), mpxDay(v(59)));
+        compare(tallies, format, where, QStringLiteral("Actual Finish"), dayOf(d.actualFinish),
+                mpxDay(v(59)));
         compare(tallies, format, where, QStringLiteral("Cost"), number(d.cost), mpxAmount(v(30)));
-        compare(tallies, format, where, QStringLiteral("Work"), number(d.workMinutes), number(mpxMinutes(v(20))));
+        compare(tallies, format, where, QStringLiteral("Work"), number(d.workMinutes),
+                number(mpxMinutes(v(20))));
     }
 }
 
@@ -347,10 +379,13 @@ std::optional<std::pair<QString, bool>> twinOf(const QFileInfo& mpp) {
     static const QRegularExpression version(QStringLiteral("project(\\d+)"));
     const auto m = version.match(mpp.fileName());
     if (m.hasMatch()) {
-        const QStringList xml = folder.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
+        const QStringList xml =
+            folder.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
         if (!xml.isEmpty()) return std::make_pair(folder.filePath(xml.first()), false);
-        const QStringList mpx = folder.entryList({QStringLiteral("*-project%1.mpx").arg(m.captured(1))}, QDir::Files);
-        if (!mpx.isEmpty() && m.captured(1) == QLatin1String("98")) return std::make_pair(folder.filePath(mpx.first()), true);
+        const QStringList mpx =
+            folder.entryList({QStringLiteral("*-project%1.mpx").arg(m.captured(1))}, QDir::Files);
+        if (!mpx.isEmpty() && m.captured(1) == QLatin1String("98"))
+            return std::make_pair(folder.filePath(mpx.first()), true);
         return std::nullopt;
     }
     const QStringList xml = folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
@@ -397,10 +432,12 @@ TEST(MppDetailsExactness, EveryFieldEqualsTheTwinOfTheSameProjectVersion) {
         }
     }
 
-    for (const auto& [format, count] : plans) std::printf("[ details ] %s: %d plans\n", qPrintable(format), count);
+    for (const auto& [format, count] : plans)
+        std::printf("[ details ] %s: %d plans\n", qPrintable(format), count);
     for (const auto& [field, byFormat] : tallies) {
         QStringList line;
-        for (const auto& [format, t] : byFormat) line << QStringLiteral("%1 %2/%3").arg(format).arg(t.equal).arg(t.tasks);
+        for (const auto& [format, t] : byFormat)
+            line << QStringLiteral("%1 %2/%3").arg(format).arg(t.equal).arg(t.tasks);
         std::printf("[ details ] %-18s %s\n", qPrintable(field), qPrintable(line.join(QStringLiteral(", "))));
         for (const auto& [format, t] : byFormat) {
             EXPECT_EQ(t.equal, t.tasks) << field.toStdString() << " " << format.toStdString() << ":\n"

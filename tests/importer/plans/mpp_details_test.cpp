@@ -1,11 +1,12 @@
 // The further task fields of the .mpp reader: notes from rich text, the derived outline fields,
 // resource names from the resource and assignment tables, and whole crafted plans read with
 // details, including hostile values.
+#include "importer/plans/mpp_details.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "importer/plans/mpp_details.h"
 #include "importer/plans/mpp_notes_rtf.h"
 #include "importer/plans/mpp_reader.h"
 #include "mpp_test_files.h"
@@ -26,13 +27,15 @@ TEST(MppNotes, TurnsRichTextIntoPlainText) {
     EXPECT_EQ(notes(""), QString());
 
     // Destinations, paragraphs, tabs, escapes; the last paragraph's break is dropped.
-    EXPECT_EQ(notes("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil Calibri;}}{\\colortbl ;\\red0\\green0\\blue0;}"
+    EXPECT_EQ(notes("{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0\\fnil Calibri;}}{\\colortbl "
+                    ";\\red0\\green0\\blue0;}"
                     "{\\*\\generator Riched20 14.0;}\\viewkind4\\uc1\\pard\\f0\\fs22 First line\\par\r\n"
                     "Second\\tab column \\{braces\\} and \\\\ back\\line next\\par\r\n}"),
               QStringLiteral("First line\nSecond\tcolumn {braces} and \\ back\nnext"));
     // Code page bytes and Unicode escapes with their fallback characters skipped.
     EXPECT_EQ(notes("{\\rtf1 em fun\\'e7\\'e3o de n\\'e3o\\par}"), QStringLiteral(u"em função de não"));
-    EXPECT_EQ(notes("{\\rtf1 \\u8364?x \\uc2\\u-3913\\'aa\\'bby\\uc0\\u8482 z}"), QStringLiteral(u"€x \uF0B7y™z"));
+    EXPECT_EQ(notes("{\\rtf1 \\u8364?x \\uc2\\u-3913\\'aa\\'bby\\uc0\\u8482 z}"),
+              QStringLiteral(u"€x \uF0B7y™z"));
     EXPECT_EQ(notes("{\\rtf1 a\\~b\\-c\\\nd}"), QStringLiteral(u"a\u00A0bc\nd"));
     // A skipped group ends at its own brace; text after it counts again.
     EXPECT_EQ(notes("{\\rtf1 {\\*\\unknown {nested} text}kept{\\header gone}}"), QStringLiteral("kept"));
@@ -64,8 +67,10 @@ TaskDetails withLevel(double level, const QString& wbs = {}) {
 }
 
 TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
-    std::vector<TaskDetails> tasks = {withLevel(1), withLevel(2, QStringLiteral("A-1")), withLevel(2), withLevel(3),
-                                      withLevel(1), withLevel(0), withLevel(2)};
+    std::vector<TaskDetails> tasks = {withLevel(1), withLevel(2, QStringLiteral("A-1")),
+                                      withLevel(2), withLevel(3),
+                                      withLevel(1), withLevel(0),
+                                      withLevel(2)};
     tasks[0].uniqueId = 7;
     std::vector<TaskDetails*> positions;
     for (TaskDetails& t : tasks) positions.push_back(&t);
@@ -97,13 +102,16 @@ TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
 
 struct Table {
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
-    TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
+    TableStreams streams() const {
+        return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)};
+    }
 };
 
 // FixedMeta items of `itemSize` (first byte = flags) pointing at `records` in FixedData, and
 // MPP12-style VarMeta entries (unique ID, key, value).
 Table table(int itemSize, const std::vector<std::pair<quint8, QByteArray>>& records,
-            const std::vector<std::tuple<qint32, int, QByteArray>>& values, std::optional<qint32> badOffset = {}) {
+            const std::vector<std::tuple<qint32, int, QByteArray>>& values,
+            std::optional<qint32> badOffset = {}) {
     Table t;
     t.fixedMeta = QByteArray(16, '\0');
     put32(t.fixedMeta, 0, 0xFADFADBA);
@@ -164,29 +172,39 @@ DetailTables tablesFor(const Table& resources, const Table& assignments) {
                                                       {2, 8, 4, 0x03, 0, kAssignmentBase},
                                                       {7, 12, 8, 0x66, 0, kAssignmentBase}})),
                                       Format::Mpp12, assignmentFields());
-    t.resources = resources.streams();
+    t.resources = [&resources] { return resources.streams(); };
     t.assignments = assignments.streams();
     return t;
 }
 
 TEST(MppDetails, JoinsResourceNamesFromTheAssignments) {
-    const Table resources = table(37, {{0, resourceRecord(1)}, {0, resourceRecord(2)}, {0, resourceRecord(3)},
-                                       {0, resourceRecord(1)}, {0, QByteArray(3, '\0')}},
+    const Table resources = table(37,
+                                  {{0, resourceRecord(1)},
+                                   {0, resourceRecord(2)},
+                                   {0, resourceRecord(3)},
+                                   {0, resourceRecord(1)},
+                                   {0, QByteArray(3, '\0')}},
                                   {{1, 1, utf16(QStringLiteral("Anna"))},
                                    {2, 1, utf16(QStringLiteral("Ben"))},
                                    {3, 5, "x"}});  // a resource without a name entry
     const Table assignments = table(34,
                                     {{0, assignmentRecord(5, 1, 2, 5000)},
                                      {0, assignmentRecord(3, 1, 1)},
-                                     {0, assignmentRecord(9, 1, 1, 2500)},   // the same resource again
-                                     {0, assignmentRecord(4, 2, -65535)},    // Project's "no resource"
-                                     {0, assignmentRecord(6, 3, 99)},        // an unknown resource
-                                     {0, assignmentRecord(8, 77, 1)},        // an unknown task
-                                     {2, assignmentRecord(10, 2, 1)},        // deleted
-                                     {0, assignmentRecord(11, 2, 2)},        // no var entry: not in use
-                                     {0, assignmentRecord(12, 3, 3)}},       // a resource without a name
-                                    {{5, 1, "x"}, {3, 1, "x"}, {9, 1, "x"}, {4, 1, "x"}, {6, 1, "x"},
-                                     {8, 1, "x"}, {10, 1, "x"}, {12, 1, "x"}},
+                                     {0, assignmentRecord(9, 1, 1, 2500)},  // the same resource again
+                                     {0, assignmentRecord(4, 2, -65535)},   // Project's "no resource"
+                                     {0, assignmentRecord(6, 3, 99)},       // an unknown resource
+                                     {0, assignmentRecord(8, 77, 1)},       // an unknown task
+                                     {2, assignmentRecord(10, 2, 1)},       // deleted
+                                     {0, assignmentRecord(11, 2, 2)},       // no var entry: not in use
+                                     {0, assignmentRecord(12, 3, 3)}},      // a resource without a name
+                                    {{5, 1, "x"},
+                                     {3, 1, "x"},
+                                     {9, 1, "x"},
+                                     {4, 1, "x"},
+                                     {6, 1, "x"},
+                                     {8, 1, "x"},
+                                     {10, 1, "x"},
+                                     {12, 1, "x"}},
                                     1 << 30);  // an item pointing past the stream
     const auto names = resourceNames(Format::Mpp12, tablesFor(resources, assignments), {1, 2, 3});
     ASSERT_EQ(names.count(1), 1u);
@@ -202,7 +220,8 @@ TEST(MppDetails, JoinsResourceNamesFromTheAssignments) {
 
 TEST(MppDetails, RefusesResourceNamesThatRepeatBeyondTheFile) {
     // One very long name assigned to many tasks would multiply the file's text.
-    const Table resources = table(37, {{0, resourceRecord(1)}}, {{1, 1, utf16(QString(40000, QLatin1Char('n')))}});
+    const Table resources =
+        table(37, {{0, resourceRecord(1)}}, {{1, 1, utf16(QString(40000, QLatin1Char('n')))}});
     std::vector<std::pair<quint8, QByteArray>> records;
     std::vector<std::tuple<qint32, int, QByteArray>> values;
     std::unordered_set<qint32> tasks;
@@ -219,7 +238,8 @@ TEST(MppDetails, RefusesResourceNamesThatRepeatBeyondTheFile) {
     }
     // Fewer tasks: read in full.
     tasks = {1, 2};
-    EXPECT_EQ(resourceNames(Format::Mpp12, tablesFor(resources, table(34, records, values)), tasks).size(), 2u);
+    EXPECT_EQ(resourceNames(Format::Mpp12, tablesFor(resources, table(34, records, values)), tasks).size(),
+              2u);
 }
 
 // ---- whole plans --------------------------------------------------------------------------------
@@ -242,21 +262,19 @@ PlanLayout detailedPlan() {
     PlanLayout layout;
     layout.kind = Kind::Mpp14;
     layout.application = "Microsoft.Project 15.0";
-    layout.extraFields = {{249, 40, 2, 0x02}, {32, 122, 2, 0x02},      {41, 96, 4, 0x13},
-                          {42, 100, 4, 0x13}, {0, 168, 8, 0x65},       {5, 200, 8, 0x65},
-                          {43, 0xFFFF, 4, 0x13}, {44, 0xFFFF, 4, 0x13}, {27, 0xFFFF, 4, 0x03},
+    layout.extraFields = {{249, 40, 2, 0x02},    {32, 122, 2, 0x02},     {41, 96, 4, 0x13},
+                          {42, 100, 4, 0x13},    {0, 168, 8, 0x65},      {5, 200, 8, 0x65},
+                          {43, 0xFFFF, 4, 0x13}, {44, 0xFFFF, 4, 0x13},  {27, 0xFFFF, 4, 0x03},
                           {15, 0xFFFF, 0, 0x1D}, {16, 0xFFFF, 512, 0x08}};
     Record design = task(1, 1, QStringLiteral("Design"), 1.0, 4);
-    design.fixedBytes = {{40, bytes16(1)},
-                         {122, bytes16(50)},
-                         {96, bytes32(stamp(at(2024, 3, 4, 8)))},
-                         {100, bytes32(0xFFFFFFFF)},
-                         {168, bytesF64(33643200)},
-                         {200, bytesF64(123450)}};
-    design.varValues = {{43, bytes32(stamp(at(2024, 3, 1, 8)))},
-                        {44, bytes32(stamp(at(2024, 3, 1, 17)))},
-                        {27, bytes32(4800)},
-                        {15, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 \\u8364?\\par second\\par}"}};
+    design.fixedBytes = {
+        {40, bytes16(1)},           {122, bytes16(50)},        {96, bytes32(stamp(at(2024, 3, 4, 8)))},
+        {100, bytes32(0xFFFFFFFF)}, {168, bytesF64(33643200)}, {200, bytesF64(123450)}};
+    design.varValues = {
+        {43, bytes32(stamp(at(2024, 3, 1, 8)))},
+        {44, bytes32(stamp(at(2024, 3, 1, 17)))},
+        {27, bytes32(4800)},
+        {15, "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Caf\\'e9 \\u8364?\\par second\\par}"}};
     Record build = task(2, 2, QStringLiteral("Build"), 2.0, 5);
     build.fixedBytes = {{40, bytes16(2)}, {122, bytes16(250)}};  // a percentage out of range: none
     build.varValues = {{16, utf16(QStringLiteral("A-1"))}};
@@ -270,10 +288,14 @@ PlanLayout detailedPlan() {
     ship.varValues = {{27, bytes32(0)}};  // never baselined
     layout.records = {summary(), design, build, test, ship};
 
-    const Table resources = table(37, {{0, resourceRecord(1)}, {0, resourceRecord(2)}},
-                                  {{1, 1, utf16(QStringLiteral("Anna"))}, {2, 1, utf16(QStringLiteral("Ben"))}});
-    const Table assignments = table(34, {{0, assignmentRecord(2, 1, 2, 5000)}, {0, assignmentRecord(1, 1, 1)},
-                                         {0, assignmentRecord(3, 3, -65535)}, {0, assignmentRecord(4, 40, 1)}},
+    const Table resources =
+        table(37, {{0, resourceRecord(1)}, {0, resourceRecord(2)}},
+              {{1, 1, utf16(QStringLiteral("Anna"))}, {2, 1, utf16(QStringLiteral("Ben"))}});
+    const Table assignments = table(34,
+                                    {{0, assignmentRecord(2, 1, 2, 5000)},
+                                     {0, assignmentRecord(1, 1, 1)},
+                                     {0, assignmentRecord(3, 3, -65535)},
+                                     {0, assignmentRecord(4, 40, 1)}},
                                     {{1, 0, "x"}, {2, 0, "x"}, {3, 0, "x"}, {4, 0, "x"}}, -5);
     const auto tableParts = [&layout](const QString& name, const Table& t) {
         layout.extraParts.push_back({{name, QStringLiteral("FixedMeta")}, t.fixedMeta});
@@ -283,12 +305,12 @@ PlanLayout detailedPlan() {
     };
     tableParts(QStringLiteral("TBkndRsc"), resources);
     tableParts(QStringLiteral("TBkndAssn"), assignments);
-    layout.extraProjectProps = {
-        {0x00020015, fieldMap({{27, 0, 4, 0x03, 0, kResourceBase}, {1, 0xFFFF, 512, 0x08, 0, kResourceBase}})},
-        {0x00020017, fieldMap({{0, 0, 4, 0x03, 0, kAssignmentBase},
-                               {1, 4, 4, 0x03, 0, kAssignmentBase},
-                               {2, 8, 4, 0x03, 0, kAssignmentBase},
-                               {7, 12, 8, 0x66, 0, kAssignmentBase}})}};
+    layout.extraProjectProps = {{0x00020015, fieldMap({{27, 0, 4, 0x03, 0, kResourceBase},
+                                                       {1, 0xFFFF, 512, 0x08, 0, kResourceBase}})},
+                                {0x00020017, fieldMap({{0, 0, 4, 0x03, 0, kAssignmentBase},
+                                                       {1, 4, 4, 0x03, 0, kAssignmentBase},
+                                                       {2, 8, 4, 0x03, 0, kAssignmentBase},
+                                                       {7, 12, 8, 0x66, 0, kAssignmentBase}})}};
     return layout;
 }
 
