@@ -334,7 +334,8 @@ constexpr qint64 kMpp8LongRecord = 366;
 // more bytes in all than the stream holds.
 class Mpp8Names {
 public:
-    explicit Mpp8Names(Bytes defer) : defer_(defer), budget_(defer.size() + 64) {}
+    // `kind` names the texts in a failure ("task", "resource").
+    explicit Mpp8Names(Bytes defer, const char* kind = "task") : defer_(defer), budget_(defer.size() + 64), kind_(kind) {}
 
     QString at(qint64 varOffset) {
         if (const auto it = names_.find(varOffset); it != names_.end()) return it->second;
@@ -346,7 +347,7 @@ public:
 private:
     void spend(qint64 bytes) {
         budget_ -= bytes;
-        if (budget_ < 0) damaged(QStringLiteral("its task names overlap one another"));
+        if (budget_ < 0) damaged(QStringLiteral("its %1 names overlap one another").arg(QLatin1String(kind_)));
     }
 
     // Empty when the chain cannot be followed.
@@ -382,6 +383,7 @@ private:
 
     Bytes defer_;
     qint64 budget_;
+    const char* kind_;
     std::unordered_map<qint64, QString> names_;
 };
 
@@ -425,7 +427,7 @@ std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, 
     if (links.empty()) return {};
 
     std::unordered_map<qint32, QString> names;
-    Mpp8Names texts(tables.resourceTexts);
+    Mpp8Names texts(tables.resourceTexts, "resource");
     for (qint64 r = 0; r < tables.resources.size() / kMpp8ResourceRecord; ++r) {
         const Bytes record = tables.resources.slice(r * kMpp8ResourceRecord, kMpp8ResourceRecord);
         const qint32 uniqueId = record.i32(0);

@@ -98,6 +98,41 @@ TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
     EXPECT_EQ(jumps[2].outlineNumber.count(QLatin1Char('.')), 99);
 }
 
+TEST(MppDetails, ReadsAProject98TaskRecord) {
+    QByteArray record(316, '\0');
+    put32(record, 0, 12);
+    put16(record, 48, 2);
+    put16(record, 130, 75);
+    record[12] = 0x01;                             // milestone
+    put32(record, 112, stamp(at(2024, 3, 1, 8)));  // baseline start
+    put32(record, 116, 0xFFFFFFFF);                // baseline finish: NA
+    put32(record, 82, 9600);                       // baseline duration, tenths of a minute
+    put32(record, 104, stamp(at(2024, 3, 4, 9)));
+    put32(record, 222, 0x00000001);  // cost: a 6-byte number of hundredths
+    put16(record, 226, 0x0001);
+    put32(record, 168, 1000);  // work: hundredths of an hour
+    auto d = readMpp8Details(Bytes(record));
+    EXPECT_EQ(d->uniqueId, 12);
+    EXPECT_EQ(d->outlineLevel, 2);
+    EXPECT_EQ(d->percentComplete, 75);
+    EXPECT_EQ(d->milestone, true);
+    EXPECT_EQ(d->baselineStart, at(2024, 3, 1, 8));
+    EXPECT_FALSE(d->baselineFinish.isValid());
+    EXPECT_EQ(d->baselineDurationMinutes, 960);
+    EXPECT_EQ(d->actualStart, at(2024, 3, 4, 9));
+    EXPECT_FALSE(d->actualFinish.isValid());
+    EXPECT_DOUBLE_EQ(d->cost.value_or(0), (4294967296.0 + 1) / 100);
+    EXPECT_DOUBLE_EQ(d->workMinutes.value_or(0), 600);
+
+    // A record cut short reads as zeros beyond its end; a percentage out of range is none.
+    put16(record, 130, 101);
+    EXPECT_FALSE(readMpp8Details(Bytes(record))->percentComplete.has_value());
+    d = readMpp8Details(Bytes(record.left(60)));
+    EXPECT_EQ(d->outlineLevel, 2);
+    EXPECT_EQ(d->cost, 0);
+    EXPECT_FALSE(d->baselineDurationMinutes.has_value());
+}
+
 // ---- resource and assignment tables -----------------------------------------------------------
 
 struct Table {
@@ -286,6 +321,7 @@ PlanLayout detailedPlan() {
     Record ship = task(4, 4, QStringLiteral("Ship"), 4.0, 7);
     ship.fixedBytes = {{40, bytes16(1)}, {168, bytesF64(std::nan(""))}};
     ship.varValues = {{27, bytes32(0)}};  // never baselined
+    ship.varOffsets = {{15, 0}};          // the notes of "Design", shared
     layout.records = {summary(), design, build, test, ship};
 
     const Table resources =
@@ -363,6 +399,7 @@ TEST(MppDetails, ReadsEveryFieldOfACraftedPlan) {
     EXPECT_EQ(ship.id, 4);
     EXPECT_EQ(ship.outlineNumber, QStringLiteral("2"));
     EXPECT_FALSE(ship.workMinutes.has_value());
+    EXPECT_EQ(ship.notes, design.notes);
     EXPECT_FALSE(ship.baselineDurationMinutes.has_value());
     EXPECT_EQ(ship.resourceNames, QString());
 }
