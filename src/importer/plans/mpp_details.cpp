@@ -120,7 +120,7 @@ namespace {
 
 using Assignment = AssignmentLink;
 
-// Resource unique ID → name (6.3 of the resource table rules: first item of a unique ID wins; a
+// Resource unique ID → name (the first item of a unique ID wins; a
 // resource exists only with var entries). Names are decoded within the size of Var2Data.
 std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const FieldMap& map,
                                                         const TableStreams& s) {
