@@ -6,13 +6,45 @@ namespace quorrix::importer::plans::mpp {
 namespace {
 
 constexpr int kRecordSize = 28;
-constexpr quint32 kTaskFieldBase = 0x0B400000;
 constexpr int kNotFixed = 0xFFFF;
+
+// The fields the four columns need come first: they are looked up for every task.
+constexpr int kTaskIndices[] = {
+    task_field::kUniqueId,     task_field::kId,          task_field::kName,           task_field::kDuration,
+    task_field::kStart,        task_field::kFinish,      task_field::kCreated,        task_field::kConstraintType,
+    task_field::kLateStart,    task_field::kLateFinish,  task_field::kTaskStart,      task_field::kTaskFinish,
+    task_field::kManualDuration, task_field::kWork,      task_field::kCost,           task_field::kNotes,
+    task_field::kWbs,          task_field::kBaselineDuration, task_field::kPercentComplete,
+    task_field::kActualStart,  task_field::kActualFinish, task_field::kBaselineStart, task_field::kBaselineFinish,
+    task_field::kOutlineLevel};
+constexpr int kResourceIndices[] = {resource_field::kUniqueId, resource_field::kId, resource_field::kName};
+constexpr int kAssignmentIndices[] = {assignment_field::kUniqueId, assignment_field::kTaskUniqueId,
+                                      assignment_field::kResourceUniqueId, assignment_field::kUnits};
 
 }  // namespace
 
-FieldMap FieldMap::parse(Bytes data, Format format) {
-    FieldMap map;
+FieldSet::FieldSet(quint32 tableBase, std::span<const int> kept) : base(tableBase), indices(kept) {
+    smallSlots.fill(-1);
+    for (size_t k = indices.size(); k-- > 0;) {
+        if (indices[k] >= 0 && indices[k] < 256) smallSlots[static_cast<size_t>(indices[k])] = static_cast<qint8>(k);
+    }
+}
+
+const FieldSet& taskFields() {
+    static const FieldSet set{0x0B400000, kTaskIndices};
+    return set;
+}
+const FieldSet& resourceFields() {
+    static const FieldSet set{0x0C400000, kResourceIndices};
+    return set;
+}
+const FieldSet& assignmentFields() {
+    static const FieldSet set{0x0F400000, kAssignmentIndices};
+    return set;
+}
+
+FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
+    FieldMap map(set);
     int block = 0;
     int last = 0;
     const qint64 records = data.size() / kRecordSize;
@@ -23,7 +55,7 @@ FieldMap FieldMap::parse(Bytes data, Format format) {
         const quint32 fieldId = data.u32(at + 12);
         const int category = data.u16(at + 20);
         const int size = data.u16(at + 22);
-        const bool taskField = (fieldId & 0xFFFF0000u) == kTaskFieldBase;
+        const bool inTable = (fieldId & 0xFFFF0000u) == set.base;
         const int index = static_cast<int>(fieldId & 0xFFFFu);
 
         if (category == 0x0B || category == 0x64) continue;  // a flag bit kept in a meta block
@@ -31,13 +63,13 @@ FieldMap FieldMap::parse(Bytes data, Format format) {
             if (offset < last) ++block;
             last = offset;
             if (block < 2) map.maxFixedSize_[block] = std::max(map.maxFixedSize_[block], offset + size);
-            const int slot = taskField ? slotOf(index) : -1;
+            const int slot = inTable ? map.slotOf(index) : -1;
             if (slot >= 0) {
                 map.slots_[slot].varKey.reset();
                 map.slots_[slot].fixed.reset();
                 if (block < 2) map.slots_[slot].fixed = FixedLocation{block, offset};
             }
-        } else if (const int slot = taskField ? slotOf(index) : -1; slot >= 0) {
+        } else if (const int slot = inTable ? map.slotOf(index) : -1; slot >= 0) {
             map.slots_[slot].fixed.reset();
             map.slots_[slot].varKey.reset();
             const int key = format == Format::Mpp9 ? varByte : index;
@@ -47,17 +79,19 @@ FieldMap FieldMap::parse(Bytes data, Format format) {
     return map;
 }
 
-int FieldMap::slotOf(int field) {
-    for (size_t k = 0; k < kKept.size(); ++k) {
-        if (kKept[k] == field) return static_cast<int>(k);
+int FieldMap::slotOf(int field) const {
+    if (field >= 0 && field < 256) return set_->smallSlots[static_cast<size_t>(field)];
+    const auto& indices = set_->indices;
+    for (size_t k = 0; k < indices.size(); ++k) {
+        if (indices[k] == field) return static_cast<int>(k);
     }
     return -1;
 }
 
 FieldMap FieldMap::defaults(Format format) {
     using namespace task_field;
-    FieldMap map;
-    const auto place = [&map](int field, int block, int offset) { map.slots_[slotOf(field)].fixed = FixedLocation{block, offset}; };
+    FieldMap map(taskFields());
+    const auto place = [&map](int field, int block, int offset) { map.slots_[map.slotOf(field)].fixed = FixedLocation{block, offset}; };
     place(kUniqueId, 0, 0);
     place(kId, 0, 4);
     place(kLateStart, 0, 12);
@@ -79,7 +113,7 @@ FieldMap FieldMap::defaults(Format format) {
         place(kLateFinish, 0, 152);
         place(kCreated, 0, 130);
     }
-    map.slots_[slotOf(kName)].varKey = format == Format::Mpp9 ? 11 : 14;
+    map.slots_[map.slotOf(kName)].varKey = format == Format::Mpp9 ? 11 : 14;
     return map;
 }
 

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "importer/plans/mpp_bytes.h"
 
@@ -26,7 +28,48 @@ inline constexpr int kCreated = 93;
 inline constexpr int kTaskStart = 1283;
 inline constexpr int kTaskFinish = 1284;
 inline constexpr int kManualDuration = 1288;
+// Further fields, read only when a task's details are asked for.
+inline constexpr int kWork = 0;
+inline constexpr int kCost = 5;
+inline constexpr int kNotes = 15;
+inline constexpr int kWbs = 16;
+inline constexpr int kBaselineDuration = 27;
+inline constexpr int kPercentComplete = 32;
+inline constexpr int kActualStart = 41;
+inline constexpr int kActualFinish = 42;
+inline constexpr int kBaselineStart = 43;
+inline constexpr int kBaselineFinish = 44;
+inline constexpr int kOutlineLevel = 249;
 }  // namespace task_field
+
+// Resource field indices (field ID - 0x0C400000).
+namespace resource_field {
+inline constexpr int kId = 0;
+inline constexpr int kName = 1;
+inline constexpr int kUniqueId = 27;
+}  // namespace resource_field
+
+// Assignment field indices (field ID - 0x0F400000).
+namespace assignment_field {
+inline constexpr int kUniqueId = 0;
+inline constexpr int kTaskUniqueId = 1;
+inline constexpr int kResourceUniqueId = 2;
+inline constexpr int kUnits = 7;
+}  // namespace assignment_field
+
+// The fields of one table that a field map is read for: the table's field-ID base and the
+// indices kept, with the slot of each index below 256 at hand (-1 = not kept).
+struct FieldSet {
+    FieldSet(quint32 tableBase, std::span<const int> kept);
+    quint32 base;
+    std::span<const int> indices;
+    std::array<qint8, 256> smallSlots;
+};
+
+// Tasks (the default), resources and assignments.
+const FieldSet& taskFields();
+const FieldSet& resourceFields();
+const FieldSet& assignmentFields();
 
 struct FixedLocation {
     int block;   // 0 = FixedData record, 1 = Fixed2Data record
@@ -35,8 +78,8 @@ struct FixedLocation {
 
 class FieldMap {
 public:
-    // The map stored in `data` (28-byte records).
-    static FieldMap parse(Bytes data, Format format);
+    // The map stored in `data` (28-byte records), for the fields of `set`.
+    static FieldMap parse(Bytes data, Format format, const FieldSet& set = taskFields());
     // The built-in layout for a file without a field map.
     static FieldMap defaults(Format format);
 
@@ -47,20 +90,14 @@ public:
     int maxFixedSize(int block) const { return block >= 0 && block < 2 ? maxFixedSize_[block] : 0; }
 
 private:
-    // Only the fields the reader uses are kept, each in its own slot.
-    static constexpr std::array<int, 13> kKept = {task_field::kName,       task_field::kConstraintType,
-                                                  task_field::kId,         task_field::kDuration,
-                                                  task_field::kStart,      task_field::kFinish,
-                                                  task_field::kLateStart,  task_field::kLateFinish,
-                                                  task_field::kUniqueId,   task_field::kCreated,
-                                                  task_field::kTaskStart,  task_field::kTaskFinish,
-                                                  task_field::kManualDuration};
-    static int slotOf(int field);
+    explicit FieldMap(const FieldSet& set) : set_(&set), slots_(set.indices.size()) {}
+    int slotOf(int field) const;
     struct Slot {
         std::optional<FixedLocation> fixed;
         std::optional<int> varKey;
     };
-    std::array<Slot, kKept.size()> slots_{};
+    const FieldSet* set_;
+    std::vector<Slot> slots_;  // one per index of the set, in its order
     int maxFixedSize_[2] = {0, 0};
 };
 

@@ -30,6 +30,10 @@ constexpr qint32 kPasswordData = 0x35400004;
 constexpr qint32 kObfuscationCode = 0x35400007;
 constexpr qint32 kTaskFieldMap = 0x00020014;
 constexpr qint32 kTaskFieldMapFallback = 0x03000014;
+constexpr qint32 kResourceFieldMap = 0x00020015;
+constexpr qint32 kResourceFieldMapFallback = 0x03000015;
+constexpr qint32 kAssignmentFieldMap = 0x00020017;
+constexpr qint32 kAssignmentFieldMapFallback = 0x03000017;
 
 const QString kCompObj = QStringLiteral("\001CompObj");
 
@@ -109,15 +113,40 @@ void unmask(QByteArray& data, quint8 mask) {
     for (char& c : data) c = static_cast<char>(static_cast<quint8>(c) ^ mask);
 }
 
-Plan readMpp8(const CompoundFile& file) {
+Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     const QString storage = QStringLiteral("   1");
     const QString tasks = QStringLiteral("TBkndTask");
     const QByteArray fixFix = required(file, {storage, tasks, QStringLiteral("FixFix   0")});
     const QByteArray defer = required(file, {storage, tasks, QStringLiteral("FixDeferFix   0")});
-    return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer));
+    if (!options.details) return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer));
+    // The resource and assignment tables: absent ones give no resource names.
+    const auto optional = [&](const char* table, const char* name) {
+        return file.stream({storage, QString::fromLatin1(table), QString::fromLatin1(name)}).value_or(QByteArray());
+    };
+    const QByteArray resources = optional("TBkndRsc", "FixFix   0");
+    const QByteArray resourceTexts = optional("TBkndRsc", "FixDeferFix   0");
+    const QByteArray assignments = optional("TBkndAssn", "FixFix   0");
+    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments)};
+    return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
 }
 
-Plan readMpp9To14(const CompoundFile& file, const Identity& identity) {
+// The streams of a resource or assignment table; absent streams stay empty.
+struct TableData {
+    QByteArray fixedMeta, fixedData, varMeta, var2Data;
+
+    TableData(const CompoundFile& file, const QString& storage, const QString& table, bool withTexts = true) {
+        const auto part = [&](const char* name) {
+            return file.stream({storage, table, QString::fromLatin1(name)}).value_or(QByteArray());
+        };
+        fixedMeta = part("FixedMeta");
+        fixedData = part("FixedData");
+        varMeta = part("VarMeta");
+        if (withTexts) var2Data = part("Var2Data");
+    }
+    TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
+};
+
+Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const ReadOptions& options) {
     const QString number = identity.format == Format::Mpp9 ? QStringLiteral("9")
                            : identity.format == Format::Mpp12 ? QStringLiteral("12")
                                                               : QStringLiteral("14");
@@ -154,12 +183,23 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity) {
 
     // The task field map of the project properties.
     FieldMap fields = FieldMap::defaults(identity.format);
+    DetailTables tables;
     if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));
-        auto map = props.value(kTaskFieldMap);
-        if (!map) map = props.value(kTaskFieldMapFallback);
-        if (map) fields = FieldMap::parse(*map, identity.format);
+        const auto fieldMap = [&props](qint32 key, qint32 fallback) {
+            auto map = props.value(key);
+            return map ? map : props.value(fallback);
+        };
+        if (const auto map = fieldMap(kTaskFieldMap, kTaskFieldMapFallback)) fields = FieldMap::parse(*map, identity.format);
+        if (options.details) {
+            if (const auto map = fieldMap(kResourceFieldMap, kResourceFieldMapFallback)) {
+                tables.resourceMap = FieldMap::parse(*map, identity.format, resourceFields());
+            }
+            if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
+                tables.assignmentMap = FieldMap::parse(*map, identity.format, assignmentFields());
+            }
+        }
     }
 
     const QString tasks = QStringLiteral("TBkndTask");
@@ -185,7 +225,16 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity) {
     streams.fixed2Data = Bytes(fixed2Data);
     streams.varMeta = Bytes(varMeta);
     streams.var2Data = Bytes(var2Data);
-    return decodeTasks(streams, fields);
+    if (!options.details) return decodeTasks(streams, fields);
+
+    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), false);
+    tables.assignments = assignments.streams();
+    std::optional<TableData> resources;
+    tables.resources = [&]() {
+        if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
+        return resources->streams();
+    };
+    return decodeTasks(streams, fields, &tables);
 }
 
 }  // namespace
@@ -194,18 +243,18 @@ bool isCompoundFile(const QByteArray& head) { return isCompoundSignature(head); 
 
 namespace {
 
-Plan readDocument(QByteArray bytes) {
+Plan readDocument(QByteArray bytes, const ReadOptions& options) {
     const CompoundFile file(std::move(bytes));
     const Identity identity = identify(file);
-    if (identity.format == Format::Mpp8) return readMpp8(file);
-    return readMpp9To14(file, identity);
+    if (identity.format == Format::Mpp8) return readMpp8(file, options);
+    return readMpp9To14(file, identity, options);
 }
 
 }  // namespace
 
-Plan readMpp(const QByteArray& bytes, const ReadOptions& /*options*/) { return readDocument(bytes); }
+Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readDocument(bytes, options); }
 
-Plan readMppFile(const QString& path, const ReadOptions& /*options*/) {
+Plan readMppFile(const QString& path, const ReadOptions& options) {
     checkPlanFile(path);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -218,7 +267,7 @@ Plan readMppFile(const QString& path, const ReadOptions& /*options*/) {
                                                              .arg(shownFileName(path), file.errorString()));
     }
     file.close();
-    return readDocument(std::move(bytes));
+    return readDocument(std::move(bytes), options);
 }
 
 }  // namespace quorrix::importer::plans

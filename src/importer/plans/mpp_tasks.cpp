@@ -33,10 +33,12 @@ struct Row {
     bool hasName = false;
     std::optional<double> sortPosition;
     PlanTask task;
+    std::shared_ptr<TaskDetails> details;  // the same as task.details, still to be completed
 };
 
-// Rows of real tasks in their order, then the blank rows put in at their stored IDs.
-Plan arrange(std::vector<Row>& rows) {
+// Rows of real tasks in their order, then the blank rows put in at their stored IDs. With
+// `details`, the details of each position (null for a blank row) in the same order.
+Plan arrange(std::vector<Row>& rows, std::vector<TaskDetails*>* details = nullptr) {
     std::vector<const Row*> tasks;
     std::vector<const Row*> blanks;
     for (const Row& row : rows) {
@@ -56,19 +58,26 @@ Plan arrange(std::vector<Row>& rows) {
     Plan plan;
     plan.positions.reserve(tasks.size() + blanks.size());
     size_t nextTask = 0;
+    const auto addTask = [&]() {
+        const Row* row = tasks[nextTask++];
+        plan.positions.emplace_back(row->task);
+        if (details) details->push_back(row->details.get());
+    };
     for (const Row* blank : blanks) {
         if (blank->storedId < 1) continue;
         const size_t target = static_cast<size_t>(blank->storedId) - 1;
-        while (plan.positions.size() < target && nextTask < tasks.size()) plan.positions.emplace_back(tasks[nextTask++]->task);
+        while (plan.positions.size() < target && nextTask < tasks.size()) addTask();
         plan.positions.emplace_back(std::nullopt);
+        if (details) details->push_back(nullptr);
     }
-    while (nextTask < tasks.size()) plan.positions.emplace_back(tasks[nextTask++]->task);
+    while (nextTask < tasks.size()) addTask();
     return plan;
 }
 
 class TaskDecoder {
 public:
-    TaskDecoder(const TaskStreams& streams, const FieldMap& fields) : s_(streams), fields_(fields) {
+    TaskDecoder(const TaskStreams& streams, const FieldMap& fields, const DetailTables* details)
+        : s_(streams), fields_(fields), tables_(details) {
         mpp9_ = s_.format == Format::Mpp9;
         mpp14_ = s_.format == Format::Mpp14;
         nullBlockSize_ = mpp9_ ? 8 : 16;
@@ -90,6 +99,7 @@ public:
         uniqueIdOffset_ = block0Offset(task_field::kUniqueId, 0);
         idOffset_ = block0Offset(task_field::kId, 4);
         nameKey_ = fields_.varKey(task_field::kName);
+        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data);
     }
 
     Plan run() {
@@ -98,7 +108,16 @@ public:
         for (const auto& [uniqueId, index] : chosen) {
             if (index >= 0) decode(uniqueId, index, rows);
         }
-        return arrange(rows);
+        if (!tables_) return arrange(rows);
+
+        std::vector<TaskDetails*> details;
+        Plan plan = arrange(rows, &details);
+        std::unordered_set<qint32> taskIds;
+        for (const TaskDetails* d : details) {
+            if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
+        }
+        completeDetails(details, resourceNames(s_.format, *tables_, taskIds));
+        return plan;
     }
 
 private:
@@ -208,6 +227,10 @@ private:
             return;
         }
         if (!mpp9_ && data2.size() >= 24) row.sortPosition = usable(data2.f64(16));
+        if (detailReader_ && uniqueId != 0) {
+            row.details = detailReader_->read(uniqueId, data, data2, meta_.item(index));
+            row.task.details = row.details;
+        }
         byStoredId_[row.storedId] = rows.size();
         rows.push_back(std::move(row));
     }
@@ -283,6 +306,8 @@ private:
 
     const TaskStreams& s_;
     const FieldMap& fields_;
+    const DetailTables* tables_;
+    std::optional<TaskDetailReader> detailReader_;
     bool mpp9_ = false;
     bool mpp14_ = false;
     qint64 nullBlockSize_ = 16;
@@ -309,7 +334,8 @@ constexpr qint64 kMpp8LongRecord = 366;
 // more bytes in all than the stream holds.
 class Mpp8Names {
 public:
-    explicit Mpp8Names(Bytes defer) : defer_(defer), budget_(defer.size() + 64) {}
+    // `kind` names the texts in a failure ("task", "resource").
+    explicit Mpp8Names(Bytes defer, const char* kind = "task") : defer_(defer), budget_(defer.size() + 64), kind_(kind) {}
 
     QString at(qint64 varOffset) {
         if (const auto it = names_.find(varOffset); it != names_.end()) return it->second;
@@ -321,7 +347,7 @@ public:
 private:
     void spend(qint64 bytes) {
         budget_ -= bytes;
-        if (budget_ < 0) damaged(QStringLiteral("its task names overlap one another"));
+        if (budget_ < 0) damaged(QStringLiteral("its %1 names overlap one another").arg(QLatin1String(kind_)));
     }
 
     // Empty when the chain cannot be followed.
@@ -357,16 +383,63 @@ private:
 
     Bytes defer_;
     qint64 budget_;
+    const char* kind_;
     std::unordered_map<qint64, QString> names_;
 };
 
 }  // namespace
 
-Plan decodeTasks(const TaskStreams& streams, const FieldMap& fields) {
-    return TaskDecoder(streams, fields).run();
+Plan decodeTasks(const TaskStreams& streams, const FieldMap& fields, const DetailTables* details) {
+    return TaskDecoder(streams, fields, details).run();
 }
 
-Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix) {
+namespace {
+
+constexpr qint64 kMpp8ResourceRecord = 196;
+constexpr qint64 kMpp8AssignmentRecord = 204;
+constexpr qint64 kMpp8LongAssignmentRecord = 238;
+
+// Resource names by unique ID, then the assignments of the tasks in `taskIds`.
+std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, const std::unordered_set<qint32>& taskIds) {
+    // Records are 204 bytes, or 238 in some files: 238 when only that size divides the stream;
+    // when both do, the size whose records name more known tasks.
+    const auto linksOfSize = [&](qint64 size) {
+        std::vector<AssignmentLink> links;
+        for (qint64 r = 0; r < tables.assignments.size() / size; ++r) {
+            const Bytes record = tables.assignments.slice(r * size, size);
+            if (record.u8(168) == 0x02) continue;  // deleted
+            AssignmentLink link;
+            link.uniqueId = record.i32(0);
+            link.taskUniqueId = record.i32(16);
+            link.resourceUniqueId = record.i32(20);
+            if (taskIds.count(link.taskUniqueId)) links.push_back(link);
+        }
+        return links;
+    };
+    const bool fits = tables.assignments.size() % kMpp8AssignmentRecord == 0;
+    const bool longFits = tables.assignments.size() % kMpp8LongAssignmentRecord == 0;
+    std::vector<AssignmentLink> links;
+    if (fits || !longFits) links = linksOfSize(kMpp8AssignmentRecord);
+    if (longFits) {
+        std::vector<AssignmentLink> longLinks = linksOfSize(kMpp8LongAssignmentRecord);
+        if (longLinks.size() > links.size()) links = std::move(longLinks);
+    }
+    if (links.empty()) return {};
+
+    std::unordered_map<qint32, QString> names;
+    Mpp8Names texts(tables.resourceTexts, "resource");
+    for (qint64 r = 0; r < tables.resources.size() / kMpp8ResourceRecord; ++r) {
+        const Bytes record = tables.resources.slice(r * kMpp8ResourceRecord, kMpp8ResourceRecord);
+        const qint32 uniqueId = record.i32(0);
+        if (uniqueId < 1 || (record.u8(8) & 0x01) != 0 || record.u16(164) != 0) continue;
+        if (!names.count(uniqueId)) names.emplace(uniqueId, texts.at(-1 - qint64(record.i32(156))));
+    }
+    return joinResourceNames(std::move(links), names, tables.assignments.size() + tables.resourceTexts.size());
+}
+
+}  // namespace
+
+Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details) {
     const qint64 recordSize = fixFix.size() % kMpp8Record == 0 ? kMpp8Record : kMpp8LongRecord;
     const qint64 count = fixFix.size() / recordSize;
     std::vector<Row> rows;
@@ -385,6 +458,10 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix) {
             row.task.finish = timestamp(record, 20).value_or(QDateTime());
             row.task.start = timestamp(record, 96).value_or(QDateTime());
             row.task.durationMinutes = durationMinutes(record.i32(68)).value_or(0.0);
+            if (details) {
+                row.details = readMpp8Details(record);
+                row.task.details = row.details;
+            }
         }
         rows.push_back(std::move(row));
     }
@@ -392,12 +469,21 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix) {
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.storedId < b.storedId; });
     Plan plan;
     plan.positions.reserve(rows.size());
+    std::vector<TaskDetails*> ordered;
     for (const Row& row : rows) {
         if (row.blank) {
             plan.positions.emplace_back(std::nullopt);
         } else {
             plan.positions.emplace_back(row.task);
         }
+        ordered.push_back(row.details.get());
+    }
+    if (details) {
+        std::unordered_set<qint32> taskIds;
+        for (const TaskDetails* d : ordered) {
+            if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
+        }
+        completeDetails(ordered, mpp8ResourceNames(*details, taskIds));
     }
     return plan;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "importer/plans/mpp_bytes.h"
+#include "importer/plans/mpp_details.h"
 #include "importer/plans/mpp_fields.h"
 #include "importer/plans/plan.h"
 
@@ -17,10 +18,13 @@ struct TaskStreams {
     Bytes fixedMeta, fixedData, fixed2Meta, fixed2Data, varMeta, var2Data;
 };
 
-// Throws quorrix::Failure when a block is not what its kind must be.
-Plan decodeTasks(const TaskStreams& streams, const FieldMap& fields);
+// Throws quorrix::Failure when a block is not what its kind must be. With `details` the tasks
+// carry their TaskDetails as well.
+Plan decodeTasks(const TaskStreams& streams, const FieldMap& fields, const DetailTables* details = nullptr);
 
-// Project 98: fixed records of "FixFix   0" and names in "FixDeferFix   0".
-Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix);
+// Project 98: fixed records of "FixFix   0" and names in "FixDeferFix   0". With `details` the
+// tasks carry the TaskDetails a Project 98 record holds (see readMpp8Details) and their resource
+// names.
+Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details = nullptr);
 
 }  // namespace quorrix::importer::plans::mpp

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <optional>
@@ -195,6 +196,7 @@ struct FieldRecord {
     int size;
     int category = 0x03;
     int varKey = 0;
+    quint32 base = 0x0B400000;  // the table: tasks 0x0B400000, resources 0x0C400000, assignments 0x0F400000
 };
 inline QByteArray fieldMap(const std::vector<FieldRecord>& records) {
     QByteArray b;
@@ -203,7 +205,7 @@ inline QByteArray fieldMap(const std::vector<FieldRecord>& records) {
         put16(rec, 4, static_cast<quint16>(r.offset));
         rec[6] = static_cast<char>(r.varKey);
         put32(rec, 8, r.offset == 0xFFFF ? 0x04 : 0x0A);
-        put32(rec, 12, 0x0B400000u + static_cast<quint32>(r.index));
+        put32(rec, 12, r.base + static_cast<quint32>(r.index));
         put16(rec, 20, static_cast<quint16>(r.category));
         put16(rec, 22, static_cast<quint16>(r.size));
         b += rec;
@@ -230,6 +232,10 @@ struct Record {
     qint32 manualDurationTenths = -1;
     int recordSize = 0;   // 0 = the layout's full size
     std::optional<qint32> nameOffset;  // points the name at this Var2Data offset instead
+    std::map<int, QByteArray> fixedBytes;  // further bytes of the FixedData record, by offset
+    std::map<int, QByteArray> varValues;   // further Var2Data values, by key
+    std::map<int, qint32> varOffsets;      // further VarMeta entries pointing at a given offset, by key
+    quint8 metaByte8 = 0, metaByte10 = 0;  // FixedMeta item bytes holding flags
 };
 
 // Layout written: block 0 UID 0, ID 4, Duration 60, Start 88, Finish 92, Created 130, up to 264
@@ -243,6 +249,9 @@ struct PlanLayout {
     quint8 xorMask = 0;           // applied to the project Props (and MPP9 FixedData)
     bool withFieldMap = true;
     QStringList omit;             // stream names left out of TBkndTask
+    std::vector<FieldRecord> extraFields;  // further task fields (block 0 or var data)
+    std::vector<std::pair<quint32, QByteArray>> extraProjectProps;
+    std::vector<Part> extraParts;          // further streams, by path below the project storage
 };
 
 inline constexpr int kFullRecord = 264;
@@ -257,16 +266,25 @@ inline QByteArray buildPlan(const PlanLayout& layout) {
     const int nullSize = mpp9 ? 8 : 16;
 
     std::vector<FieldRecord> fields = {{86, 0, 4}, {23, 4, 4}, {29, 60, 4}, {35, 88, 4, 0x13},
-                                       {36, 92, 4, 0x13}, {93, 130, 4, 0x13}, {500, 260, 4},
-                                       {kNameIndex, 0xFFFF, 512, 0x08, mpp9 ? 11 : 0}};
+                                       {36, 92, 4, 0x13}, {93, 130, 4, 0x13}, {500, 260, 4}};
+    for (const FieldRecord& f : layout.extraFields) {
+        if (f.offset != 0xFFFF) fields.push_back(f);
+    }
+    // Block 0 offsets must rise: a falling offset starts the next block.
+    std::stable_sort(fields.begin(), fields.end(), [](const FieldRecord& a, const FieldRecord& b) { return a.offset < b.offset; });
+    fields.push_back({kNameIndex, 0xFFFF, 512, 0x08, mpp9 ? 11 : 0});
+    for (const FieldRecord& f : layout.extraFields) {
+        if (f.offset == 0xFFFF) fields.push_back(f);
+    }
     if (mpp14) {
         fields.push_back({1283, 50, 4, 0x13});
         fields.push_back({1284, 54, 4, 0x13});
         fields.push_back({1288, 58, 4});
         fields.push_back({501, 60, 4});
     }
-    QByteArray projectProps = props(layout.withFieldMap ? std::vector<std::pair<quint32, QByteArray>>{{0x00020014, fieldMap(fields)}}
-                                                      : std::vector<std::pair<quint32, QByteArray>>{});
+    std::vector<std::pair<quint32, QByteArray>> projectEntries = layout.extraProjectProps;
+    if (layout.withFieldMap) projectEntries.insert(projectEntries.begin(), {0x00020014, fieldMap(fields)});
+    QByteArray projectProps = props(projectEntries);
 
     const int meta2Size = mpp14 ? 92 : 86;
     QByteArray fixedMeta(16, '\0'), fixedData, fixed2Meta(16, '\0'), fixed2Data;
@@ -275,10 +293,13 @@ inline QByteArray buildPlan(const PlanLayout& layout) {
     QByteArray varMeta(24, '\0'), var2Data;
     put32(varMeta, 0, 0xFADFADBA);
 
-    const auto addItem = [&](qint32 flags, const QByteArray& data, const QByteArray& data2, quint8 modeByte) {
+    const auto addItem = [&](qint32 flags, const QByteArray& data, const QByteArray& data2, quint8 modeByte,
+                             quint8 metaByte8 = 0, quint8 metaByte10 = 0) {
         QByteArray item(47, '\0');
         put32(item, 0, static_cast<quint32>(flags));
         put32(item, 4, static_cast<quint32>(fixedData.size()));
+        item[8] = static_cast<char>(metaByte8);
+        item[10] = static_cast<char>(metaByte10);
         fixedMeta += item;
         fixedData += data;
         QByteArray item2(meta2Size, '\0');
@@ -315,7 +336,30 @@ inline QByteArray buildPlan(const PlanLayout& layout) {
             put32(data2, 54, r.manualFinish ? stamp(*r.manualFinish) : (r.finish ? stamp(*r.finish) : 0));
             put32(data2, 58, static_cast<quint32>(r.manual ? r.manualDurationTenths : r.durationTenths));
         }
-        addItem(r.flags, data, data2, r.manual ? (layout.application.contains("14.0") ? 0x08 : 0x80) : 0);
+        for (const auto& [at, bytes] : r.fixedBytes) {
+            if (at + bytes.size() <= data.size()) data.replace(at, bytes.size(), bytes);
+        }
+        addItem(r.flags, data, data2, r.manual ? (layout.application.contains("14.0") ? 0x08 : 0x80) : 0, r.metaByte8,
+                r.metaByte10);
+        const auto addVar = [&](int key, qint32 offset) {
+            QByteArray entry(mpp9 ? 8 : 12, '\0');
+            if (mpp9) {
+                put32(entry, 0, static_cast<quint32>(r.uniqueId) & 0xFFFFFF);
+                entry[3] = static_cast<char>(key);
+                put32(entry, 4, static_cast<quint32>(offset));
+            } else {
+                put32(entry, 0, static_cast<quint32>(r.uniqueId));
+                put32(entry, 4, static_cast<quint32>(offset));
+                put16(entry, 8, static_cast<quint16>(key));
+            }
+            varMeta += entry;
+        };
+        for (const auto& [key, value] : r.varValues) {
+            addVar(key, static_cast<qint32>(var2Data.size()));
+            var2Data += le32(static_cast<quint32>(value.size()));
+            var2Data += value;
+        }
+        for (const auto& [key, offset] : r.varOffsets) addVar(key, offset);
         if (r.name || r.nameOffset) {
             int offset = static_cast<int>(var2Data.size());
             if (r.nameOffset) {
@@ -359,6 +403,11 @@ inline QByteArray buildPlan(const PlanLayout& layout) {
     add(QStringLiteral("Fixed2Data"), mpp9 ? QByteArray() : fixed2Data);
     add(QStringLiteral("VarMeta"), varMeta);
     add(QStringLiteral("Var2Data"), var2Data);
+    for (const Part& part : layout.extraParts) {
+        QStringList path = part.path;
+        path.prepend(storage);
+        parts.push_back({path, part.data});
+    }
     return compoundFile(parts);
 }
 
