@@ -67,7 +67,8 @@ int main(int argc, char** argv) {
         else if (std::strcmp(argv[i], "--once") == 0) once = argv[++i];
     }
     std::vector<QByteArray> plans;
-    QDirIterator it(QString::fromLocal8Bit(argv[1]), {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(QString::fromLocal8Bit(argv[1]), {QStringLiteral("*.xml")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     QStringList paths;
     while (it.hasNext()) paths << it.next();
     paths.sort();

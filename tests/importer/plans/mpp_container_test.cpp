@@ -14,13 +14,13 @@ using mpp::CompoundFile;
 using mpp_test::compoundFile;
 
 TEST(CompoundFile, StoragesLeftOutAreEmptyAndTheOthersWhole) {
-    const QByteArray bytes = compoundFile({{{QStringLiteral("   114"), QStringLiteral("Props")}, "props"},
-                                           {{QStringLiteral("   114"), QStringLiteral("TBkndTask"), QStringLiteral("VarMeta")},
-                                            QByteArray(5000, 'v')},
-                                           {{QStringLiteral("   214"), QStringLiteral("CEdl"), QStringLiteral("FixedData")},
-                                            "view"},
-                                           {{QStringLiteral("   214"), QStringLiteral("Props")}, "view props"},
-                                           {{QStringLiteral("Props14")}, "root props"}});
+    const QString data = QStringLiteral("   114"), views = QStringLiteral("   214");
+    const QByteArray bytes =
+        compoundFile({{{data, QStringLiteral("Props")}, "props"},
+                      {{data, QStringLiteral("TBkndTask"), QStringLiteral("VarMeta")}, QByteArray(5000, 'v')},
+                      {{views, QStringLiteral("CEdl"), QStringLiteral("FixedData")}, "view"},
+                      {{views, QStringLiteral("Props")}, "view props"},
+                      {{QStringLiteral("Props14")}, "root props"}});
     const CompoundFile whole(bytes);
     EXPECT_EQ(whole.stream({QStringLiteral("   214"), QStringLiteral("Props")}), QByteArray("view props"));
     EXPECT_EQ(whole.stream({QStringLiteral("   214"), QStringLiteral("CEdl"), QStringLiteral("FixedData")}),

@@ -234,7 +234,8 @@ TEST(MspdiDetails, RealPlansAsTheirOwnFieldsSay) {
         SCOPED_TRACE(path.toStdString());
         QHash<QString, QString> resourceNames;
         for (const auto& r : itemsOf(path, QStringLiteral("Resources"), QStringLiteral("Resource")))
-            if (r.count(QStringLiteral("Name"))) resourceNames[r.at(QStringLiteral("UID"))] = r.at(QStringLiteral("Name"));
+            if (r.count(QStringLiteral("Name")))
+                resourceNames[r.at(QStringLiteral("UID"))] = r.at(QStringLiteral("Name"));
         QHash<QString, QStringList> assigned;  // in the file's order, which is the unique IDs' order
         for (const auto& a : itemsOf(path, QStringLiteral("Assignments"), QStringLiteral("Assignment"))) {
             const QString resource = a.at(QStringLiteral("ResourceUID"));
