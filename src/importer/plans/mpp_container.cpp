@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 #include <map>
 
@@ -26,7 +27,9 @@ namespace {
 // failures of its own, so those messages are not shown on the terminal.
 void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
-// libgsf and its GLib types are set up once per process and stay for its lifetime.
+// libgsf and its GLib types are set up once per process and stay for its lifetime. The first
+// call from any thread does it while calls from others wait (a function-local static), so
+// plans can be opened on several threads; each document has its own libgsf objects.
 void initialiseGsf() {
     static const bool done = [] {
         gsf_init();
@@ -58,7 +61,7 @@ constexpr size_t kMaxDirectoryDepth = 1000;
 constexpr quint32 kLastRegularSector = 0xFFFFFFFA;
 constexpr quint32 kNoEntry = 0xFFFFFFFF;
 
-void prepareDirectory(QByteArray& document) {
+void prepareDirectory(QByteArray& document, const std::function<bool(const QString&)>& keepStorage) {
     const mpp::Bytes bytes(document);
     const int shift = bytes.u16(30);
     if (shift < 7 || shift > 20) return;  // not a layout libgsf reads either
@@ -130,14 +133,47 @@ void prepareDirectory(QByteArray& document) {
         }
     }
 
+    // The storages beside the plan's data (views, tables, filters, macros: half of a plan's
+    // directory) are left out of the reader's copy when they are not wanted: libgsf builds an
+    // object for every entry it can reach, which is most of the cost of opening a small plan.
+    // Their entries stay, childless; the walk above has checked the whole tree.
+    std::vector<qint64> cut;
+    if (keepStorage) {
+        const quint32 first = bytes.u32(directory[0] + 76);
+        std::vector<char> visited(size_t(entries), 0);
+        std::vector<quint32> pending;
+        if (first < entries) pending.push_back(first);
+        while (!pending.empty()) {
+            const quint32 entry = pending.back();
+            pending.pop_back();
+            if (visited[entry]) continue;
+            visited[entry] = 1;
+            const qint64 at = entryOffset(entry);
+            for (const qint64 link : {68, 72}) {
+                const quint32 next = bytes.u32(at + link);
+                if (next < entries && !visited[next]) pending.push_back(next);
+            }
+            if (bytes.u8(at + 66) != 1 || bytes.u32(at + 76) == kNoEntry) continue;
+            const int units = std::min(int(bytes.u16(at + 64)) / 2, 32);
+            QString name;
+            for (int k = 0; k < units; ++k) {
+                const quint16 unit = bytes.u16(at + 2 * k);
+                if (unit == 0) break;
+                name += QChar(unit);
+            }
+            if (!keepStorage(name)) cut.push_back(at);
+        }
+    }
+
     std::vector<qint64> stamped;
     for (qint64 entry = 0; entry < entries; ++entry) {
         const qint64 at = entryOffset(quint32(entry));
         if (bytes.u32(at + 100) | bytes.u32(at + 104) | bytes.u32(at + 108) | bytes.u32(at + 112)) stamped.push_back(at);
     }
-    if (stamped.empty()) return;
+    if (stamped.empty() && cut.empty()) return;
     char* data = document.data();  // detaches from the caller's bytes
     for (const qint64 at : stamped) std::memset(data + at + 100, 0, 16);
+    for (const qint64 at : cut) std::memset(data + at + 76, 0xFF, 4);
 }
 
 }  // namespace
@@ -155,12 +191,13 @@ struct CompoundFile::Handle {
     InputPtr last;                           // the stream opened last
 };
 
-CompoundFile::CompoundFile(QByteArray bytes) : handle_(std::make_unique<Handle>()) {
+CompoundFile::CompoundFile(QByteArray bytes, const std::function<bool(const QString&)>& keepStorage)
+    : handle_(std::make_unique<Handle>()) {
     if (!isCompoundSignature(bytes)) {
         throw Failure(failure_number::kBadFileFormat,
                       QStringLiteral("The file is not a plan file (it is not a compound document)."));
     }
-    prepareDirectory(bytes);
+    prepareDirectory(bytes, keepStorage);
     handle_->document = std::move(bytes);
     const QByteArray& document = handle_->document;
     initialiseGsf();

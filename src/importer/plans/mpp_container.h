@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -16,8 +17,10 @@ bool isCompoundSignature(const QByteArray& head);
 // holds, so memory stays proportional to the file's size.
 class CompoundFile {
 public:
-    // Throws quorrix::Failure when the bytes are not a readable compound document.
-    explicit CompoundFile(QByteArray bytes);
+    // Throws quorrix::Failure when the bytes are not a readable compound document. With
+    // `keepStorage`, a storage of the root whose name it refuses is opened as an empty one, and
+    // nothing inside it is ever read: opening costs in proportion to the entries kept.
+    explicit CompoundFile(QByteArray bytes, const std::function<bool(const QString&)>& keepStorage = {});
     ~CompoundFile();
     CompoundFile(const CompoundFile&) = delete;
     CompoundFile& operator=(const CompoundFile&) = delete;

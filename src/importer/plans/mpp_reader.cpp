@@ -244,7 +244,10 @@ bool isCompoundFile(const QByteArray& head) { return isCompoundSignature(head); 
 namespace {
 
 Plan readDocument(QByteArray bytes, const ReadOptions& options) {
-    const CompoundFile file(std::move(bytes));
+    // A plan's data is in the root storage "   1" or "   1" and the format's number; the others
+    // hold views, tables and macros.
+    const CompoundFile file(std::move(bytes),
+                            [](const QString& storage) { return storage.startsWith(QLatin1String("   1")); });
     const Identity identity = identify(file);
     if (identity.format == Format::Mpp8) return readMpp8(file, options);
     return readMpp9To14(file, identity, options);

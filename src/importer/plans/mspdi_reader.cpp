@@ -1,12 +1,18 @@
 #include "importer/plans/mspdi_reader.h"
 
 #include <QFile>
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <pugixml.hpp>
+#include <unordered_map>
 #include <vector>
 
 #include "importer/plans/plan_file.h"
+#include "importer/plans/resource_names.h"
 #include "importer/value.h"
 #include "platform/failure.h"
 
@@ -44,6 +50,115 @@ bool isNamed(const pugi::xml_node& node, const char* wanted) {
     return node.type() == pugi::node_element && std::strcmp(localName(node.name()), wanted) == 0;
 }
 
+// True when the name is exactly the literal. The first character has been compared already; the
+// comparison stops at the first difference, so it never reads past the end of a shorter name.
+template <std::size_t N>
+bool nameIs(const char* name, const char (&literal)[N]) {
+    for (std::size_t i = 1; i < N; ++i)
+        if (name[i] != literal[i]) return false;
+    return true;
+}
+
+// The elements of a task, an assignment or a resource that the reader takes. Every other element
+// is told apart from these by its first characters, without a copy or a search.
+enum class Field : unsigned char {
+    None,  // text or a CDATA section among the fields
+    Other,
+    Id,
+    Uid,
+    IsNull,
+    Name,
+    Duration,
+    Start,
+    Finish,
+    OutlineLevel,
+    OutlineNumber,
+    Wbs,
+    PercentComplete,
+    Milestone,
+    Summary,
+    Baseline,
+    ActualStart,
+    ActualFinish,
+    Cost,
+    Work,
+    Notes,
+    Number,
+    TaskUid,
+    ResourceUid,
+    Units,
+};
+
+[[gnu::always_inline]] inline Field fieldOf(const char* n) {
+    switch (n[0]) {
+    case '\0': return Field::None;
+    case 'A':
+        if (n[1] == 'c' && n[2] == 't' && n[3] == 'u' && n[4] == 'a' && n[5] == 'l') {
+            if (nameIs(n, "ActualStart")) return Field::ActualStart;
+            if (nameIs(n, "ActualFinish")) return Field::ActualFinish;
+        }
+        break;
+    case 'B':
+        if (nameIs(n, "Baseline")) return Field::Baseline;
+        break;
+    case 'C':
+        if (nameIs(n, "Cost")) return Field::Cost;
+        break;
+    case 'D':
+        if (nameIs(n, "Duration")) return Field::Duration;
+        break;
+    case 'F':
+        if (nameIs(n, "Finish")) return Field::Finish;
+        break;
+    case 'I':
+        if (n[1] == 'D' && n[2] == '\0') return Field::Id;
+        if (nameIs(n, "IsNull")) return Field::IsNull;
+        break;
+    case 'M':
+        if (nameIs(n, "Milestone")) return Field::Milestone;
+        break;
+    case 'N':
+        if (n[1] == 'a' && nameIs(n, "Name")) return Field::Name;
+        if (n[1] == 'o' && nameIs(n, "Notes")) return Field::Notes;
+        if (n[1] == 'u' && nameIs(n, "Number")) return Field::Number;
+        break;
+    case 'O':
+        if (nameIs(n, "OutlineLevel")) return Field::OutlineLevel;
+        if (nameIs(n, "OutlineNumber")) return Field::OutlineNumber;
+        break;
+    case 'P':
+        if (nameIs(n, "PercentComplete")) return Field::PercentComplete;
+        break;
+    case 'R':
+        if (nameIs(n, "ResourceUID")) return Field::ResourceUid;
+        break;
+    case 'S':
+        if (n[1] == 't' && nameIs(n, "Start")) return Field::Start;
+        if (n[1] == 'u' && nameIs(n, "Summary")) return Field::Summary;
+        break;
+    case 'T':
+        if (nameIs(n, "TaskUID")) return Field::TaskUid;
+        break;
+    case 'U':
+        if (n[1] == 'I' && n[2] == 'D' && n[3] == '\0') return Field::Uid;
+        if (nameIs(n, "Units")) return Field::Units;
+        break;
+    case 'W':
+        if (n[1] == 'B' && nameIs(n, "WBS")) return Field::Wbs;
+        if (n[1] == 'o' && nameIs(n, "Work")) return Field::Work;
+        break;
+    default:
+        break;
+    }
+    return Field::Other;
+}
+
+// The field a child element is, with or without a namespace prefix.
+[[gnu::always_inline]] inline Field fieldOf(const pugi::xml_node& child, bool prefixed) {
+    const char* n = child.name();
+    return fieldOf(prefixed ? localName(n) : n);
+}
+
 // The whole text of an element: the text stored with the element itself and every text or
 // CDATA section among its children, in order.
 std::string fullText(const pugi::xml_node& node) {
@@ -53,83 +168,62 @@ std::string fullText(const pugi::xml_node& node) {
     return text;
 }
 
-// The text of a field element; fast for the usual single text.
-std::string fieldText(const pugi::xml_node& node) {
+// The text of a field element, where it stands in the parsed document when it is a single text
+// (as always in Project's files); otherwise put together in `spare`.
+const char* textOf(const pugi::xml_node& node, std::string& spare) {
     if (!node.first_child()) return node.value();
-    return fullText(node);
+    spare = fullText(node);
+    return spare.c_str();
 }
 
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 const char* skipSpaces(const char* p) {
-    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') ++p;
+    while (isSpace(*p)) ++p;
     return p;
 }
 
-std::string trimmed(const std::string& text) {
-    const char* begin = skipSpaces(text.c_str());
-    const char* end = text.c_str() + text.size();
-    while (end > begin && (end[-1] == ' ' || end[-1] == '\t' || end[-1] == '\r' || end[-1] == '\n')) --end;
-    return std::string(begin, end);
+// The text between leading and trailing white space.
+struct Span {
+    const char* begin;
+    const char* end;
+    bool empty() const { return begin == end; }
+    std::size_t size() const { return static_cast<std::size_t>(end - begin); }
+    bool is(const char* literal) const {
+        const std::size_t n = std::strlen(literal);
+        return size() == n && std::memcmp(begin, literal, n) == 0;
+    }
+};
+
+Span trimmed(const char* text) {
+    const char* begin = skipSpaces(text);
+    const char* end = begin + std::strlen(begin);
+    while (end > begin && isSpace(end[-1])) --end;
+    return {begin, end};
 }
 
-bool parseTaskId(const std::string& text, long& id) {
+bool parseTaskId(Span text, long& id) {
     if (text.empty() || text.size() > 9) return false;
     long value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + (c - '0');
+    for (const char* p = text.begin; p != text.end; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + (*p - '0');
     }
     id = value;
     return true;
 }
 
-bool isTrue(const std::string& raw) {
-    const std::string text = trimmed(raw);
-    return text == "1" || text == "true";
-}
-
-struct TaskFields {
-    pugi::xml_node id, name, isNull, duration, start, finish;
-    bool hasOtherFields = false;
-};
-
-TaskFields fieldsOf(const pugi::xml_node& task) {
-    TaskFields f;
-    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        const char* n = localName(child.name());
-        switch (n[0]) {
-        case 'I':
-            if (std::strcmp(n, "ID") == 0) { f.id = child; continue; }
-            if (std::strcmp(n, "IsNull") == 0) { f.isNull = child; continue; }
-            break;
-        case 'U':
-            if (std::strcmp(n, "UID") == 0) continue;
-            break;
-        case 'N':
-            if (std::strcmp(n, "Name") == 0) f.name = child;
-            break;
-        case 'D':
-            if (std::strcmp(n, "Duration") == 0) f.duration = child;
-            break;
-        case 'S':
-            if (std::strcmp(n, "Start") == 0) f.start = child;
-            break;
-        case 'F':
-            if (std::strcmp(n, "Finish") == 0) f.finish = child;
-            break;
-        default:
-            break;
-        }
-        f.hasOtherFields = true;
-    }
-    return f;
+bool isTrue(const char* text) {
+    const Span t = trimmed(text);
+    return t.is("1") || t.is("true");
 }
 
 QDateTime readDate(const pugi::xml_node& node, const char* field, long id, const QString& planName) {
     if (!node) return {};
-    const std::string text = fieldText(node);
-    if (trimmed(text).empty()) return {};
-    QDateTime value = parseWallClock(text.c_str());
+    std::string spare;
+    const char* text = textOf(node, spare);
+    if (*skipSpaces(text) == '\0') return {};
+    QDateTime value = parseWallClock(text);
     if (!value.isValid())
         damaged(planName, QStringLiteral("the %1 of task %2 (\"%3\") is not a date")
                               .arg(QLatin1String(field))
@@ -138,7 +232,244 @@ QDateTime readDate(const pugi::xml_node& node, const char* field, long id, const
     return value;
 }
 
-Plan readDocument(const pugi::xml_document& document, const QString& planName) {
+// ---- the further fields: a value that cannot be read is left empty, like one not written ----
+
+std::optional<double> numberIn(const pugi::xml_node& node) {
+    if (!node) return std::nullopt;
+    std::string spare;
+    Span t = trimmed(textOf(node, spare));
+    if (t.begin != t.end && *t.begin == '+') ++t.begin;
+    double value = 0;
+    const auto [end, error] = std::from_chars(t.begin, t.end, value);
+    if (t.empty() || error != std::errc() || end != t.end || !std::isfinite(value)) return std::nullopt;
+    return value == 0 ? 0 : value;  // no negative zero
+}
+
+std::optional<long long> wholeNumberIn(const pugi::xml_node& node) {
+    if (!node) return std::nullopt;
+    std::string spare;
+    Span t = trimmed(textOf(node, spare));
+    if (t.begin != t.end && *t.begin == '+') ++t.begin;
+    long long value = 0;
+    const auto [end, error] = std::from_chars(t.begin, t.end, value);
+    if (t.empty() || error != std::errc() || end != t.end) return std::nullopt;
+    return value;
+}
+
+std::optional<bool> flagIn(const pugi::xml_node& node) {
+    if (!node) return std::nullopt;
+    std::string spare;
+    const Span t = trimmed(textOf(node, spare));
+    if (t.is("1") || t.is("true")) return true;
+    if (t.is("0") || t.is("false")) return false;
+    return std::nullopt;
+}
+
+std::optional<double> minutesIn(const pugi::xml_node& node) {
+    if (!node) return std::nullopt;
+    std::string spare;
+    double minutes = 0;
+    if (!parseDurationMinutes(textOf(node, spare), minutes)) return std::nullopt;
+    return minutes;
+}
+
+QDateTime dateIn(const pugi::xml_node& node) {
+    if (!node) return {};
+    std::string spare;
+    return parseWallClock(textOf(node, spare));
+}
+
+QString textIn(const pugi::xml_node& node) {
+    if (!node) return {};
+    std::string spare;
+    const char* text = textOf(node, spare);
+    return QString::fromUtf8(text, static_cast<qsizetype>(std::strlen(text)));
+}
+
+// Line breaks as line feeds, however the file wrote them.
+QString notesIn(const pugi::xml_node& node) {
+    QString text = textIn(node);
+    if (text.contains(QLatin1Char('\r'))) {
+        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    return text;
+}
+
+struct TaskFields {
+    pugi::xml_node id, name, isNull, duration, start, finish;
+    pugi::xml_node uid, outlineLevel, outlineNumber, wbs, percentComplete, milestone, summary, actualStart,
+        actualFinish, cost, work, notes, baseline;
+    bool hasOtherFields = false;
+};
+
+// Whether a Baseline element is the baseline itself (number 0) rather than one of the numbered ones.
+bool isBaselineZero(const pugi::xml_node& baseline, bool prefixed) {
+    for (pugi::xml_node child = baseline.first_child(); child; child = child.next_sibling())
+        if (fieldOf(child, prefixed) == Field::Number) {
+            const std::optional<long long> number = wholeNumberIn(child);
+            return number && *number == 0;
+        }
+    return false;
+}
+
+// One walk over the children of a task; the first of a field written twice counts. The further
+// fields are noted only when they are asked for (a baseline is looked into only then), and
+// without them the walk ends once the four fields and the identifiers are found: Project writes
+// them among a task's first elements.
+TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, bool details) {
+    TaskFields f;
+    int missing = 6;  // of ID, IsNull, Name, Duration, Start and Finish
+    const auto take = [&missing](pugi::xml_node& field, const pugi::xml_node& child) {
+        if (field) return;
+        field = child;
+        --missing;
+    };
+    const auto note = [details](pugi::xml_node& field, const pugi::xml_node& child) {
+        if (details && !field) field = child;
+    };
+    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
+        const Field field = fieldOf(child, prefixed);
+        // Identifiers alone make a blank row.
+        if (field != Field::None && field != Field::Id && field != Field::IsNull && field != Field::Uid)
+            f.hasOtherFields = true;
+        switch (field) {
+        case Field::None: continue;
+        case Field::Id: take(f.id, child); break;
+        case Field::IsNull: take(f.isNull, child); break;
+        case Field::Uid: note(f.uid, child); break;
+        case Field::Name: take(f.name, child); break;
+        case Field::Duration: take(f.duration, child); break;
+        case Field::Start: take(f.start, child); break;
+        case Field::Finish: take(f.finish, child); break;
+        case Field::OutlineLevel: note(f.outlineLevel, child); break;
+        case Field::OutlineNumber: note(f.outlineNumber, child); break;
+        case Field::Wbs: note(f.wbs, child); break;
+        case Field::PercentComplete: note(f.percentComplete, child); break;
+        case Field::Milestone: note(f.milestone, child); break;
+        case Field::Summary: note(f.summary, child); break;
+        case Field::ActualStart: note(f.actualStart, child); break;
+        case Field::ActualFinish: note(f.actualFinish, child); break;
+        case Field::Cost: note(f.cost, child); break;
+        case Field::Work: note(f.work, child); break;
+        case Field::Notes: note(f.notes, child); break;
+        case Field::Baseline:
+            if (details && !f.baseline && isBaselineZero(child, prefixed)) f.baseline = child;
+            break;
+        default: break;
+        }
+        if (missing == 0 && !details) break;
+    }
+    return f;
+}
+
+// The resources assigned to each task, from the plan's resources and assignments.
+class Assignments {
+public:
+    Assignments(const pugi::xml_node& resources, const pugi::xml_node& assignments, bool prefixed) {
+        if (resources)
+            for (pugi::xml_node resource = resources.first_child(); resource; resource = resource.next_sibling()) {
+                if (!isNamed(resource, "Resource")) continue;
+                pugi::xml_node uid, name;
+                for (pugi::xml_node child = resource.first_child(); child; child = child.next_sibling()) {
+                    const Field field = fieldOf(child, prefixed);
+                    if (field == Field::Uid) uid = child;
+                    else if (field == Field::Name) name = child;
+                }
+                const std::optional<long long> key = wholeNumberIn(uid);
+                if (key && !names_.count(*key)) names_.emplace(*key, textIn(name));
+            }
+        if (assignments)
+            for (pugi::xml_node assignment = assignments.first_child(); assignment;
+                 assignment = assignment.next_sibling()) {
+                if (!isNamed(assignment, "Assignment")) continue;
+                pugi::xml_node uid, task, resource, units;
+                for (pugi::xml_node child = assignment.first_child(); child; child = child.next_sibling()) {
+                    switch (fieldOf(child, prefixed)) {
+                    case Field::Uid: uid = child; break;
+                    case Field::TaskUid: task = child; break;
+                    case Field::ResourceUid: resource = child; break;
+                    case Field::Units: units = child; break;
+                    default: break;
+                    }
+                }
+                const std::optional<long long> taskKey = wholeNumberIn(task);
+                const std::optional<long long> resourceKey = wholeNumberIn(resource);
+                if (!taskKey || !resourceKey) continue;
+                const std::optional<long long> order = wholeNumberIn(uid);
+                byTask_[*taskKey].push_back({order.value_or(std::numeric_limits<long long>::max()), *resourceKey,
+                                             numberIn(units).value_or(1)});
+            }
+    }
+
+    // "Name1,Name2[50%]": in the order of the assignments' unique IDs; a resource the plan does
+    // not list (such as Project's placeholder for none) gives no name; a resource assigned twice
+    // is named once.
+    QString namesOf(const std::optional<long long>& task) {
+        if (!task) return {};
+        const auto found = byTask_.find(*task);
+        if (found == byTask_.end()) return {};
+        std::vector<Assignment>& list = found->second;
+        std::stable_sort(list.begin(), list.end(),
+                         [](const Assignment& a, const Assignment& b) { return a.order < b.order; });
+        QString text;
+        std::vector<long long> named;
+        for (const Assignment& a : list) {
+            const auto resource = names_.find(a.resource);
+            if (resource == names_.end() || resource->second.isEmpty()) continue;
+            if (std::find(named.begin(), named.end(), a.resource) != named.end()) continue;
+            named.push_back(a.resource);
+            appendResourceName(text, resource->second, a.units);
+        }
+        return text;
+    }
+
+private:
+    struct Assignment {
+        long long order;
+        long long resource;
+        double units;
+    };
+    std::unordered_map<long long, QString> names_;
+    std::unordered_map<long long, std::vector<Assignment>> byTask_;
+};
+
+std::shared_ptr<const TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments) {
+    auto d = std::make_shared<TaskDetails>();
+    d->id = static_cast<double>(id);
+    const std::optional<long long> uid = wholeNumberIn(f.uid);
+    if (uid) d->uniqueId = static_cast<double>(*uid);
+    d->outlineLevel = numberIn(f.outlineLevel);
+    d->outlineNumber = textIn(f.outlineNumber);
+    d->wbs = textIn(f.wbs);
+    d->percentComplete = numberIn(f.percentComplete);
+    d->milestone = flagIn(f.milestone);
+    d->summary = flagIn(f.summary);
+    if (f.baseline) {
+        pugi::xml_node start, finish, duration;
+        for (pugi::xml_node child = f.baseline.first_child(); child; child = child.next_sibling()) {
+            switch (fieldOf(child, prefixed)) {
+            case Field::Start: start = child; break;
+            case Field::Finish: finish = child; break;
+            case Field::Duration: duration = child; break;
+            default: break;
+            }
+        }
+        d->baselineStart = dateIn(start);
+        d->baselineFinish = dateIn(finish);
+        d->baselineDurationMinutes = minutesIn(duration);
+    }
+    d->actualStart = dateIn(f.actualStart);
+    d->actualFinish = dateIn(f.actualFinish);
+    // Project's XML writes costs in hundredths of the currency unit.
+    if (const std::optional<double> cost = numberIn(f.cost)) d->cost = *cost / 100;
+    d->workMinutes = minutesIn(f.work);
+    d->notes = notesIn(f.notes);
+    d->resourceNames = assignments.namesOf(uid);
+    return d;
+}
+
+Plan readDocument(const pugi::xml_document& document, const QString& planName, const ReadOptions& options) {
     for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling())
         if (node.type() == pugi::node_doctype)
             throw Failure(kBadFileFormat,
@@ -150,8 +481,8 @@ Plan readDocument(const pugi::xml_document& document, const QString& planName) {
         throw Failure(kBadFileFormat, planName.isEmpty()
                                           ? QStringLiteral("The file is not a project plan.")
                                           : QStringLiteral("The file \"%1\" is not a project plan.").arg(planName));
+    const char* colon = std::strchr(root.name(), ':');
     {
-        const char* colon = std::strchr(root.name(), ':');
         const std::string nsAttribute =
             colon ? "xmlns:" + std::string(root.name(), colon) : std::string("xmlns");
         const pugi::xml_attribute ns = root.attribute(nsAttribute.c_str());
@@ -160,24 +491,38 @@ Plan readDocument(const pugi::xml_document& document, const QString& planName) {
                                               ? QStringLiteral("The file is not a project plan.")
                                               : QStringLiteral("The file \"%1\" is not a project plan.").arg(planName));
     }
+    // Project writes no prefixes; a plan whose root element has one has its fields' names
+    // stripped of theirs.
+    const bool prefixed = colon != nullptr;
+
+    std::vector<pugi::xml_node> taskLists;
+    pugi::xml_node resources, assignmentList;
+    for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
+        if (isNamed(child, "Tasks")) taskLists.push_back(child);
+        else if (options.details && !resources && isNamed(child, "Resources")) resources = child;
+        else if (options.details && !assignmentList && isNamed(child, "Assignments")) assignmentList = child;
+    }
+    std::optional<Assignments> assignments;
+    if (options.details) assignments.emplace(resources, assignmentList, prefixed);
 
     Plan plan;
     std::vector<bool> seen;
     long previousId = -1;
-    for (pugi::xml_node tasks = root.first_child(); tasks; tasks = tasks.next_sibling()) {
-        if (!isNamed(tasks, "Tasks")) continue;
+    for (const pugi::xml_node& tasks : taskLists) {
         for (pugi::xml_node task = tasks.first_child(); task; task = task.next_sibling()) {
             if (!isNamed(task, "Task")) continue;
-            const TaskFields f = fieldsOf(task);
+            const TaskFields f = fieldsOf(task, prefixed, options.details);
 
             long id = previousId + 1;
             if (f.id) {
-                const std::string text = trimmed(fieldText(f.id));
+                std::string spare;
+                const Span text = trimmed(textOf(f.id, spare));
                 if (!parseTaskId(text, id)) {
-                    const QString shown = shownValue(QString::fromUtf8(text));
-                    const bool negative = !text.empty() && text[0] == '-';
-                    const bool digits = text.size() > (negative ? 1u : 0u) &&
-                                        text.find_first_not_of("0123456789", negative ? 1 : 0) == std::string::npos;
+                    const std::string raw(text.begin, text.end);
+                    const QString shown = shownValue(QString::fromUtf8(raw.data(), static_cast<qsizetype>(raw.size())));
+                    const bool negative = !raw.empty() && raw[0] == '-';
+                    const bool digits = raw.size() > (negative ? 1u : 0u) &&
+                                        raw.find_first_not_of("0123456789", negative ? 1 : 0) == std::string::npos;
                     if (digits && negative) damaged(planName, QStringLiteral("a task has the negative ID %1").arg(shown));
                     if (digits) damaged(planName, QStringLiteral("the task ID %1 is out of range").arg(shown));
                     damaged(planName, QStringLiteral("the task ID \"%1\" is not a number").arg(shown));
@@ -196,33 +541,31 @@ Plan readDocument(const pugi::xml_document& document, const QString& planName) {
             seen[index] = true;
 
             // A blank row: marked as such, or written with nothing but its identifiers.
-            if ((f.isNull && isTrue(fieldText(f.isNull))) || !f.hasOtherFields) continue;
+            if (f.isNull) {
+                std::string spare;
+                if (isTrue(textOf(f.isNull, spare))) continue;
+            }
+            if (!f.hasOtherFields) continue;
 
             PlanTask& out = plan.positions[index].emplace();
-            if (f.name) {
-                if (!f.name.first_child()) {
-                    const char* text = f.name.value();
-                    out.name = QString::fromUtf8(text, static_cast<qsizetype>(std::strlen(text)));
-                } else {
-                    const std::string text = fullText(f.name);
-                    out.name = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-                }
-            }
+            if (f.name) out.name = textIn(f.name);
             if (f.duration) {
-                const std::string text = fieldText(f.duration);
-                if (!trimmed(text).empty() && !parseDurationMinutes(text.c_str(), out.durationMinutes))
+                std::string spare;
+                const char* text = textOf(f.duration, spare);
+                if (*skipSpaces(text) != '\0' && !parseDurationMinutes(text, out.durationMinutes))
                     damaged(planName, QStringLiteral("the duration of task %1 (\"%2\") cannot be read")
                                           .arg(id)
                                           .arg(shownValue(QString::fromUtf8(text))));
             }
             out.start = readDate(f.start, "start", id, planName);
             out.finish = readDate(f.finish, "finish", id, planName);
+            if (options.details) out.details = detailsOf(f, id, prefixed, *assignments);
         }
     }
     return plan;
 }
 
-Plan parseOwnedBuffer(void* buffer, std::size_t size, const QString& planName) {
+Plan parseOwnedBuffer(void* buffer, std::size_t size, const QString& planName, const ReadOptions& options) {
     pugi::xml_document document;
     const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, size, kParseFlags);
     if (!result) {
@@ -236,7 +579,7 @@ Plan parseOwnedBuffer(void* buffer, std::size_t size, const QString& planName) {
                               .arg(QString::fromLatin1(result.description()).toLower())
                               .arg(static_cast<qlonglong>(result.offset)));
     }
-    return readDocument(document, planName);
+    return readDocument(document, planName, options);
 }
 
 void* allocateBuffer(std::size_t size, const QString& planName) {
@@ -259,6 +602,8 @@ int digitsValue(const char*& p, int count, bool& ok) {
 }
 
 }  // namespace
+
+const unsigned kMspdiParseOptions = kParseFlags;
 
 bool parseDurationMinutes(const char* text, double& minutes) {
     const char* p = skipSpaces(text);
@@ -375,14 +720,14 @@ QDateTime parseWallClock(const char* text) {
     return wallClock(date, time);
 }
 
-Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& /*options*/) {
+Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& options) {
     if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
     void* buffer = allocateBuffer(size, QString());
     std::memcpy(buffer, data, size);
-    return parseOwnedBuffer(buffer, size, QString());
+    return parseOwnedBuffer(buffer, size, QString(), options);
 }
 
-Plan readMspdiFile(const QString& path, const ReadOptions& /*options*/) {
+Plan readMspdiFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
     QFile file(path);
@@ -406,7 +751,7 @@ Plan readMspdiFile(const QString& path, const ReadOptions& /*options*/) {
         pugi::get_memory_deallocation_function()(buffer);
         throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
     }
-    return parseOwnedBuffer(buffer, static_cast<std::size_t>(got), name);
+    return parseOwnedBuffer(buffer, static_cast<std::size_t>(got), name, options);
 }
 
 }  // namespace quorrix::importer::plans

@@ -16,6 +16,9 @@ Plan readMspdiFile(const QString& path, const ReadOptions& options = {});
 // The same for a plan already in memory.
 Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& options = {});
 
+// The pugixml parse options the reader uses (the benchmark parses alone with them).
+extern const unsigned kMspdiParseOptions;
+
 // The field readers, shared with the other plan formats.
 // An ISO-8601 duration ("PT8H0M0S", "-PT1.5H", "P2DT4H30M") in minutes; false when it does not parse.
 bool parseDurationMinutes(const char* text, double& minutes);
