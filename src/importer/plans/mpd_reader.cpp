@@ -1,3 +1,4 @@
+#include "importer/plans/resource_names.h"
 #include "importer/plans/mpd_reader.h"
 
 #include <mdbtools.h>
@@ -335,12 +336,7 @@ std::map<qint64, QString> resourceNames(const Database& db, const Schema& schema
         auto& resources = seen[a.task];
         if (std::find(resources.begin(), resources.end(), a.resource) != resources.end()) continue;
         resources.push_back(a.resource);
-        QString entry = names[a.resource];
-        const double percent = std::round(a.units * 100);
-        if (percent != 100 && std::abs(percent) < 1e9) entry += QStringLiteral("[%1%]").arg(static_cast<qint64>(percent));
-        QString& list = result[a.task];
-        if (!list.isEmpty()) list += QLatin1Char(',');
-        list += entry;
+        appendResourceName(result[a.task], names[a.resource], a.units);
     }
     return result;
 }

@@ -1,3 +1,4 @@
+#include "importer/plans/resource_names.h"
 #include "importer/plans/mpp_details.h"
 
 #include <algorithm>
@@ -218,14 +219,8 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
                 failure_number::kBadFileFormat,
                 QStringLiteral("The file is damaged: its resource names repeat beyond what it holds."));
         }
-        QString& joined = result[a.taskUniqueId];
-        if (!joined.isEmpty()) joined += QLatin1Char(',');
-        joined += name->second;
-        if (a.units) {
-            const double percent = std::round(*a.units);
-            if (percent != 100 && std::abs(percent) < 1e9)
-                joined += QStringLiteral("[%1%]").arg(percent, 0, 'f', 0);
-        }
+        // The file keeps units in percent.
+        appendResourceName(result[a.taskUniqueId], name->second, a.units ? *a.units / 100 : 1.0);
     }
     return result;
 }

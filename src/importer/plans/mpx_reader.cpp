@@ -1,3 +1,4 @@
+#include "importer/plans/resource_names.h"
 #include "importer/plans/mpx_reader.h"
 
 #include <QDate>
@@ -995,10 +996,7 @@ private:
             const auto found = resources_.find(a.resourceId);
             if (found == resources_.end() || found->second.isEmpty()) continue;
             TaskDetails& d = detailsOf(entries_[a.entry]);
-            if (!d.resourceNames.isEmpty()) d.resourceNames += QLatin1Char(',');
-            d.resourceNames += found->second;
-            const double percent = std::round(a.units * 100 * 100) / 100;
-            if (percent != 100) d.resourceNames += QStringLiteral("[%1%]").arg(QString::number(percent, 'g', 12));
+            appendResourceName(d.resourceNames, found->second, a.units);
         }
 
         // In ID order: the outline number from the outline levels, and a task is a summary task
