@@ -18,36 +18,14 @@
 #include "importer/plans/mspdi_reader.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
+#include "importer/plans/plan_comparison.h"
 
 namespace quorrix::importer::plans {
 namespace {
 
+using namespace testing;
+
 const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
-
-QString describe(const std::optional<PlanTask>& task) {
-    if (!task) return QStringLiteral("<blank>");
-    return QStringLiteral("\"%1\" %2 min %3 - %4")
-        .arg(task->name)
-        .arg(task->durationMinutes)
-        .arg(task->start.toString(Qt::ISODate), task->finish.toString(Qt::ISODate));
-}
-
-QStringList differences(const Plan& actual, const Plan& expected) {
-    QStringList out;
-    if (actual.positions.size() != expected.positions.size())
-        out << QStringLiteral("%1 positions instead of %2").arg(actual.positions.size()).arg(expected.positions.size());
-    const size_t n = std::min(actual.positions.size(), expected.positions.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto& a = actual.positions[i];
-        const auto& e = expected.positions[i];
-        bool same = a.has_value() == e.has_value();
-        if (same && a)
-            same = a->name == e->name && std::abs(a->durationMinutes - e->durationMinutes) <= 0.01 &&
-                   a->start == e->start && a->finish == e->finish;
-        if (!same) out << QStringLiteral("position %1: %2, expected %3").arg(i + 1).arg(describe(a), describe(e));
-    }
-    return out;
-}
 
 // The plan saved by the same Project version: its XML, or for Project 98 and 2000 (which wrote
 // no XML) its .mpp; the blank-row database has the folder's XML.

@@ -17,9 +17,12 @@
 
 #include "importer/plans/mpp_reader.h"
 #include "platform/failure.h"
+#include "importer/plans/plan_comparison.h"
 
 namespace quorrix::importer::plans {
 namespace {
+
+using namespace testing;
 
 const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
 
@@ -244,34 +247,6 @@ void compareWithXml(Tallies& tallies, const QString& format, const QString& show
 }
 
 // ---- the Project 98 exchange file ------------------------------------------------------------
-
-QStringList csvFields(const QByteArray& line) {
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-                field += QLatin1Char('"');
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += QChar::fromLatin1(c);
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            fields << field;
-            field.clear();
-        } else if (c != '\r' && c != '\n') {
-            field += QChar::fromLatin1(c);
-        }
-    }
-    fields << field;
-    return fields;
-}
 
 // The task rows of an .mpx file by ID, each as field number → text (record 61 names the fields).
 std::map<int, std::map<int, QString>> readMpxTasks(const QString& path) {

@@ -15,9 +15,12 @@
 #include "importer/plans/mspdi_reader.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
+#include "importer/plans/plan_comparison.h"
 
 namespace quorrix::importer::plans {
 namespace {
+
+using namespace testing;
 
 const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
 
@@ -466,37 +469,6 @@ TEST(MpxRegressions, CalendarsAndHeadersAfterTheTasksAreTakenIntoAccount) {
 }
 
 // ---- the real plans -------------------------------------------------------------------------
-
-QString describe(const std::optional<PlanTask>& task) {
-    if (!task) return QStringLiteral("<blank>");
-    return QStringLiteral("\"%1\" %2 min %3 - %4")
-        .arg(task->name)
-        .arg(task->durationMinutes)
-        .arg(task->start.toString(Qt::ISODate), task->finish.toString(Qt::ISODate));
-}
-
-// The differences of two plans, one line each. With `dayOnly` starts and finishes are compared
-// by their date.
-QStringList differences(const Plan& actual, const Plan& expected, bool dayOnly) {
-    QStringList out;
-    if (actual.positions.size() != expected.positions.size())
-        out << QStringLiteral("%1 positions instead of %2").arg(actual.positions.size()).arg(expected.positions.size());
-    const size_t n = std::min(actual.positions.size(), expected.positions.size());
-    for (size_t i = 0; i < n; ++i) {
-        const auto& a = actual.positions[i];
-        const auto& e = expected.positions[i];
-        bool same = a.has_value() == e.has_value();
-        if (same && a) {
-            const auto sameTime = [dayOnly](const QDateTime& x, const QDateTime& y) {
-                return dayOnly ? x.date() == y.date() : x == y;
-            };
-            same = a->name == e->name && std::abs(a->durationMinutes - e->durationMinutes) <= 0.01 &&
-                   sameTime(a->start, e->start) && sameTime(a->finish, e->finish);
-        }
-        if (!same) out << QStringLiteral("position %1: %2, expected %3").arg(i + 1).arg(describe(a), describe(e));
-    }
-    return out;
-}
 
 // Whether the file's dates carry a time: the date format of its record 12 (field 8).
 bool holdsTimes(const QString& path) {
