@@ -14,6 +14,9 @@ class WorkbookPresenter {
 public:
     virtual ~WorkbookPresenter() = default;
     virtual void present(const MemoryWorkbook& workbook) = 0;
+    // True when presenting writes the workbook as an .xlsx file: its workbooks then write the
+    // file ahead while they are filled (MemoryWorkbook::streamAhead).
+    virtual bool writesXlsx() const { return false; }
 };
 
 // The spreadsheet application on platforms without one: every instance holds its workbooks in

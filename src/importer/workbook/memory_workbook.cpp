@@ -8,6 +8,7 @@
 
 #include "importer/workbook/cell_text.h"
 #include "importer/workbook/shown_values.h"
+#include "importer/workbook/xlsx_stream.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::workbook {
@@ -72,12 +73,6 @@ bool isValidSheetName(const QString& name) {
             c.unicode() >= 0xFFFE)  // no file could carry these
             return false;
     return name.compare(QLatin1String("History"), Qt::CaseInsensitive) != 0;
-}
-
-SheetData newSheet(const QString& name) {
-    SheetData sheet;
-    sheet.name = name;
-    return sheet;
 }
 
 // ---- the cell records ------------------------------------------------------------------------
@@ -187,10 +182,60 @@ Value valueOf(const CellView& cell) {
 
 }  // namespace
 
+void visitRecord(const RowRecord& record, const std::function<void(int, const CellView&)>& visit) {
+    const char* p = record.data;
+    CellView cell;
+    for (std::uint32_t c = 0; c < record.cells; ++c) {
+        p = decode(p, cell);
+        if (cell.kind != CellView::Kind::Empty) visit(static_cast<int>(c + 1), cell);
+    }
+}
+
 MemoryWorkbook::MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings)
     : settings_(settings ? std::move(settings) : std::make_shared<const SpreadsheetSettings>()),
       log_(std::make_unique<ByteLog>()) {
     for (int k = 1; k <= 3; ++k) sheets_.push_back(newSheet(QStringLiteral("Sheet%1").arg(k)));
+}
+
+MemoryWorkbook::~MemoryWorkbook() = default;
+
+SheetData MemoryWorkbook::newSheet(const QString& name) {
+    SheetData sheet;
+    sheet.name = name;
+    sheet.id = ++lastId_;
+    return sheet;
+}
+
+void MemoryWorkbook::streamAhead() {
+    if (!stream_) stream_ = std::make_unique<XlsxStream>();
+}
+
+std::unique_ptr<XlsxStream> MemoryWorkbook::takeStream() const { return std::move(stream_); }
+
+RowRecord MemoryWorkbook::record(const SheetData& sheet, std::size_t r) const {
+    const RowSlot& slot = sheet.rows[r];
+    return {log_->view(slot.offset(), slot.bytes), slot.bytes, slot.cells};
+}
+
+void MemoryWorkbook::handOver(SheetData& sheet, std::size_t r) {
+    if (!stream_) return;
+    if (r < sheet.handed) {
+        stream_.reset();
+        return;
+    }
+    for (std::size_t q = sheet.handed; q < r && q < sheet.rows.size(); ++q) {
+        if (sheet.rows[q].cells == 0) continue;
+        if (!stream_->row(sheet, static_cast<long>(q + 1), record(sheet, q))) {
+            stream_.reset();
+            return;
+        }
+    }
+    sheet.handed = r;
+}
+
+void MemoryWorkbook::leaveActiveSheet() {
+    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
+    handOver(sheet, std::max(sheet.handed, sheet.rows.size()));
 }
 
 int MemoryWorkbook::checkedIndex(int k) const {
@@ -234,18 +279,20 @@ void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value
     const bool empty = cell.empty();
     if (empty) cell += static_cast<char>(kEmpty);
 
-    auto& rows = sheets_[static_cast<std::size_t>(active_)].rows;
+    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
+    auto& rows = sheet.rows;
     const auto r = static_cast<std::size_t>(row - 1);
     const auto c = static_cast<std::uint32_t>(column - 1);
     if (r >= rows.size()) {
         if (empty) return;
         rows.resize(r + 1);
     }
+    if (empty && c >= rows[r].cells) return;  // nothing changes
+    handOver(sheet, r);
     RowSlot& slot = rows[r];
 
     if (c >= slot.cells) {
         // Past the row's last cell: the usual case, which adds to the row's record in place.
-        if (empty) return;
         std::string added(c - slot.cells, static_cast<char>(kEmpty));
         added += cell;
         if (slot.bytes == 0) {
@@ -288,15 +335,9 @@ void MemoryWorkbook::setActiveSheetCell(long row, int column, const Value& value
 
 void MemoryWorkbook::visitCells(int k, const std::function<void(long, int, const CellView&)>& visit) const {
     const SheetData& data = sheet(k);
-    CellView cell;
     for (std::size_t r = 0; r < data.rows.size(); ++r) {
-        const RowSlot& slot = data.rows[r];
-        if (slot.cells == 0) continue;
-        const char* p = log_->view(slot.offset(), slot.bytes);
-        for (std::uint32_t c = 0; c < slot.cells; ++c) {
-            p = decode(p, cell);
-            if (cell.kind != CellView::Kind::Empty) visit(static_cast<long>(r + 1), static_cast<int>(c + 1), cell);
-        }
+        if (data.rows[r].cells == 0) continue;
+        visitRecord(record(data, r), [&](int column, const CellView& cell) { visit(static_cast<long>(r + 1), column, cell); });
     }
 }
 
@@ -348,6 +389,7 @@ void MemoryWorkbook::setSheetName(int k, const QString& name) {
 }
 
 void MemoryWorkbook::addSheetAfterLast() {
+    leaveActiveSheet();
     QString name;
     do {
         name = QStringLiteral("Sheet%1").arg(++lastNumber_);
@@ -366,7 +408,11 @@ void MemoryWorkbook::deleteSheet(const QString& name) {
     if (index < active_ || active_ >= static_cast<int>(sheets_.size())) --active_;
 }
 
-void MemoryWorkbook::selectSheet(int k) { active_ = checkedIndex(k); }
+void MemoryWorkbook::selectSheet(int k) {
+    const int index = checkedIndex(k);
+    if (index != active_) leaveActiveSheet();
+    active_ = index;
+}
 
 const SheetData& MemoryWorkbook::sheet(int k) const { return sheets_[static_cast<std::size_t>(checkedIndex(k))]; }
 

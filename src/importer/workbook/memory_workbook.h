@@ -78,10 +78,24 @@ private:
 
 struct SheetData {
     QString name;
+    std::uint64_t id = 0;        // the sheet's own number, never given to another sheet
+    std::size_t handed = 0;      // rows [0, handed) are handed over to the workbook's stream
     RowTable rows;               // rows[r - 1]; rows past the last written are absent
     std::vector<double> widths;  // width in characters of column c at [c - 1]; 0: the standard width
     CellRange selection;
 };
+
+// A row's cells as the workbook keeps them: valid until the workbook changes or is read again.
+struct RowRecord {
+    const char* data = nullptr;
+    std::uint32_t bytes = 0;
+    std::uint16_t cells = 0;
+};
+
+// Calls `visit(column, cell)` for every cell of a row record that holds something.
+void visitRecord(const RowRecord& record, const std::function<void(int column, const CellView& cell)>& visit);
+
+class XlsxStream;
 
 // What the application settings that a workbook obeys are now.
 struct SpreadsheetSettings {
@@ -95,6 +109,14 @@ struct SpreadsheetSettings {
 class MemoryWorkbook : public Workbook {
 public:
     explicit MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings = nullptr);
+    ~MemoryWorkbook() override;
+
+    // From now on the workbook hands each row it is done with to a stream that writes the .xlsx
+    // file ahead (see XlsxStream); a row is done once a later row of its sheet is written or
+    // another sheet is made active. Writing the file takes the stream (`takeStream`).
+    void streamAhead();
+    // The stream, if the workbook has one that may still be of use; the workbook then has none.
+    std::unique_ptr<XlsxStream> takeStream() const;
 
     // ---- Workbook ----
     void setActiveSheetCell(long row, int column, const Value& value) override;
@@ -121,11 +143,18 @@ public:
     // Calls `visit(row, column, cell)` for every cell of sheet k that holds something, row by
     // row, each row from its first column on. `visit` must not change the workbook.
     void visitCells(int k, const std::function<void(long row, int column, const CellView& cell)>& visit) const;
+    // The record of row r (0-based) of a sheet of this workbook.
+    RowRecord record(const SheetData& sheet, std::size_t r) const;
 
 private:
     int indexOfName(const QString& name) const;
     int checkedIndex(int k) const;
     void checkNewName(const QString& name, int renamed) const;
+    SheetData newSheet(const QString& name);
+    // Hands the rows of a sheet before row r (0-based) to the stream; a change to a row already
+    // handed over ends the stream.
+    void handOver(SheetData& sheet, std::size_t r);
+    void leaveActiveSheet();
 
     std::shared_ptr<const SpreadsheetSettings> settings_;
     std::vector<SheetData> sheets_;
@@ -133,6 +162,8 @@ private:
     std::unique_ptr<ByteLog> log_;
     int active_ = 0;
     int lastNumber_ = 3;  // the number in the name of the last sheet added
+    std::uint64_t lastId_ = 0;
+    mutable std::unique_ptr<XlsxStream> stream_;
 };
 
 }  // namespace quorrix::importer::workbook

@@ -28,6 +28,7 @@ public:
     explicit DesktopPresenter(DialogProvider& dialogs, QString folder = {}, Launcher launcher = {});
 
     void present(const MemoryWorkbook& workbook) override;
+    bool writesXlsx() const override { return true; }
 
     // The file the last workbook was written to.
     const QString& lastFile() const { return lastFile_; }
@@ -54,6 +55,7 @@ public:
     explicit FilePresenter(QString path, std::function<void(const QString& reason)> failed = {})
         : path_(std::move(path)), failed_(std::move(failed)) {}
     void present(const MemoryWorkbook& workbook) override;
+    bool writesXlsx() const override { return true; }
     // How many workbooks were written.
     int written() const { return written_; }
 

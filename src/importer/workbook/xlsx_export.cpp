@@ -15,27 +15,15 @@
 #include <utility>
 #include <xlsxwriter.h>
 
-#include "importer/workbook/cell_text.h"
-#include "importer/workbook/shown_values.h"
-#include "platform/failure.h"
+#include "importer/workbook/xlsx_library.h"
+#include "importer/workbook/xlsx_stream.h"
 
 namespace quorrix::importer::workbook {
 
 namespace {
 
-constexpr int kPathFileAccessError = 75;
-
-[[noreturn]] void cannotWrite(const QString& why) {
-    throw Failure(kPathFileAccessError, QStringLiteral("The workbook could not be written: %1.").arg(why));
-}
-
-QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)).toLower(); }
-
-QString libraryError(lxw_error error) {
-    QString text = QString::fromUtf8(lxw_strerror(error));
-    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
-    return text;
-}
+using xlsx::cannotWrite;
+using xlsx::systemError;
 
 // A file descriptor, closed when it goes.
 class Descriptor {
@@ -147,6 +135,7 @@ public:
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
 
+    int descriptor() const { return fd_; }
     // The name under which the workbook library writes into this very file.
     QByteArray libraryPath() const { return "/proc/self/fd/" + QByteArray::number(fd_); }
 
@@ -202,103 +191,23 @@ private:
     QByteArray hidden_;
 };
 
-// While it lives, the workbook library's own diagnostic lines go nowhere: its failures reach the
-// user as one line through the Failure thrown.
-class QuietLibrary {
-public:
-    QuietLibrary() {
-        std::fflush(stderr);
-        saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
-        if (null >= 0) ::close(null);
+// Writes the whole workbook at once into the file the library reaches by `name`.
+void writeWhole(const MemoryWorkbook& workbook, const QByteArray& name) {
+    std::size_t cells = 0;
+    for (const SheetData& sheet : workbook.sheets())
+        for (std::size_t r = 0; r < sheet.rows.size(); ++r) cells += sheet.rows[r].cells;
+    const xlsx::QuietLibrary quiet;
+    xlsx::LibraryWorkbook writer(name, xlsx::isHuge(cells));
+    std::string scratch;
+    const auto& sheets = workbook.sheets();
+    for (std::size_t k = 0; k < sheets.size(); ++k) {
+        lxw_worksheet* out = writer.addSheet(sheets[k].name);
+        writer.finishSheet(out, sheets[k], static_cast<int>(k) + 1 == workbook.activeSheet());
+        workbook.visitCells(static_cast<int>(k) + 1, [&](long r, int c, const CellView& cell) {
+            xlsx::check(writer.writeCell(out, r, c, cell, scratch));
+        });
     }
-    ~QuietLibrary() {
-        std::fflush(stderr);
-        if (saved_ >= 0) {
-            ::dup2(saved_, STDERR_FILENO);
-            ::close(saved_);
-        }
-    }
-    QuietLibrary(const QuietLibrary&) = delete;
-    QuietLibrary& operator=(const QuietLibrary&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
-// A workbook being written, closed (and so freed) however the writing ends.
-class Writer {
-public:
-    Writer(const QByteArray& name, bool huge) {
-        lxw_workbook_options options{};
-        options.constant_memory = LXW_TRUE;  // rows go out in order; nothing is kept twice
-        options.use_zip64 = huge ? LXW_TRUE : LXW_FALSE;
-        book_ = workbook_new_opt(name.constData(), &options);
-        if (!book_) cannotWrite(QStringLiteral("the file could not be created"));
-    }
-    ~Writer() {
-        if (book_) lxw_workbook_free(book_);  // abandoned: nothing more is written
-    }
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
-    lxw_workbook* book() const { return book_; }
-    void close() {
-        lxw_workbook* book = book_;
-        book_ = nullptr;
-        errno = 0;
-        const lxw_error error = workbook_close(book);
-        // The system's reason (a full disk, say) tells the user more than the library's.
-        const int system = errno;
-        if (error != LXW_NO_ERROR) cannotWrite(system != 0 ? systemError(system) : libraryError(error));
-    }
-
-private:
-    lxw_workbook* book_ = nullptr;
-};
-
-void check(lxw_error error) {
-    if (error != LXW_NO_ERROR) cannotWrite(libraryError(error));
-}
-
-lxw_format* numberFormat(lxw_workbook* book, const char* code) {
-    lxw_format* format = workbook_add_format(book);
-    if (!format) cannotWrite(QStringLiteral("out of memory"));
-    format_set_num_format(format, code);
-    return format;
-}
-
-void writeSheet(const MemoryWorkbook& workbook, int k, lxw_worksheet* out, lxw_format* dateTime, lxw_format* date) {
-    const SheetData& sheet = workbook.sheet(k);
-    for (std::size_t c = 0; c < sheet.widths.size(); ++c)
-        if (sheet.widths[c] > 0)
-            check(worksheet_set_column(out, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), sheet.widths[c], nullptr));
-    const CellRange& s = sheet.selection;
-    if (!(s.firstRow == 1 && s.firstColumn == 1 && s.lastRow == 1 && s.lastColumn == 1))
-        worksheet_set_selection(out, static_cast<lxw_row_t>(s.firstRow - 1), static_cast<lxw_col_t>(s.firstColumn - 1),
-                                static_cast<lxw_row_t>(s.lastRow - 1), static_cast<lxw_col_t>(s.lastColumn - 1));
-
-    std::string text;
-    workbook.visitCells(k, [&](long r, int c, const CellView& cell) {
-        const auto row = static_cast<lxw_row_t>(r - 1);
-        const auto column = static_cast<lxw_col_t>(c - 1);
-        switch (cell.kind) {
-        case CellView::Kind::Text:
-            text = fileCellText(cell.text);
-            check(worksheet_write_string(out, row, column, text.c_str(), nullptr));
-            break;
-        case CellView::Kind::Number:
-            check(worksheet_write_number(out, row, column, cell.number, nullptr));
-            break;
-        case CellView::Kind::DateTime:
-            check(worksheet_write_number(out, row, column, shown::dateSerial(cell.msecs),
-                                         shown::isMidnight(cell.msecs) ? date : dateTime));
-            break;
-        case CellView::Kind::Empty:
-            break;
-        }
-    });
+    writer.close();
 }
 
 }  // namespace
@@ -310,32 +219,15 @@ void checkOutputPath(const QString& path) {
 }
 
 void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
+    std::unique_ptr<XlsxStream> stream = workbook.takeStream();
     const Destination d = destinationOf(path);
     const Descriptor folder = openFolder(d);
     const std::optional<struct stat> existing = existingFile(folder.get(), d);
 
-    // Parts of the file beyond 4 GB need the zip format's large extensions; smaller files keep
-    // the plain format every reader knows.
-    std::size_t cells = 0;
-    for (const SheetData& sheet : workbook.sheets())
-        for (std::size_t r = 0; r < sheet.rows.size(); ++r) cells += sheet.rows[r].cells;
-    const bool huge = cells > 20'000'000;
-
     PendingFile file(folder.get(), d.name);
-    {
-        const QuietLibrary quiet;
-        Writer writer(file.libraryPath(), huge);
-        lxw_format* dateTime = numberFormat(writer.book(), "m/d/yyyy h:mm");
-        lxw_format* date = numberFormat(writer.book(), "m/d/yyyy");
-        const auto& sheets = workbook.sheets();
-        for (std::size_t k = 0; k < sheets.size(); ++k) {
-            const QByteArray name = sheets[k].name.toUtf8();
-            lxw_worksheet* out = workbook_add_worksheet(writer.book(), name.constData());
-            if (!out) cannotWrite(QStringLiteral("the sheet name \"%1\" is not accepted").arg(sheets[k].name));
-            if (static_cast<int>(k) + 1 == workbook.activeSheet()) worksheet_activate(out);
-            writeSheet(workbook, static_cast<int>(k) + 1, out, dateTime, date);
-        }
-        writer.close();
+    if (!stream || !stream->finish(workbook, file.descriptor())) {
+        stream.reset();  // what it wrote ahead goes before the workbook is written again
+        writeWhole(workbook, file.libraryPath());
     }
     if (existing) file.takeOver(*existing);
     file.putInPlace(existing.has_value());

@@ -1,0 +1,138 @@
+#include "importer/workbook/xlsx_library.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "importer/workbook/cell_text.h"
+#include "importer/workbook/shown_values.h"
+#include "platform/failure.h"
+
+namespace quorrix::importer::workbook::xlsx {
+
+namespace {
+
+constexpr int kPathFileAccessError = 75;
+
+QString libraryError(lxw_error error) {
+    QString text = QString::fromUtf8(lxw_strerror(error));
+    while (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    return text;
+}
+
+lxw_format* numberFormat(lxw_workbook* book, const char* code) {
+    lxw_format* format = workbook_add_format(book);
+    if (!format) cannotWrite(QStringLiteral("out of memory"));
+    format_set_num_format(format, code);
+    return format;
+}
+
+// The library keeps a temporary file for each sheet's rows and closes it only once it has copied
+// the rows into the workbook's file: the files of sheets without a cell, and all of them when a
+// workbook is abandoned, would stay open until the process ends. They are closed here instead,
+// where nothing more will be read from them.
+void closeRowFiles(lxw_workbook* book, bool all) {
+    lxw_worksheet* sheet = nullptr;
+    LXW_FOREACH_WORKSHEET(sheet, book) {
+        if (sheet->optimize_tmpfile && (all || sheet->dim_rowmin == LXW_ROW_MAX)) {
+            std::fclose(sheet->optimize_tmpfile);
+            sheet->optimize_tmpfile = nullptr;
+        }
+    }
+}
+
+}  // namespace
+
+void cannotWrite(const QString& why) {
+    throw Failure(kPathFileAccessError, QStringLiteral("The workbook could not be written: %1.").arg(why));
+}
+
+QString systemError(int error) { return QString::fromLocal8Bit(std::strerror(error)).toLower(); }
+
+void check(lxw_error error) {
+    if (error != LXW_NO_ERROR) cannotWrite(libraryError(error));
+}
+
+bool isHuge(std::size_t cells) { return cells > 20'000'000; }
+
+QuietLibrary::QuietLibrary() {
+    std::fflush(stderr);
+    saved_ = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved_ >= 0 && null >= 0) ::dup2(null, STDERR_FILENO);
+    if (null >= 0) ::close(null);
+}
+
+QuietLibrary::~QuietLibrary() {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+    }
+}
+
+LibraryWorkbook::LibraryWorkbook(const QByteArray& name, bool huge) {
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    options.use_zip64 = huge ? LXW_TRUE : LXW_FALSE;
+    book_ = workbook_new_opt(name.constData(), &options);
+    if (!book_) cannotWrite(QStringLiteral("the file could not be created"));
+    dateTime_ = numberFormat(book_, "m/d/yyyy h:mm");
+    date_ = numberFormat(book_, "m/d/yyyy");
+}
+
+LibraryWorkbook::~LibraryWorkbook() {
+    if (!book_) return;
+    // Abandoned: nothing more is written.
+    closeRowFiles(book_, true);
+    lxw_workbook_free(book_);
+}
+
+lxw_worksheet* LibraryWorkbook::addSheet(const QString& name) {
+    const QByteArray utf8 = name.toUtf8();
+    lxw_worksheet* out = workbook_add_worksheet(book_, utf8.constData());
+    if (!out) cannotWrite(QStringLiteral("the sheet name \"%1\" is not accepted").arg(name));
+    return out;
+}
+
+void LibraryWorkbook::finishSheet(lxw_worksheet* out, const SheetData& sheet, bool active) {
+    if (active) worksheet_activate(out);
+    for (std::size_t c = 0; c < sheet.widths.size(); ++c)
+        if (sheet.widths[c] > 0)
+            check(worksheet_set_column(out, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), sheet.widths[c], nullptr));
+    const CellRange& s = sheet.selection;
+    if (!(s.firstRow == 1 && s.firstColumn == 1 && s.lastRow == 1 && s.lastColumn == 1))
+        worksheet_set_selection(out, static_cast<lxw_row_t>(s.firstRow - 1), static_cast<lxw_col_t>(s.firstColumn - 1),
+                                static_cast<lxw_row_t>(s.lastRow - 1), static_cast<lxw_col_t>(s.lastColumn - 1));
+}
+
+lxw_error LibraryWorkbook::writeCell(lxw_worksheet* out, long r, int c, const CellView& cell, std::string& scratch) const {
+    const auto row = static_cast<lxw_row_t>(r - 1);
+    const auto column = static_cast<lxw_col_t>(c - 1);
+    switch (cell.kind) {
+    case CellView::Kind::Text:
+        scratch = fileCellText(cell.text);
+        return worksheet_write_string(out, row, column, scratch.c_str(), nullptr);
+    case CellView::Kind::Number: return worksheet_write_number(out, row, column, cell.number, nullptr);
+    case CellView::Kind::DateTime:
+        return worksheet_write_number(out, row, column, shown::dateSerial(cell.msecs),
+                                      shown::isMidnight(cell.msecs) ? date_ : dateTime_);
+    case CellView::Kind::Empty: break;
+    }
+    return LXW_NO_ERROR;
+}
+
+void LibraryWorkbook::close() {
+    lxw_workbook* book = book_;
+    book_ = nullptr;
+    closeRowFiles(book, false);
+    errno = 0;
+    const lxw_error error = workbook_close(book);
+    // The system's reason (a full disk, say) tells the user more than the library's.
+    const int system = errno;
+    if (error != LXW_NO_ERROR) cannotWrite(system != 0 ? systemError(system) : libraryError(error));
+}
+
+}  // namespace quorrix::importer::workbook::xlsx

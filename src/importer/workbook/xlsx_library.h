@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <xlsxwriter.h>
+
+#include "importer/workbook/memory_workbook.h"
+
+// What the two ways of writing an .xlsx file (all at once at the end, or row by row while the
+// workbook is filled) share: the workbook library's objects, the cells as the library gets them,
+// and its failures as the one line the user is shown.
+namespace quorrix::importer::workbook::xlsx {
+
+// Throws the Failure "The workbook could not be written: <why>."
+[[noreturn]] void cannotWrite(const QString& why);
+// The system's description of an errno value, in lower case.
+QString systemError(int error);
+// Throws cannotWrite with the library's description unless `error` is LXW_NO_ERROR.
+void check(lxw_error error);
+
+// While it lives, the workbook library's own diagnostic lines go nowhere: its failures reach the
+// user as one line through the Failure thrown. It redirects the process's standard error, so it
+// is held only briefly, on the thread that reports.
+class QuietLibrary {
+public:
+    QuietLibrary();
+    ~QuietLibrary();
+    QuietLibrary(const QuietLibrary&) = delete;
+    QuietLibrary& operator=(const QuietLibrary&) = delete;
+
+private:
+    int saved_ = -1;
+};
+
+// A workbook of the library being written to the file at `name`, with the two date formats its
+// cells use; closed (and so freed) however the writing ends. Rows go out in order and are kept
+// nowhere else (the library's constant-memory mode).
+class LibraryWorkbook {
+public:
+    LibraryWorkbook(const QByteArray& name, bool huge);
+    ~LibraryWorkbook();
+    LibraryWorkbook(const LibraryWorkbook&) = delete;
+    LibraryWorkbook& operator=(const LibraryWorkbook&) = delete;
+
+    lxw_workbook* book() const { return book_; }
+    lxw_worksheet* addSheet(const QString& name);
+    // Gives a sheet what is set on it apart from its cells: column widths, selection, activity.
+    void finishSheet(lxw_worksheet* out, const SheetData& sheet, bool active);
+    // Writes the file; throws Failure when it cannot be written.
+    void close();
+
+    // Writes one cell. It may be called on another thread than the one that made the workbook,
+    // one thread at a time: a cell's date format gets its number in the file at its first use.
+    lxw_error writeCell(lxw_worksheet* out, long row, int column, const CellView& cell, std::string& scratch) const;
+
+private:
+    lxw_workbook* book_ = nullptr;
+    lxw_format* dateTime_ = nullptr;
+    lxw_format* date_ = nullptr;
+};
+
+// Whether parts of the file may pass 4 GB and need the zip format's large extensions.
+bool isHuge(std::size_t cells);
+
+}  // namespace quorrix::importer::workbook::xlsx
