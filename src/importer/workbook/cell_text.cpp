@@ -32,28 +32,34 @@ void appendEscape(std::string& out, unsigned code) {
 
 }  // namespace
 
-std::string fileCellText(std::string_view utf8) {
-    std::string out;
+void fileCellText(std::string_view utf8, std::string& out) {
+    out.clear();
     out.reserve(utf8.size());
     const auto n = static_cast<qsizetype>(utf8.size());
+    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(utf8[static_cast<std::size_t>(k)]); };
+    qsizetype plain = 0;  // the start of the bytes not yet copied, all of them as they are
     for (qsizetype i = 0; i < n; ++i) {
-        const auto byte = static_cast<unsigned char>(utf8[static_cast<std::size_t>(i)]);
+        const unsigned char byte = at(i);
+        if (byte >= 0x20 && byte != '_' && byte != 0xEF) continue;
+        qsizetype skip = 0;
+        unsigned code = 0;
         if (byte == '_' && escapeAt(utf8, i)) {
-            appendEscape(out, '_');  // the "x" and the rest follow as they are
-            continue;
+            code = '_';  // the "x" and the rest follow as they are
+            skip = 1;
         } else if (byte < 0x20 && needsEscape(byte)) {
-            appendEscape(out, byte);
-            continue;
-        } else if (byte == 0xEF && i + 2 < n && static_cast<unsigned char>(utf8[static_cast<std::size_t>(i) + 1]) == 0xBF &&
-                   (static_cast<unsigned char>(utf8[static_cast<std::size_t>(i) + 2]) & 0xFE) == 0xBE) {
-            // U+FFFE and U+FFFF
-            appendEscape(out, 0xFFFEu | (static_cast<unsigned char>(utf8[static_cast<std::size_t>(i) + 2]) & 1u));
-            i += 2;
-            continue;
+            code = byte;
+            skip = 1;
+        } else if (byte == 0xEF && i + 2 < n && at(i + 1) == 0xBF && (at(i + 2) & 0xFE) == 0xBE) {
+            code = 0xFFFEu | (at(i + 2) & 1u);  // U+FFFE and U+FFFF
+            skip = 3;
         }
-        out += static_cast<char>(byte);
+        if (skip == 0) continue;
+        out.append(utf8.data() + plain, static_cast<std::size_t>(i - plain));
+        appendEscape(out, code);
+        plain = i + skip;
+        i += skip - 1;
     }
-    return out;
+    out.append(utf8.data() + plain, static_cast<std::size_t>(n - plain));
 }
 
 qsizetype fileCellLength(const QString& text) {

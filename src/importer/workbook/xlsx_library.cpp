@@ -113,7 +113,7 @@ lxw_error LibraryWorkbook::writeCell(lxw_worksheet* out, long r, int c, const Ce
     const auto column = static_cast<lxw_col_t>(c - 1);
     switch (cell.kind) {
     case CellView::Kind::Text:
-        scratch = fileCellText(cell.text);
+        fileCellText(cell.text, scratch);
         return worksheet_write_string(out, row, column, scratch.c_str(), nullptr);
     case CellView::Kind::Number: return worksheet_write_number(out, row, column, cell.number, nullptr);
     case CellView::Kind::DateTime:
