@@ -302,8 +302,10 @@ TEST(XlsxExport, OnlyFilesAreReplacedAndLinksAndPermissionsStay) {
 
 TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     QTemporaryDir dir;
-    MemoryWorkbook book;
-    for (int r = 1; r <= 3000; ++r) book.setActiveSheetCell(r, 1, QStringLiteral("task %1 with a longer name").arg(r));
+    MemoryWorkbook book, ahead;
+    ahead.streamAhead();  // the same rows, its file written while they are
+    for (int r = 1; r <= 3000; ++r)
+        for (MemoryWorkbook* b : {&book, &ahead}) b->setActiveSheetCell(r, 1, QStringLiteral("task %1 with a longer name").arg(r));
     const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
     {
         QFile f(existing);
@@ -319,11 +321,13 @@ TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const QString newText = failureOf([&] { exportXlsx(book, dir.filePath(QStringLiteral("new.xlsx"))); });
     const QString replaceText = failureOf([&] { exportXlsx(book, existing); });
+    const QString aheadText = failureOf([&] { exportXlsx(ahead, existing); });
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(newText, QStringLiteral("The workbook could not be written: file too large."));
     EXPECT_EQ(replaceText, newText);
+    EXPECT_EQ(aheadText, newText);
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
     QFile f(existing);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));

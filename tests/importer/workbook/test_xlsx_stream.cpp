@@ -3,9 +3,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
-#include <csignal>
 #include <functional>
-#include <sys/resource.h>
 
 #include "importer/workbook/memory_workbook.h"
 #include "importer/workbook/xlsx_export.h"
@@ -193,9 +191,9 @@ TEST(XlsxStream, ChangesToRowsAlreadyHandedOverStillReachTheFile) {
     EXPECT_EQ(deleted.sheets[0].cells.at(QStringLiteral("A1")).text, QStringLiteral("stays"));
 }
 
-// A file that cannot be written fails as it does without the stream, leaves nothing, and a
-// workbook dropped before it is shown leaves nothing open.
-TEST(XlsxStream, FailuresAndAbandonedStreamsLeaveNothing) {
+// A workbook dropped before it is shown leaves nothing open. (A file that cannot be written is
+// tried with and without the stream in XlsxExport.AFailedWriteLeavesNothingAndSaysWhy.)
+TEST(XlsxStream, AbandonedStreamsLeaveNothingOpen) {
     QTemporaryDir dir;
     const int before = openDescriptors();
     {
@@ -205,24 +203,5 @@ TEST(XlsxStream, FailuresAndAbandonedStreamsLeaveNothing) {
     }
     EXPECT_EQ(openDescriptors(), before);
 
-    MemoryWorkbook book;
-    book.streamAhead();
-    for (int n = 1; n <= 3000; ++n) taskRow(book, n, n);
-    struct rlimit limits {};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limits), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = limits;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    QString failure;
-    try {
-        exportXlsx(book, dir.filePath(QStringLiteral("new.xlsx")));
-    } catch (const quorrix::Failure& f) {
-        failure = f.description();
-    }
-    setrlimit(RLIMIT_FSIZE, &limits);
-    std::signal(SIGXFSZ, oldHandler);
-    EXPECT_EQ(failure, QStringLiteral("The workbook could not be written: file too large."));
-    EXPECT_TRUE(QDir(dir.path()).isEmpty());
     EXPECT_EQ(openDescriptors(), before);
 }
