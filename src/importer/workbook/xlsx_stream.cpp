@@ -76,6 +76,12 @@ bool XlsxStream::row(const SheetData& sheet, long row, const RowRecord& record) 
     filling_.append(reinterpret_cast<const char*>(&head), sizeof head);
     filling_.append(record.data, record.bytes);
     cells_ += record.cells;
+    // A file this large needs the zip format's large extensions, which the stream's file was
+    // started without: it is written at the end instead.
+    if (xlsx::isHuge(cells_)) {
+        broken_ = true;
+        return false;
+    }
     if (filling_.size() >= kParcelBytes) send();
     return true;
 }
@@ -134,10 +140,6 @@ bool XlsxStream::finish(const MemoryWorkbook& workbook, int fd) {
     if (added_.size() > sheets.size()) return false;
     for (std::size_t k = 0; k < added_.size(); ++k)
         if (added_[k].id != sheets[k].id || added_[k].name != sheets[k].name) return false;
-    std::size_t cells = cells_;
-    for (const SheetData& sheet : sheets)
-        for (std::size_t r = sheet.handed; r < sheet.rows.size(); ++r) cells += sheet.rows[r].cells;
-    if (xlsx::isHuge(cells)) return false;  // such a file needs the zip format's large extensions
 
     // What was not handed over yet, and the sheets that have no row written ahead.
     for (const SheetData& sheet : sheets) {
