@@ -20,8 +20,9 @@ bool isCompoundSignature(const QByteArray& head);
 class CompoundFile {
 public:
     // Throws quorrix::Failure when the bytes are not a readable compound document. With
-    // `keepStorage`, a storage of the root whose name it refuses is opened as an empty one, and
-    // nothing inside it is ever read: opening costs in proportion to the entries kept.
+    // `keepStorage`, a storage of the root whose name it refuses is opened as an empty one: its
+    // entries are checked with the rest of the directory, but none is kept and none of its
+    // streams is ever read.
     explicit CompoundFile(QByteArray bytes, const std::function<bool(const QString&)>& keepStorage = {});
     ~CompoundFile();
     CompoundFile(const CompoundFile&) = delete;
