@@ -107,7 +107,9 @@ void CompoundFile::readHeader() {
         for (quint32 sector = bytes.u32(68); fatSectors_.size() < fatCount;) {
             const qint64 at = (qint64(sector) + 1) << shift_;
             if (sector >= sectors_ || !seen.insert(sector) || !bytes.holds(at, sectorSize)) unreadable();
-            for (qint64 k = 0; k < sectorSize / 4 - 1 && fatSectors_.size() < fatCount; ++k) addFatSector(bytes.u32(at + 4 * k));
+            for (qint64 k = 0; k < sectorSize / 4 - 1 && fatSectors_.size() < fatCount; ++k) {
+                addFatSector(bytes.u32(at + 4 * k));
+            }
             sector = bytes.u32(at + sectorSize - 4);
         }
     }
@@ -144,7 +146,9 @@ void CompoundFile::readDirectory(const std::function<bool(const QString&)>& keep
     const qint64 perSector = (qint64(1) << shift_) / kEntrySize;
     const qint64 count = qint64(directory.size()) * perSector;
     if (count == 0) unreadable();
-    const auto offsetOf = [&](quint32 entry) { return directory[entry / perSector] + (entry % perSector) * kEntrySize; };
+    const auto offsetOf = [&](quint32 entry) {
+        return directory[entry / perSector] + (entry % perSector) * kEntrySize;
+    };
     const auto entryAt = [&](qint64 at, bool storage) {
         Entry entry;
         entry.at = at;
@@ -201,7 +205,8 @@ void CompoundFile::readDirectory(const std::function<bool(const QString&)>& keep
             const quint8 type = bytes.u8(at + 66);
             if (type != kStorage && type != kStream && type != kRoot) continue;  // unused: ends its branch
             for (const qint64 side : {68, 72}) {
-                if (const quint32 next = bytes.u32(at + side); next != kNoEntry) links.push_back({next, link.depth + 1});
+                const quint32 next = bytes.u32(at + side);
+                if (next != kNoEntry) links.push_back({next, link.depth + 1});
             }
             const bool storage = type != kStream;
             qint64 kept = -1;
@@ -276,7 +281,9 @@ QByteArray CompoundFile::read(const Entry& entry, const QString& name) const {
         damaged(QStringLiteral("the part \"%1\" claims more bytes than the file holds").arg(name));
     }
     const auto endsEarly = [&name] { damaged(QStringLiteral("the part \"%1\" ends early").arg(name)); };
-    const auto loops = [&name] { damaged(QStringLiteral("the part \"%1\" cannot be read (its sectors loop)").arg(name)); };
+    const auto loops = [&name] {
+        damaged(QStringLiteral("the part \"%1\" cannot be read (its sectors loop)").arg(name));
+    };
     const Bytes bytes(document_);
     QByteArray data(qsizetype(size), Qt::Uninitialized);
     char* out = data.data();

@@ -160,7 +160,8 @@ Document build(const std::vector<Node>& nodes, int shift = 9, quint32 minimumFat
         } else {
             chain(d.start[k], sectorsFor(n));
             for (quint32 s = 0; s < sectorsFor(n); ++s) {
-                b.replace(d.sectorAt(d.start[k] + s), std::min<qint64>(size, n - s * size), node.data.mid(s * size, size));
+                const qint64 part = std::min<qint64>(size, n - s * size);
+                b.replace(d.sectorAt(d.start[k] + s), part, node.data.mid(s * size, size));
             }
         }
     }
@@ -306,15 +307,17 @@ TEST(CompoundFileDamage, ChainsThatLoopOrLeaveTheFileAreRefused) {
     EXPECT_EQ(outcome(patched(d.fatEntryAt(d.directorySector), d.directorySector)), kStructure);
     EXPECT_EQ(outcome(patched(d.fatEntryAt(d.directorySector), 0x00100000)), kStructure);
     EXPECT_EQ(outcome(patched(d.fatEntryAt(d.miniFatSector), d.miniFatSector)), kStructure);
-    EXPECT_EQ(outcome(patched(d.fatEntryAt(d.miniStreamSector), kEnd)), QStringLiteral("read"));  // one sector is all it needs
-    EXPECT_EQ(outcome(patched(d.entryAt(0) + 120, 3 * 512)), kStructure);                 // then it needs three
+    // The small-part store needs one sector; with a larger size, it needs three.
+    EXPECT_EQ(outcome(patched(d.fatEntryAt(d.miniStreamSector), kEnd)), QStringLiteral("read"));
+    EXPECT_EQ(outcome(patched(d.entryAt(0) + 120, 3 * 512)), kStructure);
     EXPECT_EQ(outcome(patched(d.entryAt(0) + 120, 0x7FFFFFFF)), kStructure);
     EXPECT_EQ(outcome(patched(d.entryAt(0) + 116, d.miniStreamSector + 1000)), kStructure);
 }
 
 TEST(CompoundFileDamage, StreamsClaimingMoreThanTheFileHoldsAreRefusedBeforeAllocating) {
     const Document d = build(streams({pattern(5000, 1), pattern(100, 2), pattern(20000, 3)}));
-    const QString claims = QStringLiteral("The file is damaged: the part \"s1\" claims more bytes than the file holds.");
+    const QString claims =
+        QStringLiteral("The file is damaged: the part \"s1\" claims more bytes than the file holds.");
     QByteArray huge = d.bytes;
     put32(huge, d.entryAt(1) + 120, 0xFFFFFFF0);
     EXPECT_EQ(outcome(huge), claims);
