@@ -1,17 +1,8 @@
 #include "importer/plans/mpp_container.h"
 
-#include <gsf/gsf-infile-msole.h>
-#include <gsf/gsf-infile-impl.h>
-#include <gsf/gsf-infile.h>
-#include <gsf/gsf-input-memory.h>
-#include <gsf/gsf-input.h>
-#include <gsf/gsf-utils.h>
-
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
-#include <functional>
-#include <vector>
-#include <map>
 
 #include "importer/plans/mpp_bytes.h"
 #include "platform/failure.h"
@@ -19,162 +10,54 @@
 namespace quorrix::importer::plans::mpp {
 namespace {
 
+// The layout: a 512-byte header (the first sector of a document with 4096-byte sectors), then
+// sectors numbered from 0, chained by the allocation table (FAT) whose own sectors the header
+// and its extension (DIFAT) list. Streams below 4096 bytes live in 64-byte mini sectors of the
+// small-part store, a stream of the root entry chained by the mini allocation table. The
+// directory is a chain of sectors of 128-byte entries; the children of a storage form a tree
+// of left and right sibling links below its child link.
+constexpr quint32 kLastRegularSector = 0xFFFFFFFA;
+constexpr quint32 kEndOfChain = 0xFFFFFFFE;
+constexpr quint32 kNoEntry = 0xFFFFFFFF;
+constexpr int kMiniShift = 6;
+constexpr quint64 kMiniSector = 1u << kMiniShift;
+constexpr quint64 kMiniStreamCutoff = 4096;
+constexpr int kHeaderFatSectors = 109;
+constexpr qint64 kEntrySize = 128;
+// Deeper than any real plan's directory (Project keeps its trees balanced): a crafted chain of
+// siblings is refused before it costs anything.
+constexpr size_t kMaxDirectoryDepth = 1000;
+
+enum EntryType : quint8 { kStorage = 1, kStream = 2, kRoot = 5 };
+
 [[noreturn]] void damaged(const QString& what) {
     throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
 }
 
-// libgsf reports problems of damaged documents through GLib's log; the reader turns them into
-// failures of its own, so those messages are not shown on the terminal.
-void quietLog(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+[[noreturn]] void unreadable() { damaged(QStringLiteral("its compound-document structure cannot be read")); }
 
-// libgsf and its GLib types are set up once per process and stay for its lifetime. The first
-// call from any thread does it while calls from others wait (a function-local static), so
-// plans can be opened on several threads; each document has its own libgsf objects.
-void initialiseGsf() {
-    static const bool done = [] {
-        gsf_init();
-        const auto levels = static_cast<GLogLevelFlags>(G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING | G_LOG_LEVEL_MESSAGE |
-                                                        G_LOG_LEVEL_INFO | G_LOG_LEVEL_DEBUG);
-        for (const char* domain : {"libgsf", "libgsf:msole"}) g_log_set_handler(domain, levels, quietLog, nullptr);
+[[noreturn]] void malformedDirectory(const char* why) {
+    damaged(QStringLiteral("its directory of parts is malformed (%1)").arg(QLatin1String(why)));
+}
+
+quint32 le32(const char* at) { return qFromLittleEndian<quint32>(at); }
+
+// Sector numbers already met on a chain, to refuse one that loops.
+class SectorSet {
+public:
+    explicit SectorSet(quint32 bound) : bits_((size_t(bound) + 63) / 64, 0) {}
+    // False when `sector` was there already.
+    bool insert(quint32 sector) {
+        quint64& word = bits_[sector / 64];
+        const quint64 bit = quint64(1) << (sector % 64);
+        if (word & bit) return false;
+        word |= bit;
         return true;
-    }();
-    (void)done;
-}
-
-struct GObjectUnref {
-    void operator()(gpointer object) const {
-        if (object) g_object_unref(object);
     }
+
+private:
+    std::vector<quint64> bits_;
 };
-using InputPtr = std::unique_ptr<GsfInput, GObjectUnref>;
-
-// libgsf reads the directory of a compound document recursively, one call per link between
-// entries, so a crafted directory (a chain of thousands of siblings) could exhaust the stack; and
-// it loses the entries it finds beside the root entry, which no valid document has. Before libgsf
-// sees the document, the same walk is made here without recursion, and a tree nested deeper than
-// any real plan's (Project keeps its directory trees balanced) or a root entry with siblings is
-// refused as damage.
-//
-// The entries' timestamps are cleared in the reader's copy: they are not needed, and libgsf
-// would look up the local time zone (reading /etc/localtime again) for each of them.
-constexpr size_t kMaxDirectoryDepth = 1000;
-constexpr quint32 kLastRegularSector = 0xFFFFFFFA;
-constexpr quint32 kNoEntry = 0xFFFFFFFF;
-
-void prepareDirectory(QByteArray& document, const std::function<bool(const QString&)>& keepStorage) {
-    const mpp::Bytes bytes(document);
-    const int shift = bytes.u16(30);
-    if (shift < 7 || shift > 20) return;  // not a layout libgsf reads either
-    const qint64 sectorSize = qint64(1) << shift;
-    const qint64 perSector = sectorSize / 4;
-    const qint64 sectorsInFile = bytes.size() / sectorSize;
-    const auto sectorOffset = [shift](quint32 sector) { return (qint64(sector) + 1) << shift; };
-
-    // The sectors holding the allocation table: 109 in the header, the rest in a chain.
-    const qint64 fatCount = std::min<qint64>(bytes.u32(44), sectorsInFile);
-    std::vector<quint32> fatSectors;
-    for (int k = 0; k < 109 && qint64(fatSectors.size()) < fatCount; ++k) fatSectors.push_back(bytes.u32(76 + 4 * k));
-    quint32 difat = bytes.u32(68);
-    for (qint64 steps = 0; qint64(fatSectors.size()) < fatCount && difat < kLastRegularSector && steps <= sectorsInFile; ++steps) {
-        const qint64 at = sectorOffset(difat);
-        if (!bytes.holds(at, sectorSize)) break;
-        for (qint64 k = 0; k < perSector - 1 && qint64(fatSectors.size()) < fatCount; ++k) fatSectors.push_back(bytes.u32(at + 4 * k));
-        difat = bytes.u32(at + sectorSize - 4);
-    }
-    const auto nextSector = [&](quint32 sector) -> quint32 {
-        const qint64 index = sector / perSector;
-        if (index >= qint64(fatSectors.size())) return 0xFFFFFFFE;
-        const qint64 at = sectorOffset(fatSectors[size_t(index)]) + (sector % perSector) * 4;
-        return bytes.holds(at, 4) ? bytes.u32(at) : 0xFFFFFFFE;
-    };
-
-    // The directory's sectors, each visited at most once per sector of the file.
-    std::vector<qint64> directory;
-    for (quint32 sector = bytes.u32(48); sector < kLastRegularSector && qint64(directory.size()) < sectorsInFile;
-         sector = nextSector(sector)) {
-        const qint64 at = sectorOffset(sector);
-        if (!bytes.holds(at, sectorSize)) break;
-        directory.push_back(at);
-    }
-    const qint64 perDirectorySector = sectorSize / 128;
-    const qint64 entries = qint64(directory.size()) * perDirectorySector;
-    if (entries == 0) return;
-    if (bytes.u32(directory[0] + 68) != kNoEntry || bytes.u32(directory[0] + 72) != kNoEntry) {
-        damaged(QStringLiteral("its directory of parts is malformed (the root entry has siblings)"));
-    }
-    const auto entryOffset = [&](quint32 entry) {
-        return directory[size_t(entry / perDirectorySector)] + qint64(entry % perDirectorySector) * 128;
-    };
-
-    // Depth-first through left sibling, right sibling and child, in libgsf's order, each entry
-    // once; an entry of unknown type ends its branch as it does there.
-    struct Frame {
-        quint32 entry;
-        int link;
-    };
-    std::vector<char> seen(size_t(entries), 0);
-    std::vector<Frame> stack{{0, 0}};
-    seen[0] = 1;
-    while (!stack.empty()) {
-        if (stack.size() > kMaxDirectoryDepth) damaged(QStringLiteral("its directory of parts is nested too deeply"));
-        Frame& frame = stack.back();
-        const qint64 at = entryOffset(frame.entry);
-        const quint8 type = bytes.u8(at + 66);
-        const bool known = frame.entry == 0 || type == 1 || type == 2 || type == 5;
-        if (frame.link == 3 || !known) {
-            stack.pop_back();
-            continue;
-        }
-        const quint32 next = bytes.u32(at + 68 + 4 * frame.link);
-        ++frame.link;
-        if (next < entries && !seen[next]) {
-            seen[next] = 1;
-            stack.push_back({next, 0});
-        }
-    }
-
-    // The storages beside the plan's data (views, tables, filters, macros: half of a plan's
-    // directory) are left out of the reader's copy when they are not wanted: libgsf builds an
-    // object for every entry it can reach, which is most of the cost of opening a small plan.
-    // Their entries stay, childless; the walk above has checked the whole tree.
-    std::vector<qint64> cut;
-    if (keepStorage) {
-        const quint32 first = bytes.u32(directory[0] + 76);
-        std::vector<char> visited(size_t(entries), 0);
-        std::vector<quint32> pending;
-        if (first < entries) pending.push_back(first);
-        while (!pending.empty()) {
-            const quint32 entry = pending.back();
-            pending.pop_back();
-            if (visited[entry]) continue;
-            visited[entry] = 1;
-            const qint64 at = entryOffset(entry);
-            for (const qint64 link : {68, 72}) {
-                const quint32 next = bytes.u32(at + link);
-                if (next < entries && !visited[next]) pending.push_back(next);
-            }
-            if (bytes.u8(at + 66) != 1 || bytes.u32(at + 76) == kNoEntry) continue;
-            const int units = std::min(int(bytes.u16(at + 64)) / 2, 32);
-            QString name;
-            for (int k = 0; k < units; ++k) {
-                const quint16 unit = bytes.u16(at + 2 * k);
-                if (unit == 0) break;
-                name += QChar(unit);
-            }
-            if (!keepStorage(name)) cut.push_back(at);
-        }
-    }
-
-    std::vector<qint64> stamped;
-    for (qint64 entry = 0; entry < entries; ++entry) {
-        const qint64 at = entryOffset(quint32(entry));
-        if (bytes.u32(at + 100) | bytes.u32(at + 104) | bytes.u32(at + 108) | bytes.u32(at + 112)) stamped.push_back(at);
-    }
-    if (stamped.empty() && cut.empty()) return;
-    char* data = document.data();  // detaches from the caller's bytes
-    for (const qint64 at : stamped) std::memset(data + at + 100, 0, 16);
-    for (const qint64 at : cut) std::memset(data + at + 76, 0xFF, 4);
-}
 
 }  // namespace
 
@@ -183,105 +66,255 @@ bool isCompoundSignature(const QByteArray& head) {
     return head.size() >= 8 && std::memcmp(head.constData(), kSignature, 8) == 0;
 }
 
-struct CompoundFile::Handle {
-    QByteArray document;
-    InputPtr source;
-    InputPtr root;                           // a GsfInfile
-    std::map<QStringList, InputPtr> storages;  // storages opened so far, by path
-    InputPtr last;                           // the stream opened last
-};
-
 CompoundFile::CompoundFile(QByteArray bytes, const std::function<bool(const QString&)>& keepStorage)
-    : handle_(std::make_unique<Handle>()) {
-    if (!isCompoundSignature(bytes)) {
+    : document_(std::move(bytes)) {
+    if (!isCompoundSignature(document_)) {
         throw Failure(failure_number::kBadFileFormat,
                       QStringLiteral("The file is not a plan file (it is not a compound document)."));
     }
-    prepareDirectory(bytes, keepStorage);
-    handle_->document = std::move(bytes);
-    const QByteArray& document = handle_->document;
-    initialiseGsf();
-    documentSize_ = document.size();
-    handle_->source.reset(gsf_input_memory_new(reinterpret_cast<const guint8*>(document.constData()),
-                                               document.size(), FALSE));
-    if (!handle_->source) damaged(QStringLiteral("its compound-document structure cannot be read"));
-    GError* error = nullptr;
-    GsfInfile* root = gsf_infile_msole_new(handle_->source.get(), &error);
-    if (error) g_error_free(error);
-    if (!root) damaged(QStringLiteral("its compound-document structure cannot be read"));
-    handle_->root.reset(GSF_INPUT(root));
+    readHeader();
+    readDirectory(keepStorage);
+    readSmallPartStore();
 }
 
 CompoundFile::~CompoundFile() = default;
 
-namespace {
-
-// The child `name` of `parent`: nothing when absent; a failure when present but unreadable.
-InputPtr openChild(GsfInfile* parent, const QString& name, bool* absent) {
-    const QByteArray wanted = name.toUtf8();
-    const int count = gsf_infile_num_children(parent);
-    for (int i = 0; i < count; ++i) {
-        const char* childName = gsf_infile_name_by_index(parent, i);
-        if (!childName || wanted != childName) continue;
-        // The class method, not gsf_infile_child_by_index(): that one also prints a warning.
-        GError* error = nullptr;
-        GsfInput* child = G_TYPE_INSTANCE_GET_CLASS(parent, GSF_INFILE_TYPE, GsfInfileClass)->child_by_index(parent, i, &error);
-        if (error) {
-            g_error_free(error);
-            if (child) g_object_unref(child);
-            child = nullptr;
-        }
-        if (!child) damaged(QStringLiteral("the part \"%1\" cannot be read").arg(name.trimmed()));
-        *absent = false;
-        return InputPtr(child);
+void CompoundFile::readHeader() {
+    const Bytes bytes(document_);
+    if (bytes.size() < 512 || bytes.u16(28) != 0xFFFE || bytes.u16(32) != kMiniShift ||
+        bytes.u32(56) != kMiniStreamCutoff) {
+        unreadable();
     }
-    *absent = true;
+    shift_ = bytes.u16(30);
+    if (shift_ != 9 && shift_ != 12) unreadable();
+    const qint64 sectorSize = qint64(1) << shift_;
+    // Sector n starts at (n + 1) sectors; the last one may be cut short.
+    const qint64 sectors = (bytes.size() + sectorSize - 1) / sectorSize - 1;
+    sectors_ = quint32(std::clamp<qint64>(sectors, 0, kLastRegularSector));
+
+    // The allocation table's sectors: the first 109 listed in the header, the rest in a chain.
+    const quint32 fatCount = bytes.u32(44);
+    if (fatCount == 0 || fatCount > sectors_) unreadable();
+    fatSectors_.reserve(fatCount);
+    const auto addFatSector = [&](quint32 sector) {
+        const qint64 at = (qint64(sector) + 1) << shift_;
+        if (sector >= sectors_ || !bytes.holds(at, sectorSize)) unreadable();
+        fatSectors_.push_back(at);
+    };
+    for (int k = 0; k < kHeaderFatSectors && fatSectors_.size() < fatCount; ++k) addFatSector(bytes.u32(76 + 4 * k));
+    if (fatSectors_.size() < fatCount) {
+        SectorSet seen(sectors_);
+        for (quint32 sector = bytes.u32(68); fatSectors_.size() < fatCount;) {
+            const qint64 at = (qint64(sector) + 1) << shift_;
+            if (sector >= sectors_ || !seen.insert(sector) || !bytes.holds(at, sectorSize)) unreadable();
+            for (qint64 k = 0; k < sectorSize / 4 - 1 && fatSectors_.size() < fatCount; ++k) {
+                addFatSector(bytes.u32(at + 4 * k));
+            }
+            sector = bytes.u32(at + sectorSize - 4);
+        }
+    }
+}
+
+quint32 CompoundFile::nextSector(quint32 sector) const {
+    const size_t index = sector >> (shift_ - 2);
+    if (index >= fatSectors_.size()) return kNoEntry;
+    return le32(document_.constData() + fatSectors_[index] + 4 * (sector & ((1u << (shift_ - 2)) - 1)));
+}
+
+quint32 CompoundFile::nextMiniSector(quint32 sector) const {
+    const size_t index = sector >> (shift_ - 2);
+    if (index >= miniFatSectors_.size()) return kNoEntry;
+    return le32(document_.constData() + miniFatSectors_[index] + 4 * (sector & ((1u << (shift_ - 2)) - 1)));
+}
+
+std::vector<qint64> CompoundFile::wholeSectorChain(quint32 first) const {
+    std::vector<qint64> chain;
+    if (first == kEndOfChain) return chain;
+    const qint64 sectorSize = qint64(1) << shift_;
+    SectorSet seen(sectors_);
+    for (quint32 sector = first; sector != kEndOfChain; sector = nextSector(sector)) {
+        const qint64 at = (qint64(sector) + 1) << shift_;
+        if (sector >= sectors_ || !seen.insert(sector) || !Bytes(document_).holds(at, sectorSize)) unreadable();
+        chain.push_back(at);
+    }
+    return chain;
+}
+
+void CompoundFile::readDirectory(const std::function<bool(const QString&)>& keepStorage) {
+    const Bytes bytes(document_);
+    const std::vector<qint64> directory = wholeSectorChain(bytes.u32(48));
+    const qint64 perSector = (qint64(1) << shift_) / kEntrySize;
+    const qint64 count = qint64(directory.size()) * perSector;
+    if (count == 0) unreadable();
+    const auto offsetOf = [&](quint32 entry) {
+        return directory[entry / perSector] + (entry % perSector) * kEntrySize;
+    };
+    const auto entryAt = [&](qint64 at, bool storage) {
+        Entry entry;
+        entry.at = at;
+        entry.storage = storage;
+        entry.start = bytes.u32(at + 116);
+        // Documents with 512-byte sectors may leave garbage in the size's upper half.
+        entry.size = bytes.u32(at + 120) | (shift_ == 9 ? 0 : quint64(bytes.u32(at + 124)) << 32);
+        int units = std::min(bytes.u16(at + 64) / 2, 32);
+        for (int k = 0; k < units; ++k) {
+            if (bytes.u16(at + 2 * k) == 0) units = k;
+        }
+        entry.nameUnits = quint8(units);
+        return entry;
+    };
+
+    const qint64 root = directory[0];
+    if (bytes.u32(root + 68) != kNoEntry || bytes.u32(root + 72) != kNoEntry) {
+        damaged(QStringLiteral("its directory of parts is malformed (the root entry has siblings)"));
+    }
+    if (bytes.u8(root + 66) != kRoot) malformedDirectory("the root entry is missing");
+    entries_.push_back(entryAt(root, true));
+
+    // Storage by storage, the tree of each one's children, every entry reached once. The whole
+    // directory is checked; only the entries of storages kept are recorded.
+    struct Storage {
+        qint64 kept;  // index in entries_, or -1 when its children are left out
+        quint32 entry;
+        size_t depth;
+    };
+    struct Link {
+        quint32 entry;
+        size_t depth;
+    };
+    std::vector<char> seen(size_t(count), 0);
+    seen[0] = 1;
+    std::vector<Storage> storages{{0, 0, 1}};
+    std::vector<Link> links;
+    while (!storages.empty()) {
+        const Storage parent = storages.back();
+        storages.pop_back();
+        const quint32 first = bytes.u32(offsetOf(parent.entry) + 76);
+        if (first == kNoEntry) continue;
+        const bool keep = parent.kept >= 0;
+        if (keep) entries_[size_t(parent.kept)].firstChild = quint32(entries_.size());
+        links.assign(1, {first, parent.depth + 1});
+        while (!links.empty()) {
+            const Link link = links.back();
+            links.pop_back();
+            if (link.entry >= count) malformedDirectory("a link points past its end");
+            if (seen[link.entry]) malformedDirectory("an entry is linked twice");
+            seen[link.entry] = 1;
+            if (link.depth > kMaxDirectoryDepth) damaged(QStringLiteral("its directory of parts is nested too deeply"));
+            const qint64 at = offsetOf(link.entry);
+            const quint8 type = bytes.u8(at + 66);
+            if (type != kStorage && type != kStream && type != kRoot) continue;  // unused: ends its branch
+            for (const qint64 side : {68, 72}) {
+                const quint32 next = bytes.u32(at + side);
+                if (next != kNoEntry) links.push_back({next, link.depth + 1});
+            }
+            const bool storage = type != kStream;
+            qint64 kept = -1;
+            if (keep) {
+                kept = qint64(entries_.size());
+                entries_.push_back(entryAt(at, storage));
+                if (storage && parent.entry == 0 && keepStorage && !keepStorage(nameOf(entries_.back()))) kept = -1;
+            }
+            if (storage) storages.push_back({kept, link.entry, link.depth});
+        }
+        if (keep) {
+            Entry& storage = entries_[size_t(parent.kept)];
+            storage.children = quint32(entries_.size()) - storage.firstChild;
+        }
+    }
+}
+
+void CompoundFile::readSmallPartStore() {
+    miniStreamSize_ = entries_[0].size;
+    if (miniStreamSize_ == 0) return;
+    if (miniStreamSize_ > quint64(document_.size())) unreadable();
+    const qint64 sectorSize = qint64(1) << shift_;
+    const quint64 needed = (miniStreamSize_ + quint64(sectorSize) - 1) >> shift_;
+    miniStream_.reserve(needed);
+    SectorSet seen(sectors_);
+    quint32 sector = entries_[0].start;
+    for (quint64 k = 0; k < needed; ++k) {
+        if (sector >= sectors_ || !seen.insert(sector)) unreadable();
+        miniStream_.push_back((qint64(sector) + 1) << shift_);
+        sector = nextSector(sector);
+    }
+    miniFatSectors_ = wholeSectorChain(Bytes(document_).u32(60));
+}
+
+QString CompoundFile::nameOf(const Entry& entry) const {
+    QString name(entry.nameUnits, Qt::Uninitialized);
+    const char* at = document_.constData() + entry.at;
+    for (int k = 0; k < entry.nameUnits; ++k) name[k] = QChar(qFromLittleEndian<quint16>(at + 2 * k));
+    return name;
+}
+
+const CompoundFile::Entry* CompoundFile::child(const Entry& storage, const QString& name) const {
+    const qsizetype units = name.size();
+    const QChar* wanted = name.constData();
+    const quint32 end = storage.firstChild + storage.children;
+    for (quint32 k = storage.firstChild; k < end; ++k) {
+        const Entry& entry = entries_[k];
+        if (entry.nameUnits != units) continue;
+        const char* at = document_.constData() + entry.at;
+        qsizetype same = 0;
+        while (same < units && qFromLittleEndian<quint16>(at + 2 * same) == wanted[same].unicode()) ++same;
+        if (same == units) return &entry;
+    }
     return nullptr;
 }
 
-}  // namespace
-
-void* CompoundFile::open(const QStringList& path, bool* absent) const {
-    GsfInput* current = handle_->root.get();
-    *absent = false;
-    for (qsizetype k = 0; k < path.size(); ++k) {
-        const QStringList prefix = path.mid(0, k + 1);
-        if (const auto it = handle_->storages.find(prefix); it != handle_->storages.end()) {
-            current = it->second.get();
-            continue;
-        }
-        if (!GSF_IS_INFILE(current)) {
-            *absent = true;
-            return nullptr;
-        }
-        InputPtr child = openChild(GSF_INFILE(current), path[k], absent);
-        if (*absent) return nullptr;
-        current = child.get();
-        const bool storage = GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0;
-        if (storage) {
-            handle_->storages.emplace(prefix, std::move(child));
-        } else {
-            handle_->last = std::move(child);
-        }
+std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
+    if (path.isEmpty()) return std::nullopt;
+    const Entry* current = &entries_[0];
+    for (const QString& name : path) {
+        if (!current->storage) return std::nullopt;
+        current = child(*current, name);
+        if (!current) return std::nullopt;
     }
-    return current;
+    if (current->storage) return std::nullopt;
+    return read(*current, path.last().trimmed());
 }
 
-std::optional<QByteArray> CompoundFile::stream(const QStringList& path) const {
-    bool absent = false;
-    auto* current = static_cast<GsfInput*>(open(path, &absent));
-    if (absent || path.isEmpty()) return std::nullopt;
-    if (GSF_IS_INFILE(current) && gsf_infile_num_children(GSF_INFILE(current)) >= 0) {
-        return std::nullopt;  // a storage, not a stream
+QByteArray CompoundFile::read(const Entry& entry, const QString& name) const {
+    const quint64 size = entry.size;
+    if (size > quint64(document_.size())) {
+        damaged(QStringLiteral("the part \"%1\" claims more bytes than the file holds").arg(name));
     }
-    const gsf_off_t size = gsf_input_size(current);
-    const QString name = path.isEmpty() ? QString() : path.last().trimmed();
-    if (size < 0 || size > documentSize_) damaged(QStringLiteral("the part \"%1\" claims more bytes than the file holds").arg(name));
-    QByteArray data(static_cast<qsizetype>(size), Qt::Uninitialized);
-    if (size > 0 && !gsf_input_read(current, static_cast<size_t>(size), reinterpret_cast<guint8*>(data.data()))) {
-        damaged(QStringLiteral("the part \"%1\" ends early").arg(name));
+    const auto endsEarly = [&name] { damaged(QStringLiteral("the part \"%1\" ends early").arg(name)); };
+    const auto loops = [&name] {
+        damaged(QStringLiteral("the part \"%1\" cannot be read (its sectors loop)").arg(name));
+    };
+    const Bytes bytes(document_);
+    QByteArray data(qsizetype(size), Qt::Uninitialized);
+    char* out = data.data();
+    quint32 sector = entry.start;
+    if (size < kMiniStreamCutoff) {
+        const quint64 sectorMask = (quint64(1) << shift_) - 1;
+        quint32 met[kMiniStreamCutoff / kMiniSector];
+        size_t steps = 0;
+        for (quint64 done = 0; done < size; done += kMiniSector) {
+            const quint64 n = std::min(kMiniSector, size - done);
+            const quint64 position = quint64(sector) << kMiniShift;
+            if (sector >= kLastRegularSector || position + n > miniStreamSize_) endsEarly();
+            if (std::find(met, met + steps, sector) != met + steps) loops();
+            met[steps++] = sector;
+            const qint64 at = miniStream_[position >> shift_] + qint64(position & sectorMask);
+            if (!bytes.holds(at, qint64(n))) endsEarly();
+            std::memcpy(out + done, bytes.data() + at, n);
+            sector = nextMiniSector(sector);
+        }
+        return data;
     }
-    handle_->last.reset();
+    const quint64 sectorSize = quint64(1) << shift_;
+    SectorSet seen(sectors_);
+    for (quint64 done = 0; done < size; done += sectorSize) {
+        const quint64 n = std::min(sectorSize, size - done);
+        const qint64 at = (qint64(sector) + 1) << shift_;
+        if (sector >= sectors_ || !bytes.holds(at, qint64(n))) endsEarly();
+        if (!seen.insert(sector)) loops();
+        std::memcpy(out + done, bytes.data() + at, n);
+        sector = nextSector(sector);
+    }
     return data;
 }
 

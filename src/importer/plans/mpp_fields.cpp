@@ -1,5 +1,6 @@
 #include "importer/plans/mpp_fields.h"
 
+#include <QtEndian>
 #include <algorithm>
 
 namespace quorrix::importer::plans::mpp {
@@ -24,9 +25,10 @@ constexpr int kAssignmentIndices[] = {assignment_field::kUniqueId, assignment_fi
 }  // namespace
 
 FieldSet::FieldSet(quint32 tableBase, std::span<const int> kept) : base(tableBase), indices(kept) {
-    smallSlots.fill(-1);
+    const int largest = indices.empty() ? -1 : *std::max_element(indices.begin(), indices.end());
+    slotOfIndex.assign(static_cast<size_t>(largest + 1), -1);
     for (size_t k = indices.size(); k-- > 0;) {
-        if (indices[k] >= 0 && indices[k] < 256) smallSlots[static_cast<size_t>(indices[k])] = static_cast<qint8>(k);
+        if (indices[k] >= 0) slotOfIndex[static_cast<size_t>(indices[k])] = static_cast<qint8>(k);
     }
 }
 
@@ -49,12 +51,13 @@ FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
     int last = 0;
     const qint64 records = data.size() / kRecordSize;
     for (qint64 r = 0; r < records; ++r) {
-        const qint64 at = r * kRecordSize;
-        const int offset = data.u16(at + 4);
-        const int varByte = data.u8(at + 6);
-        const quint32 fieldId = data.u32(at + 12);
-        const int category = data.u16(at + 20);
-        const int size = data.u16(at + 22);
+        // Whole records only: read without the window's checks.
+        const char* record = data.data() + r * kRecordSize;
+        const int offset = qFromLittleEndian<quint16>(record + 4);
+        const int varByte = static_cast<quint8>(record[6]);
+        const quint32 fieldId = qFromLittleEndian<quint32>(record + 12);
+        const int category = qFromLittleEndian<quint16>(record + 20);
+        const int size = qFromLittleEndian<quint16>(record + 22);
         const bool inTable = (fieldId & 0xFFFF0000u) == set.base;
         const int index = static_cast<int>(fieldId & 0xFFFFu);
 
@@ -80,12 +83,8 @@ FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
 }
 
 int FieldMap::slotOf(int field) const {
-    if (field >= 0 && field < 256) return set_->smallSlots[static_cast<size_t>(field)];
-    const auto& indices = set_->indices;
-    for (size_t k = 0; k < indices.size(); ++k) {
-        if (indices[k] == field) return static_cast<int>(k);
-    }
-    return -1;
+    const auto& slot = set_->slotOfIndex;
+    return field >= 0 && static_cast<size_t>(field) < slot.size() ? slot[static_cast<size_t>(field)] : -1;
 }
 
 FieldMap FieldMap::defaults(Format format) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <optional>
 #include <span>
 #include <vector>
@@ -58,12 +57,12 @@ inline constexpr int kUnits = 7;
 }  // namespace assignment_field
 
 // The fields of one table that a field map is read for: the table's field-ID base and the
-// indices kept, with the slot of each index below 256 at hand (-1 = not kept).
+// indices kept, with the slot of every index up to the largest kept at hand (-1 = not kept).
 struct FieldSet {
     FieldSet(quint32 tableBase, std::span<const int> kept);
     quint32 base;
     std::span<const int> indices;
-    std::array<qint8, 256> smallSlots;
+    std::vector<qint8> slotOfIndex;
 };
 
 // Tasks (the default), resources and assignments.

@@ -1,7 +1,6 @@
 #include "importer/plans/mpp_reader.h"
 
 #include <QFile>
-#include <QRegularExpression>
 
 #include "importer/plans/mpp_blocks.h"
 #include "importer/plans/mpp_container.h"
@@ -64,6 +63,28 @@ QString printable(const QString& text) {
     return result;
 }
 
+// The version number of an application name such as "Microsoft Project 12.0" (any character
+// but a line break between the words, then the digits and ".0"); nothing for other names.
+std::optional<int> projectVersion(QStringView application) {
+    qsizetype at = 0;
+    const auto word = [&](QStringView expected) {
+        if (!application.mid(at).startsWith(expected)) return false;
+        at += expected.size();
+        return true;
+    };
+    const auto anyCharacter = [&] {
+        if (at >= application.size() || application[at] == u'\n') return false;
+        ++at;
+        return true;
+    };
+    if (!word(u"Microsoft") || !anyCharacter() || !word(u"Project") || !anyCharacter()) return std::nullopt;
+    const qsizetype digits = at;
+    while (at < application.size() && application[at] >= u'0' && application[at] <= u'9') ++at;
+    const QStringView number = application.mid(digits, at - digits);
+    if (number.isEmpty() || !word(u".0")) return std::nullopt;
+    return number.toInt();
+}
+
 Identity identify(const CompoundFile& file) {
     const auto compObj = file.stream({kCompObj});
     if (!compObj) notAPlan({});
@@ -73,10 +94,9 @@ Identity identify(const CompoundFile& file) {
     if (!application) notAPlan({});
     const auto format = compObjString(bytes, at);
 
-    static const QRegularExpression kVersion(QStringLiteral("^Microsoft.Project.(\\d+)\\.0"));
-    const auto match = kVersion.match(*application);
+    const std::optional<int> version = projectVersion(*application);
     Identity identity;
-    identity.applicationVersion = match.hasMatch() ? match.captured(1).toInt() : 0;
+    identity.applicationVersion = version.value_or(0);
 
     const QString name = format ? *format : QString();
     if (name == QLatin1String("MSProject.MPP8") || name == QLatin1String("MSProject.MPT8")) {
@@ -90,10 +110,10 @@ Identity identify(const CompoundFile& file) {
     } else if (name == QLatin1String("MSProject.MPP14") || name == QLatin1String("MSProject.MPT14") ||
                name == QLatin1String("MSProject.GLOBAL14")) {
         identity.format = Format::Mpp14;
-    } else if (match.hasMatch() && identity.applicationVersion <= 4) {
+    } else if (version && identity.applicationVersion <= 4) {
         fail(QStringLiteral("This plan was saved in a format that cannot be read (Project %1).")
                  .arg(identity.applicationVersion));
-    } else if (name.startsWith(QLatin1String("MSProject.")) || match.hasMatch()) {
+    } else if (name.startsWith(QLatin1String("MSProject.")) || version) {
         const QString shown = printable(name.isEmpty() ? *application : name);
         fail(QStringLiteral("This plan was saved in a format that cannot be read (%1).").arg(shown));
     } else {

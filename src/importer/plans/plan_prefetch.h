@@ -26,11 +26,10 @@ namespace quorrix::importer::plans {
 // The caller is one thread (the one running the import); only the reader runs on the worker.
 // That reader may run on both threads at once for different files, so it must keep no mutable
 // state shared between calls. The plan readers qualify: the XML reader keeps its document and
-// all state in the call (pugixml documents are independent); the compound-file reader sets up
-// libgsf once behind a function-local static (initialised once even when two threads race) and
-// otherwise uses only objects of its own call, and GLib's type system registers types thread-
-// safely. Qt values (QString, QDateTime) cross between the threads only under the lock, and no
-// QObject is shared: the reader's QFile lives and dies on the thread that reads.
+// all state in the call (pugixml documents are independent); the compound-file reader reads
+// the bytes of its own call and keeps no state beyond them. Qt values (QString, QDateTime)
+// cross between the threads only under the lock, and no QObject is shared: the reader's QFile
+// lives and dies on the thread that reads.
 class PlanPrefetcher {
 public:
     using Reader = std::function<Plan(const QString& path)>;

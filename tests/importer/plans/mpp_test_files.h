@@ -66,11 +66,12 @@ struct Part {
     QByteArray data;
 };
 
-// A compound document holding `parts`; storages are made as the paths need them.
-inline QByteArray compoundFile(const std::vector<Part>& parts) {
+// A compound document holding `parts`; storages are made as the paths need them. Its sectors
+// are 512 bytes (version 3) or, with `sectorShift` 12, 4096 bytes (version 4).
+inline QByteArray compoundFile(const std::vector<Part>& parts, int sectorShift = 9) {
     gsf_init();
     GsfOutput* sink = gsf_output_memory_new();
-    GsfOutfile* root = gsf_outfile_msole_new(sink);
+    GsfOutfile* root = gsf_outfile_msole_new_full(sink, 1u << sectorShift, 64);
     // Children must be written depth-first and closed in order: group parts by their tree.
     struct Node {
         std::map<QString, Node> children;
