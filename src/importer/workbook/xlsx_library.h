@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+#include <vector>
 #include <xlsxwriter.h>
 
 #include "importer/workbook/memory_workbook.h"
@@ -55,6 +57,7 @@ public:
 
 private:
     lxw_workbook* book_ = nullptr;
+    std::vector<std::unique_ptr<char[]>> rowBuffers_;  // live as long as the library's row files
     lxw_format* dateTime_ = nullptr;
     lxw_format* date_ = nullptr;
 };

@@ -91,17 +91,24 @@ void XlsxStream::send() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return queue_.size() < kMaxParcels; });
     queue_.push_back(std::move(filling_));
+    filling_ = std::string();
+    if (!spare_.empty()) {
+        filling_ = std::move(spare_.back());
+        spare_.pop_back();
+    }
+    changed_.notify_all();
+    lock.unlock();
     filling_.clear();
     filling_.reserve(kParcelBytes + 4096);
-    changed_.notify_all();
 }
 
 void XlsxStream::write() {
     std::string scratch;
+    std::string parcel;
     for (;;) {
-        std::string parcel;
         {
             std::unique_lock lock(mutex_);
+            if (parcel.capacity() != 0 && spare_.size() < 2) spare_.push_back(std::move(parcel));
             changed_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
             if (queue_.empty()) return;
             parcel = std::move(queue_.front());

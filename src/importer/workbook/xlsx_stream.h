@@ -69,6 +69,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::string> queue_;
+    std::vector<std::string> spare_;  // written parcels, their room kept for the next ones
     bool stopping_ = false;
     std::atomic<bool> failed_{false};
 };
