@@ -30,6 +30,7 @@ struct RowHead {
 XlsxStream::XlsxStream() = default;
 
 XlsxStream::~XlsxStream() {
+    failed_ = true;  // parcels still waiting are let go unwritten
     stop();
     book_.reset();
     if (reserved_ >= 0) ::close(reserved_);
