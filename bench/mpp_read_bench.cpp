@@ -13,7 +13,10 @@
 #include <algorithm>
 #include <ctime>
 #include <cstdio>
+#include <functional>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "importer/plans/mpd_reader.h"
 #include "importer/plans/mpp_reader.h"
@@ -73,6 +76,68 @@ struct Total {
     }
 };
 
+double microsPerTask(const Timing& t) { return t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1); }
+
+// The timing of `path` read with `reader`, or nothing (the failure said on stderr) when it fails.
+template <typename Reader>
+std::optional<Timing> measured(const QString& path, Reader reader, double budget, const char* note = "") {
+    try {
+        return measure(path, reader, budget);
+    } catch (const quorrix::Failure& f) {
+        std::fprintf(stderr, "%s%s: %s\n", qPrintable(path), note, f.what());
+        return std::nullopt;
+    }
+}
+
+// One format's plans against their XML twins: a row for each plan, then the totals.
+class Comparison {
+public:
+    // `heading`: of the first column; `extra`: of a column printed before the XML figure ("" for none).
+    Comparison(const char* kind, const char* heading, const char* extra) : kind_(kind), extra_(extra) {
+        std::printf("%-48s %8s %8s %9s", heading, "tasks", "KB", "us/task");
+        if (*extra_) std::printf(" %9s", extra_);
+        std::printf(" %9s %7s\n", "XML us/t", "ratio");
+    }
+    // A plan read in `t`, against its twin's timing (null: it has none); `extra` fills the extra column.
+    void row(const QString& name, const Timing& t, const Timing* twin, const QString& extra = {}) {
+        all.add(t);
+        std::printf("%-48s %8zu %8.0f %9.2f", qPrintable(name), t.tasks, t.bytes / 1024.0, microsPerTask(t));
+        if (*extra_) std::printf(" %9s", qPrintable(extra));
+        if (!twin) {
+            std::printf(" %9s %7s\n", "-", "-");
+            return;
+        }
+        paired_.add(t);
+        pairedXml_.add(*twin);
+        const double ratio = microsPerTask(t) / microsPerTask(*twin);
+        worst_ = std::max(worst_, ratio);
+        std::printf(" %9.2f %7.2f\n", microsPerTask(*twin), ratio);
+    }
+    // The totals; `between` is printed after the format's own total line.
+    void totals(const std::function<void()>& between = {}) const {
+        std::printf("\n");
+        all.print((kind_ + ", all").c_str());
+        if (between) between();
+        paired_.print((kind_ + " with an XML twin").c_str());
+        pairedXml_.print("their XML twins");
+        std::printf("worst %s/XML cost per task: %.2f (goal: at most 1)\n", kind_.c_str(), worst_);
+    }
+    Total all;
+
+private:
+    std::string kind_;
+    const char* extra_;
+    Total paired_, pairedXml_;
+    double worst_ = 0;
+};
+
+// The timing of the first of `names` in `dir`, if it was measured.
+const Timing* timingOf(const std::map<QString, Timing>& timings, const QDir& dir, const QStringList& names) {
+    if (names.isEmpty()) return nullptr;
+    const auto found = timings.find(dir.filePath(names.first()));
+    return found == timings.end() ? nullptr : &found->second;
+}
+
 // Project databases (.mpd) against the XML of the same plan: the XML the same Project version
 // saved, else (Project 98 and 2000 wrote no XML) the folder's Project 2003 XML of the same plan.
 void benchDatabases(const QString& folder, double budget, const std::map<QString, Timing>& xmlTimings) {
@@ -84,18 +149,11 @@ void benchDatabases(const QString& folder, double budget, const std::map<QString
 
     const auto reader = [](const QString& p) { return readMpdFile(p); };
     static const QRegularExpression version(QStringLiteral("project(\\d+)"));
-    Total all, paired, pairedXml;
-    double worst = 0;
-    std::printf("\n%-48s %8s %8s %9s %9s %7s\n", ".mpd database", "tasks", "KB", "us/task", "XML us/t", "ratio");
+    std::printf("\n");
+    Comparison mpd(".mpd", ".mpd database", "");
     for (const QString& path : files) {
-        Timing t;
-        try {
-            t = measure(path, reader, budget);
-        } catch (const quorrix::Failure& f) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
-            continue;
-        }
-        all.add(t);
+        const std::optional<Timing> t = measured(path, reader, budget);
+        if (!t) continue;
         const QFileInfo info(path);
         const QDir dir = info.dir();
         QStringList twins;
@@ -107,26 +165,9 @@ void benchDatabases(const QString& folder, double budget, const std::map<QString
             twins = dir.entryList({QStringLiteral("*.xml")}, QDir::Files);
             if (twins.size() != 1) twins.clear();
         }
-        const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
-        const auto twin = twins.isEmpty() ? xmlTimings.end() : xmlTimings.find(dir.filePath(twins.first()));
-        if (twin == xmlTimings.end()) {
-            std::printf("%-48s %8zu %8.0f %9.2f %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask, "-", "-");
-            continue;
-        }
-        const Timing& x = twin->second;
-        paired.add(t);
-        pairedXml.add(x);
-        const double xmlPerTask = x.secondsPerRead * 1e6 / std::max<size_t>(x.tasks, 1);
-        const double ratio = perTask / xmlPerTask;
-        worst = std::max(worst, ratio);
-        std::printf("%-48s %8zu %8.0f %9.2f %9.2f %7.2f\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
-                    xmlPerTask, ratio);
+        mpd.row(info.fileName(), *t, timingOf(xmlTimings, dir, twins));
     }
-    std::printf("\n");
-    all.print(".mpd, all");
-    paired.print(".mpd with an XML twin");
-    pairedXml.print("their XML twins");
-    std::printf("worst .mpd/XML cost per task: %.2f (goal: at most 1)\n", worst);
+    mpd.totals();
 }
 
 }  // namespace
@@ -157,142 +198,71 @@ int main(int argc, char** argv) {
     };
     const auto xmlReader = [](const QString& p) { return readMspdiFile(p); };
 
-    Total mppTotal, mppDetailsTotal, xmlTotal, pairedMpp, pairedXml;
+    Total mppDetailsTotal, xmlTotal;
     double worstDetails = 0;
     std::map<QString, Timing> xmlTimings, mppTimings;
     for (const QString& path : xmlFiles) {
-        try {
-            const Timing t = measure(path, xmlReader, budget);
-            xmlTimings[path] = t;
-            xmlTotal.add(t);
-        } catch (const quorrix::Failure& f) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
+        if (const std::optional<Timing> t = measured(path, xmlReader, budget)) {
+            xmlTimings[path] = *t;
+            xmlTotal.add(*t);
         }
     }
 
-    std::printf("%-48s %8s %8s %9s %9s %7s\n", ".mpp plan", "tasks", "KB", "us/task", "XML us/t", "ratio");
+    // The XML of the same Project version, else the folder's only XML; the .mpp of that version.
     static const QRegularExpression version(QStringLiteral("project(\\d+)"));
-    double worst = 0;
+    const auto sameVersion = [](const QDir& dir, const QRegularExpressionMatch& m, const char* pattern) {
+        return m.hasMatch() ? dir.entryList({QString::fromLatin1(pattern).arg(m.captured(1))}, QDir::Files) : QStringList();
+    };
+    const auto mppColumn = [&](const QDir& dir, const QRegularExpressionMatch& m) {
+        const Timing* p = timingOf(mppTimings, dir, sameVersion(dir, m, "*-project%1-mpp*.mpp"));
+        return p ? QString::number(microsPerTask(*p), 'f', 2) : QStringLiteral("-");
+    };
+
+    Comparison mpp(".mpp", ".mpp plan", "");
     for (const QString& path : mppFiles) {
-        Timing t;
-        try {
-            t = measure(path, mppReader, budget);
-        } catch (const quorrix::Failure& f) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
-            continue;
+        const std::optional<Timing> t = measured(path, mppReader, budget);
+        if (!t) continue;
+        mppTimings[path] = *t;
+        if (const std::optional<Timing> d = measured(path, mppDetailsReader, budget, " (details)")) {
+            mppDetailsTotal.add(*d);
+            worstDetails = std::max(worstDetails, d->secondsPerRead / t->secondsPerRead);
         }
-        mppTotal.add(t);
-        mppTimings[path] = t;
-        try {
-            const Timing d = measure(path, mppDetailsReader, budget);
-            mppDetailsTotal.add(d);
-            worstDetails = std::max(worstDetails, d.secondsPerRead / t.secondsPerRead);
-        } catch (const quorrix::Failure& f) {
-            std::fprintf(stderr, "%s (details): %s\n", qPrintable(path), f.what());
-        }
-        // The twin: the XML of the same Project version, or the folder's only XML.
         const QFileInfo info(path);
         const QDir dir = info.dir();
-        QStringList twins;
         const auto m = version.match(info.fileName());
-        if (m.hasMatch()) {
-            twins = dir.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
-        } else {
+        QStringList twins = sameVersion(dir, m, "*-project%1-mspdi.xml");
+        if (!m.hasMatch()) {
             twins = dir.entryList({QStringLiteral("*.xml")}, QDir::Files);
             if (twins.size() != 1) twins.clear();
         }
-        const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
-        // The .mpp saved by the same Project version.
-        QString mppPerTask = QStringLiteral("-");
-        if (m.hasMatch()) {
-            const QStringList mpp = dir.entryList({QStringLiteral("*-project%1-mpp*.mpp").arg(m.captured(1))}, QDir::Files);
-            if (!mpp.isEmpty() && mppTimings.count(dir.filePath(mpp.first()))) {
-                const Timing& p = mppTimings[dir.filePath(mpp.first())];
-                mppPerTask = QString::number(p.secondsPerRead * 1e6 / std::max<size_t>(p.tasks, 1), 'f', 2);
-            }
-        }
-        if (twins.isEmpty() || !xmlTimings.count(dir.filePath(twins.first()))) {
-            std::printf("%-48s %8zu %8.0f %9.2f %9s %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
-                        qPrintable(mppPerTask), "-", "-");
-            continue;
-        }
-        const Timing& x = xmlTimings[dir.filePath(twins.first())];
-        pairedMpp.add(t);
-        pairedXml.add(x);
-        const double xmlPerTask = x.secondsPerRead * 1e6 / std::max<size_t>(x.tasks, 1);
-        const double ratio = perTask / xmlPerTask;
-        worst = std::max(worst, ratio);
-        std::printf("%-48s %8zu %8.0f %9.2f %9.2f %7.2f\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
-                    xmlPerTask, ratio);
+        mpp.row(info.fileName(), *t, timingOf(xmlTimings, dir, twins));
     }
-    std::printf("\n");
-    mppTotal.print(".mpp, all");
-    mppDetailsTotal.print(".mpp, all, details");
-    xmlTotal.print("XML, all");
-    pairedMpp.print(".mpp with an XML twin");
-    pairedXml.print("their XML twins");
-    std::printf("worst .mpp/XML cost per task: %.2f (goal: at most 1)\n", worst);
+    mpp.totals([&] { mppDetailsTotal.print(".mpp, all, details"); xmlTotal.print("XML, all"); });
     std::printf("details/four-field cost: %.2f in total, worst plan %.2f (goal: at most 1.5)\n",
-                mppDetailsTotal.seconds / std::max(mppTotal.seconds, 1e-12), worstDetails);
+                mppDetailsTotal.seconds / std::max(mpp.all.seconds, 1e-12), worstDetails);
 
-    // MPX exchange files, against the XML of the same plan.
+    // MPX exchange files, against the XML of the same plan: of the same version, else the oldest.
     const auto mpxReader = [](const QString& p) { return readMpxFile(p); };
     static const QRegularExpression xmlVersion(QStringLiteral("project(\\d+)-mspdi\\.xml$"));
-    Total mpxTotal, pairedMpx, pairedMpxXml;
-    double worstMpx = 0;
-    std::printf("\n%-48s %8s %8s %9s %9s %9s %7s\n", ".mpx plan", "tasks", "KB", "us/task", ".mpp us/t", "XML us/t",
-                "ratio");
+    std::printf("\n");
+    Comparison mpx(".mpx", ".mpx plan", ".mpp us/t");
     for (const QString& path : mpxFiles) {
-        Timing t;
-        try {
-            t = measure(path, mpxReader, budget);
-        } catch (const quorrix::Failure& f) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
-            continue;
-        }
-        mpxTotal.add(t);
+        const std::optional<Timing> t = measured(path, mpxReader, budget);
+        if (!t) continue;
         const QFileInfo info(path);
         const QDir dir = info.dir();
         const auto m = version.match(info.fileName());
-        QStringList twins;
-        if (m.hasMatch()) twins = dir.entryList({QStringLiteral("*-project%1-mspdi.xml").arg(m.captured(1))}, QDir::Files);
+        QStringList twins = sameVersion(dir, m, "*-project%1-mspdi.xml");
         if (twins.isEmpty()) {
-            // The oldest version's XML of the plan.
             QStringList all = dir.entryList({QStringLiteral("*-mspdi.xml")}, QDir::Files);
             std::sort(all.begin(), all.end(), [](const QString& a, const QString& b) {
                 return xmlVersion.match(a).captured(1).toInt() < xmlVersion.match(b).captured(1).toInt();
             });
             if (!all.isEmpty()) twins << all.first();
         }
-        const double perTask = t.secondsPerRead * 1e6 / std::max<size_t>(t.tasks, 1);
-        // The .mpp saved by the same Project version.
-        QString mppPerTask = QStringLiteral("-");
-        if (m.hasMatch()) {
-            const QStringList mpp = dir.entryList({QStringLiteral("*-project%1-mpp*.mpp").arg(m.captured(1))}, QDir::Files);
-            if (!mpp.isEmpty() && mppTimings.count(dir.filePath(mpp.first()))) {
-                const Timing& p = mppTimings[dir.filePath(mpp.first())];
-                mppPerTask = QString::number(p.secondsPerRead * 1e6 / std::max<size_t>(p.tasks, 1), 'f', 2);
-            }
-        }
-        if (twins.isEmpty() || !xmlTimings.count(dir.filePath(twins.first()))) {
-            std::printf("%-48s %8zu %8.0f %9.2f %9s %9s %7s\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0, perTask,
-                        qPrintable(mppPerTask), "-", "-");
-            continue;
-        }
-        const Timing& x = xmlTimings[dir.filePath(twins.first())];
-        pairedMpx.add(t);
-        pairedMpxXml.add(x);
-        const double xmlPerTask = x.secondsPerRead * 1e6 / std::max<size_t>(x.tasks, 1);
-        const double ratio = perTask / xmlPerTask;
-        worstMpx = std::max(worstMpx, ratio);
-        std::printf("%-48s %8zu %8.0f %9.2f %9s %9.2f %7.2f\n", qPrintable(info.fileName()), t.tasks, t.bytes / 1024.0,
-                    perTask, qPrintable(mppPerTask), xmlPerTask, ratio);
+        mpx.row(info.fileName(), *t, timingOf(xmlTimings, dir, twins), mppColumn(dir, m));
     }
-    std::printf("\n");
-    mpxTotal.print(".mpx, all");
-    pairedMpx.print(".mpx with an XML twin");
-    pairedMpxXml.print("their XML twins");
-    std::printf("worst .mpx/XML cost per task: %.2f (goal: at most 1)\n", worstMpx);
+    mpx.totals();
 
     benchDatabases(folder, budget, xmlTimings);
     return 0;
