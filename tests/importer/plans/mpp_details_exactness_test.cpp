@@ -248,27 +248,6 @@ void compareWithXml(Tallies& tallies, const QString& format, const QString& show
 
 // ---- the Project 98 exchange file ------------------------------------------------------------
 
-// The task rows of an .mpx file by ID, each as field number → text (record 61 names the fields).
-std::map<int, std::map<int, QString>> readMpxTasks(const QString& path) {
-    std::map<int, std::map<int, QString>> tasks;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return tasks;
-    QList<int> layout;
-    while (!file.atEnd()) {
-        const QStringList f = csvFields(file.readLine());
-        if (f[0] == QLatin1String("61")) {
-            layout.clear();
-            for (qsizetype i = 1; i < f.size(); ++i) layout << f[i].toInt();
-        } else if (f[0] == QLatin1String("70")) {
-            std::map<int, QString> value;
-            for (qsizetype i = 1; i < f.size() && i - 1 < layout.size(); ++i) value[layout[i - 1]] = f[i];
-            const int id = value[90].toInt();
-            if (id > 0) tasks[id] = value;
-        }
-    }
-    return tasks;
-}
-
 // "0h", "2.5d" in minutes (the file's day of 480 minutes); "£1,234.50" as a number; "NA" or a
 // date "Fri 17/10/14" as a day.
 std::optional<double> mpxMinutes(const QString& text) {
@@ -396,7 +375,7 @@ TEST(MppDetailsExactness, EveryFieldEqualsTheTwinOfTheSameProjectVersion) {
         for (const auto& task : lean.positions) EXPECT_FALSE(task && task->details) << shown.toStdString();
 
         if (twin->second) {
-            compareWithMpx(tallies, shown, plan, readMpxTasks(twin->first));
+            compareWithMpx(tallies, shown, plan, mpxTaskRecords(twin->first).value_or(std::map<int, std::map<int, QString>>{}));
             ++plans[QStringLiteral("MPP8 (.mpx)")];
         } else {
             const auto xml = readXml(twin->first);

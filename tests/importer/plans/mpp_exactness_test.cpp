@@ -41,34 +41,22 @@ double mpxMinutes(const QString& text) {
     return std::nan("");
 }
 
-// The task rows of an .mpx file: record 61 names the fields of the 70 records.
+// The plan an .mpx file holds, read independently of the reader under test.
 std::optional<Plan> readMpx(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QList<int> layout;
+    const auto records = mpxTaskRecords(path);
+    if (!records) return std::nullopt;
     std::map<int, std::optional<PlanTask>> byId;
-    while (!file.atEnd()) {
-        const QStringList f = csvFields(file.readLine());
-        if (f.isEmpty()) continue;
-        if (f[0] == QLatin1String("61")) {
-            layout.clear();
-            for (qsizetype i = 1; i < f.size(); ++i) layout << f[i].toInt();
-        } else if (f[0] == QLatin1String("70")) {
-            std::map<int, QString> value;
-            for (qsizetype i = 1; i < f.size() && i - 1 < layout.size(); ++i) value[layout[i - 1]] = f[i];
-            const int id = value[90].toInt();
-            if (id <= 0) continue;
-            PlanTask task;
-            task.name = value[1];
-            task.durationMinutes = mpxMinutes(value[40]);
-            const auto day = [](const QString& text) {  // "Fri 17/10/14"
-                const QDate date = QDate::fromString(text.section(QLatin1Char(' '), 1), QStringLiteral("dd/MM/yy"));
-                return QDateTime(date.addYears(date.year() < 1950 ? 100 : 0), QTime(0, 0), Qt::UTC);
-            };
-            task.start = day(value[50]);
-            task.finish = day(value[51]);
-            byId[id] = task;
-        }
+    for (auto [id, value] : *records) {
+        PlanTask task;
+        task.name = value[1];
+        task.durationMinutes = mpxMinutes(value[40]);
+        const auto day = [](const QString& text) {  // "Fri 17/10/14"
+            const QDate date = QDate::fromString(text.section(QLatin1Char(' '), 1), QStringLiteral("dd/MM/yy"));
+            return QDateTime(date.addYears(date.year() < 1950 ? 100 : 0), QTime(0, 0), Qt::UTC);
+        };
+        task.start = day(value[50]);
+        task.finish = day(value[51]);
+        byId[id] = task;
     }
     Plan plan;
     if (!byId.empty()) plan.positions.resize(static_cast<size_t>(byId.rbegin()->first));

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
 
 #include "importer/plans/plan.h"
@@ -72,6 +74,29 @@ inline QStringList csvFields(const QByteArray& line) {
     }
     fields << field;
     return fields;
+}
+
+// The task rows of an .mpx file by ID, each as field number → text (record 61 names the fields
+// of the 70 records); nothing when the file cannot be opened.
+inline std::optional<std::map<int, std::map<int, QString>>> mpxTaskRecords(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    std::map<int, std::map<int, QString>> tasks;
+    QList<int> layout;
+    while (!file.atEnd()) {
+        const QStringList f = csvFields(file.readLine());
+        if (f.isEmpty()) continue;
+        if (f[0] == QLatin1String("61")) {
+            layout.clear();
+            for (qsizetype i = 1; i < f.size(); ++i) layout << f[i].toInt();
+        } else if (f[0] == QLatin1String("70")) {
+            std::map<int, QString> value;
+            for (qsizetype i = 1; i < f.size() && i - 1 < layout.size(); ++i) value[layout[i - 1]] = f[i];
+            const int id = value[90].toInt();
+            if (id > 0) tasks[id] = value;
+        }
+    }
+    return tasks;
 }
 
 }  // namespace quorrix::importer::plans::testing
