@@ -55,8 +55,13 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // The paths are taken before the first walk yields: the drag data may not outlive the drop.
     QStringList paths;
     for (const QUrl& url : data->urls()) paths << url.toLocalFile();
+    // The drop reports nothing but a walk that stopped at its bound.
+    const filelist::WalkStopped stopped = [this](const Failure& f) {
+        dialogs().messageBox(f.description(), applicationTitle(), MsgButtons::Ok, MsgIcon::Warning);
+    };
     for (const QString& path : paths)
-        filelist::AddDroppedPath(path, [this](const QString& entry) { AddFileEntry(entry); }, yieldToWindow);
+        filelist::AddDroppedPath(
+            path, [this](const QString& entry) { AddFileEntry(entry); }, yieldToWindow, realFileSystem(), stopped);
 }
 
 }  // namespace quorrix
