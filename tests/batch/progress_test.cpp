@@ -77,6 +77,43 @@ private:
     QByteArray bytes_;
 };
 
+// Widths are terminal columns: East Asian wide characters take two, combining marks none, so a
+// line of Japanese names neither wraps nor leaves a stale rest when it is blanked.
+TEST(ProgressLine, MeasuresTheColumnsATerminalGivesEachCharacter) {
+    const struct {
+        const char* text;
+        int columns;
+    } widths[] = {{"plan.xml", 8}, {"日本語.xml", 10}, {"计划", 4}, {"e\u0301te\u0301", 3},
+                  {"Ｆｕｌｌ", 8}, {"\U0001F600", 2},  {"", 0}};
+    for (const auto& w : widths) EXPECT_EQ(ProgressLine::columns(QString::fromUtf8(w.text)), w.columns) << w.text;
+
+    const QString japanese = QString::fromUtf8("長い日本語の計画ファイルの名前がここに続きます第三版の最終稿.xml");
+    for (const int width : {59, 60, 61, 80}) {
+        const QString line = ProgressLine::format(3, 9, 12, japanese, 7, width);
+        EXPECT_LE(ProgressLine::columns(line), width) << width;
+        EXPECT_GE(ProgressLine::columns(line), width - 1) << width;  // a wide character may not fit the last one
+        EXPECT_TRUE(line.endsWith(QStringLiteral(".xml"))) << line.toStdString();
+    }
+    EXPECT_EQ(ProgressLine::format(3, 9, 12, japanese, 7, 60),
+              QString::fromUtf8("3/9 plans, 12 tasks, 0:07, reading 長い日本語...の最終稿.xml"));
+    // A mark is never torn from its letter at the cut.
+    const QString marked = QString(40, QLatin1Char('a')) + QString::fromUtf8("e\u0301\u0301") + QString(5, QLatin1Char('z'));
+    const QString cut = ProgressLine::format(1, 1, 0, marked, 0, 46);
+    EXPECT_TRUE(cut.endsWith(QStringLiteral("aaaa...zzzzz"))) << cut.toStdString();
+
+    // The line blanked at the end is exactly as wide as the line drawn.
+    Drawn drawn;
+    const QString text = QStringLiteral("0/1 plans, 0 tasks, 0:00, reading ") + QString::fromUtf8("日本語.xml");
+    {
+        ProgressLine line(drawn.out, true, std::chrono::milliseconds(5));
+        line.setTotal(1);
+        line.beginPlan(1, QString::fromUtf8("日本語.xml"));
+        EXPECT_TRUE(drawn.waitFor(text.toUtf8()));
+    }
+    const QByteArray shown = drawn.all();
+    EXPECT_TRUE(shown.endsWith("\r" + QByteArray(ProgressLine::columns(text), ' ') + "\r")) << shown.right(60).toStdString();
+}
+
 TEST(ProgressLine, RedrawsInPlaceStepsAsideForOtherOutputAndLeavesACleanLine) {
     Drawn drawn;
     {
