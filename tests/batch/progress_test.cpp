@@ -241,8 +241,8 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
     const QByteArray completionText = completion.readAll();
     // The completion offers exactly the program's column keys, in its order.
     EXPECT_TRUE(completionText.contains(importer::columnKeyList().replace(QLatin1Char(','), QLatin1Char(' ')).toUtf8()));
-    for (const char* option :
-         {"--output", "--layout", "--extension", "--columns", "--list", "--quiet", "--help", "--version"}) {
+    for (const char* option : {"--output", "--layout", "--extension", "--columns", "--list", "--null", "--quiet",
+                               "--help", "--version", "-o", "-l", "-e", "-c", "-q", "-h", "-V"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
         EXPECT_TRUE(completionText.contains(option)) << option;
         // Every option the help names is one the program takes.
@@ -267,13 +267,40 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
         p.waitForFinished(30000);
         return QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     };
-    EXPECT_EQ(complete({"quorrix-batch", "--la"}), QStringList{"--layout"});
-    EXPECT_EQ(complete({"quorrix-batch", "--layout", ""}), (QStringList{"one-sheet", "sheet-per-file"}));
-    EXPECT_EQ(complete({"quorrix-batch", "--layout", "s"}), QStringList{"sheet-per-file"});
-    EXPECT_EQ(complete({"quorrix-batch", "--columns", "name,du"}), QStringList{"name,duration"});
-    EXPECT_EQ(complete({"quorrix-batch", "--columns", "base"}),
-              (QStringList{"baseline-start", "baseline-finish", "baseline-duration"}));
-    EXPECT_EQ(complete({"quorrix-batch", "--q"}), QStringList{"--quiet"});
+    // The words after the program's name (bash breaks "--columns=pl" into "--columns" "=" "pl"
+    // unless "=" is no word break) and what completes the last one.
+    const struct {
+        QStringList words;
+        QStringList offered;
+    } cases[] = {
+        {{"--la"}, {"--layout"}},
+        {{"--q"}, {"--quiet"}},
+        {{"--nu"}, {"--null"}},
+        {{"--layout", ""}, {"one-sheet", "sheet-per-file"}},
+        {{"--layout", "s"}, {"sheet-per-file"}},
+        {{"-l", "o"}, {"one-sheet"}},
+        {{"--layout", "=", "s"}, {"sheet-per-file"}},
+        {{"--layout="}, {"--layout=one-sheet", "--layout=sheet-per-file"}},
+        {{"--columns", "name,du"}, {"name,duration"}},
+        {{"--columns", "base"}, {"baseline-start", "baseline-finish", "baseline-duration"}},
+        {{"--columns", "=", "pl"}, {"plan"}},
+        {{"--columns=pl"}, {"--columns=plan"}},
+        {{"-c", "wo"}, {"work"}},
+        // Keys the list already holds are not offered again.
+        {{"--columns", "=", "plan,pl"}, {}},
+        {{"--columns=start,finish,baseline-start,baseline-"},
+         {"--columns=start,finish,baseline-start,baseline-finish",
+          "--columns=start,finish,baseline-start,baseline-duration"}},
+        {{"--columns", "name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,"
+                       "percent-complete,milestone,summary,baseline-start,baseline-finish,baseline-duration,"
+                       "actual-start,actual-finish,cost,work,notes,"},
+         {"name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,percent-complete,"
+          "milestone,summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,"
+          "work,notes,resources"}},
+        {{"-e", "m"}, {"mpp", "mpt", "mpx", "mpd"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(complete(QStringList{"quorrix-batch"} + c.words), c.offered) << c.words.join(' ').toStdString();
 }
 
 }  // namespace
