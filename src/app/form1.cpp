@@ -22,6 +22,7 @@
 #include "platform/config.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
+#include "platform/file_name_delegate.h"
 #include "platform/pointer_images.h"
 
 namespace quorrix {
@@ -100,6 +101,7 @@ void Form1::createControls() {
     ListView1->setDragEnabled(false);
     ListView1->setDragDropMode(QAbstractItemView::DropOnly);
     ListView1->viewport()->setMouseTracking(true);
+    ListView1->setItemDelegate(new FileNameDelegate(ListView1));  // names shown as they can be read
     place(ListView1, 120, 630, 6840, 2535);
 
     ProgressBar1 = new QProgressBar(this);

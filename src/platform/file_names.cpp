@@ -129,6 +129,14 @@ QByteArray encodeFileName(const QString& name) {
     return out;
 }
 
+QString localFileOf(const QUrl& url) {
+    const QString path = url.toLocalFile();
+    if (path.isEmpty() || !path.contains(QChar(0xFFFD))) return path;
+    // Only the path's own bytes are read again; a host (a network share) keeps Qt's form.
+    if (!url.host().isEmpty()) return path;
+    return decodeFileName(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
 QString openForReading(QFile& file, const QString& path) {
     if (path.contains(QChar(0)))
         return QString::fromLocal8Bit(std::strerror(EINVAL));  // it would end the path early

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QUrl>
 
 namespace quorrix {
 
@@ -17,6 +18,10 @@ namespace quorrix {
 QString decodeFileName(const QByteArray& bytes);
 // The bytes of a name; a surrogate that decodeFileName cannot have made becomes U+FFFD.
 QByteArray encodeFileName(const QString& name);
+
+// The local path of a file URL (from a drop), its escaped bytes taken as they are; Qt's own
+// toLocalFile reads them as UTF-8 and turns the rest into U+FFFD.
+QString localFileOf(const QUrl& url);
 
 // Opens the file at the path for reading into `file` (through the bytes of the path, which Qt's
 // own open would change); the empty text, or the system's reason why not ("Permission denied").

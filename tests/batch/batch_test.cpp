@@ -4,6 +4,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -361,6 +362,8 @@ TEST(QuorrixBatch, HostileAndUndecodableNamesKeepTheirBytesAndReachATerminalQuot
     const QByteArray odd = QFile::encodeName(folder) + "/ok\x9b.xml";
     const QString plain = writePlan(folder + QStringLiteral("/plain.xml"), {QStringLiteral("x")});
     ASSERT_EQ(::rename(QFile::encodeName(plain).constData(), odd.constData()), 0);
+    // Qt cannot remove such a name with the rest of the folder.
+    const std::unique_ptr<const char, int (*)(const char*)> removed(odd.constData(), ::unlink);
     const QByteArray hostile = QFile::encodeName(dir.path()) + "/gone\x1b[2J\nx.xml";
     const QString out = dir.filePath(QStringLiteral("o.xlsx"));
 
