@@ -29,6 +29,13 @@ public:
     virtual MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons,
                                  MsgIcon icon) = 0;
 
+    // A message box that must not be lost behind another program's window coming up while it is
+    // shown: it stays above every other window until it is answered and asks the desktop for the
+    // user's attention. A provider without windows shows it as any other message.
+    virtual MsgAnswer messageBoxOnTop(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) {
+        return messageBox(text, title, buttons, icon);
+    }
+
     // The typed answer, or the empty text for Cancel.
     virtual QString inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;
 
