@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/settings.h"
+#include "filelist/list_editing.h"
 #include "platform/dialogs.h"
 
 class QMimeData;
@@ -120,8 +121,6 @@ public:
     bool DragActive = false;
     QTreeWidgetItem* DragItem = nullptr;
     QTreeWidgetItem* HoverItem = nullptr;
-    // Where the pointer stands on the screen, in pixels; tests put their own source here.
-    std::function<QPoint()> screenPointerPos = [] { return QCursor::pos(); };
 
     // Window geometry in twips, converted with the screen's logical resolution.
     int twipsToPixelsX(int twips) const;
@@ -133,6 +132,8 @@ protected:
 
 private:
     void createControls();
+    // Where a point of the list (its y in the visible area) stands among the rows shown.
+    filelist::DragEdge dragEdgeAt(int y) const;
     void createColumnsMenu();
     void showColumnChoice();
     void storeColumnChoice();
