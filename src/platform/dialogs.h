@@ -14,6 +14,9 @@ struct OpenFilesRequest {
     int flags = 0;     // 512: several files; 1: read-only box set; others: explorer style, long names
     QString title;
     QString filter;    // "Description (*.ext)|*.ext|"
+    // Further filters offered after those of `filter`, in the same form; the first of `filter`
+    // stays the one chosen.
+    QString moreFilters;
 };
 
 // Every modal interaction of the program goes through this interface: the Qt implementation

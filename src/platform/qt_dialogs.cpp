@@ -119,7 +119,9 @@ QString QtDialogProvider::showOpen(const OpenFilesRequest& request) {
     QFileDialog dialog(owner_, request.title);
     dialog.setFileMode((request.flags & 512) ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(toQtFilter(request.filter));
+    const QStringList filters = toQtFilter(request.filter + request.moreFilters).split(QStringLiteral(";;"));
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.constFirst());
     if (!request.fileName.isEmpty()) dialog.selectFile(request.fileName);
     if (dialog.exec() != QDialog::Accepted) return {};
     return openFilesText(dialog.selectedFiles());

@@ -1,5 +1,6 @@
 // The real message boxes, shown under the offscreen platform and answered from a timer.
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -61,6 +62,27 @@ TEST(QtMessageBox, TheClosingMessageStaysOnTopAndALongTextScrollsInsideTheScreen
         EXPECT_EQ(answer, MsgAnswer::Ok);
         EXPECT_TRUE(looked);
     }
+}
+
+TEST(QtFileDialog, TheGivenFilterComesFirstAndChosenThenTheFurtherOnes) {
+    OpenFilesRequest request;
+    request.flags = 512;
+    request.title = QStringLiteral("Add File(s)");
+    request.filter = QStringLiteral("MS Project Files (*.mpp)|*.mpp|");
+    request.moreFilters = QStringLiteral("All Plan Files|*.mpp;*.xml|All Files|*|");
+    QStringList shown;
+    QString chosen;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        shown = dialog->nameFilters();
+        chosen = dialog->selectedNameFilter();
+        dialog->reject();
+    });
+    QtDialogProvider dialogs;
+    EXPECT_TRUE(dialogs.showOpen(request).isEmpty());
+    EXPECT_EQ(shown, (QStringList{"MS Project Files (*.mpp)", "All Plan Files (*.mpp *.xml)", "All Files (*)"}));
+    EXPECT_EQ(chosen, QStringLiteral("MS Project Files (*.mpp)"));
 }
 
 }  // namespace

@@ -64,6 +64,12 @@ Format formatOf(const QByteArray& head) {
 
 }  // namespace
 
+QStringList planFileExtensions() {
+    // Binary plans and templates, Project's XML, MPX exchange files, plan databases.
+    return {QStringLiteral("mpp"), QStringLiteral("mpt"), QStringLiteral("xml"), QStringLiteral("mpx"),
+            QStringLiteral("mpd")};
+}
+
 Plan readPlanFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
