@@ -98,6 +98,8 @@ public:
     // True when the drag data is accepted (a list of local files).
     bool ListView1_OLEDragOver(const QMimeData* data);
     void ListView1_OLEDragDrop(const QMimeData* data);
+    // Adds paths as a drop does: a file as it is, a folder with every file of its tree.
+    void AddDroppedPaths(const QStringList& paths);
 
     // ---- Controls ---------------------------------------------------------------------------
     QTreeWidget* ListView1;

@@ -55,6 +55,10 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // The paths are taken before the first walk yields: the drag data may not outlive the drop.
     QStringList paths;
     for (const QUrl& url : data->urls()) paths << url.toLocalFile();
+    AddDroppedPaths(paths);
+}
+
+void Form1::AddDroppedPaths(const QStringList& paths) {
     for (const QString& path : paths)
         filelist::AddDroppedPath(path, [this](const QString& entry) { AddFileEntry(entry); }, yieldToWindow);
 }
