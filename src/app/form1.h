@@ -138,6 +138,7 @@ private:
     filelist::DragEdge dragEdgeAt(int y) const;
     void createColumnsMenu();
     void showColumnChoice();
+    void showColumnsInHint();
     void storeColumnChoice();
     void ApplySkin();
     void Form_Unload();
