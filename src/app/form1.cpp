@@ -81,6 +81,9 @@ void Form1::createControls() {
         w->setGeometry(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
     };
     setFixedSize(twipsToPixelsX(8040), twipsToPixelsY(6420));
+    // The size is fixed: the frame offers to minimise and close the window, not to maximise it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(arialBold(9));
     whiteBackground(this);
     setMouseTracking(true);

@@ -58,6 +58,11 @@ TEST_F(Form1Test, ControlsStandWhereTheTableOfTwipsPutsThem) {
     EXPECT_EQ(f.Frame1->geometry(), QRect(px(120), py(4230), px(7800), py(1050)));
     EXPECT_EQ(f.Frame1->title(), QStringLiteral("Import Options"));
     EXPECT_EQ(f.size(), QSize(px(8040), py(6420)));
+    // A fixed size: minimise and close, no maximise.
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    EXPECT_FALSE(f.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(f.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(f.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorrix"));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Quorrix"));
