@@ -264,7 +264,10 @@ private:
             trap_.step(210, [&] { workbook().selectActiveSheetRange(QStringLiteral("A1")); });
             trap_.step(212, [&] { need(application_).setVisible(true); });
         } else {
-            trap_.step(312, [&] { workbook().autoFitActiveSheetColumns(); });
+            // Every sheet is fitted by the same rule: the ones the run wrote, and the ones it left
+            // empty, which keep their widths.
+            const auto sheets = trap_.value(312, [&] { return workbook().sheetsCount(); });
+            for (int k = 1; sheets && k <= *sheets; ++k) trap_.step(312, [&] { workbook().autoFitSheetColumns(k); });
             trap_.step(314, [&] { need(application_).setDisplayAlerts(false); });
             const QString temporary[3] = {QStringLiteral("Temp Sheet xx1"), QStringLiteral("Temp Sheet xx2"),
                                           QStringLiteral("Temp Sheet xx3")};
@@ -284,7 +287,8 @@ private:
         });
         outcome_.closingMessage = QStringLiteral("Done.") + failureReport_;
         trap_.step(332, [&] {
-            dialogs_.messageBox(outcome_.closingMessage, applicationTitle(), MsgButtons::Ok, MsgIcon::None);
+            // The spreadsheet application comes up with the workbook while the message is shown.
+            dialogs_.messageBoxOnTop(outcome_.closingMessage, applicationTitle(), MsgButtons::Ok, MsgIcon::None);
         });
         // The handle is let go without quitting: the workbook stays open in the user's hands.
         workbook_ = nullptr;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <map>
 
 #include "importer/workbook/memory_spreadsheet.h"
+#include "importer/workbook/presenters.h"
+#include "importer/workbook/xlsx_reading.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
 #include "support/test_host.h"
@@ -90,6 +93,7 @@ TEST_F(ImportRunTest, OneSheetPutsEveryFileBelowTheLastWithoutGaps) {
     EXPECT_EQ(host.processEventsCalls, 4);
 
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_TRUE(dialogs.calls.back().onTop);  // kept above the spreadsheet that shows the workbook
     EXPECT_TRUE(dialogs.reports().isEmpty());
     EXPECT_TRUE(outcome.failedFiles.isEmpty());
     EXPECT_EQ(project.log.mid(0, 5),
@@ -118,14 +122,39 @@ TEST_F(ImportRunTest, SheetPerFileGivesOneSheetPerEntryAndDropsTheTemporarySheet
     EXPECT_EQ(b.usedRows(2), 1);  // the failed file keeps its header-only sheet
     EXPECT_EQ(row(b, 3, 2).front(), QStringLiteral("y1"));
     EXPECT_EQ(b.activeSheet(), 1);  // the first file's sheet is shown
-    EXPECT_FALSE(b.columnWidth(1, 1).has_value());  // only the last sheet is fitted
-    EXPECT_TRUE(b.columnWidth(3, 1).has_value());
+    for (int s = 1; s <= 3; ++s) EXPECT_TRUE(b.columnWidth(s, 1).has_value()) << s;  // every sheet is fitted
 
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_EQ(dialogs.reports()[0], report(QStringLiteral("The file \"/p/missing.mpp\" does not exist."), 236));
     EXPECT_EQ(dialogs.messages(),
               QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/p/missing.mpp")});
     EXPECT_EQ(outcome.failedFiles, QStringList{QStringLiteral("/p/missing.mpp")});
+}
+
+// The written file, read back: every task sheet carries the widths its own longest values need.
+TEST_F(ImportRunTest, SheetPerFileWritesEverySheetFitted) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sheets.xlsx"));
+    MemorySpreadsheetAutomation written{std::make_shared<workbook::FilePresenter>(file)};
+    testing::FailingSpreadsheet writing{written};
+    const QString longName = QStringLiteral("A task whose name runs on well past the standard width");
+    project.serve(QStringLiteral("/p/long.mpp"), {ServedTask{longName, 60, {}, {}, {}}});
+    project.serve(QStringLiteral("/p/short.mpp"), testing::tasks(QStringLiteral("s"), 2));
+    host.entries = {QStringLiteral("/p/long.mpp"), QStringLiteral("/p/missing.mpp"), QStringLiteral("/p/short.mpp")};
+    host.oneSheet = false;
+    PushButton2_Click(host, dialogs, writing, project);
+
+    const testing::xlsx::Book got = testing::xlsx::read(file);
+    ASSERT_EQ(got.sheets.size(), 3u);
+    EXPECT_EQ(got.sheets[0].name, QStringLiteral("Sheet4"));
+    for (const auto& sheet : got.sheets) {
+        SCOPED_TRACE(sheet.name.toStdString());
+        EXPECT_EQ(sheet.widths.size(), 4u);
+    }
+    // The first file's long name widens its own column A, and only there.
+    EXPECT_GT(got.sheets[0].widths.at(1), 2 * got.sheets[2].widths.at(1));
+    // The failed file's header-only sheet and the short names' sheet: both as wide as "Task Name".
+    EXPECT_EQ(got.sheets[1].widths.at(1), got.sheets[2].widths.at(1));
 }
 
 TEST_F(ImportRunTest, AllFilesFailingListsEveryPathInBothLayouts) {
@@ -156,6 +185,7 @@ TEST_F(ImportRunTest, EmptyListSaysNoFilesAddedAndCreatesNothing) {
     run();
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("No files added.")});
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("Quorrix"));
+    EXPECT_FALSE(dialogs.calls[0].onTop);
     EXPECT_TRUE(memory.workbooks().empty());
     EXPECT_EQ(project.applicationsCreated, 0);
     EXPECT_TRUE(host.running.empty());

@@ -27,6 +27,12 @@ constexpr PlanFormat kFormats[] = {
 
 std::span<const PlanFormat> planFormats() { return kFormats; }
 
+QStringList planFileExtensions() {
+    // Binary plans and templates, Project's XML, MPX exchange files, plan databases.
+    return {QStringLiteral("mpp"), QStringLiteral("mpt"), QStringLiteral("xml"), QStringLiteral("mpx"),
+            QStringLiteral("mpd")};
+}
+
 Plan readPlanFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);

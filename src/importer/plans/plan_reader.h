@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <span>
 
 #include "importer/plans/common/plan.h"
@@ -24,5 +25,9 @@ std::span<const PlanFormat> planFormats();
 // its name. Throws quorrix::Failure with a one-line description when the path is not a readable
 // plan. The file is only ever opened for reading.
 Plan readPlanFile(const QString& path, const ReadOptions& options = {});
+
+// The extensions, without the dot, of the files a reader above is made for, as the file dialog
+// offers them: a format added to readPlanFile adds its own here.
+QStringList planFileExtensions();
 
 }  // namespace quorrix::importer::plans
