@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "batch/console_dialogs.h"
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 
 namespace quorrix::batch {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_facts.h"
-#include "platform/file_name_delegate.h"
+#include "gui/file_name_delegate.h"
 
 namespace quorrix {
 namespace {
