@@ -25,6 +25,7 @@
 #include "platform/error_trap.h"
 #include "platform/failure.h"
 
+
 namespace quorrix {
 
 namespace {

@@ -1,12 +1,11 @@
 #include "importer/plan_prefetch.h"
+#include "platform/file_names.h"
 
 #include <sys/stat.h>
 
 #include <QFile>
 #include <algorithm>
 #include <system_error>
-
-#include "platform/file_names.h"
 
 namespace quorrix::importer {
 

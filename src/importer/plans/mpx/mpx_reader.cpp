@@ -14,8 +14,8 @@
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
-#include "platform/file_names.h"
 #include "platform/wall_clock.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 namespace {
