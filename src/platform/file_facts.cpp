@@ -1,5 +1,6 @@
 #include "platform/file_facts.h"
 
+#include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -368,3 +369,12 @@ const FileSystem& realFileSystem() {
 }
 
 }  // namespace quorrix
+
+namespace Main {
+
+QString FileNameOf(const QString& path) {
+    const qsizetype separator = path.lastIndexOf(QDir::separator());
+    return separator < 0 ? path : path.mid(separator + 1);
+}
+
+}  // namespace Main

@@ -116,3 +116,8 @@ public:
 const FileSystem& realFileSystem();
 
 }  // namespace quorrix
+
+namespace Main {
+// The part of a path after its last separator; a path without one is returned whole.
+QString FileNameOf(const QString& path);
+}  // namespace Main

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "importer/workbook/memory_spreadsheet.h"
+#include "platform/file_facts.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
 #include "support/test_host.h"
@@ -25,7 +26,7 @@ QString report(const QString& description, int line) {
 
 class ImportRunTest : public ::testing::Test {
 protected:
-    ImportOutcome run() { return PushButton2_Click(host, dialogs, failing, project); }
+    ImportOutcome run() { return importPlans(host, dialogs, failing, project); }
     const MemoryWorkbook& book() {
         EXPECT_EQ(memory.workbooks().size(), 1u);
         return *memory.workbooks().back();
@@ -84,6 +85,8 @@ TEST_F(ImportRunTest, OneSheetPutsEveryFileBelowTheLastWithoutGaps) {
     EXPECT_EQ(host.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_EQ(host.progressTexts,
               (QStringList{"Processing: first.mpp", "Processing: second.mpp", "Progress Bar"}));
+    using Step = std::tuple<int, int, QString>;
+    EXPECT_EQ(host.progressSteps, (std::vector<Step>{{1, 2, "first.mpp"}, {2, 2, "second.mpp"}, {0, 0, ""}}));
     EXPECT_EQ(host.pointerKinds.back(), 0);
     EXPECT_EQ(host.pointerKinds.front(), 11);
     EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
@@ -134,7 +137,7 @@ TEST_F(ImportRunTest, AllFilesFailingListsEveryPathInBothLayouts) {
         ScriptedDialogs fresh;
         host.oneSheet = oneSheet;
         host.entries = {QStringLiteral("/x/a.mpp"), QStringLiteral("b.mpp")};
-        PushButton2_Click(host, fresh, failing, project);
+        importPlans(host, fresh, failing, project);
         const MemoryWorkbook& b = *memory.workbooks().back();
         if (oneSheet) {
             checkHeader(b, 1);
@@ -185,7 +188,7 @@ TEST_F(ImportRunTest, RunningSpreadsheetIsAskedAboutFirst) {
     // Something else answering is no spreadsheet application: no question.
     failing.runningAnswer = QStringLiteral("Microsoft Word");
     ScriptedDialogs quiet;
-    PushButton2_Click(host, quiet, failing, project);
+    importPlans(host, quiet, failing, project);
     EXPECT_EQ(quiet.messages(), QStringList{QStringLiteral("No files added.")});
 }
 
@@ -325,7 +328,7 @@ TEST_F(ImportRunTest, AFullSheetGivesOneReportAFileAndListsWhatDidNotFit) {
     many.counts = {{"/big.mpp", 1048574}, {"/over.mpp", 5}, {"/none.mpp", 0}, {"/later.mpp", 1}};
     host.entries = {QStringLiteral("/big.mpp"), QStringLiteral("/over.mpp"), QStringLiteral("/none.mpp"),
                     QStringLiteral("/later.mpp")};
-    const ImportOutcome outcome = PushButton2_Click(host, dialogs, failing, many);
+    const ImportOutcome outcome = importPlans(host, dialogs, failing, many);
 
     EXPECT_EQ(dialogs.reports(), (QStringList{report("The sheet is full: 4 tasks of this file did not fit.", 160),
                                               report("The sheet is full: 1 task of this file did not fit.", 160)}));
