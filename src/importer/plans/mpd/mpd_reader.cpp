@@ -472,22 +472,10 @@ Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpdFile(const QString& path, const ReadOptions& options) {
-    const qint64 size = checkPlanFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    const QByteArray head = file.read(kSignatureSize + 8);
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    file.close();
-    checkHeader(head, size);
+Plan readMpd(const PlanFile& file, const ReadOptions& options) {
+    checkHeader(file.bytes, file.size);
     // libmdb reads the pages it needs from the file itself.
-    return readDatabase(QFile::encodeName(path), options);
+    return readDatabase(QFile::encodeName(file.path), options);
 }
 
 bool isJetDatabase(const QByteArray& head) {

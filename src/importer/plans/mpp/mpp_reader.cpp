@@ -1,6 +1,5 @@
 #include "importer/plans/mpp/mpp_reader.h"
 
-#include <QFile>
 
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/mpp/mpp_blocks.h"
@@ -275,22 +274,6 @@ Plan readDocument(QByteArray bytes, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readDocument(bytes, options); }
-
-Plan readMppFile(const QString& path, const ReadOptions& options) {
-    checkPlanFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    file.close();
-    return readDocument(std::move(bytes), options);
-}
+Plan readMpp(QByteArray bytes, const ReadOptions& options) { return readDocument(std::move(bytes), options); }
 
 }  // namespace quorrix::importer::plans

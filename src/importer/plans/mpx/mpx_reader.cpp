@@ -1,7 +1,6 @@
 #include "importer/plans/mpx/mpx_reader.h"
 
 #include <QDate>
-#include <QFile>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -572,7 +571,7 @@ struct Assignment {
 
 class Reader {
 public:
-    Reader(const QString& name, const ReadOptions& options) : name_(name), details_(options.details) {}
+    explicit Reader(const ReadOptions& options) : details_(options.details) {}
 
     Plan read(std::string_view bytes) {
         if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
@@ -606,12 +605,10 @@ private:
     // ---- failures ----
 
     [[noreturn]] void notAPlan() const {
-        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is not a project plan.")
-                                                      : QStringLiteral("The file \"%1\" is not a project plan.").arg(name_));
+        throw Failure(kBadFileFormat, QStringLiteral("The file is not a project plan."));
     }
     [[noreturn]] void damaged(const QString& what) const {
-        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is damaged: %1.").arg(what)
-                                                      : QStringLiteral("The file \"%1\" is damaged: %2.").arg(name_, what));
+        throw Failure(kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
     }
     QString shown(std::string_view text) const { return shownValue(decode(page_, text)); }
 
@@ -863,8 +860,7 @@ private:
         case DateRead::NoYear:
             if (!strict) return {};
             throw Failure(kBadFileFormat,
-                          QStringLiteral("%1 cannot be read: its dates are written without a year (date format %2).")
-                              .arg(name_.isEmpty() ? QStringLiteral("The file") : QStringLiteral("The file \"%1\"").arg(name_))
+                          QStringLiteral("The file cannot be read: its dates are written without a year (date format %1).")
                               .arg(settings_.dateFormat));
         case DateRead::NotADate:
             if (!strict) return {};
@@ -1037,7 +1033,6 @@ private:
         }
     }
 
-    QString name_;
     bool details_;
     char delimiter_ = ',';
     CodePage page_ = CodePage::Windows1252;
@@ -1068,23 +1063,7 @@ bool isMpxFile(const QByteArray& head) {
 }
 
 Plan readMpx(const QByteArray& bytes, const ReadOptions& options) {
-    return Reader(QString(), options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
-Plan readMpxFile(const QString& path, const ReadOptions& options) {
-    const qint64 size = checkPlanFile(path);
-    const QString name = shownFileName(path);
-    if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(name, file.errorString()));
-    file.close();
-    return Reader(name, options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return Reader(options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
 }
 
 }  // namespace quorrix::importer::plans

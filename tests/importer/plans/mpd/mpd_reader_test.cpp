@@ -78,7 +78,7 @@ TEST(MpdExactness, EveryDatabaseEqualsThePlanOfTheSameProjectVersion) {
             ADD_FAILURE() << shown << " has no twin";
             continue;
         }
-        const Plan expected = twin->endsWith(QLatin1String(".xml")) ? readMspdiFile(*twin) : readMppFile(*twin);
+        const Plan expected = twin->endsWith(QLatin1String(".xml")) ? readPlanFile(*twin) : readPlanFile(*twin);
         ++compared;
         sawProject98 |= info.fileName().contains(QLatin1String("project98"));
         sawProject2000 |= info.fileName().contains(QLatin1String("project2000"));
@@ -110,7 +110,7 @@ TEST(MpdExactness, FurtherFieldsEqualTheXmlOfTheSameProjectVersion) {
         const QFileInfo info(path);
         const auto twin = twinOf(info);
         if (!twin || !twin->endsWith(QLatin1String(".xml"))) continue;
-        const Plan plan = readMpdFile(path, {true});
+        const Plan plan = readPlanFile(path, {true});
         pugi::xml_document xml;
         ASSERT_TRUE(xml.load_file(twin->toLocal8Bit().constData()));
         for (const pugi::xml_node task : xml.child("Project").child("Tasks").children("Task")) {
@@ -143,9 +143,9 @@ TEST(MpdExactness, FurtherFieldsEqualTheXmlOfTheSameProjectVersion) {
 TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
     const QString path = kPlans + QStringLiteral("/null-tasks/mpp9nulltasks.mpd");
     if (!QFile::exists(path)) GTEST_SKIP() << "no test plans";
-    const Plan plain = readMpdFile(path);
+    const Plan plain = readPlanFile(path);
     for (const auto& task : plain.positions) EXPECT_TRUE(!task || !task->details);
-    const Plan full = readMpdFile(path, {true});
+    const Plan full = readPlanFile(path, {true});
     ASSERT_EQ(full.positions.size(), 8u);
     ASSERT_TRUE(full.positions[2] && full.positions[2]->details);
     EXPECT_EQ(full.positions[2]->details->outlineNumber, QStringLiteral("1.1"));
@@ -153,7 +153,7 @@ TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
     EXPECT_EQ(full.positions[7]->details->wbs, QStringLiteral("2.1"));
 
     const QString mpd8 = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
-    const Plan old = readMpdFile(mpd8, {true});
+    const Plan old = readPlanFile(mpd8, {true});
     ASSERT_FALSE(old.positions.empty());
     ASSERT_TRUE(old.positions[1] && old.positions[1]->details);
     EXPECT_EQ(old.positions[1]->details->uniqueId, 2.0);
@@ -170,14 +170,14 @@ QByteArray bytesOf(const QString& path) {
     return file.readAll();
 }
 
-// Reads `bytes` as the database file "plan.mpd".
+// Reads `bytes` as the database file "plan.mpd" with the .mpd reader itself.
 Plan readBytes(const QByteArray& bytes) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plan.mpd"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) ADD_FAILURE() << "cannot write " << path.toStdString();
     file.close();
-    return readMpdFile(path);
+    return readMpd(PlanFile{path, bytes.size(), bytes.left(kPlanHeadSize)});
 }
 
 // The description of the failure reading `bytes` throws; empty when it reads.
@@ -315,13 +315,13 @@ TEST(MpdReader, TwoThreadsReadDatabasesAtOnce) {
     const QStringList files = databases();
     if (files.size() < 2) GTEST_SKIP() << "no test plans";
     std::vector<Plan> alone;
-    for (const QString& path : files) alone.push_back(readMpdFile(path));
+    for (const QString& path : files) alone.push_back(readPlanFile(path));
     std::vector<Plan> first(files.size()), second(files.size());
     std::thread a([&] {
-        for (qsizetype i = 0; i < files.size(); ++i) first[static_cast<size_t>(i)] = readMpdFile(files[i]);
+        for (qsizetype i = 0; i < files.size(); ++i) first[static_cast<size_t>(i)] = readPlanFile(files[i]);
     });
     std::thread b([&] {
-        for (qsizetype i = files.size() - 1; i >= 0; --i) second[static_cast<size_t>(i)] = readMpdFile(files[i]);
+        for (qsizetype i = files.size() - 1; i >= 0; --i) second[static_cast<size_t>(i)] = readPlanFile(files[i]);
     });
     a.join();
     b.join();

@@ -17,6 +17,7 @@
 
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/plan_comparison.h"
+#include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans {
@@ -365,13 +366,13 @@ TEST(MppDetailsExactness, EveryFieldEqualsTheTwinOfTheSameProjectVersion) {
         if (!twin) continue;
         Plan plan;
         try {
-            plan = readMppFile(path, withDetails);
+            plan = readPlanFile(path, withDetails);
         } catch (const Failure& failure) {
             ADD_FAILURE() << shown.toStdString() << ": " << failure.what();
             continue;
         }
         // Without the option, no details (the four-column import does no further work).
-        const Plan lean = readMppFile(path);
+        const Plan lean = readPlanFile(path);
         for (const auto& task : lean.positions) EXPECT_FALSE(task && task->details) << shown.toStdString();
 
         if (twin->second) {

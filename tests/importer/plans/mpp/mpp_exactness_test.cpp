@@ -12,6 +12,7 @@
 
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/plan_comparison.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
 #include "support/test_data.h"
@@ -103,7 +104,7 @@ TEST(MppExactness, EveryPlanEqualsTheXmlOfTheSameProjectVersion) {
         const auto twin = twinOf(info);
         Plan actual;
         try {
-            actual = readMppFile(path);
+            actual = readPlanFile(path);
         } catch (const Failure& failure) {
             ADD_FAILURE() << shown.toStdString() << ": " << failure.what();
             continue;
@@ -119,7 +120,7 @@ TEST(MppExactness, EveryPlanEqualsTheXmlOfTheSameProjectVersion) {
             ASSERT_TRUE(mpx.has_value()) << twin->path.toStdString();
             expected = *mpx;
         } else {
-            expected = readMspdiFile(twin->path);
+            expected = readPlanFile(twin->path);
         }
         ++compared;
         // The exchange file rounds durations to two decimals of their display unit.
@@ -138,11 +139,11 @@ TEST(MppExactness, EveryPlanEqualsTheXmlOfTheSameProjectVersion) {
 TEST(MppExactness, NullTaskPlansKeepTheirBlankRows) {
     const QString folder = kPlans + QStringLiteral("/null-tasks");
     QUORRIX_NEED_TEST_DATA(folder);
-    const Plan expected = readMspdiFile(folder + QStringLiteral("/mspdinulltasks.xml"));
+    const Plan expected = readPlanFile(folder + QStringLiteral("/mspdinulltasks.xml"));
     const auto blanks = std::count(expected.positions.begin(), expected.positions.end(), std::nullopt);
     ASSERT_GT(blanks, 0);
     for (const char* name : {"mpp9nulltasks.mpp", "mpp12nulltasks.mpp", "mpp14nulltasks.mpp"}) {
-        const Plan actual = readMppFile(folder + QLatin1Char('/') + QLatin1String(name));
+        const Plan actual = readPlanFile(folder + QLatin1Char('/') + QLatin1String(name));
         EXPECT_EQ(differences(actual, expected).join(QLatin1Char('\n')).toStdString(), "") << name;
     }
 }

@@ -430,7 +430,7 @@ TEST(MpxReader, TheFileReaderNamesTheFileAndDispatchIsByContent) {
     const Plan read = readPlanFile(plan);
     ASSERT_EQ(read.positions.size(), 1u);
     EXPECT_EQ(read.positions[0]->name, QStringLiteral("T"));
-    EXPECT_EQ(readMpxFile(plan).positions.size(), 1u);
+    EXPECT_EQ(readPlanFile(plan).positions.size(), 1u);
 
     const QString damaged = write(QStringLiteral("bad.mpx"), file("", "70,-1,T\n"));
     try {
@@ -441,13 +441,13 @@ TEST(MpxReader, TheFileReaderNamesTheFileAndDispatchIsByContent) {
     }
     const QString other = write(QStringLiteral("other.mpx"), "MPP,not this");
     try {
-        readMpxFile(other);
+        readPlanFile(other);
         ADD_FAILURE() << "read a file that is not MPX";
     } catch (const Failure& f) {
         EXPECT_EQ(f.description(), QStringLiteral("The file \"other.mpx\" is not a project plan."));
     }
     const QString empty = write(QStringLiteral("empty.mpx"), QByteArray());
-    EXPECT_THROW(readMpxFile(empty), Failure);
+    EXPECT_THROW(readPlanFile(empty), Failure);
 }
 
 // ---- findings of the fuzzer ------------------------------------------------------------------
@@ -509,7 +509,7 @@ TEST(MpxExactness, EveryExchangeFileEqualsItsTwinOfTheSameProjectVersion) {
         const QString shown = info.dir().dirName() + QLatin1Char('/') + info.fileName();
         Plan actual;
         try {
-            actual = readMpxFile(path, ReadOptions{true});
+            actual = readPlanFile(path, ReadOptions{true});
             ++read;
         } catch (const Failure& failure) {
             ADD_FAILURE() << shown.toStdString() << ": " << failure.what();
@@ -518,7 +518,7 @@ TEST(MpxExactness, EveryExchangeFileEqualsItsTwinOfTheSameProjectVersion) {
         EXPECT_FALSE(actual.positions.empty()) << shown.toStdString();
         const QString twin = twinOf(info);
         if (twin.isEmpty()) continue;
-        const Plan expected = twin.endsWith(QLatin1String(".xml")) ? readMspdiFile(twin) : readMppFile(twin);
+        const Plan expected = twin.endsWith(QLatin1String(".xml")) ? readPlanFile(twin) : readPlanFile(twin);
         ++compared;
         const QStringList diff = differences(actual, expected, !holdsTimes(path));
         if (diff.isEmpty()) {

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 
 using namespace quorrix::importer::plans;
@@ -18,7 +19,7 @@ namespace {
 Plan readText(const QByteArray& xml, bool details = true) {
     ReadOptions options;
     options.details = details;
-    return readMspdiMemory(xml.constData(), static_cast<std::size_t>(xml.size()), options);
+    return readMspdi(xml, options);
 }
 
 QDateTime at(int y, int m, int d, int h, int min) { return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC); }
@@ -246,7 +247,7 @@ TEST(MspdiDetails, RealPlansAsTheirOwnFieldsSay) {
         }
         ReadOptions options;
         options.details = true;
-        const Plan plan = readMspdiFile(path, options);
+        const Plan plan = readPlanFile(path, options);
         std::size_t compared = 0;
         for (const auto& t : itemsOf(path, QStringLiteral("Tasks"), QStringLiteral("Task"))) {
             const long id = t.count(QStringLiteral("ID")) ? t.at(QStringLiteral("ID")).toLong() : -1;
