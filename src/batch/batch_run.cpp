@@ -1,7 +1,6 @@
 #include "batch/batch_run.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileInfo>
@@ -15,9 +14,10 @@
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
-#include "importer/workbook/xlsx_export.h"
 #include "importer/lookahead_host.h"
+#include "importer/workbook/xlsx_export.h"
 #include "platform/error_trap.h"
+#include "platform/file_facts.h"
 
 namespace {
 
@@ -54,22 +54,6 @@ private:
     std::vector<importer::Column> columns_;
     batch::ProgressLine& progress_;
 };
-
-// Identifies the file at a path, so that a rewrite of it can be told from what was there.
-struct FileStamp {
-    bool exists = false;
-    ino_t inode = 0;
-    timespec modified{};
-    bool operator==(const FileStamp& o) const {
-        return exists == o.exists && inode == o.inode && modified.tv_sec == o.modified.tv_sec &&
-               modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-FileStamp stampOf(const QString& path) {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
-    return FileStamp{true, st.st_ino, st.st_mtim};
-}
 
 int fail(const QString& line) {
     std::fprintf(stderr, "quorrix-batch: %s\n", line.toLocal8Bit().constData());
@@ -153,13 +137,13 @@ int runCommandLine(const QStringList& arguments) {
     BatchHost entryList(entries, options.oneSheet, options.columns, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
-    const FileStamp before = stampOf(options.output);
+    const FileStamp before = fileStampOf(options.output);
     const importer::ImportOutcome outcome = importer::importPlans(host, runDialogs, counted, *project);
     progress.finish();
     if (terminal) std::fclose(terminal);
     if (!outcome.ran) return 2;
     if (notWritten) return fail(*notWritten);
-    const FileStamp after = stampOf(options.output);
+    const FileStamp after = fileStampOf(options.output);
     if (!after.exists || after == before) return fail(QStringLiteral("The workbook was not written: ") + options.output);
     // Any report during the run means something was left out or went wrong.
     return outcome.failedFiles.isEmpty() && outcome.reports == 0 && scanTrap.reportCount() == 0 ? 0 : 1;

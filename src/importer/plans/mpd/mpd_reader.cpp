@@ -3,7 +3,6 @@
 #include <mdbtools.h>
 
 #include <QFile>
-#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
@@ -437,20 +437,9 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
 
     if (options.details) {
         const std::map<qint64, QString> resources = resourceNames(db, schema, *project);
-        std::vector<int> counters;  // outline numbers for rows that do not store one
         for (const std::size_t k : order) {
-            TaskDetails& d = *found[k].details;
-            const int level = static_cast<int>(std::clamp<double>(d.outlineLevel.value_or(1), 1, 100));
-            counters.resize(static_cast<std::size_t>(level), 0);
-            ++counters.back();
-            if (d.outlineNumber.isEmpty()) {
-                QStringList parts;
-                for (const int c : counters) parts << QString::number(c);
-                d.outlineNumber = parts.join(QLatin1Char('.'));
-            }
-            if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
             if (const auto names = resources.find(found[k].uniqueId); names != resources.end())
-                d.resourceNames = names->second;
+                found[k].details->resourceNames = names->second;
         }
     }
     for (const std::size_t k : order) {
@@ -475,7 +464,9 @@ Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
 Plan readMpd(const PlanFile& file, const ReadOptions& options) {
     checkHeader(file.bytes, file.size);
     // libmdb reads the pages it needs from the file itself.
-    return readDatabase(QFile::encodeName(file.path), options);
+    Plan plan = readDatabase(QFile::encodeName(file.path), options);
+    finishPlan(plan);
+    return plan;
 }
 
 bool isJetDatabase(const QByteArray& head) {

@@ -1,6 +1,7 @@
 #include "importer/plans/mpp/mpp_reader.h"
 
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_container.h"
@@ -274,6 +275,10 @@ Plan readDocument(QByteArray bytes, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpp(QByteArray bytes, const ReadOptions& options) { return readDocument(std::move(bytes), options); }
+Plan readMpp(QByteArray bytes, const ReadOptions& options) {
+    Plan plan = readDocument(std::move(bytes), options);
+    finishPlan(plan);
+    return plan;
+}
 
 }  // namespace quorrix::importer::plans

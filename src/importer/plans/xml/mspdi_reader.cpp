@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
@@ -433,7 +434,7 @@ private:
     std::unordered_map<long long, std::vector<Assignment>> byTask_;
 };
 
-std::shared_ptr<const TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments) {
+std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments) {
     auto d = std::make_shared<TaskDetails>();
     d->id = static_cast<double>(id);
     const std::optional<long long> uid = wholeNumberIn(f.uid);
@@ -706,7 +707,9 @@ QDateTime parseWallClock(const char* text) {
 
 Plan readMspdi(QByteArray bytes, const ReadOptions& options) {
     if (bytes.isEmpty()) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
-    return parse(bytes, options);
+    Plan plan = parse(bytes, options);
+    finishPlan(plan);
+    return plan;
 }
 
 // Markup, possibly behind a byte-order mark, in UTF-8, UTF-16 or UTF-32.
