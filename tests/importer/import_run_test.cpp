@@ -218,6 +218,47 @@ TEST_F(ImportRunTest, EachFailingProjectStepIsReportedWithItsLineAndTheRunGoesOn
     EXPECT_EQ(project.applicationsAlive, 0);
 }
 
+// Each step of a plan's import that fails is reported at its own line, which differs between
+// the layouts; the first report of a run whose one plan fails at that step.
+TEST_F(ImportRunTest, EachStepOfAPlanReportsAtItsLineInBothLayouts) {
+    struct Case {
+        ServedProject::Op op;
+        long position;  // of the task, for the task's operations
+        int oneSheetLine, sheetPerFileLine;
+    };
+    const Case cases[] = {
+        {ServedProject::Create, 0, 140, 234},        {ServedProject::FileOpen, 0, 142, 236},
+        {ServedProject::Visible, 0, 146, 0},         {ServedProject::ProjectsCount, 0, 148, 252},
+        {ServedProject::ActiveProject, 0, 150, 254}, {ServedProject::TasksCount, 0, 154, 260},
+        {ServedProject::TaskItem, 2, 156, 262},      {ServedProject::Name, 2, 160, 266},
+        {ServedProject::Duration, 1, 162, 268},      {ServedProject::Start, 1, 164, 270},
+        {ServedProject::Finish, 2, 166, 272},        {ServedProject::FileClose, 0, 180, 286},
+        {ServedProject::Quit, 0, 198, 304},
+    };
+    for (const Case& c : cases) {
+        for (const bool oneSheet : {true, false}) {
+            const int line = oneSheet ? c.oneSheetLine : c.sheetPerFileLine;
+            if (line == 0) continue;  // a step of the other layout only
+            ServedProject served;
+            served.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 2));
+            // Creating an application knows no path yet, quitting none any more.
+            const bool noPath = c.op == ServedProject::Create || c.op == ServedProject::Quit;
+            served.failAt(noPath ? QString() : QStringLiteral("/a.mpp"), c.op, c.position);
+            TestHost runHost;
+            runHost.entries = {QStringLiteral("/a.mpp")};
+            runHost.oneSheet = oneSheet;
+            ScriptedDialogs runDialogs;
+            MemorySpreadsheetAutomation spreadsheet(nullptr);
+            importPlans(runHost, runDialogs, spreadsheet, served);
+            const QStringList reports = runDialogs.reports();
+            ASSERT_FALSE(reports.isEmpty()) << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(reports.front(), report(QStringLiteral("Served failure %1").arg(c.op), line))
+                << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(served.applicationsAlive, 0);
+        }
+    }
+}
+
 TEST_F(ImportRunTest, FailingCellWriteAndSheetNamingAreReportedAndTheRunGoesOn) {
     project.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 2));
     host.entries = {QStringLiteral("/a.mpp")};
