@@ -8,6 +8,7 @@
 #include "importer/workbook/memory_spreadsheet.h"
 #include "importer/workbook/presenters.h"
 #include "importer/workbook/xlsx_reading.h"
+#include "platform/file_facts.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
 #include "support/test_host.h"
@@ -28,7 +29,7 @@ QString report(const QString& description, int line) {
 
 class ImportRunTest : public ::testing::Test {
 protected:
-    ImportOutcome run() { return PushButton2_Click(host, dialogs, failing, project); }
+    ImportOutcome run() { return importPlans(host, dialogs, failing, project); }
     const MemoryWorkbook& book() {
         EXPECT_EQ(memory.workbooks().size(), 1u);
         return *memory.workbooks().back();
@@ -87,6 +88,8 @@ TEST_F(ImportRunTest, OneSheetPutsEveryFileBelowTheLastWithoutGaps) {
     EXPECT_EQ(host.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_EQ(host.progressTexts,
               (QStringList{"Processing: first.mpp", "Processing: second.mpp", "Progress Bar"}));
+    using Step = std::tuple<int, int, QString>;
+    EXPECT_EQ(host.progressSteps, (std::vector<Step>{{1, 2, "first.mpp"}, {2, 2, "second.mpp"}, {0, 0, ""}}));
     EXPECT_EQ(host.pointerKinds.back(), 0);
     EXPECT_EQ(host.pointerKinds.front(), 11);
     EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
@@ -142,7 +145,7 @@ TEST_F(ImportRunTest, SheetPerFileWritesEverySheetFitted) {
     project.serve(QStringLiteral("/p/short.mpp"), testing::tasks(QStringLiteral("s"), 2));
     host.entries = {QStringLiteral("/p/long.mpp"), QStringLiteral("/p/missing.mpp"), QStringLiteral("/p/short.mpp")};
     host.oneSheet = false;
-    PushButton2_Click(host, dialogs, writing, project);
+    importPlans(host, dialogs, writing, project);
 
     const testing::xlsx::Book got = testing::xlsx::read(file);
     ASSERT_EQ(got.sheets.size(), 3u);
@@ -163,7 +166,7 @@ TEST_F(ImportRunTest, AllFilesFailingListsEveryPathInBothLayouts) {
         ScriptedDialogs fresh;
         host.oneSheet = oneSheet;
         host.entries = {QStringLiteral("/x/a.mpp"), QStringLiteral("b.mpp")};
-        PushButton2_Click(host, fresh, failing, project);
+        importPlans(host, fresh, failing, project);
         const MemoryWorkbook& b = *memory.workbooks().back();
         if (oneSheet) {
             checkHeader(b, 1);
@@ -215,7 +218,7 @@ TEST_F(ImportRunTest, RunningSpreadsheetIsAskedAboutFirst) {
     // Something else answering is no spreadsheet application: no question.
     failing.runningAnswer = QStringLiteral("Microsoft Word");
     ScriptedDialogs quiet;
-    PushButton2_Click(host, quiet, failing, project);
+    importPlans(host, quiet, failing, project);
     EXPECT_EQ(quiet.messages(), QStringList{QStringLiteral("No files added.")});
 }
 
@@ -243,6 +246,47 @@ TEST_F(ImportRunTest, EachFailingProjectStepIsReportedWithItsLineAndTheRunGoesOn
               QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/b.mpp\r\n/c.mpp")});
     EXPECT_TRUE(project.log.contains(QStringLiteral("FileClose 0 /b.mpp")));
     EXPECT_EQ(project.applicationsAlive, 0);
+}
+
+// Each step of a plan's import that fails is reported at its own line, which differs between
+// the layouts; the first report of a run whose one plan fails at that step.
+TEST_F(ImportRunTest, EachStepOfAPlanReportsAtItsLineInBothLayouts) {
+    struct Case {
+        ServedProject::Op op;
+        long position;  // of the task, for the task's operations
+        int oneSheetLine, sheetPerFileLine;
+    };
+    const Case cases[] = {
+        {ServedProject::Create, 0, 140, 234},        {ServedProject::FileOpen, 0, 142, 236},
+        {ServedProject::Visible, 0, 146, 0},         {ServedProject::ProjectsCount, 0, 148, 252},
+        {ServedProject::ActiveProject, 0, 150, 254}, {ServedProject::TasksCount, 0, 154, 260},
+        {ServedProject::TaskItem, 2, 156, 262},      {ServedProject::Name, 2, 160, 266},
+        {ServedProject::Duration, 1, 162, 268},      {ServedProject::Start, 1, 164, 270},
+        {ServedProject::Finish, 2, 166, 272},        {ServedProject::FileClose, 0, 180, 286},
+        {ServedProject::Quit, 0, 198, 304},
+    };
+    for (const Case& c : cases) {
+        for (const bool oneSheet : {true, false}) {
+            const int line = oneSheet ? c.oneSheetLine : c.sheetPerFileLine;
+            if (line == 0) continue;  // a step of the other layout only
+            ServedProject served;
+            served.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 2));
+            // Creating an application knows no path yet, quitting none any more.
+            const bool noPath = c.op == ServedProject::Create || c.op == ServedProject::Quit;
+            served.failAt(noPath ? QString() : QStringLiteral("/a.mpp"), c.op, c.position);
+            TestHost runHost;
+            runHost.entries = {QStringLiteral("/a.mpp")};
+            runHost.oneSheet = oneSheet;
+            ScriptedDialogs runDialogs;
+            MemorySpreadsheetAutomation spreadsheet(nullptr);
+            importPlans(runHost, runDialogs, spreadsheet, served);
+            const QStringList reports = runDialogs.reports();
+            ASSERT_FALSE(reports.isEmpty()) << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(reports.front(), report(QStringLiteral("Served failure %1").arg(c.op), line))
+                << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(served.applicationsAlive, 0);
+        }
+    }
 }
 
 TEST_F(ImportRunTest, FailingCellWriteAndSheetNamingAreReportedAndTheRunGoesOn) {
@@ -355,7 +399,7 @@ TEST_F(ImportRunTest, AFullSheetGivesOneReportAFileAndListsWhatDidNotFit) {
     many.counts = {{"/big.mpp", 1048574}, {"/over.mpp", 5}, {"/none.mpp", 0}, {"/later.mpp", 1}};
     host.entries = {QStringLiteral("/big.mpp"), QStringLiteral("/over.mpp"), QStringLiteral("/none.mpp"),
                     QStringLiteral("/later.mpp")};
-    const ImportOutcome outcome = PushButton2_Click(host, dialogs, failing, many);
+    const ImportOutcome outcome = importPlans(host, dialogs, failing, many);
 
     EXPECT_EQ(dialogs.reports(), (QStringList{report("The sheet is full: 4 tasks of this file did not fit.", 160),
                                               report("The sheet is full: 1 task of this file did not fit.", 160)}));

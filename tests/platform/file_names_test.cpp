@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_facts.h"
-#include "gui/file_name_delegate.h"
 
 namespace quorrix {
 namespace {
@@ -61,8 +60,6 @@ TEST(FileNames, AreQuotedForATerminalAsLsQuotesThem) {
         const QString name = decodeFileName(c.bytes);
         EXPECT_EQ(quotedFileName(name), QString::fromUtf8(c.shown)) << c.shown;
         EXPECT_EQ(hasUnprintable(name), quotedFileName(name) != name) << c.shown;
-        // The window's list shows its entries the same way.
-        EXPECT_EQ(FileNameDelegate().displayText(name, QLocale()), QString::fromUtf8(c.shown));
     }
 }
 

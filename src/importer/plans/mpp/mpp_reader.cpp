@@ -1,7 +1,7 @@
 #include "importer/plans/mpp/mpp_reader.h"
 
-#include <QFile>
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_container.h"
@@ -276,22 +276,10 @@ Plan readDocument(QByteArray bytes, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readDocument(bytes, options); }
-
-Plan readMppFile(const QString& path, const ReadOptions& options) {
-    checkPlanFile(path);
-    QFile file;
-    if (const QString why = openForReading(file, path); !why.isEmpty()) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), why));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    file.close();
-    return readDocument(std::move(bytes), options);
+Plan readMpp(QByteArray bytes, const ReadOptions& options) {
+    Plan plan = readDocument(std::move(bytes), options);
+    finishPlan(plan);
+    return plan;
 }
 
 }  // namespace quorrix::importer::plans

@@ -116,7 +116,7 @@ public:
         for (const TaskDetails* d : details) {
             if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
         }
-        completeDetails(details, resourceNames(s_.format, *tables_, taskIds));
+        attachResourceNames(details, resourceNames(s_.format, *tables_, taskIds));
         return plan;
     }
 
@@ -483,7 +483,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
         for (const TaskDetails* d : ordered) {
             if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
         }
-        completeDetails(ordered, mpp8ResourceNames(*details, taskIds));
+        attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
     }
     return plan;
 }
