@@ -19,12 +19,12 @@
 
 #include "app/picture_button.h"
 #include "app/startup.h"
+#include "gui/pointer_images.h"
 #include "importer/application_checks.h"
 #include "platform/application_title.h"
 #include "platform/config.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
-#include "platform/pointer_images.h"
 
 namespace quorrix {
 

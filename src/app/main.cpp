@@ -10,10 +10,10 @@
 #include "app/command_line.h"
 #include "app/form1.h"
 #include "app/settings.h"
+#include "gui/qt_dialogs.h"
 #include "importer/backends.h"
 #include "importer/workbook/presenters.h"
 #include "platform/install_folder.h"
-#include "platform/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
     QStringList arguments;

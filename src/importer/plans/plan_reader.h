@@ -1,19 +1,34 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <span>
 
-#include "importer/plans/plan.h"
+#include "importer/plans/common/plan.h"
 
 namespace quorrix::importer::plans {
+
+// One plan format the program reads: its name, the test of a file's first bytes that recognises
+// it, its reader, and the extensions its files usually carry (space-separated, without the dot),
+// which the file dialog offers.
+struct PlanFormat {
+    const char* name;
+    bool (*recognises)(const QByteArray& head);
+    Plan (*read)(const QString& path, const ReadOptions& options);
+    const char* extensions = nullptr;
+};
+
+// Every format, in the order a file's first bytes are tried against them. Adding a format is one
+// folder under plans/ and one row of this table.
+std::span<const PlanFormat> planFormats();
+
+// The extensions of every format, each once, in the order of the table.
+QStringList planFileExtensions();
 
 // Reads any plan file the program understands, recognising its format by its content, not by
 // its name. Throws quorrix::Failure with a one-line description when the path is not a readable
 // plan. The file is only ever opened for reading.
 Plan readPlanFile(const QString& path, const ReadOptions& options = {});
-
-// The extensions, without the dot, of the files a reader above is made for, as the file dialog
-// offers them: a format added to readPlanFile adds its own here.
-QStringList planFileExtensions();
 
 }  // namespace quorrix::importer::plans
