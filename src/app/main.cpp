@@ -13,11 +13,12 @@
 #include "gui/qt_dialogs.h"
 #include "importer/backends.h"
 #include "importer/workbook/presenters.h"
+#include "platform/file_names.h"
 #include "platform/install_folder.h"
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QFile::decodeName(argv[i]);
+    for (int i = 1; i < argc; ++i) arguments << quorrix::decodeFileName(QByteArray(argv[i]));  // bytes kept
     const quorrix::WindowCommand command = quorrix::parseWindowCommand(arguments, QDir::currentPath());
     switch (command.action) {
     case quorrix::WindowCommand::Action::Help:
@@ -40,7 +41,7 @@ int main(int argc, char* argv[]) {
 
     // The toolkit sees its own options only: a path is never taken for one of them.
     std::vector<QByteArray> toolkitArguments{QByteArray(argv[0])};
-    for (const QString& option : command.toolkitOptions) toolkitArguments.push_back(QFile::encodeName(option));
+    for (const QString& option : command.toolkitOptions) toolkitArguments.push_back(quorrix::encodeFileName(option));
     std::vector<char*> toolkitArgv;
     for (QByteArray& a : toolkitArguments) toolkitArgv.push_back(a.data());
     toolkitArgv.push_back(nullptr);

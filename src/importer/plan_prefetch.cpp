@@ -1,4 +1,5 @@
 #include "importer/plan_prefetch.h"
+#include "platform/file_names.h"
 
 #include <sys/stat.h>
 
@@ -16,7 +17,7 @@ PlanPrefetcher::~PlanPrefetcher() { end(); }
 
 PlanPrefetcher::Stamp PlanPrefetcher::stampOf(const QString& path) {
     struct stat st {};
-    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    if (path.isEmpty() || ::stat(encodeFileName(path).constData(), &st) != 0) return {};
     Stamp s;
     s.exists = true;
     s.device = static_cast<std::uint64_t>(st.st_dev);

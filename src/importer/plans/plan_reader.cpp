@@ -8,6 +8,7 @@
 #include "importer/plans/mpx/mpx_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 
@@ -43,10 +44,10 @@ Plan readPlanFile(const QString& path, const ReadOptions& options) {
 
     QByteArray head;
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file;
+        if (const QString why = openForReading(file, path); !why.isEmpty())
             throw Failure(failure_number::kPermissionDenied,
-                          QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
+                          QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
         head = file.read(512);
     }
 

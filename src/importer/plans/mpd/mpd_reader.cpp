@@ -17,6 +17,7 @@
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
 #include "platform/wall_clock.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -474,10 +475,10 @@ Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
 
 Plan readMpdFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty()) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
+                                                             .arg(shownFileName(path), why));
     }
     const QByteArray head = file.read(kSignatureSize + 8);
     if (file.error() != QFileDevice::NoError) {
@@ -487,7 +488,7 @@ Plan readMpdFile(const QString& path, const ReadOptions& options) {
     file.close();
     checkHeader(head, size);
     // libmdb reads the pages it needs from the file itself.
-    return readDatabase(QFile::encodeName(path), options);
+    return readDatabase(encodeFileName(path), options);
 }
 
 bool isJetDatabase(const QByteArray& head) {

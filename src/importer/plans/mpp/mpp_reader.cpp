@@ -8,6 +8,7 @@
 #include "importer/plans/mpp/mpp_fields.h"
 #include "importer/plans/mpp/mpp_tasks.h"
 #include "platform/failure.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -279,10 +280,10 @@ Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readD
 
 Plan readMppFile(const QString& path, const ReadOptions& options) {
     checkPlanFile(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty()) {
         throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
+                                                             .arg(shownFileName(path), why));
     }
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {

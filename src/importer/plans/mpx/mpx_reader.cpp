@@ -15,6 +15,7 @@
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
 #include "platform/wall_clock.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -1075,10 +1076,10 @@ Plan readMpxFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
     if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty())
         throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
+                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw Failure(failure_number::kPermissionDenied,

@@ -17,6 +17,7 @@
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
 #include "platform/wall_clock.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::plans {
 
@@ -732,10 +733,10 @@ Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& opti
 Plan readMspdiFile(const QString& path, const ReadOptions& options) {
     const qint64 size = checkPlanFile(path);
     const QString name = shownFileName(path);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty())
         throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
+                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
     if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
     void* buffer = allocateBuffer(static_cast<std::size_t>(size), name);
     qint64 got = 0;
