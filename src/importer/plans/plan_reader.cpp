@@ -17,10 +17,12 @@ namespace {
 // The compound file and the database have fixed signatures and come first; MPX, a text format
 // with a fixed first record, comes after markup.
 constexpr PlanFormat kFormats[] = {
-    {"mpp", isCompoundFile, [](PlanFile& f, const ReadOptions& o) { return readMpp(std::move(f.bytes), o); }, true},
-    {"mpd", isJetDatabase, [](PlanFile& f, const ReadOptions& o) { return readMpd(f, o); }, false},
-    {"xml", isXmlFile, [](PlanFile& f, const ReadOptions& o) { return readMspdi(std::move(f.bytes), o); }, true},
-    {"mpx", isMpxFile, [](PlanFile& f, const ReadOptions& o) { return readMpx(f.bytes, o); }, true},
+    {"mpp", isCompoundFile, [](PlanFile& f, const ReadOptions& o) { return readMpp(std::move(f.bytes), o); }, true,
+     "mpp mpt"},
+    {"mpd", isJetDatabase, [](PlanFile& f, const ReadOptions& o) { return readMpd(f, o); }, false, "mpd"},
+    {"xml", isXmlFile, [](PlanFile& f, const ReadOptions& o) { return readMspdi(std::move(f.bytes), o); }, true,
+     "xml"},
+    {"mpx", isMpxFile, [](PlanFile& f, const ReadOptions& o) { return readMpx(f.bytes, o); }, true, "mpx"},
 };
 
 const PlanFormat* formatOf(const QByteArray& head) {
@@ -55,9 +57,13 @@ void readMore(QFile& file, QByteArray& bytes, qint64 count, const QString& name)
 std::span<const PlanFormat> planFormats() { return kFormats; }
 
 QStringList planFileExtensions() {
-    // Binary plans and templates, Project's XML, MPX exchange files, plan databases.
-    return {QStringLiteral("mpp"), QStringLiteral("mpt"), QStringLiteral("xml"), QStringLiteral("mpx"),
-            QStringLiteral("mpd")};
+    QStringList extensions;
+    for (const PlanFormat& format : kFormats) {
+        if (!format.extensions) continue;
+        for (const QString& extension : QString::fromLatin1(format.extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            if (!extensions.contains(extension)) extensions << extension;
+    }
+    return extensions;
 }
 
 Plan readPlanFile(const QString& path, const ReadOptions& options) {
