@@ -60,7 +60,8 @@ QStringList planFileExtensions() {
     QStringList extensions;
     for (const PlanFormat& format : kFormats) {
         if (!format.extensions) continue;
-        for (const QString& extension : QString::fromLatin1(format.extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        const QStringList listed = QString::fromLatin1(format.extensions).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& extension : listed)
             if (!extensions.contains(extension)) extensions << extension;
     }
     return extensions;
