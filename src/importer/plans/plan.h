@@ -12,7 +12,9 @@ namespace quorrix::importer::plans {
 // asked to (ReadOptions::details); a field the file does not hold stays empty (no value, an
 // invalid date-time or an empty text).
 struct TaskDetails {
+    QString project;     // the name of the project the task belongs to
     std::optional<double> id;
+    QString activityId;  // the planning tool's own code of the task (P6's Activity ID)
     std::optional<double> uniqueId;
     std::optional<double> outlineLevel;
     QString outlineNumber;
