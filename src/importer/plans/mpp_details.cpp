@@ -270,14 +270,15 @@ std::shared_ptr<TaskDetails> readMpp8Details(Bytes record) {
 
 // ---- derived fields ----------------------------------------------------------------------------
 
-void completeDetails(const std::vector<TaskDetails*>& positions,
-                     const std::unordered_map<qint32, QString>& names) {
+void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names,
+                     const QString& project) {
     std::vector<int> counters;
     TaskDetails* previous = nullptr;
     int previousLevel = 0;
     for (size_t p = 0; p < positions.size(); ++p) {
         TaskDetails* d = positions[p];
         if (!d) continue;
+        d->project = project;
         d->id = static_cast<double>(p + 1);
         // Level 0 or none counts as 1; levels deeper than a plan can nest count as the deepest.
         const double stored = d->outlineLevel.value_or(1);

@@ -30,12 +30,14 @@ struct DetailTables {
     FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
     TableStreams assignments;  // Var2Data not needed
     std::function<TableStreams()> resources;
+    QString projectTitle;  // empty: the summary task's name is the project's
 };
 
 // The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
 // and the resources' "FixDeferFix   0" holding their names); any may be empty.
 struct Mpp8Tables {
     Bytes resources, resourceTexts, assignments;
+    QString projectTitle;  // empty: the summary task's name is the project's
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded
@@ -94,9 +96,9 @@ std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTab
 std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);
 
 // Completes the details of a plan's positions (null for a blank row or a task without details):
-// ID = position, Outline Number, Summary, WBS when none is stored, and Resource Names from
-// `names` by unique ID.
-void completeDetails(const std::vector<TaskDetails*>& positions,
-                     const std::unordered_map<qint32, QString>& names);
+// ID = position, Outline Number, Summary, WBS when none is stored, Resource Names from `names`
+// by unique ID, and the project's name.
+void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names,
+                     const QString& project);
 
 }  // namespace quorrix::importer::plans::mpp

@@ -625,6 +625,7 @@ private:
         case record::kBaseCalendar: baseCalendar(r); break;
         case record::kCalendarHours: calendarHours(r); break;
         case record::kProjectHeader:
+            if (projectTitle_.isEmpty()) projectTitle_ = decode(page_, r[1]);
             if (!trimmed(r[4]).empty()) projectCalendar_ = decode(page_, trimmed(r[4]));
             calendar_.reset();
             break;
@@ -817,7 +818,10 @@ private:
             damaged(QStringLiteral("the task ID \"%1\" is not a number").arg(shown(idText)));
         }
         if (id > kMaxTaskId) damaged(QStringLiteral("the task ID %1 is out of range").arg(id));
-        if (id == 0) return;  // the project summary task
+        if (id == 0) {  // the project summary task: its name is the project's when no title is given
+            if (summaryName_.isEmpty()) summaryName_ = decode(page_, value(r, field::kName));
+            return;
+        }
         highestId_ = std::max(highestId_, id);
 
         Entry& entry = entries_.emplace_back();
@@ -1010,6 +1014,7 @@ private:
         for (size_t k = 0; k < order.size(); ++k) {
             Entry& entry = entries_[order[k]];
             TaskDetails& d = detailsOf(entry);
+            d.project = projectTitle_.isEmpty() ? summaryName_ : projectTitle_;
             const double level = entry.outlineLevel.value_or(1);
             if (!entry.outlineLevel) d.outlineLevel = 1;
             if (!entry.summary && k + 1 < order.size())
@@ -1041,6 +1046,7 @@ private:
     bool details_;
     char delimiter_ = ',';
     CodePage page_ = CodePage::Windows1252;
+    QString projectTitle_, summaryName_;
     Settings settings_;
     std::vector<Calendar> calendars_;
     QString projectCalendar_;

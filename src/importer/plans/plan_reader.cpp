@@ -7,6 +7,7 @@
 #include "importer/plans/mpp_reader.h"
 #include "importer/plans/mpx_reader.h"
 #include "importer/plans/mspdi_reader.h"
+#include "importer/plans/p6/p6_reader.h"
 #include "importer/plans/plan_file.h"
 #include "platform/failure.h"
 
@@ -14,7 +15,10 @@ namespace quorrix::importer::plans {
 
 namespace {
 
-enum class Format { Xml, Ole2, Mpx, Mpd, Unknown };
+// Enough of a file to find an XML root element behind a declaration and comments.
+constexpr qint64 kHeadSize = 4096;
+
+enum class Format { Xml, P6Xml, Xer, Ole2, Mpx, Mpd, Unknown };
 
 // Markup, possibly behind a byte-order mark, in UTF-8, UTF-16 or UTF-32.
 bool looksLikeXml(const QByteArray& head) {
@@ -57,9 +61,24 @@ Format formatOf(const QByteArray& head) {
     static const char kOle2[] = "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1";
     if (head.startsWith(QByteArray::fromRawData(kOle2, 8))) return Format::Ole2;
     if (isJetDatabase(head)) return Format::Mpd;
+    if (isXerFile(head)) return Format::Xer;
+    if (isP6XmlFile(head)) return Format::P6Xml;
     if (looksLikeXml(head)) return Format::Xml;
     if (isMpxFile(head)) return Format::Mpx;
     return Format::Unknown;
+}
+
+// The whole file, for the readers that take bytes.
+QByteArray wholeFile(const QString& path, const QString& name) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(name, file.errorString()));
+    return bytes;
 }
 
 }  // namespace
@@ -75,12 +94,16 @@ Plan readPlanFile(const QString& path, const ReadOptions& options) {
         if (!file.open(QIODevice::ReadOnly))
             throw Failure(failure_number::kPermissionDenied,
                           QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, file.errorString()));
-        head = file.read(512);
+        head = file.read(kHeadSize);
     }
 
     switch (formatOf(head)) {
     case Format::Xml:
         return readMspdiFile(path, options);
+    case Format::P6Xml:
+        return readP6Xml(wholeFile(path, name), name, options);
+    case Format::Xer:
+        return readXer(wholeFile(path, name), name, options);
     case Format::Ole2:
         return readMppFile(path, options);
     case Format::Mpx:

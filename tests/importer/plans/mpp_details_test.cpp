@@ -75,7 +75,7 @@ TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
     std::vector<TaskDetails*> positions;
     for (TaskDetails& t : tasks) positions.push_back(&t);
     positions.insert(positions.begin() + 2, nullptr);  // a blank row takes an ID but no number
-    completeDetails(positions, {{7, QStringLiteral("Anna")}, {8, QStringLiteral("Ben")}});
+    completeDetails(positions, {{7, QStringLiteral("Anna")}, {8, QStringLiteral("Ben")}}, QString());
 
     const QStringList numbers = {"1", "1.1", "1.2", "1.2.1", "2", "3", "3.1"};
     const std::vector<double> ids = {1, 2, 4, 5, 6, 7, 8};
@@ -93,7 +93,7 @@ TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
     // A level jump gets zeros; a hostile level is held to a bounded depth.
     std::vector<TaskDetails> jumps = {withLevel(1), withLevel(3), withLevel(65535)};
     std::vector<TaskDetails*> jumpPositions = {&jumps[0], &jumps[1], &jumps[2]};
-    completeDetails(jumpPositions, {});
+    completeDetails(jumpPositions, {}, QString());
     EXPECT_EQ(jumps[1].outlineNumber, QStringLiteral("1.0.1"));
     EXPECT_EQ(jumps[2].outlineNumber.count(QLatin1Char('.')), 99);
 }
