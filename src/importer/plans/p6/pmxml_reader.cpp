@@ -42,9 +42,13 @@ public:
         }
         size_ = static_cast<std::size_t>(i);
     }
-    // The index of `name` in the list, or -1.
-    int find(const char* name) const {
-        const std::size_t length = std::strlen(name);
+    // The index of the element name `qualified` (with or without a prefix) in the list, or -1.
+    int find(const char* qualified) const {
+        const char* name = qualified;
+        const char* p = qualified;
+        for (; *p; ++p)
+            if (*p == ':') name = p + 1;
+        const auto length = static_cast<std::size_t>(p - name);
         if (length >= byLength_.size()) return -1;
         for (const auto& [n, i] : byLength_[length])
             if (std::memcmp(n, name, length) == 0) return i;
@@ -63,7 +67,7 @@ std::array<pugi::xml_node, N> fieldsOf(const pugi::xml_node& element, const Fiel
     std::array<pugi::xml_node, N> found;
     for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
-        const int i = set.find(localName(child.name()));
+        const int i = set.find(child.name());
         if (i >= 0 && !found[static_cast<std::size_t>(i)]) found[static_cast<std::size_t>(i)] = child;
     }
     return found;
@@ -107,7 +111,11 @@ private:
 
     [[noreturn]] void badValue(const pugi::xml_node& node, std::string_view value, const char* what) const {
         QString owner;
-        if (!context_.isEmpty()) owner = QStringLiteral(" of %1").arg(context_);
+        if (context_.what) {
+            owner = QStringLiteral(" of %1").arg(QLatin1String(context_.what));
+            if (context_.code && !context_.code->isEmpty()) owner += QStringLiteral(" ") + shownValue(*context_.code);
+            else if (context_.id != kNoKey) owner += QStringLiteral(" %1").arg(context_.id);
+        }
         reporter_.damaged(QStringLiteral("the %1 \"%2\"%3 is not %4")
                               .arg(QString::fromUtf8(localName(node.name())), shownText(value), owner, QLatin1String(what)));
     }
@@ -179,7 +187,7 @@ private:
         const auto f = fieldsOf<5>(element, set);
         Calendar& c = file_.calendars.emplace_back();
         c.id = key(f[0]);
-        context_ = QStringLiteral("the calendar %1").arg(c.id);
+        context_ = {"the calendar", c.id};
         c.isDefault = flag(f[1]);
         c.base = key(f[2]);
         static const char* const kDays[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
@@ -209,7 +217,7 @@ private:
             if (periods.size() == 1 && periods[0].start == 0 && periods[0].end == kMinutesPerDay) periods.clear();
             c.times.exceptions.push_back({dayOf(day), std::move(periods)});
         }
-        context_.clear();
+        context_ = {};
     }
 
     // ---- projects ----
@@ -221,7 +229,7 @@ private:
         Project& p = file_.projects.emplace_back();
         p.id = key(f[0]);
         if (p.id == kNoKey) p.id = -static_cast<Key>(file_.projects.size());  // projects without an ID stay apart
-        context_ = QStringLiteral("the project %1").arg(p.id);
+        context_ = {"the project", p.id};
         p.shortName = text(f[1]);
         p.name = text(f[2]);
         p.node = key(f[3]);
@@ -233,7 +241,7 @@ private:
         const pugi::xml_attribute external = element.attribute("external");
         p.exported = !(external && std::strcmp(external.value(), "true") == 0);
         const Key project = p.id, node = p.node;
-        context_.clear();
+        context_ = {};
         const std::size_t notesBefore = file_.wbsNotes.size();
 
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
@@ -260,14 +268,14 @@ private:
             reporter_.damaged(QStringLiteral("it holds more rows than a sheet can take (%1)").arg(kMaxRows));
         WbsNode& n = file_.nodes.emplace_back();
         n.id = key(f[0]);
-        context_ = QStringLiteral("the WBS node %1").arg(n.id);
+        context_ = {"the WBS node", n.id};
         n.project = project;
         n.parent = key(f[1]);
         const double sequence = number(f[2]);
         n.sequence = given(sequence) ? static_cast<std::int64_t>(std::clamp(sequence, -1e15, 1e15)) : 0;
         n.code = text(f[3]);
         n.name = text(f[4]);
-        context_.clear();
+        context_ = {};
     }
 
     enum ActivityField {
@@ -291,7 +299,7 @@ private:
         Activity& a = file_.activities.emplace_back();
         a.id = key(f[kObjectId]);
         a.code = text(f[kId]);
-        context_ = QStringLiteral("the activity %1").arg(shownValue(a.code.isEmpty() ? QString::number(a.id) : a.code));
+        context_ = {"the activity", a.id, &a.code};
         a.project = project;
         a.wbs = key(f[kWbs]);
         a.calendar = key(f[kCalendar]);
@@ -329,17 +337,17 @@ private:
         a.remainingLabor = number(f[kRemainingLabor]);
         a.actualNonLabor = number(f[kActualNonLabor]);
         a.remainingNonLabor = number(f[kRemainingNonLabor]);
-        context_.clear();
+        context_ = {};
     }
 
     void charge(const pugi::xml_node& element, bool assignment) {
         static const FieldSet set{"ActivityObjectId", "ResourceObjectId", "ActualCost", "RemainingCost"};
         const auto f = fieldsOf<4>(element, set);
-        context_ = assignment ? QStringLiteral("a resource assignment") : QStringLiteral("an expense");
+        context_ = {assignment ? "a resource assignment" : "an expense"};
         const double actual = number(f[2]), remaining = number(f[3]);
         file_.charges.push_back({key(f[0]), assignment ? key(f[1]) : kNoKey,
                                  (given(actual) ? actual : 0) + (given(remaining) ? remaining : 0)});
-        context_.clear();
+        context_ = {};
     }
 
     // A note of an activity, or of a WBS node or the project (ProjectNote).
@@ -347,18 +355,18 @@ private:
         static const FieldSet activitySet{"ActivityObjectId", "ObjectId", "Note"};
         static const FieldSet wbsSet{"WBSObjectId", "ObjectId", "Note"};
         const auto f = fieldsOf<3>(element, ofActivity ? activitySet : wbsSet);
-        context_ = QStringLiteral("a note");
+        context_ = {"a note"};
         (ofActivity ? file_.activityNotes : file_.wbsNotes).push_back({key(f[0]), key(f[1]), text(f[2])});
-        context_.clear();
+        context_ = {};
     }
 
     void resource(const pugi::xml_node& element) {
         static const FieldSet set{"ObjectId", "Name"};
         const auto f = fieldsOf<2>(element, set);
-        context_ = QStringLiteral("a resource");
+        context_ = {"a resource"};
         const Key id = key(f[0]);
         if (id != kNoKey) file_.resources.emplace(id, text(f[1]));
-        context_.clear();
+        context_ = {};
     }
 
     void baselineProject(const pugi::xml_node& element) {
@@ -372,19 +380,24 @@ private:
             BaselineActivity& b = file_.baselineActivities.emplace_back();
             b.project = id;
             b.code = text(f[1]);
-            context_ = QStringLiteral("the baseline activity %1").arg(shownValue(b.code));
+            context_ = {"the baseline activity", kNoKey, &b.code};
             const std::string_view type = trimmed(textOf(f[2], spare_));
             b.milestone = type == "Start Milestone" ? Milestone::Start : type == "Finish Milestone" ? Milestone::Finish : Milestone::No;
             b.plannedStart = date(f[3]);
             b.plannedFinish = date(f[4]);
             b.plannedDuration = number(f[5]);
-            context_.clear();
+            context_ = {};
         }
     }
 
     const Reporter& reporter_;
     bool details_;
-    QString context_;  // what the value being read belongs to, for messages
+    // What the value being read belongs to, for messages: "the activity" and its ID or code.
+    struct Context {
+        const char* what = nullptr;
+        Key id = kNoKey;
+        const QString* code = nullptr;
+    } context_;
     mutable std::string spare_;
     P6File file_;
 };

@@ -76,6 +76,10 @@ private:
 void splitFields(std::string_view line, std::vector<std::string_view>& out) {
     out.clear();
     for (;;) {
+        if (line.empty()) {  // memchr must not be given the null pointer of an empty view
+            out.push_back(line);
+            return;
+        }
         const auto* tab = static_cast<const char*>(std::memchr(line.data(), '\t', line.size()));
         if (!tab) {
             out.push_back(line);
