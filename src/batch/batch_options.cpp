@@ -26,7 +26,8 @@ QString usageText() {
     return QStringLiteral(
         "Usage: quorrix-batch [OPTION]... --output FILE.xlsx PATH...\n"
         "Imports the tasks of every plan among PATH, in order, into one new workbook written to FILE.xlsx.\n"
-        "A folder among PATH adds every file of its tree, level by level.\n"
+        "A folder among PATH adds every file of its tree, level by level. Plans are recognised by their\n"
+        "content: Project XML, .mpp and .mpt, .mpx, .mpd, and Primavera P6 XER and P6 XML.\n"
         "\n"
         "  --output FILE.xlsx    the workbook to write; replaced only when complete\n"
         "  --layout LAYOUT       one-sheet (all plans on one sheet, the default) or sheet-per-file\n"
