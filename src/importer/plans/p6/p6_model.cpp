@@ -38,10 +38,15 @@ void takeLater(Minutes& into, Minutes m) {
     if (m != kNoDate && (into == kNoDate || m > into)) into = m;
 }
 
-// Activity IDs compared by their UTF-16 code units, empty ones last.
-bool codeBefore(const QString& a, const QString& b) {
-    if (a.isEmpty() != b.isEmpty()) return b.isEmpty();
-    return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(), b.utf16() + b.size());
+// Activity IDs compared by their UTF-16 code units, empty ones last: <0, 0 or >0.
+int compareCodes(const QString& a, const QString& b) {
+    if (a.isEmpty() != b.isEmpty()) return a.isEmpty() ? 1 : -1;
+    const ushort* x = a.utf16();
+    const ushort* y = b.utf16();
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 QString keyText(Key k) { return QString::number(k); }
@@ -321,8 +326,8 @@ private:
             std::sort(list.begin(), list.end(), [this](std::size_t x, std::size_t y) {
                 const Activity& a = f_.activities[x];
                 const Activity& b = f_.activities[y];
-                if (a.code != b.code) return codeBefore(a.code, b.code);
-                return a.id < b.id;
+                const int order = compareCodes(a.code, b.code);
+                return order != 0 ? order < 0 : a.id < b.id;
             });
         for (const std::size_t a : activityList) computeActivity(a, project);
 

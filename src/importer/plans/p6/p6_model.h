@@ -3,6 +3,7 @@
 #include <QString>
 #include <cmath>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <unordered_map>
 #include <vector>
@@ -103,8 +104,9 @@ struct BaselineActivity {
 struct P6File {
     std::vector<Calendar> calendars;
     std::vector<Project> projects;  // in file order, baselines not among them
-    std::vector<WbsNode> nodes;
-    std::vector<Activity> activities;
+    // Deques: they grow without copying, so a large file never holds two copies of its activities.
+    std::deque<WbsNode> nodes;
+    std::deque<Activity> activities;
     // Only read for the further fields.
     std::unordered_map<Key, QString> resources;
     std::vector<Charge> charges;

@@ -72,23 +72,18 @@ private:
     std::size_t number_ = 0;
 };
 
-// Fields of a line split at every tab.
+// Fields of a line split at every tab. Fields are short: a plain loop beats a memchr per field.
 void splitFields(std::string_view line, std::vector<std::string_view>& out) {
     out.clear();
-    for (;;) {
-        if (line.empty()) {  // memchr must not be given the null pointer of an empty view
-            out.push_back(line);
-            return;
-        }
-        const auto* tab = static_cast<const char*>(std::memchr(line.data(), '\t', line.size()));
-        if (!tab) {
-            out.push_back(line);
-            return;
-        }
-        const auto n = static_cast<std::size_t>(tab - line.data());
-        out.push_back(line.substr(0, n));
-        line.remove_prefix(n + 1);
+    const char* begin = line.data();
+    const char* end = begin + line.size();
+    const char* field = begin;
+    for (const char* p = begin; p != end; ++p) {
+        if (*p != '\t') continue;
+        out.emplace_back(field, static_cast<std::size_t>(p - field));
+        field = p + 1;
     }
+    out.emplace_back(field, static_cast<std::size_t>(end - field));
 }
 
 // Eight bytes at a time: the files are large and mostly ASCII.
