@@ -1,17 +1,21 @@
-// P6 XML: parsed with pugixml; every element is matched by its local name, whatever the schema
-// version's namespace (or none). Values are child elements; a nil or empty one is no value.
+// P6 XML: read in one pass with XmlScanner; every element is matched by its local name, whatever
+// the schema version's namespace (or none). Values are child elements; a nil or empty one is no
+// value. What a record holds is gathered as views of the document's text and turned into values
+// at its end.
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
-#include <pugixml.hpp>
+#include <deque>
 #include <optional>
 #include <string>
 
+#include "importer/plans/mpx_code_pages.h"
 #include "importer/plans/p6/p6_model.h"
 #include "importer/plans/p6/p6_reader.h"
+#include "importer/plans/p6/xml_scanner.h"
 #include "importer/plans/plan_file.h"
 
 namespace quorrix::importer::plans {
@@ -19,69 +23,27 @@ namespace quorrix::importer::plans {
 namespace p6 {
 namespace {
 
-constexpr unsigned kParseFlags = pugi::parse_default | pugi::parse_embed_pcdata;
+using Token = XmlScanner::Token;
 constexpr std::size_t kMaxNameLength = 40;
 
-const char* localName(const char* name) {
-    const char* colon = std::strchr(name, ':');
-    return colon ? colon + 1 : name;
-}
-
-bool named(const pugi::xml_node& node, const char* wanted) {
-    return node.type() == pugi::node_element && std::strcmp(localName(node.name()), wanted) == 0;
-}
-
-// The element names one kind of element is read for, found by length and then compared.
+// The element names one kind of record is read for, found by length and then compared.
 class FieldSet {
 public:
     FieldSet(std::initializer_list<const char*> names) {
         int i = 0;
-        for (const char* n : names) {
-            const std::size_t length = std::strlen(n);
-            byLength_[length].push_back({n, i++});
-        }
-        size_ = static_cast<std::size_t>(i);
+        for (const char* n : names) byLength_[std::strlen(n)].push_back({n, i++});
     }
-    // The index of the element name `qualified` (with or without a prefix) in the list, or -1.
-    int find(const char* qualified) const {
-        const char* name = qualified;
-        const char* p = qualified;
-        for (; *p; ++p)
-            if (*p == ':') name = p + 1;
-        const auto length = static_cast<std::size_t>(p - name);
-        if (length >= byLength_.size()) return -1;
-        for (const auto& [n, i] : byLength_[length])
-            if (std::memcmp(n, name, length) == 0) return i;
+    // The index of the local name in the list, or -1.
+    int find(std::string_view name) const {
+        if (name.size() >= byLength_.size()) return -1;
+        for (const auto& [n, i] : byLength_[name.size()])
+            if (std::memcmp(n, name.data(), name.size()) == 0) return i;
         return -1;
     }
-    std::size_t size() const { return size_; }
 
 private:
     std::array<std::vector<std::pair<const char*, int>>, kMaxNameLength + 1> byLength_;
-    std::size_t size_ = 0;
 };
-
-// The first child element of each name of the set.
-template <std::size_t N>
-std::array<pugi::xml_node, N> fieldsOf(const pugi::xml_node& element, const FieldSet& set) {
-    std::array<pugi::xml_node, N> found;
-    for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-        if (child.type() != pugi::node_element) continue;
-        const int i = set.find(child.name());
-        if (i >= 0 && !found[static_cast<std::size_t>(i)]) found[static_cast<std::size_t>(i)] = child;
-    }
-    return found;
-}
-
-// The text of an element: stored with it (pugixml's embedded text) or in its text and CDATA children.
-std::string_view textOf(const pugi::xml_node& node, std::string& spare) {
-    if (!node) return {};
-    if (!node.first_child()) return node.value();
-    spare = node.value();
-    for (pugi::xml_node child = node.first_child(); child; child = child.next_sibling())
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) spare += child.value();
-    return spare;
-}
 
 std::string_view trimmed(std::string_view t) {
     while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\n' || t.front() == '\r')) t.remove_prefix(1);
@@ -91,25 +53,78 @@ std::string_view trimmed(std::string_view t) {
 
 class P6XmlReader {
 public:
-    P6XmlReader(const Reporter& reporter, const ReadOptions& options) : reporter_(reporter), details_(options.details) {}
+    P6XmlReader(XmlScanner& scanner, const Reporter& reporter, const ReadOptions& options)
+        : x_(scanner), reporter_(reporter), details_(options.details) {}
 
-    P6File read(const pugi::xml_node& root) {
-        for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
-            if (child.type() != pugi::node_element) continue;
-            const char* name = localName(child.name());
-            if (std::strcmp(name, "Calendar") == 0) calendar(child);
-            else if (std::strcmp(name, "Project") == 0) project(child);
-            else if (details_ && std::strcmp(name, "Resource") == 0) resource(child);
-            else if (details_ && std::strcmp(name, "BaselineProject") == 0) baselineProject(child);
+    P6File read() {
+        if (x_.next() != Token::Start || (x_.name() != "APIBusinessObjects" && x_.name() != "BusinessObjects"))
+            reporter_.notAPlan();
+        for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+            if (t != Token::Start) continue;
+            const std::string_view name = x_.name();
+            if (name == "Calendar") calendar();
+            else if (name == "Project") project();
+            else if (details_ && name == "Resource") resource();
+            else if (details_ && name == "BaselineProject") baselineProject();
+            else x_.skipElement();
         }
+        x_.next();  // checks that nothing but comments follows the root element
         file_.holdsBaselines = true;
         return std::move(file_);
     }
 
 private:
+    // ---- the elements of a record ----
+
+    // The text of the element whose start tag was just read, up to its end; nested elements are
+    // skipped. A view of the document where it can be, else of text put together in scratch_.
+    std::string_view elementText() {
+        std::string_view single;
+        int pieces = 0;
+        std::string* joined = nullptr;
+        for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+            if (t == Token::Start) {
+                x_.skipElement();
+                continue;
+            }
+            const std::string_view raw = x_.text();
+            const bool plain = !x_.cdata() && raw.find_first_of("&\r") == std::string_view::npos;
+            if (pieces++ == 0 && plain) {
+                single = raw;
+                continue;
+            }
+            if (!joined) {
+                joined = &scratch_.emplace_back();
+                appendXmlText(*joined, single, false);
+            }
+            appendXmlText(*joined, raw, x_.cdata());
+        }
+        return joined ? std::string_view(*joined) : single;
+    }
+
+    // The texts of the record's children named in `set` (the first of each name), up to the
+    // record's end. A child `nested` takes (returning true) is left to it.
+    template <std::size_t N, class Nested>
+    void fields(const FieldSet& set, std::array<std::string_view, N>& out, Nested&& nested) {
+        for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+            if (t != Token::Start) continue;
+            const int i = set.find(x_.name());
+            if (i >= 0 && out[static_cast<std::size_t>(i)].data() == nullptr) {
+                const std::string_view text = elementText();
+                out[static_cast<std::size_t>(i)] = text.data() ? text : std::string_view("", 0);
+            } else if (!nested(x_.name())) {
+                x_.skipElement();
+            }
+        }
+    }
+    template <std::size_t N>
+    void fields(const FieldSet& set, std::array<std::string_view, N>& out) {
+        fields(set, out, [](std::string_view) { return false; });
+    }
+
     // ---- values ----
 
-    [[noreturn]] void badValue(const pugi::xml_node& node, std::string_view value, const char* what) const {
+    [[noreturn]] void badValue(const char* element, std::string_view value, const char* what) const {
         QString owner;
         if (context_.what) {
             owner = QStringLiteral(" of %1").arg(QLatin1String(context_.what));
@@ -117,161 +132,188 @@ private:
             else if (context_.id != kNoKey) owner += QStringLiteral(" %1").arg(context_.id);
         }
         reporter_.damaged(QStringLiteral("the %1 \"%2\"%3 is not %4")
-                              .arg(QString::fromUtf8(localName(node.name())), shownText(value), owner, QLatin1String(what)));
+                              .arg(QLatin1String(element), shownText(value), owner, QLatin1String(what)));
     }
 
-    QString text(const pugi::xml_node& node) const {
-        const std::string_view t = textOf(node, spare_);
-        return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size()));
-    }
+    static QString text(std::string_view t) { return QString::fromUtf8(t.data(), static_cast<qsizetype>(t.size())); }
 
-    Key key(const pugi::xml_node& node) const {
-        const std::string_view v = trimmed(textOf(node, spare_));
+    Key key(std::string_view raw, const char* element) const {
+        const std::string_view v = trimmed(raw);
         if (v.empty()) return kNoKey;
         Key k = 0;
         const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), k);
-        if (error != std::errc() || end != v.data() + v.size() || k == kNoKey) badValue(node, v, "a number");
+        if (error != std::errc() || end != v.data() + v.size() || k == kNoKey) badValue(element, v, "a number");
         return k;
     }
 
-    double number(const pugi::xml_node& node) const {
-        std::string_view v = trimmed(textOf(node, spare_));
+    double number(std::string_view raw, const char* element) const {
+        std::string_view v = trimmed(raw);
         if (v.empty()) return kNone;
         const std::string_view all = v;
         if (v.front() == '+') v.remove_prefix(1);
         double d = 0;
         const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), d);
-        if (error != std::errc() || end != v.data() + v.size() || !std::isfinite(d)) badValue(node, all, "a number");
+        if (error != std::errc() || end != v.data() + v.size() || !std::isfinite(d)) badValue(element, all, "a number");
         return d;
     }
 
-    Minutes date(const pugi::xml_node& node) const {
-        const std::string_view v = trimmed(textOf(node, spare_));
+    Minutes date(std::string_view raw, const char* element) const {
+        const std::string_view v = trimmed(raw);
         if (v.empty()) return kNoDate;
         Minutes m = 0;
-        if (!parseDateTime(v, m)) badValue(node, v, "a date");
+        if (!parseDateTime(v, m)) badValue(element, v, "a date");
         return m;
     }
 
-    bool flag(const pugi::xml_node& node) const {
-        const std::string_view v = trimmed(textOf(node, spare_));
+    static bool flag(std::string_view raw) {
+        const std::string_view v = trimmed(raw);
         return v == "1" || v == "true";
     }
 
     // "08:00:00" as minutes after midnight; -1 when it is none.
-    int timeOfDay(const pugi::xml_node& node) const {
-        const std::string_view v = trimmed(textOf(node, spare_));
+    int timeOfDay(std::string_view raw, const char* element) const {
+        const std::string_view v = trimmed(raw);
         if (v.empty()) return -1;
         const int m = parseTimeOfDay(v);
-        if (m < 0) badValue(node, v, "a time of day");
+        if (m < 0) badValue(element, v, "a time of day");
         return m;
+    }
+
+    static Milestone milestoneOf(std::string_view type) {
+        type = trimmed(type);
+        return type == "Start Milestone" ? Milestone::Start : type == "Finish Milestone" ? Milestone::Finish : Milestone::No;
     }
 
     // ---- calendars ----
 
-    // The WorkTime children of `parent`; P6 writes the last working minute as the finish.
-    Periods workTimes(const pugi::xml_node& parent) const {
-        Periods periods;
+    // A WorkTime: P6 writes the last working minute as the finish.
+    void workTime(Periods& periods) {
         static const FieldSet set{"Start", "Finish"};
-        for (pugi::xml_node t = parent.first_child(); t; t = t.next_sibling()) {
-            if (!named(t, "WorkTime")) continue;
-            const auto f = fieldsOf<2>(t, set);
-            const int start = timeOfDay(f[0]), finish = timeOfDay(f[1]);
-            if (start >= 0 && finish >= 0) periods.push_back({start, std::min(finish + 1, static_cast<int>(kMinutesPerDay))});
-        }
-        return periods;
+        std::array<std::string_view, 2> f;
+        fields(set, f);
+        const int start = timeOfDay(f[0], "Start"), finish = timeOfDay(f[1], "Finish");
+        if (start >= 0 && finish >= 0) periods.push_back({start, std::min(finish + 1, static_cast<int>(kMinutesPerDay))});
     }
 
-    void calendar(const pugi::xml_node& element) {
-        static const FieldSet set{"ObjectId", "IsDefault", "BaseCalendarObjectId", "StandardWorkWeek", "HolidayOrExceptions"};
-        const auto f = fieldsOf<5>(element, set);
-        Calendar& c = file_.calendars.emplace_back();
-        c.id = key(f[0]);
-        context_ = {"the calendar", c.id};
-        c.isDefault = flag(f[1]);
-        c.base = key(f[2]);
+    void calendar() {
+        scratch_.clear();
+        Calendar c;
+        context_ = {"the calendar"};
+        static const FieldSet set{"ObjectId", "IsDefault", "BaseCalendarObjectId"};
+        static const FieldSet hoursSet{"DayOfWeek"};
+        static const FieldSet exceptionSet{"Date"};
         static const char* const kDays[7] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
-        for (pugi::xml_node hours = f[3].first_child(); hours; hours = hours.next_sibling()) {
-            if (!named(hours, "StandardWorkHours")) continue;
-            std::string_view day;
-            for (pugi::xml_node d = hours.first_child(); d; d = d.next_sibling())
-                if (named(d, "DayOfWeek")) day = trimmed(textOf(d, spare_));
-            int weekday = -1;
-            for (int k = 0; k < 7; ++k)
-                if (day == kDays[k] || (day.size() == 1 && day[0] == '1' + k)) weekday = k;
-            if (weekday < 0) continue;
-            c.times.week[static_cast<std::size_t>(weekday)] = workTimes(hours);
-            c.times.weekGiven[weekday] = true;
-        }
+        std::array<std::string_view, 3> f;
+        fields(set, f, [&](std::string_view name) {
+            const bool week = name == "StandardWorkWeek";
+            if (!week && name != "HolidayOrExceptions") return false;
+            for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+                if (t != Token::Start) continue;
+                if (x_.name() != (week ? "StandardWorkHours" : "HolidayOrException")) {
+                    x_.skipElement();
+                    continue;
+                }
+                Periods periods;
+                std::array<std::string_view, 1> day;
+                const auto takeWorkTime = [&](std::string_view child) {
+                    if (child != "WorkTime") return false;
+                    workTime(periods);
+                    return true;
+                };
+                fields(week ? hoursSet : exceptionSet, day, takeWorkTime);
+                if (week) {
+                    const std::string_view d = trimmed(day[0]);
+                    for (int k = 0; k < 7; ++k) {
+                        if (d != kDays[k] && !(d.size() == 1 && d[0] == '1' + k)) continue;
+                        c.times.week[static_cast<std::size_t>(k)] = std::move(periods);
+                        c.times.weekGiven[k] = true;
+                    }
+                } else if (const Minutes when = date(day[0], "Date"); when != kNoDate) {
+                    if (periods.size() == 1 && periods[0].start == 0 && periods[0].end == kMinutesPerDay) periods.clear();
+                    c.times.exceptions.push_back({dayOf(when), std::move(periods)});
+                }
+            }
+            return true;
+        });
+        c.id = key(f[0], "ObjectId");
+        c.isDefault = flag(f[1]);
+        c.base = key(f[2], "BaseCalendarObjectId");
         // A weekday the file leaves out is worked 08:00-16:00 from Monday to Friday.
         for (std::size_t d = 1; d <= 5; ++d)
             if (!c.times.weekGiven[d]) c.times.week[d] = {{8 * 60, 16 * 60}};
-        for (pugi::xml_node e = f[4].first_child(); e; e = e.next_sibling()) {
-            if (!named(e, "HolidayOrException")) continue;
-            pugi::xml_node dateNode;
-            for (pugi::xml_node d = e.first_child(); d && !dateNode; d = d.next_sibling())
-                if (named(d, "Date")) dateNode = d;
-            const Minutes day = date(dateNode);
-            if (day == kNoDate) continue;
-            Periods periods = workTimes(e);
-            if (periods.size() == 1 && periods[0].start == 0 && periods[0].end == kMinutesPerDay) periods.clear();
-            c.times.exceptions.push_back({dayOf(day), std::move(periods)});
-        }
+        file_.calendars.push_back(std::move(c));
         context_ = {};
     }
 
     // ---- projects ----
 
-    void project(const pugi::xml_node& element) {
+    void project() {
+        Project& p = file_.projects.emplace_back();
+        // Projects are told apart by their position: their ObjectId may come after their activities.
+        const Key own = -static_cast<Key>(file_.projects.size());
+        p.id = own;
+        const std::string_view external = trimmed(x_.attribute("external"));
+        p.exported = external != "true" && external != "1";
+        Key objectId = kNoKey;
+        const std::size_t notesBefore = file_.wbsNotes.size();
+        enum { kObjectId, kId, kName, kNode, kDataDate, kCalendar, kSeparator, kBaseline };
         static const FieldSet set{"ObjectId", "Id", "Name", "WBSObjectId", "DataDate", "ActivityDefaultCalendarObjectId",
                                   "WBSCodeSeparator", "CurrentBaselineProjectObjectId"};
-        const auto f = fieldsOf<8>(element, set);
-        Project& p = file_.projects.emplace_back();
-        p.id = key(f[0]);
-        if (p.id == kNoKey) p.id = -static_cast<Key>(file_.projects.size());  // projects without an ID stay apart
-        context_ = {"the project", p.id};
-        p.shortName = text(f[1]);
-        p.name = text(f[2]);
-        p.node = key(f[3]);
-        p.dataDate = date(f[4]);
-        p.calendar = key(f[5]);
-        p.separator = text(f[6]);
-        p.baseline = key(f[7]);
-        if (p.baseline == p.id) p.baseline = kNoKey;
-        const pugi::xml_attribute external = element.attribute("external");
-        p.exported = !(external && std::strcmp(external.value(), "true") == 0);
-        const Key project = p.id, node = p.node;
-        context_ = {};
-        const std::size_t notesBefore = file_.wbsNotes.size();
-
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-            if (child.type() != pugi::node_element) continue;
-            const char* name = localName(child.name());
-            if (std::strcmp(name, "Activity") == 0) activity(child, project);
-            else if (std::strcmp(name, "WBS") == 0) wbs(child, project);
-            else if (std::strcmp(name, "Calendar") == 0) calendar(child);
-            else if (!details_) continue;
-            else if (std::strcmp(name, "ResourceAssignment") == 0) charge(child, true);
-            else if (std::strcmp(name, "ActivityExpense") == 0) charge(child, false);
-            else if (std::strcmp(name, "ActivityNote") == 0) note(child, true);
-            else if (std::strcmp(name, "ProjectNote") == 0) note(child, false);
+        for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+            if (t != Token::Start) continue;
+            const std::string_view name = x_.name();
+            if (name == "Activity") activity(own);
+            else if (name == "WBS") wbs(own);
+            else if (name == "Calendar") calendar();
+            else if (details_ && name == "ResourceAssignment") charge(own, true);
+            else if (details_ && name == "ActivityExpense") charge(own, false);
+            else if (details_ && name == "ActivityNote") note(true);
+            else if (details_ && name == "ProjectNote") note(false);
+            else if (const int i = set.find(name); i >= 0) {
+                scratch_.clear();
+                context_ = {"the project"};
+                Project& q = file_.projects.back();  // activities may have been added meanwhile
+                const std::string_view v = elementText();
+                switch (i) {
+                case kObjectId: objectId = key(v, "ObjectId"); break;
+                case kId: q.shortName = text(v); break;
+                case kName: q.name = text(v); break;
+                case kNode: q.node = key(v, "WBSObjectId"); break;
+                case kDataDate: q.dataDate = date(v, "DataDate"); break;
+                case kCalendar: q.calendar = key(v, "ActivityDefaultCalendarObjectId"); break;
+                case kSeparator: q.separator = text(v); break;
+                case kBaseline: q.baseline = key(v, "CurrentBaselineProjectObjectId"); break;
+                }
+                context_ = {};
+            } else {
+                x_.skipElement();
+            }
         }
+        Project& q = file_.projects.back();
+        if (q.baseline != kNoKey && q.baseline == objectId) q.baseline = kNoKey;
         // A note of no WBS node is the project's own.
         for (std::size_t i = notesBefore; i < file_.wbsNotes.size(); ++i)
-            if (file_.wbsNotes[i].owner == kNoKey) file_.wbsNotes[i].owner = node;
+            if (file_.wbsNotes[i].owner == kNoKey) file_.wbsNotes[i].owner = q.node;
     }
 
-    void wbs(const pugi::xml_node& element, Key project) {
-        static const FieldSet set{"ObjectId", "ParentObjectId", "SequenceNumber", "Code", "Name"};
-        const auto f = fieldsOf<5>(element, set);
+    void countRow() {
         if (file_.nodes.size() + file_.activities.size() >= kMaxRows)
             reporter_.damaged(QStringLiteral("it holds more rows than a sheet can take (%1)").arg(kMaxRows));
+    }
+
+    void wbs(Key project) {
+        countRow();
+        scratch_.clear();
+        static const FieldSet set{"ObjectId", "ParentObjectId", "SequenceNumber", "Code", "Name"};
+        std::array<std::string_view, 5> f;
+        fields(set, f);
         WbsNode& n = file_.nodes.emplace_back();
-        n.id = key(f[0]);
-        context_ = {"the WBS node", n.id};
+        context_ = {"the WBS node"};
+        n.id = key(f[0], "ObjectId");
+        context_.id = n.id;
         n.project = project;
-        n.parent = key(f[1]);
-        const double sequence = number(f[2]);
+        n.parent = key(f[1], "ParentObjectId");
+        const double sequence = number(f[2], "SequenceNumber");
         n.sequence = given(sequence) ? static_cast<std::int64_t>(std::clamp(sequence, -1e15, 1e15)) : 0;
         n.code = text(f[3]);
         n.name = text(f[4]);
@@ -285,7 +327,9 @@ private:
         kActualNonLabor, kRemainingNonLabor, kSuspend, kResume, kPhysical, kActivityFields
     };
 
-    void activity(const pugi::xml_node& element, Key project) {
+    void activity(Key project) {
+        countRow();
+        scratch_.clear();
         static const FieldSet set{
             "ObjectId", "WBSObjectId", "CalendarObjectId", "Id", "Name", "Type", "Status", "PercentCompleteType",
             "PercentComplete", "StartDate", "FinishDate", "ActualStartDate", "ActualFinishDate",
@@ -293,103 +337,119 @@ private:
             "EarlyStartDate", "EarlyFinishDate", "PlannedDuration", "ActualDuration", "RemainingDuration",
             "AtCompletionDuration", "ActualLaborUnits", "RemainingLaborUnits", "ActualNonLaborUnits",
             "RemainingNonLaborUnits", "SuspendDate", "ResumeDate", "PhysicalPercentComplete"};
-        const auto f = fieldsOf<kActivityFields>(element, set);
-        if (file_.nodes.size() + file_.activities.size() >= kMaxRows)
-            reporter_.damaged(QStringLiteral("it holds more rows than a sheet can take (%1)").arg(kMaxRows));
+        std::array<std::string_view, kActivityFields> f;
+        fields(set, f);
         Activity& a = file_.activities.emplace_back();
-        a.id = key(f[kObjectId]);
         a.code = text(f[kId]);
-        context_ = {"the activity", a.id, &a.code};
+        context_ = {"the activity", kNoKey, &a.code};
+        a.id = key(f[kObjectId], "ObjectId");
+        context_.id = a.id;
         a.project = project;
-        a.wbs = key(f[kWbs]);
-        a.calendar = key(f[kCalendar]);
+        a.wbs = key(f[kWbs], "WBSObjectId");
+        a.calendar = key(f[kCalendar], "CalendarObjectId");
         a.name = text(f[kName]);
-        const std::string_view type = trimmed(textOf(f[kType], spare_));
-        a.milestone = type == "Start Milestone" ? Milestone::Start : type == "Finish Milestone" ? Milestone::Finish : Milestone::No;
-        const std::string_view status = trimmed(textOf(f[kStatus], spare_));
+        a.milestone = milestoneOf(f[kType]);
+        const std::string_view status = trimmed(f[kStatus]);
         a.progress = status == "Completed" ? Progress::Completed
                      : status == "In Progress" ? Progress::InProgress
                                                : Progress::NotStarted;
-        const std::string_view percentType = trimmed(textOf(f[kPercentType], spare_));
+        const std::string_view percentType = trimmed(f[kPercentType]);
         a.percentType = percentType == "Physical" ? PercentType::Physical
                         : percentType == "Units"  ? PercentType::Units
                                                   : PercentType::Duration;
-        a.percentComplete = number(f[kPercent]);
-        const double physical = number(f[kPhysical]);
+        a.percentComplete = number(f[kPercent], "PercentComplete");
+        const double physical = number(f[kPhysical], "PhysicalPercentComplete");
         a.physicalPercent = given(physical) ? physical * 100 : kNone;
-        a.start = date(f[kStart]);
-        a.finish = date(f[kFinish]);
-        a.actualStart = date(f[kActualStart]);
-        a.actualFinish = date(f[kActualFinish]);
-        a.remainingStart = date(f[kRemainingStart]);
-        a.remainingFinish = date(f[kRemainingFinish]);
-        a.plannedStart = date(f[kPlannedStart]);
-        a.plannedFinish = date(f[kPlannedFinish]);
-        a.earlyStart = date(f[kEarlyStart]);
-        a.earlyFinish = date(f[kEarlyFinish]);
-        a.suspend = date(f[kSuspend]);
-        a.resume = date(f[kResume]);
-        a.plannedDuration = number(f[kPlannedDuration]);
-        a.actualDuration = number(f[kActualDuration]);
-        a.remainingDuration = number(f[kRemainingDuration]);
-        a.atCompletionDuration = number(f[kAtCompletion]);
-        a.actualLabor = number(f[kActualLabor]);
-        a.remainingLabor = number(f[kRemainingLabor]);
-        a.actualNonLabor = number(f[kActualNonLabor]);
-        a.remainingNonLabor = number(f[kRemainingNonLabor]);
+        a.start = date(f[kStart], "StartDate");
+        a.finish = date(f[kFinish], "FinishDate");
+        a.actualStart = date(f[kActualStart], "ActualStartDate");
+        a.actualFinish = date(f[kActualFinish], "ActualFinishDate");
+        a.remainingStart = date(f[kRemainingStart], "RemainingEarlyStartDate");
+        a.remainingFinish = date(f[kRemainingFinish], "RemainingEarlyFinishDate");
+        a.plannedStart = date(f[kPlannedStart], "PlannedStartDate");
+        a.plannedFinish = date(f[kPlannedFinish], "PlannedFinishDate");
+        a.earlyStart = date(f[kEarlyStart], "EarlyStartDate");
+        a.earlyFinish = date(f[kEarlyFinish], "EarlyFinishDate");
+        a.suspend = date(f[kSuspend], "SuspendDate");
+        a.resume = date(f[kResume], "ResumeDate");
+        a.plannedDuration = number(f[kPlannedDuration], "PlannedDuration");
+        a.actualDuration = number(f[kActualDuration], "ActualDuration");
+        a.remainingDuration = number(f[kRemainingDuration], "RemainingDuration");
+        a.atCompletionDuration = number(f[kAtCompletion], "AtCompletionDuration");
+        a.actualLabor = number(f[kActualLabor], "ActualLaborUnits");
+        a.remainingLabor = number(f[kRemainingLabor], "RemainingLaborUnits");
+        a.actualNonLabor = number(f[kActualNonLabor], "ActualNonLaborUnits");
+        a.remainingNonLabor = number(f[kRemainingNonLabor], "RemainingNonLaborUnits");
         context_ = {};
     }
 
-    void charge(const pugi::xml_node& element, bool assignment) {
+    void charge(Key /*project*/, bool assignment) {
+        scratch_.clear();
         static const FieldSet set{"ActivityObjectId", "ResourceObjectId", "ActualCost", "RemainingCost"};
-        const auto f = fieldsOf<4>(element, set);
+        std::array<std::string_view, 4> f;
+        fields(set, f);
         context_ = {assignment ? "a resource assignment" : "an expense"};
-        const double actual = number(f[2]), remaining = number(f[3]);
-        file_.charges.push_back({key(f[0]), assignment ? key(f[1]) : kNoKey,
+        const double actual = number(f[2], "ActualCost"), remaining = number(f[3], "RemainingCost");
+        file_.charges.push_back({key(f[0], "ActivityObjectId"), assignment ? key(f[1], "ResourceObjectId") : kNoKey,
                                  (given(actual) ? actual : 0) + (given(remaining) ? remaining : 0)});
         context_ = {};
     }
 
     // A note of an activity, or of a WBS node or the project (ProjectNote).
-    void note(const pugi::xml_node& element, bool ofActivity) {
+    void note(bool ofActivity) {
+        scratch_.clear();
         static const FieldSet activitySet{"ActivityObjectId", "ObjectId", "Note"};
         static const FieldSet wbsSet{"WBSObjectId", "ObjectId", "Note"};
-        const auto f = fieldsOf<3>(element, ofActivity ? activitySet : wbsSet);
+        std::array<std::string_view, 3> f;
+        fields(ofActivity ? activitySet : wbsSet, f);
         context_ = {"a note"};
-        (ofActivity ? file_.activityNotes : file_.wbsNotes).push_back({key(f[0]), key(f[1]), text(f[2])});
+        (ofActivity ? file_.activityNotes : file_.wbsNotes)
+            .push_back({key(f[0], ofActivity ? "ActivityObjectId" : "WBSObjectId"), key(f[1], "ObjectId"), text(f[2])});
         context_ = {};
     }
 
-    void resource(const pugi::xml_node& element) {
+    void resource() {
+        scratch_.clear();
         static const FieldSet set{"ObjectId", "Name"};
-        const auto f = fieldsOf<2>(element, set);
+        std::array<std::string_view, 2> f;
+        fields(set, f);
         context_ = {"a resource"};
-        const Key id = key(f[0]);
+        const Key id = key(f[0], "ObjectId");
         if (id != kNoKey) file_.resources.emplace(id, text(f[1]));
         context_ = {};
     }
 
-    void baselineProject(const pugi::xml_node& element) {
-        static const FieldSet set{"ObjectId", "Id", "Type", "PlannedStartDate", "PlannedFinishDate", "PlannedDuration"};
+    void baselineProject() {
+        static const FieldSet set{"Id", "Type", "PlannedStartDate", "PlannedFinishDate", "PlannedDuration"};
         Key id = kNoKey;
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-            if (named(child, "ObjectId")) id = key(child);
-        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
-            if (!named(child, "Activity")) continue;
-            const auto f = fieldsOf<6>(child, set);
+        const std::size_t first = file_.baselineActivities.size();
+        for (Token t = x_.next(); t != Token::End; t = x_.next()) {
+            if (t != Token::Start) continue;
+            scratch_.clear();
+            if (x_.name() == "ObjectId") {
+                context_ = {"a baseline project"};
+                id = key(elementText(), "ObjectId");
+                continue;
+            }
+            if (x_.name() != "Activity") {
+                x_.skipElement();
+                continue;
+            }
+            std::array<std::string_view, 5> f;
+            fields(set, f);
             BaselineActivity& b = file_.baselineActivities.emplace_back();
-            b.project = id;
-            b.code = text(f[1]);
+            b.code = text(f[0]);
             context_ = {"the baseline activity", kNoKey, &b.code};
-            const std::string_view type = trimmed(textOf(f[2], spare_));
-            b.milestone = type == "Start Milestone" ? Milestone::Start : type == "Finish Milestone" ? Milestone::Finish : Milestone::No;
-            b.plannedStart = date(f[3]);
-            b.plannedFinish = date(f[4]);
-            b.plannedDuration = number(f[5]);
+            b.milestone = milestoneOf(f[1]);
+            b.plannedStart = date(f[2], "PlannedStartDate");
+            b.plannedFinish = date(f[3], "PlannedFinishDate");
+            b.plannedDuration = number(f[4], "PlannedDuration");
             context_ = {};
         }
+        for (std::size_t i = first; i < file_.baselineActivities.size(); ++i) file_.baselineActivities[i].project = id;
     }
 
+    XmlScanner& x_;
     const Reporter& reporter_;
     bool details_;
     // What the value being read belongs to, for messages: "the activity" and its ID or code.
@@ -398,9 +458,35 @@ private:
         Key id = kNoKey;
         const QString* code = nullptr;
     } context_;
-    mutable std::string spare_;
+    std::deque<std::string> scratch_;  // texts of the current record put together from pieces
     P6File file_;
 };
+
+// The document as UTF-8: UTF-16 and UTF-32 (by byte-order mark or the first '<') converted, and
+// a Latin-1 or Windows-1252 declaration honoured; anything else is taken as UTF-8.
+QByteArray asUtf8(QByteArray bytes) {
+    const auto at = [&bytes](qsizetype i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
+    std::optional<QStringConverter::Encoding> wide;
+    qsizetype skip = 0;
+    if (at(0) == 0 && at(1) == 0 && at(2) == 0xFE && at(3) == 0xFF) wide = QStringConverter::Utf32BE, skip = 4;
+    else if (at(0) == 0xFF && at(1) == 0xFE && at(2) == 0 && at(3) == 0) wide = QStringConverter::Utf32LE, skip = 4;
+    else if (at(0) == 0xFE && at(1) == 0xFF) wide = QStringConverter::Utf16BE, skip = 2;
+    else if (at(0) == 0xFF && at(1) == 0xFE) wide = QStringConverter::Utf16LE, skip = 2;
+    else if (at(0) == 0 && at(1) == '<') wide = QStringConverter::Utf16BE;
+    else if (at(0) == '<' && at(1) == 0) wide = QStringConverter::Utf16LE;
+    if (wide) {
+        QStringDecoder decoder(*wide, QStringConverter::Flag::Stateless);
+        return QString(decoder.decode(QByteArrayView(bytes).sliced(std::min(skip, bytes.size())))).toUtf8();
+    }
+    if (bytes.startsWith("<?xml")) {
+        const qsizetype end = bytes.indexOf("?>");
+        const QByteArray declaration = bytes.left(end < 0 ? 0 : end).toLower();
+        for (const char* name : {"iso-8859-1", "latin1", "windows-1252", "cp1252"})
+            if (declaration.contains(QByteArray("encoding=\"") + name) || declaration.contains(QByteArray("encoding='") + name))
+                return mpx::decode(mpx::CodePage::Windows1252, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))).toUtf8();
+    }
+    return bytes;
+}
 
 // The root element's name of XML in `head`, prefix dropped; empty when there is none in it.
 QString rootElementName(const QByteArray& head) {
@@ -468,23 +554,15 @@ Plan readP6Xml(QByteArray bytes, const QString& fileName, const ReadOptions& opt
     const Reporter reporter(fileName);
     if (bytes.isEmpty()) reporter.notAPlan();
     const std::size_t budget = static_cast<std::size_t>(bytes.size()) * 4 + (std::size_t(1) << 24);
+    bytes = asUtf8(std::move(bytes));
     P6File file;
-    {
-        pugi::xml_document document;
-        const pugi::xml_parse_result result =
-            document.load_buffer_inplace(bytes.data(), static_cast<std::size_t>(bytes.size()), kParseFlags);
-        if (!result) {
-            if (result.status == pugi::status_out_of_memory) reporter.tooLarge();
-            if (result.status == pugi::status_no_document_element) reporter.notAPlan();
-            reporter.damaged(QStringLiteral("the XML is not well-formed (%1 at byte %2)")
-                                 .arg(QString::fromLatin1(result.description()).toLower())
-                                 .arg(static_cast<qlonglong>(result.offset)));
-        }
-        const pugi::xml_node root = document.document_element();
-        if (!named(root, "APIBusinessObjects") && !named(root, "BusinessObjects")) reporter.notAPlan();
-        file = P6XmlReader(reporter, options).read(root);
+    try {
+        XmlScanner scanner(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        file = P6XmlReader(scanner, reporter, options).read();
+    } catch (const XmlError& e) {
+        reporter.damaged(QStringLiteral("its XML is not well-formed at byte %1: %2").arg(e.offset).arg(QLatin1String(e.what)));
     }
-    bytes = QByteArray();
+    bytes = QByteArray();  // every value kept is a copy
     return buildPlan(std::move(file), reporter, options, budget);
 }
 
