@@ -147,6 +147,33 @@ TEST(P6Rows, SeveralProjectsFollowTheWbsAndRollUpAsP6Does) {
     }
 }
 
+// With a project baseline assigned, P6 XML takes the baseline project's planned values, matched by
+// Activity ID; XER holds none, so its baseline columns stay empty.
+TEST(P6Rows, AnAssignedBaselineComesFromTheBaselineProject) {
+    QByteArray xml = contents(kOwnFiles + QStringLiteral("/two-projects.xml"));
+    xml.replace("<p6:Project><p6:ObjectId>20</p6:ObjectId>",
+                "<p6:Project><p6:ObjectId>20</p6:ObjectId><p6:CurrentBaselineProjectObjectId>77</p6:CurrentBaselineProjectObjectId>");
+    xml.replace("</p6:APIBusinessObjects>",
+                "<p6:BaselineProject><p6:ObjectId>77</p6:ObjectId><p6:Activity><p6:Id>X</p6:Id><p6:Type>Task Dependent</p6:Type>"
+                "<p6:PlannedStartDate>2024-01-15T08:00:00</p6:PlannedStartDate><p6:PlannedFinishDate>2024-01-16T17:00:00"
+                "</p6:PlannedFinishDate><p6:PlannedDuration>20</p6:PlannedDuration></p6:Activity></p6:BaselineProject>"
+                "</p6:APIBusinessObjects>");
+    const Plan plan = readP6Xml(xml, QString(), everyField());
+    const auto baseline = [&plan](std::size_t row) {
+        const TaskDetails& d = *plan.positions[row]->details;
+        return QStringList{date(d.baselineStart), date(d.baselineFinish), maybe(d.baselineDurationMinutes)}.join(QLatin1Char('|'));
+    };
+    EXPECT_EQ(baseline(12), QStringLiteral("2024-01-15 08:00|2024-01-16 17:00|1200"));  // Piers
+    EXPECT_EQ(baseline(13), QStringLiteral("NA|NA|-"));                                 // Deck: not in the baseline
+    EXPECT_EQ(baseline(11), QStringLiteral("2024-01-15 08:00|2024-01-16 17:00|1020"));  // Beta Bridge, 15 January off
+    EXPECT_EQ(baseline(1), QStringLiteral("2024-01-08 08:00|2024-01-08 08:00|0"));      // Alpha: its planned values
+
+    QByteArray xer = contents(kOwnFiles + QStringLiteral("/two-projects.xer"));
+    xer.replace("-\t\tY\r\n", "-\t77\tY\r\n");
+    EXPECT_EQ(rowText(readXer(xer, QString(), everyField()).positions[12]).section(QLatin1Char('|'), 14, 16),
+              QStringLiteral("NA|NA|-"));
+}
+
 TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
     const QByteArray base = contents(kOwnFiles + QStringLiteral("/two-projects.xer"));
     const QStringList expected = rowsOf(readXer(base, QString(), everyField()));
