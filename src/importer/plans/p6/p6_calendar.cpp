@@ -120,10 +120,17 @@ private:
     std::vector<int> open_;
 };
 
-Periods periodsUnder(const std::vector<Node>& nodes, int parent) {
+// The children of each record, so that finding them costs no walk over all records.
+std::vector<std::vector<std::size_t>> childrenOf(const std::vector<Node>& nodes) {
+    std::vector<std::vector<std::size_t>> children(nodes.size());
+    for (std::size_t k = 0; k < nodes.size(); ++k)
+        if (nodes[k].parent >= 0) children[static_cast<std::size_t>(nodes[k].parent)].push_back(k);
+    return children;
+}
+
+Periods periodsUnder(const std::vector<Node>& nodes, const std::vector<std::size_t>& children) {
     Periods periods;
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        if (nodes[k].parent != parent) continue;
+    for (const std::size_t k : children) {
         const int start = parseTimeOfDay(nodes[k].value("s"));
         int end = parseTimeOfDay(nodes[k].value("f"));
         if (start < 0 || end < 0) continue;
@@ -170,20 +177,20 @@ int parseTimeOfDay(std::string_view text) {
 WorkTimes parseCalendarData(std::string_view data) {
     const std::vector<Node> nodes = CalendarDataParser(data).parse();
     WorkTimes times;
-    for (std::size_t k = 0; k < nodes.size(); ++k) {
-        if (nodes[k].parent != 0) continue;
+    if (nodes.empty()) return times;
+    const std::vector<std::vector<std::size_t>> children = childrenOf(nodes);
+    for (const std::size_t k : children[0]) {
         const bool days = sameLetters(nodes[k].name, "DaysOfWeek");
         const bool exceptions = sameLetters(nodes[k].name, "Exceptions");
         if (!days && !exceptions) continue;
-        for (std::size_t c = k + 1; c < nodes.size(); ++c) {
-            if (nodes[c].parent != static_cast<int>(k)) continue;
+        for (const std::size_t c : children[k]) {
             if (days) {
                 int weekday = 0;
                 const std::string_view n = nodes[c].name;
                 if (std::from_chars(n.data(), n.data() + n.size(), weekday).ptr != n.data() + n.size() || weekday < 1 ||
                     weekday > 7)
                     continue;
-                times.week[static_cast<std::size_t>(weekday - 1)] = periodsUnder(nodes, static_cast<int>(c));
+                times.week[static_cast<std::size_t>(weekday - 1)] = periodsUnder(nodes, children[c]);
                 times.weekGiven[weekday - 1] = true;
             } else {
                 const std::string_view d = nodes[c].value("d");
@@ -191,7 +198,7 @@ WorkTimes parseCalendarData(std::string_view data) {
                 if (d.empty() || std::from_chars(d.data(), d.data() + d.size(), number).ptr != d.data() + d.size() ||
                     number < 0 || number > kLastDayNumber)
                     continue;
-                times.exceptions.push_back({number - kDayNumberOf1970, periodsUnder(nodes, static_cast<int>(c))});
+                times.exceptions.push_back({number - kDayNumberOf1970, periodsUnder(nodes, children[c])});
             }
         }
     }

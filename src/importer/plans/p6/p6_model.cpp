@@ -457,7 +457,12 @@ private:
     void gatherCharges() {
         costs_.assign(f_.activities.size(), 0);
         resourceNames_.resize(f_.activities.size());
-        std::vector<std::vector<Key>> named(f_.activities.size());
+        struct PairHash {
+            std::size_t operator()(const std::pair<std::size_t, Key>& p) const {
+                return std::hash<std::size_t>()(p.first) * 31 + std::hash<Key>()(p.second);
+            }
+        };
+        std::unordered_set<std::pair<std::size_t, Key>, PairHash> named;  // (activity, resource) listed
         for (const Charge& c : f_.charges) {
             const auto at = activityIndex_.find(c.activity);
             if (at == activityIndex_.end()) continue;
@@ -465,9 +470,7 @@ private:
             if (c.resource == kNoKey) continue;
             const auto resource = f_.resources.find(c.resource);
             if (resource == f_.resources.end() || resource->second.isEmpty()) continue;
-            std::vector<Key>& seen = named[at->second];
-            if (std::find(seen.begin(), seen.end(), c.resource) != seen.end()) continue;
-            seen.push_back(c.resource);
+            if (!named.emplace(at->second, c.resource).second) continue;
             QString& names = resourceNames_[at->second];
             const qsizetype before = names.size();
             appendResourceName(names, resource->second, 1);

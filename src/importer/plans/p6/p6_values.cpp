@@ -39,8 +39,10 @@ bool isLineBreakTag(QStringView name) {
 // The entity at `html[i]` ('&'), decoded into `out`; the index of its last character, or `i`
 // when it is no entity (the '&' stays as it is).
 qsizetype decodeEntity(const QString& html, qsizetype i, QString& out) {
-    const qsizetype semicolon = html.indexOf(QLatin1Char(';'), i + 1);
-    if (semicolon < 0 || semicolon - i > 12) {
+    // Looked for only as far as an entity can reach: a text of '&'s must not take quadratic time.
+    const qsizetype near = QStringView(html).mid(i + 1, 12).indexOf(QLatin1Char(';'));
+    const qsizetype semicolon = near < 0 ? -1 : i + 1 + near;
+    if (semicolon < 0) {
         out += QLatin1Char('&');
         return i;
     }

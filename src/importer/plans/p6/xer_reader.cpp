@@ -417,7 +417,9 @@ private:
     }
 
     void count(std::size_t size, std::size_t most, const char* what) const {
-        if (size >= most) reporter_.damaged(QStringLiteral("it holds more %1 than a plan can (%2)").arg(QLatin1String(what)).arg(most));
+        if (size < most) return;
+        if (most == kMaxRows) reporter_.damaged(QStringLiteral("it holds more rows than a sheet can take (%1)").arg(most));
+        reporter_.damaged(QStringLiteral("it holds more %1 than a plan can (%2)").arg(QLatin1String(what)).arg(most));
     }
 
     // ---- tables ----

@@ -248,8 +248,10 @@ void appendXmlText(std::string& out, std::string_view raw, bool cdata) {
             continue;
         }
         if (c == '&' && !cdata) {
-            const std::size_t semicolon = raw.find(';', i + 1);
-            if (semicolon != std::string_view::npos && semicolon - i <= 12) {
+            // Looked for only as far as a reference can reach, so that a run of '&' stays linear.
+            const std::size_t near = raw.substr(i + 1, 12).find(';');
+            const std::size_t semicolon = near == std::string_view::npos ? near : i + 1 + near;
+            if (semicolon != std::string_view::npos) {
                 const char32_t code = reference(raw.substr(i + 1, semicolon - i - 1));
                 if (code) {
                     if (code != 0xFFFFFFFF) appendUtf8(out, code);
