@@ -1,6 +1,6 @@
-// libFuzzer targets for the P6 readers (built twice: as xer_fuzz with P6_FUZZ_XER, as pmxml_fuzz
-// without): any input gives a plan or a one-line failure, never a crash, a hang, a read out of
-// bounds or far more memory than the input asks for.
+// libFuzzer target for the P6 readers, XER and P6 XML, chosen by the input's first bytes as the
+// dispatcher chooses them: any input gives a plan or a one-line failure, never a crash, a hang, a
+// read out of bounds or far more memory than the input asks for.
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
@@ -13,11 +13,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorrix::importer::plans::ReadOptions options;
     options.details = size % 2 == 0;  // both with and without the further fields
     try {
-#ifdef P6_FUZZ_XER
-        const auto plan = quorrix::importer::plans::readXer(std::move(bytes), QStringLiteral("fuzz.xer"), options);
-#else
-        const auto plan = quorrix::importer::plans::readP6Xml(std::move(bytes), QStringLiteral("fuzz.xml"), options);
-#endif
+        using namespace quorrix::importer::plans;
+        const bool xer = isXerFile(bytes.left(16));
+        const Plan plan = xer ? readXer(std::move(bytes), QStringLiteral("fuzz.xer"), options)
+                              : readP6Xml(std::move(bytes), QStringLiteral("fuzz.xml"), options);
         // Touch every value so that the sanitizers see any bad one.
         volatile std::size_t seen = 0;
         for (const auto& task : plan.positions) {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <unordered_set>
 
-#include "importer/plans/plan_file.h"
-#include "importer/plans/resource_names.h"
+#include "importer/plans/common/plan_file.h"
+#include "importer/plans/common/resource_names.h"
 
 namespace quorrix::importer::plans::p6 {
 

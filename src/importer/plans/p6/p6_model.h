@@ -10,7 +10,7 @@
 
 #include "importer/plans/p6/p6_calendar.h"
 #include "importer/plans/p6/p6_values.h"
-#include "importer/plans/plan.h"
+#include "importer/plans/common/plan.h"
 
 // What the XER and P6 XML readers take from a file, and the one way both turn it into rows:
 // WBS nodes as summary rows, activities beneath them, P6's own values.

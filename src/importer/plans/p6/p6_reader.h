@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "importer/plans/plan.h"
+#include "importer/plans/common/plan.h"
 
 // The readers of Primavera P6 exports: XER (P6's tab-separated table dump) and P6 XML (root
 // element APIBusinessObjects, in any schema version). Every project the file exports is read;
@@ -23,5 +23,10 @@ bool isP6XmlFile(const QByteArray& head);
 // The bytes are taken over so that they can be let go once the tables are read.
 Plan readXer(QByteArray bytes, const QString& fileName, const ReadOptions& options = {});
 Plan readP6Xml(QByteArray bytes, const QString& fileName, const ReadOptions& options = {});
+
+// The dispatcher's row: either P6 format by the first bytes, and the file at `path` read by the
+// reader of its format. The file is only ever opened for reading.
+bool isP6File(const QByteArray& head);
+Plan readP6File(const QString& path, const ReadOptions& options = {});
 
 }  // namespace quorrix::importer::plans

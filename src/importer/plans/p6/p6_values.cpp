@@ -1,6 +1,6 @@
 #include "importer/plans/p6/p6_values.h"
 
-#include "importer/plans/plan_file.h"
+#include "importer/plans/common/plan_file.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans::p6 {

@@ -12,11 +12,11 @@
 #include <optional>
 #include <string>
 
-#include "importer/plans/mpx_code_pages.h"
+#include "importer/plans/common/code_pages.h"
 #include "importer/plans/p6/p6_model.h"
 #include "importer/plans/p6/p6_reader.h"
 #include "importer/plans/p6/xml_scanner.h"
-#include "importer/plans/plan_file.h"
+#include "importer/plans/common/plan_file.h"
 
 namespace quorrix::importer::plans {
 

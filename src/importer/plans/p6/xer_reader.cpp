@@ -11,7 +11,7 @@
 #include <cstring>
 #include <string>
 
-#include "importer/plans/mpx_code_pages.h"
+#include "importer/plans/common/code_pages.h"
 #include "importer/plans/p6/p6_model.h"
 #include "importer/plans/p6/p6_reader.h"
 
