@@ -12,7 +12,24 @@ bool holdsAuxiliaryFiles(const QString& folder) {
     return QFileInfo(folder + QStringLiteral("/HAND-M.CUR")).isFile();
 }
 
+bool isProgram(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
 }  // namespace
+
+QString auxiliaryProgram(const QString& executableFolder, const QString& name) {
+    const QString beside = executableFolder + QLatin1Char('/') + name;
+    if (isProgram(beside)) return beside;
+    const QString installed = QDir::cleanPath(executableFolder + QStringLiteral("/../lib/quorrix/") + name);
+    return isProgram(installed) ? installed : beside;
+}
+
+QString executableFolder() {
+    static const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path();
+    return folder;
+}
 
 QString auxiliaryFolder(const QString& executableFolder) {
     if (holdsAuxiliaryFiles(executableFolder)) return executableFolder;
