@@ -9,6 +9,7 @@
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
 #include "importer/workbook/xlsx_reading.h"
+#include "support/full_folder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_data.h"
 
@@ -195,6 +196,39 @@ TEST(QuorrixBatch, AWorkbookThatCannotBeWrittenIsNeverReportedAsDone) {
     EXPECT_EQ(longName.exitCode, 1);
     EXPECT_EQ(longName.out, QStringLiteral("Done.\n"));
     EXPECT_TRUE(longName.err.contains(QStringLiteral(" at line 160"))) << longName.err.toStdString();
+}
+
+TEST(QuorrixBatch, AFullTemporaryFolderIsAFailedWriteInBothLayouts) {
+    quorrix::testing::FullFolder full;
+    if (!full.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+    QTemporaryDir dir;
+    // Each sheet more than the folder holds; all of them more than the workbook keeps in memory.
+    QStringList names;
+    for (int t = 1; t <= 1500; ++t) names << QStringLiteral("a task with a name of some length, number %1").arg(t);
+    QStringList plans;
+    for (int p = 1; p <= 4; ++p) plans << writePlan(dir.filePath(QStringLiteral("plan%1.xml").arg(p)), names);
+    const QString output = dir.filePath(QStringLiteral("out.xlsx"));
+    {
+        QFile f(output);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    for (const char* layout : {"one-sheet", "sheet-per-file"}) {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), full.path());
+        p.setProcessEnvironment(environment);
+        p.start(QStringLiteral(QUORRIX_BATCH), QStringList{"--layout", layout, "--output", output} + plans);
+        ASSERT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitCode(), 2) << layout;
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()), QString()) << layout;
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+                  QStringLiteral("quorrix-batch: The workbook could not be written: no space left on device.\n"))
+            << layout;
+    }
+    QFile f(output);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old contents"));
 }
 
 TEST(QuorrixBatch, APathThatCannotBeExaminedFailsAtImportInsteadOfVanishing) {

@@ -14,6 +14,7 @@
 #include "importer/workbook/xlsx_export.h"
 #include "platform/application_title.h"
 #include "platform/failure.h"
+#include "support/full_folder.h"
 #include "support/scripted_dialogs.h"
 #include "xlsx_reading.h"
 
@@ -332,6 +333,55 @@ TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     QFile f(existing);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("old contents"));
+}
+
+TEST(XlsxExport, AFullTemporaryFolderFailsTheWriteInBothLayoutsAndTheWindowShowsNothing) {
+    QTemporaryDir dir;
+    quorrix::testing::FullFolder full;
+    if (!full.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+    const quorrix::testing::ScopedVariable tmpdir("TMPDIR", QFile::encodeName(full.path()));
+
+    // One sheet of many rows; several sheets: each written at the end and written ahead.
+    const auto filled = [](int sheets, int rows, bool ahead) {
+        auto book = std::make_unique<MemoryWorkbook>();
+        if (ahead) book->streamAhead();
+        for (int s = 1; s <= sheets; ++s) {
+            if (s > 1) book->addSheetAfterLast();
+            for (int r = 1; r <= rows; ++r)
+                book->setActiveSheetCell(r, 1, QStringLiteral("sheet %1 task %2 with a longer name").arg(s).arg(r));
+        }
+        return book;
+    };
+    const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    const QString full64k = QStringLiteral("The workbook could not be written: no space left on device.");
+    for (const bool ahead : {false, true}) {
+        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(1, 3000, ahead), existing); }), full64k) << "one sheet " << ahead;
+        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(3, 2000, ahead), existing); }), full64k) << "sheets " << ahead;
+    }
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old contents"));
+
+    // The window reports it instead of showing a broken workbook, and keeps no file of it.
+    quorrix::testing::ScriptedDialogs dialogs;
+    QStringList started;
+    DesktopPresenter::Launcher launcher;
+    launcher.find = [](const QString& program) { return QStringLiteral("/opt/bin/") + program; };
+    launcher.startDetached = [&](const QString& program, const QStringList&) { return started << program, true; };
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    DesktopPresenter presenter(dialogs, cache, launcher);
+    EXPECT_EQ(failureOf([&] { presenter.present(*filled(1, 3000, true)); }), full64k);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(entriesOf(cache), QStringList());
+    // Nothing of the library's is left in the temporary folder.
+    EXPECT_EQ(QDir(full.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
 }
 
 namespace {
