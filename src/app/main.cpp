@@ -9,6 +9,7 @@
 #include "importer/backends.h"
 #include "importer/workbook/presenters.h"
 #include "platform/install_folder.h"
+#include "platform/open_file_limit.h"
 #include "platform/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
@@ -28,6 +29,7 @@ int main(int argc, char* argv[]) {
             return 0;
         }
     }
+    quorrix::raiseOpenFileLimit();
     QApplication app(argc, argv);
     QApplication::setApplicationVersion(QStringLiteral(QUORRIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.veltrano.Quorrix"));

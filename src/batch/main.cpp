@@ -18,6 +18,7 @@
 #include "importer/workbook/xlsx_export.h"
 #include "importer/lookahead_host.h"
 #include "platform/error_trap.h"
+#include "platform/open_file_limit.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ int fail(const QString& line) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    raiseOpenFileLimit();
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
