@@ -533,6 +533,47 @@ TEST_F(PresenterTest, TheCacheFolderAndItsWorkbooksAreTheUsersAloneAndOldOnesGo)
     EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(dir.filePath(QStringLiteral("missing"))), 0);
 }
 
+TEST_F(PresenterTest, ACacheFolderThatIsALinkOrNotTheUsersOwnIsNeitherCleanedNorWritten) {
+    // Whatever stands at the cache folder's path, the folder a link there leads to holds a month-old
+    // workbook of the presenter's kind.
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    const QString old = elsewhere + QStringLiteral("/Workbook-abc123.xlsx");
+    {
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-40), QFileDevice::FileModificationTime);
+    }
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    QDir().mkpath(cache);
+    const auto link = [&](const QString& path) { return QFile::link(elsewhere, path); };
+    const auto file = [&](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly);
+    };
+    const auto othersFolder = [&](const QString& path) {  // root only: a folder of another user
+        return QDir().mkdir(path) && chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 && geteuid() == 0;
+    };
+    const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> cases = {
+        {"a link to a folder", link}, {"a file", file}, {"another user's folder", othersFolder}};
+    for (const auto& [what, make] : cases) {
+        const QString folder = cache + QLatin1Char('/') + QString::fromLatin1(what).replace(QLatin1Char(' '), QLatin1Char('-'));
+        if (!make(folder)) continue;  // not root
+        EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(folder, 30), 0) << what;
+        EXPECT_TRUE(QFileInfo::exists(old)) << what;
+        DesktopPresenter presenter(dialogs, folder, launcher({QStringLiteral("soffice")}));
+        presenter.present(book);
+        const QFileInfo shown(presenter.lastFile());
+        EXPECT_TRUE(shown.absoluteFilePath().startsWith(QDir::tempPath() + QStringLiteral("/quorrix-"))) << what;
+        EXPECT_EQ(modeOf(shown.absolutePath()) & 07777, 0700u) << what;
+        EXPECT_EQ(xlsx::read(presenter.lastFile()).sheets[0].cells.at("A1").text, QStringLiteral("shown")) << what;
+        EXPECT_EQ(entriesOf(elsewhere), QStringList{QStringLiteral("Workbook-abc123.xlsx")}) << what;
+        QDir(shown.absolutePath()).removeRecursively();
+    }
+}
+
 TEST_F(PresenterTest, TheFilePresenterHandsOnAFailureWhenAskedTo) {
     QStringList reasons;
     FilePresenter presenter(QStringLiteral("/dev/null"), [&](const QString& why) { reasons << why; });
