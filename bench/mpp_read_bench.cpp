@@ -159,7 +159,8 @@ double cpuMicros(Read read, double budget) {
         getrusage(RUSAGE_SELF, &self);
         getrusage(RUSAGE_CHILDREN, &children);
         const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-        return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) + seconds(children.ru_stime);
+        return seconds(self.ru_utime) + seconds(self.ru_stime) + seconds(children.ru_utime) +
+               seconds(children.ru_stime);
     };
     const double begin = used();
     int calls = 0;
@@ -179,7 +180,10 @@ template <typename Read>
 double medianMicros(Read read, double budget) {
     std::vector<double> times;
     const auto begin = std::chrono::steady_clock::now();
-    while (times.size() < 5 || std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() < budget) {
+    const auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    };
+    while (times.size() < 5 || elapsed() < budget) {
         const auto start = std::chrono::steady_clock::now();
         read();
         times.push_back(std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start).count());
@@ -246,9 +250,9 @@ void benchDatabases(const QString& folder, double budget) {
             processTotal += process;
             inProcessTotal += inProcess;
             tasks += count;
-            std::printf("%-36s %6zu %10.0f %10.0f %9.0f %9.2f %9s %7.2f %10.0f %10.0f\n", qPrintable(info.fileName()), count,
-                        process, inProcess, process - inProcess, process / std::max<std::size_t>(count, 1), qPrintable(xml),
-                        ratio, processWall, inProcessWall);
+            std::printf("%-36s %6zu %10.0f %10.0f %9.0f %9.2f %9s %7.2f %10.0f %10.0f\n", qPrintable(info.fileName()),
+                        count, process, inProcess, process - inProcess, process / std::max<std::size_t>(count, 1),
+                        qPrintable(xml), ratio, processWall, inProcessWall);
         } catch (const quorrix::Failure& f) {
             std::fprintf(stderr, "%s: %s\n", qPrintable(path), f.what());
         }
@@ -256,7 +260,8 @@ void benchDatabases(const QString& folder, double budget) {
     std::printf("\n.mpd, all: %zu files, %zu tasks; through the process %.2f us/task, in this process %.2f us/task\n",
                 static_cast<std::size_t>(files.size()), tasks, processTotal / std::max<std::size_t>(tasks, 1),
                 inProcessTotal / std::max<std::size_t>(tasks, 1));
-    std::printf("the process's cost per database: %.0f us on average; worst process/in-process ratio %.2f (goal: at most 2)\n",
+    std::printf("the process's cost per database: %.0f us on average; "
+                "worst process/in-process ratio %.2f (goal: at most 2)\n",
                 (processTotal - inProcessTotal) / static_cast<double>(files.size()), worst);
 }
 

@@ -30,7 +30,8 @@ int main(int argc, char** argv) {
         for (const bool details : {false, true}) {
             try {
                 const MpdReading reading = askMpdReader(fd, st.st_size, details, name, installedMpdReader());
-                QFile seed(out + QLatin1Char('/') + name + (details ? QStringLiteral("-details") : QStringLiteral("-four")));
+                const QString kind = details ? QStringLiteral("-details") : QStringLiteral("-four");
+                QFile seed(out + QLatin1Char('/') + name + kind);
                 if (!seed.open(QIODevice::WriteOnly)) continue;
                 seed.putChar(details ? '\1' : '\0');
                 seed.write(reading.answer.data(), static_cast<qint64>(reading.answer.size()));

@@ -27,8 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     using namespace quorrix::importer::plans;
     // The reader's process gets only databases whose header passed the checks.
-    if (!isJetDatabase(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(std::min<size_t>(size, 32)))))
-        return 0;
+    const QByteArray head(reinterpret_cast<const char*>(data), static_cast<qsizetype>(std::min<size_t>(size, 32)));
+    if (!isJetDatabase(head)) return 0;
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) __builtin_trap();
     mpd::AnswerWriter answer;

@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& task : plan.positions) {
             if (!task) continue;
             seen = seen + static_cast<std::size_t>(task->name.size()) + task->start.isValid() + task->finish.isValid();
-            if (task->details)
-                seen = seen + static_cast<std::size_t>(task->details->resourceNames.size() +
-                                                       task->details->outlineNumber.size() + task->details->notes.size());
+            if (const auto& d = task->details)
+                seen = seen + static_cast<std::size_t>(d->resourceNames.size() + d->outlineNumber.size() +
+                                                       d->notes.size());
         }
     } catch (const quorrix::Failure& failure) {
         if (failure.description().isEmpty() || failure.description().contains(QLatin1Char('\n'))) __builtin_trap();

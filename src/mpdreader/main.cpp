@@ -16,7 +16,8 @@ namespace {
 void memoryRunsOut(const gchar*, GLogLevelFlags, const gchar* message, gpointer) {
     const int fd = quorrix::mpdreader::answerDescriptor();
     if (fd >= 0 && message && std::strstr(message, "failed to allocate")) {
-        const auto record = quorrix::importer::plans::mpd::failureRecord(quorrix::importer::plans::mpd::Code::OutOfMemory);
+        namespace mpd = quorrix::importer::plans::mpd;
+        const auto record = mpd::failureRecord(mpd::Code::OutOfMemory);
         if (::write(fd, record.data(), record.size()) < 0) {
             // Nobody is left to tell.
         }
@@ -28,9 +29,11 @@ void memoryRunsOut(const gchar*, GLogLevelFlags, const gchar* message, gpointer)
 
 int main(int argc, char** argv) {
     if (argc != 2 || std::strcmp(argv[1], "--serve") != 0) {
-        std::fputs("quorrix-mpd-reader reads Project databases for quorrix and quorrix-batch, which start it.\n", stderr);
+        std::fputs("quorrix-mpd-reader reads Project databases for quorrix and quorrix-batch, which start it.\n",
+                   stderr);
         return 2;
     }
-    g_log_set_handler("GLib", static_cast<GLogLevelFlags>(G_LOG_LEVEL_ERROR | G_LOG_FLAG_FATAL), memoryRunsOut, nullptr);
+    const auto fatal = static_cast<GLogLevelFlags>(G_LOG_LEVEL_ERROR | G_LOG_FLAG_FATAL);
+    g_log_set_handler("GLib", fatal, memoryRunsOut, nullptr);
     return quorrix::mpdreader::serve(3, quorrix::mpdreader::dumpDatabase);
 }

@@ -266,7 +266,8 @@ TEST(QuorrixBatch, SheetPerFileSaysBeforeReadingAnyPlanWhenTheSystemCannotHoldIt
         const QString hard = c.hard == RLIM_INFINITY ? QStringLiteral("unlimited") : QString::number(c.hard);
         QProcess p;
         p.start(QStringLiteral("/bin/sh"),
-                {QStringLiteral("-c"), QStringLiteral("ulimit -n %1 && ulimit -S -n %2 && exec \"$0\" \"$@\"").arg(hard).arg(c.soft),
+                {QStringLiteral("-c"),
+                 QStringLiteral("ulimit -n %1 && ulimit -S -n %2 && exec \"$0\" \"$@\"").arg(hard).arg(c.soft),
                  QStringLiteral(QUORRIX_BATCH), QStringLiteral("--layout"), QString::fromLatin1(c.layout),
                  QStringLiteral("--output"), output, folder});
         ASSERT_TRUE(p.waitForFinished(120000));

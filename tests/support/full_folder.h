@@ -34,7 +34,8 @@ private:
 // Sets an environment variable while it lives.
 class ScopedVariable {
 public:
-    ScopedVariable(const char* name, const QByteArray& value) : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
+    ScopedVariable(const char* name, const QByteArray& value)
+        : name_(name), old_(qgetenv(name)), had_(qEnvironmentVariableIsSet(name)) {
         qputenv(name, value);
     }
     ~ScopedVariable() {

@@ -53,7 +53,8 @@ void checkHeader(const QByteArray& head, qint64 size, const QString& name) {
     if (version == kJet3) pageSize = 2048;
     else if (version == kJet4) pageSize = 4096;
     else fail(QStringLiteral("The database was saved in a format that cannot be read (Jet version %1).").arg(version));
-    if (size < kMinimumPages * pageSize) databaseDamaged(name, QStringLiteral("the file is too short to hold its tables"));
+    if (size < kMinimumPages * pageSize)
+        databaseDamaged(name, QStringLiteral("the file is too short to hold its tables"));
     if (size % pageSize != 0)
         databaseDamaged(name, QStringLiteral("the file does not end at a page boundary (it is truncated)"));
 }
@@ -341,19 +342,18 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options, const QStr
 // The reader's own failure as the one line the user is shown.
 [[noreturn]] void readerFailed(const mpd::Answer& answer, const QString& fileName) {
     const mpd::Answer::Failure& f = *answer.failure;
-    const auto table = [&] {
-        return QString::fromLatin1(answer.schema->tables[static_cast<std::size_t>(f.kind)]);
-    };
+    const auto kind = static_cast<std::size_t>(f.kind);
+    const auto table = [&] { return QString::fromLatin1(answer.schema->tables[kind]); };
     switch (f.code) {
     case mpd::Code::HeaderUnreadable: databaseDamaged(fileName, QStringLiteral("its header cannot be read"));
     case mpd::Code::CatalogUnreadable: databaseDamaged(fileName, QStringLiteral("its list of tables cannot be read"));
-    case mpd::Code::TableUnreadable: databaseDamaged(fileName, QStringLiteral("the table %1 cannot be read").arg(table()));
+    case mpd::Code::TableUnreadable:
+        databaseDamaged(fileName, QStringLiteral("the table %1 cannot be read").arg(table()));
     case mpd::Code::ColumnsUnreadable:
         databaseDamaged(fileName, QStringLiteral("the columns of the table %1 cannot be read").arg(table()));
     case mpd::Code::ColumnUnreadable:
         databaseDamaged(fileName, QStringLiteral("the column %1 of the table %2 cannot be read")
-                                      .arg(QString::fromLatin1(answer.schema->columns[static_cast<std::size_t>(f.kind)][f.column]),
-                                           table()));
+                                      .arg(QString::fromLatin1(answer.schema->columns[kind][f.column]), table()));
     case mpd::Code::NotAPlan: fail(QStringLiteral("The file is a database but not a project plan."));
     case mpd::Code::OutOfMemory: break;
     }
@@ -361,8 +361,9 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options, const QStr
 }
 
 [[noreturn]] void cannotOpen(const QString& name, const char* what, int error) {
-    throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be %2: %3.")
-                                                         .arg(name, QLatin1String(what), QString::fromLocal8Bit(std::strerror(error))));
+    throw Failure(failure_number::kPermissionDenied,
+                  QStringLiteral("The file \"%1\" cannot be %2: %3.")
+                      .arg(name, QLatin1String(what), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 }  // namespace
@@ -372,13 +373,16 @@ Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options, cons
     try {
         parsed = mpd::parseAnswer(answer, options.details);
     } catch (const mpd::BadAnswer& bad) {
-        databaseDamaged(fileName, QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
+        databaseDamaged(fileName,
+                        QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
     }
     if (parsed.failure) readerFailed(parsed, fileName);
     return readTasks(parsed, options, fileName);
 }
 
-Plan readMpdFile(const QString& path, const ReadOptions& options) { return readMpdFile(path, options, installedMpdReader()); }
+Plan readMpdFile(const QString& path, const ReadOptions& options) {
+    return readMpdFile(path, options, installedMpdReader());
+}
 
 Plan readMpdFile(const QString& path, const ReadOptions& options, const MpdReaderSetup& setup) {
     checkPlanFile(path);

@@ -49,7 +49,8 @@ private:
 QString systemText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 [[noreturn]] void cannotRead(const QString& name, const QString& why) {
-    throw Failure(failure_number::kFileNotFound, QStringLiteral("The database \"%1\" cannot be read: %2.").arg(name, why));
+    throw Failure(failure_number::kFileNotFound,
+                  QStringLiteral("The database \"%1\" cannot be read: %2.").arg(name, why));
 }
 
 // The programs' environment without libmdb's own settings (its debugging output, other search
@@ -109,7 +110,8 @@ public:
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attributes);
         if (error != 0)
-            cannotRead(name, QStringLiteral("its reader \"%1\" cannot be started (%2)").arg(program, systemText(error)));
+            cannotRead(name,
+                       QStringLiteral("its reader \"%1\" cannot be started (%2)").arg(program, systemText(error)));
         pid_ = pid;
         program_ = program;
         control_ = ours.release();
@@ -201,7 +203,8 @@ std::size_t budgetFor(qint64 size) {
 QString whatWentWrong(int status, int cpuSeconds, const QString& answer) {
     if (status != Service::kKilled && WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
-        if (signal == SIGXCPU) return QStringLiteral("reading it took more than %1 seconds of processor time").arg(cpuSeconds);
+        if (signal == SIGXCPU)
+            return QStringLiteral("reading it took more than %1 seconds of processor time").arg(cpuSeconds);
         const char* description = sigdescr_np(signal);
         return QStringLiteral("reading it crashed the reader (%1)")
             .arg(description ? QString::fromLatin1(description) : QString::number(signal));
@@ -214,7 +217,8 @@ QString whatWentWrong(int status, int cpuSeconds, const QString& answer) {
 }  // namespace
 
 void databaseDamaged(const QString& name, const QString& what) {
-    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The database \"%1\" is damaged: %2.").arg(name, what));
+    throw Failure(failure_number::kBadFileFormat,
+                  QStringLiteral("The database \"%1\" is damaged: %2.").arg(name, what));
 }
 
 MpdReaderSetup installedMpdReader() {
@@ -251,7 +255,8 @@ MpdReading askMpdReader(int database, qint64 size, bool details, const QString& 
         const bool fresh = service.fresh();
         service.counted();
 
-        const auto deadline = Clock::now() + std::chrono::seconds(setup.wallSeconds > 0 ? setup.wallSeconds : 24 * 3600);
+        const auto wall = std::chrono::seconds(setup.wallSeconds > 0 ? setup.wallSeconds : 24 * 3600);
+        const auto deadline = Clock::now() + wall;
         MpdReading reading{{}, fresh};
         std::string& answer = reading.answer;
         QString wrong;
@@ -260,7 +265,8 @@ MpdReading askMpdReader(int database, qint64 size, bool details, const QString& 
         for (;;) {
             if (!readable(in.get(), deadline)) {
                 service.stop();
-                databaseDamaged(name, QStringLiteral("reading it did not end within %1 seconds").arg(setup.wallSeconds));
+                databaseDamaged(name,
+                                QStringLiteral("reading it did not end within %1 seconds").arg(setup.wallSeconds));
             }
             const std::size_t had = answer.size();
             answer.resize(had + kChunk);
@@ -282,8 +288,9 @@ MpdReading askMpdReader(int database, qint64 size, bool details, const QString& 
                 wrong = QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what()));
             }
         }
-        // A process that crashed has closed the pipe as it went: it ends at once.
-        const int status = service.end(std::chrono::seconds(2));
+        // A process that crashed has closed the pipe as it went: it ends at once, however busy the
+        // machine; one that still lives after this is ended.
+        const int status = service.end(std::chrono::seconds(10));
         if (!fresh) continue;
         if (tooLarge) databaseDamaged(name, QStringLiteral("its reader gave more data than the database can hold"));
         databaseDamaged(name, whatWentWrong(status, setup.cpuSeconds, wrong));

@@ -95,7 +95,8 @@ QString reserveWorkbookName(const Folder& folder) {
         QByteArray name = "Workbook-";
         for (int i = 0; i < 6; ++i) name += kLetters[QRandomGenerator::global()->bounded(62)];
         name += ".xlsx";
-        const int fd = ::openat(folder.get(), name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            ::openat(folder.get(), name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             ::close(fd);
             return QFile::decodeName(name);
