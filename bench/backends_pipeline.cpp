@@ -8,7 +8,7 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "importer/plans/plan_project.h"
+#include "importer/plan_project.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "importer/workbook/presenters.h"
 #include "platform/failure.h"
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     int failed = 0;
     try {
         workbook::MemorySpreadsheetAutomation spreadsheet(std::make_shared<workbook::FilePresenter>(output));
-        plans::PlanProjectAutomation project;
+        PlanProjectAutomation project;
         auto excel = spreadsheet.create();
         excel->workbooksAdd();
         Workbook& book = excel->workbook(excel->workbooksCount());

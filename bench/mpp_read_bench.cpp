@@ -27,11 +27,11 @@
 #include <optional>
 #include <string>
 
-#include "importer/plans/mpd_protocol.h"
-#include "importer/plans/mpd_reader.h"
-#include "importer/plans/mpp_reader.h"
-#include "importer/plans/mpx_reader.h"
-#include "importer/plans/mspdi_reader.h"
+#include "importer/plans/mpd/mpd_protocol.h"
+#include "importer/plans/mpd/mpd_reader.h"
+#include "importer/plans/mpp/mpp_reader.h"
+#include "importer/plans/mpx/mpx_reader.h"
+#include "importer/plans/xml/mspdi_reader.h"
 #include "mpdreader/mpd_dump.h"
 #include "platform/failure.h"
 

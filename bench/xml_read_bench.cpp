@@ -18,7 +18,7 @@
 #include <pugixml.hpp>
 #include <vector>
 
-#include "importer/plans/mspdi_reader.h"
+#include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
 
 using namespace quorrix::importer::plans;

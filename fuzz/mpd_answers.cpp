@@ -11,7 +11,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "importer/plans/mpd_service.h"
+#include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
 
 int main(int argc, char** argv) {

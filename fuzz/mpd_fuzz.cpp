@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "importer/plans/mpd_protocol.h"
-#include "importer/plans/mpd_reader.h"
+#include "importer/plans/mpd/mpd_protocol.h"
+#include "importer/plans/mpd/mpd_reader.h"
 #include "mpdreader/mpd_dump.h"
 #include "platform/failure.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "importer/plans/mpd_reader.h"
+#include "importer/plans/mpd/mpd_reader.h"
 #include "platform/failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

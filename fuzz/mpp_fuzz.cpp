@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "importer/plans/mpp_reader.h"
+#include "importer/plans/mpp/mpp_reader.h"
 #include "platform/failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -17,12 +17,14 @@
 
 #include "app/picture_button.h"
 #include "app/startup.h"
+#include "gui/file_name_delegate.h"
+#include "gui/pointer_images.h"
 #include "importer/application_checks.h"
 #include "platform/application_title.h"
 #include "platform/config.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
-#include "platform/pointer_images.h"
+
 
 namespace quorrix {
 
@@ -100,6 +102,7 @@ void Form1::createControls() {
     ListView1->setDragEnabled(false);
     ListView1->setDragDropMode(QAbstractItemView::DropOnly);
     ListView1->viewport()->setMouseTracking(true);
+    ListView1->setItemDelegate(new FileNameDelegate(ListView1));  // names shown as they can be read
     place(ListView1, 120, 630, 6840, 2535);
 
     ProgressBar1 = new QProgressBar(this);

@@ -1,9 +1,9 @@
 // List editing and drag reordering of the file list.
 #include "app/form1.h"
 #include "filelist/list_editing.h"
+#include "gui/pointer_images.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
-#include "platform/pointer_images.h"
 
 namespace quorrix {
 

@@ -9,6 +9,7 @@
 #include "filelist/folder_sources.h"
 #include "platform/application_title.h"
 #include "platform/error_trap.h"
+#include "platform/file_names.h"
 
 namespace quorrix {
 
@@ -54,9 +55,14 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     if (!ListView1_OLEDragOver(data)) return;
     // The paths are taken before the first walk yields: the drag data may not outlive the drop.
     QStringList paths;
-    for (const QUrl& url : data->urls()) paths << url.toLocalFile();
+    for (const QUrl& url : data->urls()) paths << localFileOf(url);  // a name's bytes as they are
+    // The drop reports nothing but a walk that stopped at its bound.
+    const filelist::WalkStopped stopped = [this](const Failure& f) {
+        dialogs().messageBox(f.description(), applicationTitle(), MsgButtons::Ok, MsgIcon::Warning);
+    };
     for (const QString& path : paths)
-        filelist::AddDroppedPath(path, [this](const QString& entry) { AddFileEntry(entry); }, yieldToWindow);
+        filelist::AddDroppedPath(
+            path, [this](const QString& entry) { AddFileEntry(entry); }, yieldToWindow, realFileSystem(), stopped);
 }
 
 }  // namespace quorrix

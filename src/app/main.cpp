@@ -6,11 +6,11 @@
 
 #include "app/form1.h"
 #include "app/settings.h"
+#include "gui/qt_dialogs.h"
 #include "importer/backends.h"
 #include "importer/workbook/presenters.h"
 #include "platform/install_folder.h"
 #include "platform/open_file_limit.h"
-#include "platform/qt_dialogs.h"
 
 int main(int argc, char* argv[]) {
     // The window takes no arguments; these two answer on the terminal without opening it.

@@ -14,6 +14,7 @@ struct BatchOptions {
     QString output;
     std::optional<QString> extension;  // folders are scanned for this extension instead of every file
     bool listOnly = false;
+    bool nullSeparated = false;  // --list ends each name with NUL instead of a line feed
     bool quiet = false;  // no closing message; the exit status tells the outcome
     QStringList paths;
     std::vector<importer::Column> columns = importer::defaultColumns();  // in the order given
@@ -29,6 +30,8 @@ struct ParsedOptions {
 ParsedOptions parseOptions(const QStringList& arguments);
 
 QString usageText();
+// The two lines of a usage error on standard error: its reason, and where to read more.
+QString usageErrorText(const QString& reason);
 // "quorrix-batch" and the project's version.
 QString versionText();
 

@@ -44,8 +44,10 @@ public:
     void beforeOutput() override;
     void afterOutput() override;
 
-    // The line's text, cut to `width` columns (the plan's name shortened in its middle).
+    // The line's text, cut to `width` terminal columns (the plan's name shortened in its middle).
     static QString format(int done, int total, long long tasks, const QString& name, long long seconds, int width);
+    // The columns the text takes on a terminal: a wide (East Asian) character 2, a combining one 0.
+    static int columns(const QString& text);
 
 private:
     void run();

@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 
 namespace quorrix::batch {
 

@@ -1,6 +1,9 @@
 #include "filelist/folder_routines.h"
 
+#include "platform/file_names.h"
+
 #include <QHash>
+#include <QLocale>
 #include <memory>
 #include <set>
 #include <vector>
@@ -40,6 +43,10 @@ Listing listFolder(const QString& folder, const QString& pattern, const quorrix:
         const bool regular = listed.kind == quorrix::ListedName::File;
         if (!regular && (listed.kind == quorrix::ListedName::Folder || !FileIsOpenable(prefix + listed.name, fs)))
             continue;
+        if (count == AddFolder::kWalkEntryLimit) {
+            listing.list.cut = true;
+            break;
+        }
         ++count;
         if (count > listing.list.upperBound()) {
             names.resize(names.size() + kGrowth);
@@ -179,7 +186,22 @@ private:
 
 void plainStep(int, const std::function<void()>& statement) { statement(); }
 
+// The walk's folder as the user named it: without its trailing separator, the root as "/".
+QString walkedFolder(const QStringList& folders) {
+    if (folders.isEmpty()) return {};
+    QString folder = quorrix::filelist::FixDriveRootPath(folders.front());
+    if (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder;
+}
+
 }  // namespace
+
+quorrix::Failure walkLimitFailure(const QString& folder) {
+    const QString bound = QLocale(QLocale::English).toString(kWalkEntryLimit);
+    return quorrix::Failure(kTooManyFiles, QStringLiteral("Only the first %1 files of the folder \"%2\" were added: a "
+                                                          "folder adds at most %1 files, its subfolders included.")
+                                               .arg(bound, quorrix::quotedFileName(folder)));
+}
 
 bool IsWalkable(const QString& folder, const FileSystem& fs) {
     return walkableAttributes(fs.folder(folder).attributes) || fs.isRootFolder(folder);
@@ -197,6 +219,18 @@ void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const
             step(line, statement);
         else
             plainStep(line, statement);
+    };
+    // Entries added so far; the walk stops when one more would pass the bound.
+    int added = 0;
+    bool stopped = false;
+    const auto stop = [&] {
+        stopped = true;
+        run(128, [&] { throw walkLimitFailure(walkedFolder(folders)); });
+    };
+    const auto addBounded = [&](const QString& path) {
+        if (added == kWalkEntryLimit) return stop();
+        ++added;
+        add(path);
     };
     for (const QString& entry : folders) {
         QString folder;
@@ -217,15 +251,17 @@ void AddFilesOfFolders(const QStringList& folders, const QString& pattern, const
                 // cannot be hidden + archive; the listing phase does not yield, so only another
                 // program could have changed it since.
                 if (listing.regular[static_cast<size_t>(i)] && !name.startsWith(QLatin1Char('.'))) {
-                    add(quorrix::filelist::FixDriveRootPath(path));
+                    addBounded(quorrix::filelist::FixDriveRootPath(path));
                     return;
                 }
                 const quorrix::EntryFacts facts = fs.entry(path);
                 if (!facts.openable) return;
                 if (facts.attributes == quorrix::attribute::kHidden + quorrix::attribute::kArchive) return;
-                add(quorrix::filelist::FixDriveRootPath(path));
+                addBounded(quorrix::filelist::FixDriveRootPath(path));
             });
+            if (stopped) return;
         }
+        if (listing.list.cut) return stop();
     }
 }
 

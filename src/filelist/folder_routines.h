@@ -41,8 +41,17 @@ inline constexpr int kRepeatedFolderLimit = 10000;
 void CollectSubfolders(QStringList& folders, bool recurse, const Yield& yield,
                        const quorrix::FileSystem& fs = quorrix::realFileSystem());
 
+// The most entries one walk adds (and one folder listing holds): enough for any tree a user
+// keeps, and a bound on trees whose links reach the same files again and again. Past it the walk
+// stops with one failure, walkLimitFailure, at line 128.
+inline constexpr int kWalkEntryLimit = 100000;
+inline constexpr int kTooManyFiles = 67;  // the number of the failure that says so, as the runtime's
+// "Only the first 100,000 files of the folder "F" were added: ...", number kTooManyFiles.
+quorrix::Failure walkLimitFailure(const QString& folder);
+
 // Appends to the file list the openable files of each folder of the list that match the pattern,
-// leaving out names that begin with "~" and files that are exactly hidden + archive.
+// leaving out names that begin with "~" and files that are exactly hidden + archive, at most
+// kWalkEntryLimit of them; the first folder of the list names the walk in its report.
 // `step` runs each numbered statement (118 to 130) so the caller's error trap can report it;
 // a plain call of the statement when the caller has no trap (an empty Step).
 using Step = std::function<void(int line, const std::function<void()>& statement)>;
@@ -58,9 +67,10 @@ namespace IsInstalled {
 // listing order, at positions 1 to the upper bound; position 0 holds an empty text, so a list
 // without names has the upper bound 0. Hidden files are listed, folders never; a name holding a
 // character the code page cannot show, a "?" or a control code is not listed. A folder that does
-// not exist gives no names; a listing that fails throws.
+// not exist gives no names; a listing that fails throws. At most kWalkEntryLimit names are listed.
 struct NameList {
     QStringList names;  // names[0] is the empty text; names[1..upperBound()]
+    bool cut = false;   // more names matched than kWalkEntryLimit: these are the first ones
     int upperBound() const { return static_cast<int>(names.size()) - 1; }
 };
 NameList ListFolderFiles(const QString& folder, const QString& pattern,

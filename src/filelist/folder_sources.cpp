@@ -12,16 +12,17 @@ QString folderName(QString path) {
     return path;
 }
 
-// Runs a statement and passes over its failure without a word.
-void silentStep(int, const std::function<void()>& statement) {
-    try {
-        statement();
-    } catch (const std::exception&) {
-    }
-}
-
 void addPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs,
-             bool keepUnexamined) {
+             bool keepUnexamined, const WalkStopped& stopped) {
+    // Each statement's failure is passed over without a word, but for the end at the bound.
+    const AddFolder::Step silentStep = [&stopped](int, const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const Failure& f) {
+            if (f.number() == AddFolder::kTooManyFiles && stopped) stopped(f);
+        } catch (const std::exception&) {
+        }
+    };
     if (path.isEmpty()) return;
     bool isFolder = false;
     try {
@@ -46,12 +47,14 @@ void addPath(const QString& path, const AddEntry& add, const AddFolder::Yield& y
 
 }  // namespace
 
-void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs) {
-    addPath(path, add, yield, fs, false);
+void AddDroppedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs,
+                    const WalkStopped& stopped) {
+    addPath(path, add, yield, fs, false, stopped);
 }
 
-void AddNamedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs) {
-    addPath(path, add, yield, fs, true);
+void AddNamedPath(const QString& path, const AddEntry& add, const AddFolder::Yield& yield, const FileSystem& fs,
+                  const WalkStopped& stopped) {
+    addPath(path, add, yield, fs, true, stopped);
 }
 
 void AddFolderTree(const QString& folder, const QString& extension, const AddEntry& add,

@@ -28,6 +28,8 @@ void LoadSampleFiles(ErrorTrap& trap, const QString& installFolder, DialogProvid
     for (int i = 1; i <= upperBound; ++i) {
         trap.step(104, [&] { addEntry(sampleFolderWithSeparator(installFolder) + samples.names.at(i)); });
     }
+    // A folder past the walk's bound has added its first names; one report says so.
+    if (samples.cut) trap.step(104, [&] { throw AddFolder::walkLimitFailure(sampleFolder(installFolder)); });
 
     MsgAnswer answer = MsgAnswer::No;
     trap.step(106, [&] {

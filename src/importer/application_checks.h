@@ -2,7 +2,7 @@
 
 #include <functional>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "platform/dialogs.h"
 
 // Detecting a running spreadsheet application.

@@ -1,6 +1,6 @@
 #include "importer/backends.h"
 
-#include "importer/plans/plan_project.h"
+#include "importer/plan_project.h"
 #include "importer/plans/plan_reader.h"
 #include "importer/workbook/presenters.h"
 
@@ -17,8 +17,8 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
 }
 
 std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields) {
-    if (!taskFields) return std::make_unique<plans::PlanProjectAutomation>();
-    return std::make_unique<plans::PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
+    if (!taskFields) return std::make_unique<PlanProjectAutomation>();
+    return std::make_unique<PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
         plans::ReadOptions options;
         options.details = taskFields();
         return plans::readPlanFile(path, options);

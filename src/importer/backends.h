@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "importer/columns.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"

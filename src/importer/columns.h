@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "importer/task_field.h"
+#include "importer/automation/task_field.h"
 
 namespace quorrix::importer {
 

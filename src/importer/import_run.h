@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <vector>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "importer/columns.h"
 #include "platform/dialogs.h"
 

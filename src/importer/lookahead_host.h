@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "importer/import_run.h"
 
 namespace quorrix::importer {

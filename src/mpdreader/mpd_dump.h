@@ -1,6 +1,6 @@
 #pragma once
 
-#include "importer/plans/mpd_protocol.h"
+#include "importer/plans/mpd/mpd_protocol.h"
 
 namespace quorrix::mpdreader {
 

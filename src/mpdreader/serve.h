@@ -1,6 +1,6 @@
 #pragma once
 
-#include "importer/plans/mpd_protocol.h"
+#include "importer/plans/mpd/mpd_protocol.h"
 
 // The service of quorrix-mpd-reader (see importer/plans/mpd_protocol.h): one process that reads
 // the databases it is sent one after another. Starting a process, or even a copy of one, for every

@@ -1,5 +1,7 @@
 #include "platform/dialogs.h"
 
+#include "platform/error_trap.h"
+
 namespace quorrix {
 
 QString withLineFeeds(const QString& text) {
@@ -7,6 +9,11 @@ QString withLineFeeds(const QString& text) {
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
+}
+
+void DialogProvider::reportError(const QString& locationText, const QString& description, int line) {
+    messageBox(reportText(locationText, description, line), QStringLiteral("Application Error"), MsgButtons::Ok,
+               MsgIcon::Warning);
 }
 
 }  // namespace quorrix

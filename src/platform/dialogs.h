@@ -43,6 +43,10 @@ public:
 
     // Hands a file or folder to the desktop; false when nothing could open it.
     virtual bool openWithDesktop(const QString& path) = 0;
+
+    // The error trap's report of a failed statement: by default the "Application Error" message
+    // box (warning icon, OK only); a provider without a window may show it in a form of its own.
+    virtual void reportError(const QString& locationText, const QString& description, int line);
 };
 
 }  // namespace quorrix

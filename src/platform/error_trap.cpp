@@ -18,8 +18,7 @@ QString reportText(const QString& locationText, const QString& description, int 
 
 void ReportProcedureError(DialogProvider& dialogs, const QString& locationText, const QString& description,
                           int line) {
-    dialogs.messageBox(reportText(locationText, description, line), QStringLiteral("Application Error"),
-                       MsgButtons::Ok, MsgIcon::Warning);
+    dialogs.reportError(locationText, description, line);
 }
 
 QString describeFailure(std::exception_ptr failure) {

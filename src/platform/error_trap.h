@@ -17,7 +17,7 @@ QString locationText(const QString& procedure);
 // The whole "Application Error" message for one failure.
 QString reportText(const QString& locationText, const QString& description, int line);
 
-// Shows the "Application Error" report: warning icon, OK only.
+// Shows the "Application Error" report (warning icon, OK only) through the provider's reportError.
 void ReportProcedureError(DialogProvider& dialogs, const QString& locationText, const QString& description,
                           int line);
 

@@ -1,6 +1,7 @@
 #include "platform/file_facts.h"
 
-#include <QFile>
+#include "platform/file_names.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -68,6 +69,8 @@ constexpr char16_t kCodes128To159[32] = {
 }  // namespace
 
 int codePageCode(QChar c) {
+    // A byte of a name that is no UTF-8 is that byte of the code page.
+    if (const int byte = escapedByte(c); byte >= 0) return byte;
     const char16_t u = c.unicode();
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
     for (int i = 0; i < 32; ++i)
@@ -141,7 +144,7 @@ namespace {
 // The path in the platform's form; a path holding NUL cannot reach the platform at all.
 QByteArray nativePath(const QString& path) {
     if (path.contains(QChar(0))) throw fileFailure(EINVAL, path, false);
-    return QFile::encodeName(path);
+    return encodeFileName(path);
 }
 
 QByteArray withoutTrailingSlashes(QByteArray path) {
@@ -223,7 +226,7 @@ int readNames(FolderReader& folder, std::vector<RawName>& out, Keep keep) {
     return folder.readAll([&](const char* n, unsigned char type) {
         if (!keep(type)) return;
         QByteArray bytes(n);
-        QString name = QFile::decodeName(bytes);
+        QString name = decodeFileName(bytes);
         out.push_back(RawName{std::move(bytes), std::move(name), type, {}});
     });
 }

@@ -38,7 +38,8 @@ Failure fileFailure(int errorNumber, const QString& path, bool folder);
 // ---- Code page ------------------------------------------------------------------------------
 
 // The character's code in the single-byte code page (Windows-1252); 63, the code of "?", for a
-// character the code page cannot represent (including each half of a surrogate pair).
+// character the code page cannot represent (including each half of a surrogate pair). A byte of a
+// file name that is no UTF-8 (see file_names.h) has the code of that byte.
 int codePageCode(QChar c);
 
 // ---- Listing order and wildcards --------------------------------------------------------------

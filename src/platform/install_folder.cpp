@@ -1,7 +1,14 @@
 #include "platform/install_folder.h"
 
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+
+#include "platform/file_names.h"
 
 namespace quorrix {
 
@@ -13,8 +20,9 @@ bool holdsAuxiliaryFiles(const QString& folder) {
 }
 
 bool isProgram(const QString& path) {
-    const QFileInfo info(path);
-    return info.isFile() && info.isExecutable();
+    const QByteArray bytes = encodeFileName(path);
+    struct stat st {};
+    return ::stat(bytes.constData(), &st) == 0 && S_ISREG(st.st_mode) && ::access(bytes.constData(), X_OK) == 0;
 }
 
 }  // namespace
@@ -27,7 +35,13 @@ QString auxiliaryProgram(const QString& executableFolder, const QString& name) {
 }
 
 QString executableFolder() {
-    static const QString folder = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).path();
+    static const QString folder = [] {
+        char path[PATH_MAX];
+        const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path);
+        if (n <= 0 || n == static_cast<ssize_t>(sizeof path)) return QString();
+        const QByteArray bytes(path, n);
+        return decodeFileName(bytes.left(std::max<qsizetype>(bytes.lastIndexOf('/'), 1)));
+    }();
     return folder;
 }
 

@@ -1,8 +1,10 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,10 +94,10 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
     EXPECT_FALSE(unknown.options);
     EXPECT_TRUE(unknown.error.contains(QStringLiteral("owner")));
     EXPECT_TRUE(unknown.error.contains(keys));
-    for (const QStringList& bad : {QStringList{"--columns", "", "--output", "o", "a"},
-                                   QStringList{"--columns", "name,,start", "--output", "o", "a"},
-                                   QStringList{"--columns", "cost,cost", "--output", "o", "a"},
-                                   QStringList{"--output", "o", "a", "--columns"}}) {
+    for (const QStringList& bad : {QStringList{"--columns", "", "--output", "o.xlsx", "a"},
+                                   QStringList{"--columns", "name,,start", "--output", "o.xlsx", "a"},
+                                   QStringList{"--columns", "cost,cost", "--output", "o.xlsx", "a"},
+                                   QStringList{"--output", "o.xlsx", "a", "--columns"}}) {
         const auto parsed = parseOptions(bad);
         EXPECT_FALSE(parsed.options) << bad.join(' ').toStdString();
         EXPECT_TRUE(parsed.error.startsWith(QStringLiteral("--columns"))) << parsed.error.toStdString();
@@ -106,6 +108,65 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
     QString unwrapped = usage;
     unwrapped.remove(QStringLiteral("\n  "));
     EXPECT_TRUE(unwrapped.contains(keys));
+}
+
+TEST(BatchOptions, ShortOptionsAndTheirRunsMeanTheLongOnes) {
+    using importer::Column;
+    const auto p = parseOptions({"-qo", "o.XLSX", "-lsheet-per-file", "-c", "plan,name", "-e", ".mpp", "--", "-odd"});
+    ASSERT_TRUE(p.options) << p.error.toStdString();
+    EXPECT_TRUE(p.options->quiet);
+    EXPECT_EQ(p.options->output, QStringLiteral("o.XLSX"));
+    EXPECT_FALSE(p.options->oneSheet);
+    EXPECT_EQ(p.options->columns, (std::vector<Column>{Column::Plan, Column::Name}));
+    EXPECT_EQ(p.options->extension, QStringLiteral("mpp"));  // the dot is no part of the extension
+    EXPECT_EQ(p.options->paths, QStringList{"-odd"});
+    EXPECT_TRUE(parseOptions({"-h"}).help);
+    EXPECT_TRUE(parseOptions({"-qV"}).version);
+    const auto listed = parseOptions({"--list", "--null", "-"});  // "-" alone is a path
+    ASSERT_TRUE(listed.options);
+    EXPECT_TRUE(listed.options->nullSeparated);
+    EXPECT_EQ(listed.options->paths, QStringList{"-"});
+}
+
+// Every command line the program cannot use: one line of reason (and, for a usage error, where to
+// read more) on standard error, status 2, no workbook.
+TEST(QuorrixBatch, ACommandLineItCannotUseGivesOneReasonAndStatusTwo) {
+    QTemporaryDir dir;
+    const QString plan = writePlan(dir.filePath(QStringLiteral("plan.xml")), {QStringLiteral("a")});
+    const QString out = dir.filePath(QStringLiteral("out.xlsx"));
+    const QString empty = dir.filePath(QStringLiteral("empty"));
+    ASSERT_TRUE(QDir().mkdir(empty));
+    const QString usage = QStringLiteral("quorrix-batch: %1\nTry 'quorrix-batch --help'.\n");
+    const QString unwritable = QStringLiteral("quorrix-batch: The workbook could not be written: %1.\n");
+    const struct {
+        QStringList arguments;
+        QString err;
+        QString out = QString();
+    } cases[] = {
+        {{}, usage.arg("No PATH given.")},
+        {{"-x", plan}, usage.arg("Unknown option: -x")},
+        {{"-o", out, "--bogus=1", plan}, usage.arg("Unknown option: --bogus")},
+        {{"-o", "plans.xls", plan}, usage.arg("--output must name a workbook ending in .xlsx: plans.xls")},
+        {{"-o", out, "--quiet=yes", plan}, usage.arg("--quiet takes no value.")},
+        {{"--null", "-o", out, plan}, usage.arg("--null goes with --list.")},
+        {{"--list", "-e", ".", plan}, usage.arg("--extension needs an extension, for example mpp.")},
+        {{"--list", "-l", "wide", plan}, usage.arg("--layout takes one-sheet or sheet-per-file.")},
+        {{"-o", plan + "/o.xlsx", plan}, unwritable.arg(QStringLiteral("\"%1\" is not a folder").arg(plan))},
+        {{"-o", empty + "/no/o.xlsx", plan},
+         unwritable.arg(QStringLiteral("the folder \"%1/no\" does not exist").arg(empty))},
+        {{"-o", out, empty}, QString(), QStringLiteral("No files added.\n")},
+    };
+    for (const auto& c : cases) {
+        const Result r = runBatch(c.arguments);
+        EXPECT_EQ(r.exitCode, 2) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(r.err, c.err) << c.arguments.join(' ').toStdString();
+        EXPECT_EQ(r.out, c.out) << c.arguments.join(' ').toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(out));
+    // What the table refuses for its form is taken in its right one: an extension with its dot.
+    const Result dotted = runBatch({"-o", out, "-e", ".xml", dir.path()});
+    EXPECT_EQ(dotted.exitCode, 0) << dotted.err.toStdString();
+    EXPECT_EQ(dotted.out, QStringLiteral("Done.\n"));
 }
 
 TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
@@ -134,7 +195,11 @@ TEST(QuorrixBatch, ImportsRealPlansAndReportsFailuresWithTheWindowsTexts) {
         const Result mixed = runBatch({"--layout", layout, "--output", out, good, missing, junk});
         EXPECT_EQ(mixed.exitCode, 1);
         EXPECT_EQ(mixed.out, QStringLiteral("Done.\nThese files could not be imported:\n") + missing + "\n" + junk + "\n");
-        EXPECT_TRUE(mixed.err.contains(QStringLiteral("in Tessaline2016/11/03.Form1.PushButton2_Click at line ")));
+        // One line a report, naming the file and the statement's line; none of the window's texts.
+        const QString line = QString::number(layout == std::string("one-sheet") ? 142 : 236);
+        EXPECT_EQ(mixed.err, QStringLiteral("quorrix-batch: %1: The file \"missing.mpp\" could not be found. (at line %3)\n"
+                                            "quorrix-batch: %2: The file \"notes.txt\" is not a project plan. (at line %3)\n")
+                                 .arg(missing, junk, line));
     }
     // The junk file is untouched.
     QFile f(junk);
@@ -166,7 +231,11 @@ TEST(QuorrixBatch, AWorkbookThatCannotBeWrittenIsNeverReportedAsDone) {
     // Anything at the output that is not a file is refused before the run and left as it is.
     const QString fifo = dir.filePath(QStringLiteral("pipe.xlsx"));
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    for (const QString& output : {fifo, QStringLiteral("/dev/null"), dir.path()}) {
+    const QString device = dir.filePath(QStringLiteral("null.xlsx"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), device));
+    const QString folder = dir.filePath(QStringLiteral("folder.xlsx"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const QString& output : {fifo, device, folder}) {
         const Result refused = runBatch({"--output", output, plan});
         EXPECT_EQ(refused.exitCode, 2) << output.toStdString();
         EXPECT_EQ(refused.out, QString()) << output.toStdString();
@@ -189,14 +258,14 @@ TEST(QuorrixBatch, AWorkbookThatCannotBeWrittenIsNeverReportedAsDone) {
     EXPECT_EQ(p.exitCode(), 2);
     EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()), QString());
     EXPECT_EQ(err, QStringLiteral("quorrix-batch: The workbook could not be written: file too large.\n"));
-    EXPECT_EQ(hiddenAndAll(dir.path()), (QStringList{"pipe.xlsx", "plan.xml"}));
+    EXPECT_EQ(hiddenAndAll(dir.path()), (QStringList{"folder.xlsx", "null.xlsx", "pipe.xlsx", "plan.xml"}));
 
     // A cell that cannot be written is a report, and a report makes the exit status 1.
     const QString tooLong = writePlan(dir.filePath(QStringLiteral("long.xml")), {QString(40000, QLatin1Char('x'))});
     const Result longName = runBatch({"--output", dir.filePath(QStringLiteral("long.xlsx")), tooLong});
     EXPECT_EQ(longName.exitCode, 1);
     EXPECT_EQ(longName.out, QStringLiteral("Done.\n"));
-    EXPECT_TRUE(longName.err.contains(QStringLiteral(" at line 160"))) << longName.err.toStdString();
+    EXPECT_TRUE(longName.err.endsWith(QStringLiteral(" (at line 160)\n"))) << longName.err.toStdString();
 }
 
 TEST(QuorrixBatch, AFullTemporaryFolderIsAFailedWriteInBothLayouts) {
@@ -245,8 +314,8 @@ TEST(QuorrixBatch, SheetPerFileSaysBeforeReadingAnyPlanWhenTheSystemCannotHoldIt
     struct rlimit files {};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
 
-    const QString refused = QStringLiteral("The workbook could not be written: too many plans for one workbook: "
-                                           "1101 sheets, the system allows %1 open files.\n");
+    const QString refused = QStringLiteral("quorrix-batch: The workbook could not be written: too many plans for one "
+                                           "workbook: 1101 sheets, the system allows %1 open files. (at line 114)\n");
     struct Case {
         const char* layout;
         rlim_t hard, soft;
@@ -277,7 +346,7 @@ TEST(QuorrixBatch, SheetPerFileSaysBeforeReadingAnyPlanWhenTheSystemCannotHoldIt
         if (!c.failure.isEmpty()) {
             EXPECT_EQ(p.exitCode(), 2) << where;
             EXPECT_EQ(out, QString()) << where;
-            EXPECT_TRUE(err.startsWith(c.failure)) << where << ": " << err.toStdString();
+            EXPECT_EQ(err, c.failure) << where;
             EXPECT_FALSE(err.contains(QStringLiteral("zz-bad.xml"))) << where;  // no plan was read
             EXPECT_FALSE(QFile::exists(output)) << where;
         } else {
@@ -343,6 +412,73 @@ TEST(QuorrixBatch, ListsFolderEntriesLikeADropOrAScan) {
     EXPECT_EQ(all.out, r + "/a.txt\n" + r + "/b.mpp\n" + r + "/A/c.MPP\n/typed/extra.mpp\n");
     const Result mpp = runBatch({"--list", "--extension", "mpp", r});
     EXPECT_EQ(mpp.out, r + "/b.mpp\n" + r + "/A/c.MPP\n");
+}
+
+}  // namespace
+}  // namespace quorrix::batch
+
+namespace quorrix::batch {
+namespace {
+
+struct RawResult {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+
+// A run whose NAME variable holds a hostile name: through pipes, or on a terminal made by
+// script(1) (then `out` is what the terminal received).
+RawResult runWithName(const QStringList& arguments, const QByteArray& name, bool onTerminal = false) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("NAME"), QString::fromUtf8(name));
+    p.setProcessEnvironment(env);
+    QString command = QStringLiteral("exec '%1'").arg(QStringLiteral(QUORRIX_BATCH));
+    for (const QString& a : arguments)
+        command += a == QStringLiteral("$NAME") ? QStringLiteral(" \"$NAME\"") : " '" + a + "'";
+    if (onTerminal)
+        p.start(QStringLiteral("script"), {"-qec", command, "/dev/null"});
+    else
+        p.start(QStringLiteral("/bin/sh"), {"-c", command});
+    p.waitForFinished(120000);
+    return {p.exitCode(), p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
+// A name that is no UTF-8 keeps its bytes from the walk to the workbook; a name that holds
+// control characters goes into pipes as it is and reaches a terminal quoted, in the list and in
+// the closing message alike; a report names it on one line.
+TEST(QuorrixBatch, HostileAndUndecodableNamesKeepTheirBytesAndReachATerminalQuoted) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("R"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QByteArray odd = QFile::encodeName(folder) + "/ok\x9b.xml";
+    const QString plain = writePlan(folder + QStringLiteral("/plain.xml"), {QStringLiteral("x")});
+    ASSERT_EQ(::rename(QFile::encodeName(plain).constData(), odd.constData()), 0);
+    // Qt cannot remove such a name with the rest of the folder.
+    const std::unique_ptr<const char, int (*)(const char*)> removed(odd.constData(), ::unlink);
+    const QByteArray hostile = QFile::encodeName(dir.path()) + "/gone\x1b[2J\nx.xml";
+    const QString out = dir.filePath(QStringLiteral("o.xlsx"));
+
+    EXPECT_EQ(runWithName({"--list", folder, "$NAME"}, hostile).out, odd + "\n" + hostile + "\n");
+    EXPECT_EQ(runWithName({"--list", "--null", folder, "$NAME"}, hostile).out, odd + '\0' + hostile + '\0');
+    const QByteArray quotedOdd = QFile::encodeName(folder) + "/ok'$'\\233''.xml'";
+    const QByteArray quotedHostile = QFile::encodeName(dir.path()) + "/gone'$'\\033''[2J'$'\\n''x.xml'";
+
+    const RawResult run = runWithName({"-o", out, folder, "$NAME"}, hostile);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Done.\nThese files could not be imported:\n" + hostile + "\n");
+    EXPECT_EQ(run.err, "quorrix-batch: '" + quotedHostile +
+                           ": The file \"gone?[2J?x.xml\" could not be found. (at line 142)\n");
+    const testing::xlsx::Book book = testing::xlsx::read(out);
+    ASSERT_FALSE(book.sheets.empty());
+    EXPECT_EQ(book.sheets[0].cells.at("A2").text, QStringLiteral("x"));  // the plan was read
+
+    if (QStandardPaths::findExecutable(QStringLiteral("script")).isEmpty()) GTEST_SKIP() << "no script(1)";
+    const RawResult listed = runWithName({"--list", folder, "$NAME"}, hostile, true);
+    EXPECT_EQ(listed.out, "'" + quotedOdd + "\r\n'" + quotedHostile + "\r\n");
+    const RawResult shown = runWithName({"-o", out, folder, "$NAME"}, hostile, true);
+    EXPECT_TRUE(shown.out.contains("These files could not be imported:\r\n'" + quotedHostile + "\r\n"))
+        << shown.out.toStdString();
+    EXPECT_FALSE(shown.out.contains("\x1b[2J"));
 }
 
 }  // namespace

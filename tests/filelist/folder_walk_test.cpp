@@ -671,3 +671,58 @@ TEST(AddFolderTree, StopsQuietlyWhereFolderPathsGetTooLongForThePlatform) {
     EXPECT_EQ(entries.size(), expected);
     for (const QString& e : entries) EXPECT_LT(e.size(), PATH_MAX);
 }
+
+// ---- The bound on one walk's entries -----------------------------------------------------------
+
+// Sixteen folders of 20 files, each linking twice to the next: the ways down double at each
+// level, the files reached by them far outnumber the bound. The scan and a drop add exactly the
+// bound and say so once, naming the folder; a listing of one folder holds no more either.
+TEST(FolderWalkBound, LinksThatFanOutAddNoMoreThanTheBoundAndOneReportSaysSo) {
+    TempTree t;
+    for (int level = 0; level < 16; ++level) {
+        const QString folder = QStringLiteral("R/F%1").arg(level);
+        for (int i = 0; i < 20; ++i) t.file(QStringLiteral("%1/p%2.mpp").arg(folder).arg(i));
+        if (level < 15) {
+            t.link(folder + QStringLiteral("/a"), QStringLiteral("../F%1").arg(level + 1));
+            t.link(folder + QStringLiteral("/b"), QStringLiteral("../F%1").arg(level + 1));
+        }
+    }
+    const QString top = t.path(QStringLiteral("R/F0"));
+    const QString named = QStringLiteral("Only the first 100,000 files of the folder \"%1\" were added: a folder "
+                                         "adds at most 100,000 files, its subfolders included.").arg(top);
+    QStringList reports;
+    const AddFolder::Step step = [&](int line, const std::function<void()>& statement) {
+        try {
+            statement();
+        } catch (const Failure& f) {
+            reports << QStringLiteral("%1 %2 %3").arg(line).arg(f.number()).arg(f.description());
+        }
+    };
+    const quorrix::filelist::WalkStopped stopped = [&](const Failure& f) {
+        reports << QStringLiteral("stopped %1 %2").arg(f.number()).arg(f.description());
+    };
+    const auto walks = std::vector<std::pair<QString, std::function<void(const quorrix::filelist::AddEntry&)>>>{
+        {QStringLiteral("128 67 "),
+         [&](const auto& add) { quorrix::filelist::AddFolderTree(top, QStringLiteral("mpp"), add, {}, step); }},
+        {QStringLiteral("stopped 67 "),
+         [&](const auto& add) {
+             quorrix::filelist::AddDroppedPath(top, add, {}, quorrix::realFileSystem(), stopped);
+         }},
+    };
+    for (const auto& [report, source] : walks) {
+        reports.clear();
+        const QStringList entries = entriesOf(source);
+        EXPECT_EQ(entries.size(), AddFolder::kWalkEntryLimit) << report.toStdString();
+        EXPECT_EQ(entries.front(), top + QStringLiteral("/p0.mpp"));
+        EXPECT_EQ(reports, QStringList{report + named});
+    }
+
+    // One folder of more names than the bound: the listing holds the first ones and says it was cut.
+    FakeFileSystem fs;
+    for (int i = 0; i <= AddFolder::kWalkEntryLimit; ++i) fs.addFile(QStringLiteral("/Big/f%1.mpp").arg(i));
+    const IsInstalled::NameList big = IsInstalled::ListFolderFiles(QStringLiteral("/Big"), QStringLiteral("*.*"), fs);
+    EXPECT_EQ(big.upperBound(), AddFolder::kWalkEntryLimit);
+    EXPECT_TRUE(big.cut);
+    fs.remove(QStringLiteral("/Big/f0.mpp"));
+    EXPECT_FALSE(IsInstalled::ListFolderFiles(QStringLiteral("/Big"), QStringLiteral("*.*"), fs).cut);
+}

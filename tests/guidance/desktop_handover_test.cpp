@@ -5,9 +5,9 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include "gui/qt_dialogs.h"
 #include "guidance/help_advice.h"
 #include "guidance/sample_files.h"
-#include "platform/qt_dialogs.h"
 
 namespace quorrix {
 namespace {

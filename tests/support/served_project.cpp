@@ -1,6 +1,6 @@
 #include "support/served_project.h"
 
-#include "importer/value.h"
+#include "importer/automation/value.h"
 #include "platform/failure.h"
 
 namespace quorrix::testing {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <vector>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 
 namespace quorrix::testing {
 

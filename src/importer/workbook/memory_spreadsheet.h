@@ -3,7 +3,7 @@
 #include <memory>
 #include <vector>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "importer/workbook/memory_workbook.h"
 
 namespace quorrix::importer::workbook {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "importer/automation.h"
+#include "importer/automation/automation.h"
 #include "importer/workbook/byte_log.h"
 
 namespace quorrix::importer::workbook {

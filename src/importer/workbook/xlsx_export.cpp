@@ -17,6 +17,7 @@
 
 #include "importer/workbook/xlsx_library.h"
 #include "importer/workbook/xlsx_stream.h"
+#include "platform/file_names.h"
 
 namespace quorrix::importer::workbook {
 
@@ -62,7 +63,7 @@ Destination destinationOf(const QString& path) {
     if (path.isEmpty() || target.fileName().isEmpty()) cannotWrite(QStringLiteral("no file name was given"));
     Destination d;
     d.shown = target.fileName();
-    QByteArray full = QFile::encodeName(target.absoluteFilePath());
+    QByteArray full = encodeFileName(target.absoluteFilePath());
     struct stat st {};
     if (::lstat(full.constData(), &st) == 0 && S_ISLNK(st.st_mode)) {
         char* resolved = ::realpath(full.constData(), nullptr);
@@ -76,13 +77,30 @@ Destination destinationOf(const QString& path) {
     return d;
 }
 
+// The deepest part of the folder's path that exists, when it is not a folder: nothing can be
+// created below it.
+std::optional<QByteArray> blockingPart(QByteArray folder) {
+    for (;;) {
+        struct stat st {};
+        if (::stat(folder.constData(), &st) == 0) return S_ISDIR(st.st_mode) ? std::nullopt : std::optional(folder);
+        const qsizetype slash = folder.lastIndexOf('/');
+        if (slash <= 0) return std::nullopt;
+        folder.truncate(slash);
+    }
+}
+
 Descriptor openFolder(const Destination& d) {
     Descriptor folder(::open(d.folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            cannotWrite(QStringLiteral("the folder \"%1\" does not exist")
-                            .arg(QDir::toNativeSeparators(QFile::decodeName(d.folder))));
-        cannotWrite(systemError(errno));
+        const int error = errno;
+        const auto shown = [](const QByteArray& path) { return QDir::toNativeSeparators(decodeFileName(path)); };
+        if (error == ENOTDIR) {
+            if (const auto part = blockingPart(d.folder))
+                cannotWrite(QStringLiteral("\"%1\" is not a folder").arg(shown(*part)));
+        }
+        if (error == ENOENT || error == ENOTDIR)
+            cannotWrite(QStringLiteral("the folder \"%1\" does not exist").arg(shown(d.folder)));
+        cannotWrite(systemError(error));
     }
     return folder;
 }

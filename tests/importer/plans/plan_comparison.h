@@ -9,7 +9,7 @@
 #include <map>
 #include <optional>
 
-#include "importer/plans/plan.h"
+#include "importer/plans/common/plan.h"
 
 // What the plan-reader tests compare a plan with its twin by.
 namespace quorrix::importer::plans::testing {

@@ -1,0 +1,195 @@
+#include "importer/plan_project.h"
+
+#include "importer/plan_prefetch.h"
+#include "importer/plans/plan_reader.h"
+#include "platform/failure.h"
+
+namespace quorrix::importer {
+
+using plans::Plan;
+using plans::PlanTask;
+using plans::TaskDetails;
+
+namespace {
+
+constexpr int kServerUnavailable = 462;
+constexpr int kArgumentNotValid = 1101;
+
+// The plan of one application while it is open. Handles keep it alive; closing it marks it
+// closed so that a handle kept beyond FileClose fails instead of reading a closed plan.
+struct OpenPlan {
+    Plan plan;
+    bool open = true;
+};
+
+void requireOpen(const OpenPlan& plan) {
+    if (!plan.open)
+        throw Failure(failure_number::kAutomation, QStringLiteral("The project is no longer open."));
+}
+
+class PlanTaskHandle : public ProjectTask {
+public:
+    PlanTaskHandle(std::shared_ptr<const OpenPlan> plan, std::size_t index) : plan_(std::move(plan)), index_(index) {}
+
+    Value name() override { return task().name; }
+    Value duration() override { return task().durationMinutes; }
+    Value start() override { return date(task().start); }
+    Value finish() override { return date(task().finish); }
+    Value field(TaskField which) override;
+
+private:
+    const PlanTask& task() const {
+        requireOpen(*plan_);
+        return *plan_->plan.positions[index_];
+    }
+    // The project application shows a missing date as the text "NA".
+    static Value date(const QDateTime& value) {
+        if (!value.isValid()) return QStringLiteral("NA");
+        return value;
+    }
+
+    std::shared_ptr<const OpenPlan> plan_;
+    std::size_t index_;
+};
+
+Value PlanTaskHandle::field(TaskField which) {
+    const PlanTask& whole = task();
+    if (!whole.details) return {};
+    const TaskDetails& d = *whole.details;
+    const auto number = [](const std::optional<double>& v) -> Value {
+        if (!v) return {};
+        return *v;
+    };
+    const auto flag = [](const std::optional<bool>& v) -> Value {
+        if (!v) return {};
+        return *v ? QStringLiteral("Yes") : QStringLiteral("No");
+    };
+    const auto text = [](const QString& v) -> Value {
+        if (v.isEmpty()) return {};
+        return v;
+    };
+    switch (which) {
+    case TaskField::Id: return number(d.id);
+    case TaskField::UniqueId: return number(d.uniqueId);
+    case TaskField::OutlineLevel: return number(d.outlineLevel);
+    case TaskField::OutlineNumber: return text(d.outlineNumber);
+    case TaskField::Wbs: return text(d.wbs);
+    case TaskField::PercentComplete: return number(d.percentComplete);
+    case TaskField::Milestone: return flag(d.milestone);
+    case TaskField::Summary: return flag(d.summary);
+    case TaskField::BaselineStart: return date(d.baselineStart);
+    case TaskField::BaselineFinish: return date(d.baselineFinish);
+    case TaskField::BaselineDuration: return number(d.baselineDurationMinutes);
+    case TaskField::ActualStart: return date(d.actualStart);
+    case TaskField::ActualFinish: return date(d.actualFinish);
+    case TaskField::Cost: return number(d.cost);
+    case TaskField::Work: return number(d.workMinutes);
+    case TaskField::Notes: return text(d.notes);
+    case TaskField::ResourceNames: return text(d.resourceNames);
+    }
+    return {};
+}
+
+class PlanActiveProject : public ActiveProject {
+public:
+    explicit PlanActiveProject(std::shared_ptr<const OpenPlan> plan) : plan_(std::move(plan)) {}
+
+    long tasksCount() override {
+        requireOpen(*plan_);
+        return static_cast<long>(plan_->plan.positions.size());
+    }
+
+    std::unique_ptr<ProjectTask> taskItem(long t) override {
+        requireOpen(*plan_);
+        const auto& positions = plan_->plan.positions;
+        if (t < 1 || static_cast<std::size_t>(t) > positions.size())
+            throw Failure(kArgumentNotValid, QStringLiteral("The argument value is not valid."));
+        const auto index = static_cast<std::size_t>(t - 1);
+        if (!positions[index]) return nullptr;
+        return std::make_unique<PlanTaskHandle>(plan_, index);
+    }
+
+private:
+    std::shared_ptr<const OpenPlan> plan_;
+};
+
+class PlanProjectApplication : public ProjectApplication {
+public:
+    PlanProjectApplication(PlanProjectAutomation::Reader reader, std::shared_ptr<PlanPrefetcher> prefetcher)
+        : reader_(std::move(reader)), prefetcher_(std::move(prefetcher)) {}
+    ~PlanProjectApplication() override { close(); }
+
+    void fileOpen(const QString& path, bool /*readOnly: plans are only ever read*/) override {
+        running();
+        close();  // one plan at a time; a failed open leaves none
+        auto plan = std::make_shared<OpenPlan>();
+        // A failure the read ahead met is thrown here, as the read would throw it now.
+        std::optional<Plan> ahead = prefetcher_ ? prefetcher_->take(path) : std::nullopt;
+        plan->plan = ahead ? std::move(*ahead) : reader_(path);
+        plan_ = std::move(plan);
+    }
+
+    void setVisible(bool on) override {
+        running();
+        visible_ = on;
+    }
+
+    int projectsCount() override {
+        running();
+        return plan_ ? 1 : 0;
+    }
+
+    std::unique_ptr<ActiveProject> activeProject() override {
+        running();
+        if (!plan_) return nullptr;
+        return std::make_unique<PlanActiveProject>(plan_);
+    }
+
+    void fileClose(int /*save: nothing is ever saved*/) override {
+        running();
+        if (!plan_) throw Failure(failure_number::kAutomation, QStringLiteral("There is no open project to close."));
+        close();
+    }
+
+    void quit() override {
+        running();
+        close();
+        quit_ = true;
+    }
+
+private:
+    void running() const {
+        if (quit_)
+            throw Failure(kServerUnavailable, QStringLiteral("The remote server machine does not exist or is unavailable"));
+    }
+    void close() {
+        if (plan_) plan_->open = false;
+        plan_.reset();
+    }
+
+    PlanProjectAutomation::Reader reader_;
+    std::shared_ptr<PlanPrefetcher> prefetcher_;
+    std::shared_ptr<OpenPlan> plan_;
+    bool visible_ = false;
+    bool quit_ = false;
+};
+
+}  // namespace
+
+PlanProjectAutomation::PlanProjectAutomation(Reader reader)
+    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return plans::readPlanFile(path); })),
+      prefetcher_(std::make_shared<PlanPrefetcher>(reader_)) {}
+
+PlanProjectAutomation::~PlanProjectAutomation() = default;
+
+void PlanProjectAutomation::expectPlans(long step, const QStringList& paths) { prefetcher_->expect(step, paths); }
+
+void PlanProjectAutomation::settle() { prefetcher_->settle(); }
+
+std::unique_ptr<ProjectApplication> PlanProjectAutomation::create(const QString& progId) {
+    if (progId.compare(QLatin1String("MSProject.Application"), Qt::CaseInsensitive) != 0)
+        throw Failure(failure_number::kCannotCreateObject, QStringLiteral("ActiveX component can't create object"));
+    return std::make_unique<PlanProjectApplication>(reader_, prefetcher_);
+}
+
+}  // namespace quorrix::importer

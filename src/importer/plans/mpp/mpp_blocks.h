@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "importer/plans/mpp/mpp_bytes.h"
+
+// The generic block structures of the .mpp task streams and the encodings of their values. All
+// views point into stream contents held by the caller.
+namespace quorrix::importer::plans::mpp {
+
+inline constexpr quint32 kBlockMagic = 0xFADFADBA;
+
+// A property stream: 16-byte header (entry count at 12), then entries of i32 size, i32 key,
+// i32 unknown and `size` bytes of value, padded to an even length.
+class Props {
+public:
+    static Props parse(Bytes stream);
+    // The value of `key`; the last entry wins when a key repeats.
+    std::optional<Bytes> value(qint32 key) const;
+
+private:
+    std::vector<std::pair<qint32, Bytes>> entries_;
+};
+
+// A fixed-meta block: 16-byte header, then items of one size. The item count is worked out from
+// the stream size, never taken from the header.
+class FixedMeta {
+public:
+    // Nothing when the magic number is wrong or the item size is not positive.
+    static std::optional<FixedMeta> parse(Bytes stream, int itemSize);
+    // The item size of an MPP14 Fixed2Meta block (92 to 96) that fits `stream` best, given the
+    // item count of the task FixedMeta.
+    static int mpp14Fixed2ItemSize(Bytes stream, qint64 taskItemCount);
+
+    qint64 count() const { return count_; }
+    int itemSize() const { return itemSize_; }
+    qint32 writtenCount() const { return stream_.i32(8); }
+    Bytes item(qint64 index) const;
+    qint32 flags(qint64 index) const { return item(index).i32(0); }
+    qint32 dataOffset(qint64 index) const { return item(index).i32(4); }
+
+private:
+    Bytes stream_;
+    int itemSize_ = 0;
+    qint64 count_ = 0;
+};
+
+// The data item `index` of a fixed-data stream laid out by `meta`; empty when the item is
+// missing. `minSize` and `maxSize` (0 = none) are the limits of the block kind.
+Bytes fixedDataItem(const FixedMeta& meta, Bytes data, qint64 index, qint64 minSize, qint64 maxSize);
+
+// A var-meta block: unique ID and key → offset of a value in Var2Data.
+class VarMeta {
+public:
+    enum class Layout { Mpp9, Mpp12 };
+    // Nothing when the magic number is wrong (0 is accepted as well).
+    static std::optional<VarMeta> parse(Bytes stream, Layout layout);
+
+    bool has(qint32 uniqueId) const;
+    std::optional<qint32> offset(qint32 uniqueId, int key) const;
+
+private:
+    struct Entry {
+        qint32 uniqueId;
+        int key;
+        qint32 offset;
+    };
+    std::vector<Entry> entries_;  // sorted by unique ID, then key; one entry per pair
+};
+
+// The value stored at `offset` of a Var2Data stream: i32 length, then the bytes.
+std::optional<Bytes> varValue(Bytes var2Data, qint32 offset);
+
+// Text in UTF-16LE, ending at the first aligned NUL or at the end of the bytes.
+QString utf16Text(Bytes bytes);
+
+// A 4-byte timestamp: nothing when it stands for "NA".
+std::optional<QDateTime> timestamp(Bytes bytes, qint64 offset);
+
+// A duration in tenths of a minute: nothing for -1 ("no value").
+std::optional<double> durationMinutes(qint32 tenths);
+
+}  // namespace quorrix::importer::plans::mpp

@@ -1,0 +1,307 @@
+#include "importer/plans/common/resource_names.h"
+#include "importer/plans/mpp/mpp_details.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+#include "importer/plans/mpp/mpp_notes_rtf.h"
+#include "platform/failure.h"
+
+namespace quorrix::importer::plans::mpp {
+namespace {
+
+constexpr int kResourceFixedMetaItemSize = 37;
+constexpr int kAssignmentFixedMetaItemSize = 34;
+// Project's placeholder resource of assignments that have none.
+constexpr qint32 kNoResource = -65535;
+// Deepest outline level taken as it is.
+constexpr int kMaxOutlineLevel = 100;
+
+std::optional<double> finite(double value) {
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+}  // namespace
+
+// ---- the stored fields of a task -------------------------------------------------------------
+
+TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields,
+                                   const VarMeta& var, Bytes var2Data)
+    : format_(format),
+      applicationVersion_(applicationVersion),
+      fields_(fields),
+      var_(var),
+      var2Data_(var2Data),
+      textBudget_(var2Data.size()) {}
+
+std::optional<TaskDetailReader::Value> TaskDetailReader::value(int field, qint32 uniqueId, Bytes data,
+                                                               Bytes data2) const {
+    if (const auto location = fields_.fixed(field))
+        return Value{location->block == 0 ? data : data2, location->offset};
+    if (const auto key = fields_.varKey(field)) {
+        if (const auto offset = var_.offset(uniqueId, *key)) {
+            if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QDateTime> TaskDetailReader::date(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
+    const auto v = value(field, uniqueId, data, data2);
+    if (!v) return std::nullopt;
+    return timestamp(v->bytes, v->offset);
+}
+
+QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
+    const auto key = fields_.varKey(field);
+    if (!key) return {};
+    const auto offset = var_.offset(uniqueId, *key);
+    if (!offset) return {};
+    const qint64 cacheKey = qint64(*offset) | (notes ? (qint64(1) << 32) : 0);
+    if (const auto it = texts_.find(cacheKey); it != texts_.end()) return it->second;
+    QString result;
+    if (const auto bytes = varValue(var2Data_, *offset)) {
+        textBudget_ -= bytes->size();
+        if (textBudget_ >= 0) result = notes ? notesText(*bytes) : utf16Text(*bytes);
+    }
+    texts_.emplace(cacheKey, result);
+    return result;
+}
+
+std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2,
+                                                    Bytes metaItem) {
+    using namespace task_field;
+    auto d = std::make_shared<TaskDetails>();
+    d->uniqueId = uniqueId;
+
+    if (const auto v = value(kOutlineLevel, uniqueId, data, data2)) d->outlineLevel = v->bytes.u16(v->offset);
+    if (const auto v = value(kPercentComplete, uniqueId, data, data2)) {
+        const int percent = v->bytes.u16(v->offset);
+        if (percent <= 100) d->percentComplete = percent;
+    }
+
+    // The milestone bit of the FixedMeta item moved in the files of Project 2013 and later.
+    if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
+        d->milestone = (metaItem.u8(10) & 0x02) != 0;
+    } else {
+        d->milestone = (metaItem.u8(8) & 0x20) != 0;
+    }
+
+    // No baseline: NA dates and a zero duration, or no entries at all.
+    const auto baselineStart = date(kBaselineStart, uniqueId, data, data2);
+    const auto baselineFinish = date(kBaselineFinish, uniqueId, data, data2);
+    d->baselineStart = baselineStart.value_or(QDateTime());
+    d->baselineFinish = baselineFinish.value_or(QDateTime());
+    if (const auto v = value(kBaselineDuration, uniqueId, data, data2)) {
+        const auto minutes = durationMinutes(v->bytes.i32(v->offset));
+        if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
+            d->baselineDurationMinutes = minutes;
+    }
+    d->actualStart = date(kActualStart, uniqueId, data, data2).value_or(QDateTime());
+    d->actualFinish = date(kActualFinish, uniqueId, data, data2).value_or(QDateTime());
+
+    // Cost in hundredths of the currency unit, work in thousandths of a minute.
+    if (const auto v = value(kCost, uniqueId, data, data2)) {
+        if (const auto cost = finite(v->bytes.f64(v->offset))) d->cost = *cost / 100.0;
+    }
+    if (const auto v = value(kWork, uniqueId, data, data2)) {
+        if (const auto work = finite(v->bytes.f64(v->offset))) d->workMinutes = *work / 1000.0;
+    }
+
+    d->wbs = text(kWbs, uniqueId, false);
+    d->notes = text(kNotes, uniqueId, true);
+    return d;
+}
+
+// ---- resource names ----------------------------------------------------------------------------
+
+namespace {
+
+using Assignment = AssignmentLink;
+
+// Resource unique ID → name (the first item of a unique ID wins; a
+// resource exists only with var entries). Names are decoded within the size of Var2Data.
+std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const FieldMap& map,
+                                                        const TableStreams& s) {
+    std::unordered_map<qint32, QString> names;
+    const auto uidAt = map.fixed(resource_field::kUniqueId);
+    if (!uidAt || uidAt->block != 0) return names;
+    const auto meta = FixedMeta::parse(s.fixedMeta, kResourceFixedMetaItemSize);
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    if (!meta || !var) return names;
+    const int minimum = map.maxFixedSize(0);
+    const auto nameKey = map.varKey(resource_field::kName);
+    qint64 budget = s.var2Data.size();
+    std::unordered_map<qint32, QString> byOffset;
+    for (qint64 i = 0; i < meta->count(); ++i) {
+        const Bytes data = fixedDataItem(*meta, s.fixedData, i, 0, 0);
+        if (data.empty() || data.size() < minimum) continue;
+        const qint32 uniqueId = static_cast<qint32>(data.u16(uidAt->offset));
+        if (names.count(uniqueId) || !var->has(uniqueId)) continue;
+        QString name;
+        if (nameKey) {
+            if (const auto offset = var->offset(uniqueId, *nameKey)) {
+                if (const auto it = byOffset.find(*offset); it != byOffset.end()) {
+                    name = it->second;
+                } else if (const auto bytes = varValue(s.var2Data, *offset)) {
+                    budget -= bytes->size();
+                    if (budget >= 0) name = utf16Text(*bytes);
+                    byOffset.emplace(*offset, name);
+                }
+            }
+        }
+        names.emplace(uniqueId, name);
+    }
+    return names;
+}
+
+std::vector<Assignment> assignments(Format format, const FieldMap& map, const TableStreams& s,
+                                    const std::unordered_set<qint32>& taskIds) {
+    std::vector<Assignment> out;
+    const auto uidAt = map.fixed(assignment_field::kUniqueId);
+    const auto taskAt = map.fixed(assignment_field::kTaskUniqueId);
+    const auto resourceAt = map.fixed(assignment_field::kResourceUniqueId);
+    const auto unitsAt = map.fixed(assignment_field::kUnits);
+    if (!uidAt || !taskAt || !resourceAt) return out;
+    const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    if (!meta || !var) return out;
+    const qint64 recordSize = std::max(map.maxFixedSize(0), 1);
+    for (qint64 i = 0; i < meta->count(); ++i) {
+        const Bytes item = meta->item(i);
+        if (item.u8(0) != 0) continue;  // deleted or not in use
+        const qint64 offset = item.i32(4);
+        if (offset < 0 || offset >= s.fixedData.size()) continue;
+        // Reads past the stream's end give zeros: the record is padded.
+        const Bytes record(s.fixedData.data() + offset, std::min(recordSize, s.fixedData.size() - offset));
+        Assignment a{
+            record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
+        if (!var->has(a.uniqueId) || !taskIds.count(a.taskUniqueId)) continue;
+        if (unitsAt) {
+            if (const auto units = finite(record.f64(unitsAt->offset))) a.units = *units / 100.0;
+        }
+        out.push_back(a);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink> list,
+                                                      const std::unordered_map<qint32, QString>& names,
+                                                      qint64 textBytes) {
+    std::unordered_map<qint32, QString> result;
+    // The first assignment of a resource to a task counts; then ascending assignment unique ID.
+    std::map<std::pair<qint32, qint32>, size_t> firstOf;
+    std::vector<AssignmentLink> kept;
+    for (const AssignmentLink& a : list) {
+        if (firstOf.emplace(std::make_pair(a.taskUniqueId, a.resourceUniqueId), kept.size()).second)
+            kept.push_back(a);
+    }
+    std::stable_sort(kept.begin(), kept.end(), [](const AssignmentLink& x, const AssignmentLink& y) {
+        return x.taskUniqueId != y.taskUniqueId ? x.taskUniqueId < y.taskUniqueId : x.uniqueId < y.uniqueId;
+    });
+
+    // A sound plan's names take a few dozen characters per assignment record; many records
+    // naming one very long name are a hostile file.
+    qint64 budget = textBytes * 4 + (1 << 20);
+    for (const AssignmentLink& a : kept) {
+        if (a.resourceUniqueId == kNoResource) continue;
+        const auto name = names.find(a.resourceUniqueId);
+        if (name == names.end() || name->second.isEmpty()) continue;
+        budget -= name->second.size() + 8;
+        if (budget < 0) {
+            throw Failure(
+                failure_number::kBadFileFormat,
+                QStringLiteral("The file is damaged: its resource names repeat beyond what it holds."));
+        }
+        // The file keeps units in percent.
+        appendResourceName(result[a.taskUniqueId], name->second, a.units ? *a.units / 100 : 1.0);
+    }
+    return result;
+}
+
+std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
+                                                  const std::unordered_set<qint32>& taskIds) {
+    std::vector<Assignment> list = assignments(format, tables.assignmentMap, tables.assignments, taskIds);
+    const bool named =
+        std::any_of(list.begin(), list.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; });
+    if (!named || !tables.resources) return {};
+    const TableStreams resources = tables.resources();
+    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap, resources),
+                             tables.assignments.fixedData.size() + resources.var2Data.size());
+}
+
+// ---- Project 98 ----------------------------------------------------------------------------------
+
+namespace {
+
+// A 6-byte unsigned integer.
+double unsigned48(Bytes bytes, qint64 offset) {
+    return static_cast<double>(bytes.u32(offset)) + static_cast<double>(bytes.u16(offset + 4)) * 4294967296.0;
+}
+
+}  // namespace
+
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record) {
+    auto d = std::make_shared<TaskDetails>();
+    d->uniqueId = record.i32(0);
+    d->outlineLevel = record.u16(48);
+    if (const int percent = record.u16(130); percent <= 100) d->percentComplete = percent;
+    d->milestone = (record.u8(12) & 0x01) != 0;
+    const auto baselineStart = timestamp(record, 112);
+    const auto baselineFinish = timestamp(record, 116);
+    d->baselineStart = baselineStart.value_or(QDateTime());
+    d->baselineFinish = baselineFinish.value_or(QDateTime());
+    const auto baselineDuration = durationMinutes(record.i32(82));
+    if (baselineDuration && (*baselineDuration != 0 || baselineStart || baselineFinish)) {
+        d->baselineDurationMinutes = baselineDuration;
+    }
+    d->actualStart = timestamp(record, 104).value_or(QDateTime());
+    d->actualFinish = timestamp(record, 108).value_or(QDateTime());
+    d->cost = unsigned48(record, 222) / 100.0;       // hundredths of the currency unit
+    d->workMinutes = unsigned48(record, 168) * 0.6;  // hundredths of an hour
+    return d;
+}
+
+// ---- derived fields ----------------------------------------------------------------------------
+
+void completeDetails(const std::vector<TaskDetails*>& positions,
+                     const std::unordered_map<qint32, QString>& names) {
+    std::vector<int> counters;
+    TaskDetails* previous = nullptr;
+    int previousLevel = 0;
+    for (size_t p = 0; p < positions.size(); ++p) {
+        TaskDetails* d = positions[p];
+        if (!d) continue;
+        d->id = static_cast<double>(p + 1);
+        // Level 0 or none counts as 1; levels deeper than a plan can nest count as the deepest.
+        const double stored = d->outlineLevel.value_or(1);
+        const int level = stored < 1                  ? 1
+                          : stored > kMaxOutlineLevel ? kMaxOutlineLevel
+                                                      : static_cast<int>(stored);
+        counters.resize(static_cast<size_t>(level), 0);
+        ++counters.back();
+        QString number;
+        for (size_t k = 0; k < counters.size(); ++k) {
+            if (k) number += QLatin1Char('.');
+            number += QString::number(counters[k]);
+        }
+        d->outlineNumber = number;
+        if (d->wbs.isEmpty()) d->wbs = number;
+        if (previous) previous->summary = level > previousLevel;
+        d->summary = false;
+        if (d->uniqueId) {
+            if (const auto it = names.find(static_cast<qint32>(*d->uniqueId)); it != names.end())
+                d->resourceNames = it->second;
+        }
+        previous = d;
+        previousLevel = level;
+    }
+}
+
+}  // namespace quorrix::importer::plans::mpp

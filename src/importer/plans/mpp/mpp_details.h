@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "importer/plans/common/plan.h"
+#include "importer/plans/mpp/mpp_blocks.h"
+#include "importer/plans/mpp/mpp_bytes.h"
+#include "importer/plans/mpp/mpp_fields.h"
+
+// The fields of a task beyond name, duration, start and finish (TaskDetails), read from the
+// task records of an .mpp plan and from its resource and assignment tables. They are read only
+// when asked for, so that reading the four fields costs nothing more.
+namespace quorrix::importer::plans::mpp {
+
+// The streams of a resource ("TBkndRsc") or assignment ("TBkndAssn") table. Any of them may be
+// empty: a plan without the table has no resource names.
+struct TableStreams {
+    Bytes fixedMeta, fixedData, varMeta, var2Data;
+};
+
+// What reading the details of an MPP9/12/14 plan needs besides the task streams. The resource
+// table is asked for only when some assignment names a real resource (most plans have none).
+struct DetailTables {
+    FieldMap resourceMap = FieldMap::parse(Bytes(), Format::Mpp9, resourceFields());
+    FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
+    TableStreams assignments;  // Var2Data not needed
+    std::function<TableStreams()> resources;
+};
+
+// The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
+// and the resources' "FixDeferFix   0" holding their names); any may be empty.
+struct Mpp8Tables {
+    Bytes resources, resourceTexts, assignments;
+};
+
+// Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded
+// once; values that overlap one another (never in a sound file) may not add up to more text
+// than the stream holds, the texts beyond that stay empty.
+class TaskDetailReader {
+  public:
+    TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var,
+                     Bytes var2Data);
+
+    // The fields stored for the task `uniqueId` whose chosen records are `data` (FixedData) and
+    // `data2` (Fixed2Data) and whose FixedMeta item is `metaItem`.
+    std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem);
+
+  private:
+    struct Value {
+        Bytes bytes;
+        qint64 offset = 0;
+    };
+    std::optional<Value> value(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
+    std::optional<QDateTime> date(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
+    QString text(int field, qint32 uniqueId, bool notes);
+
+    Format format_;
+    int applicationVersion_;
+    const FieldMap& fields_;
+    const VarMeta& var_;
+    Bytes var2Data_;
+    std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
+    qint64 textBudget_;
+};
+
+// One assignment of a resource to a task.
+struct AssignmentLink {
+    qint32 uniqueId = 0;
+    qint32 taskUniqueId = 0;
+    qint32 resourceUniqueId = 0;
+    std::optional<double> units;  // percent
+};
+
+// Resource Names by task unique ID from `assignments` (in file order) and resource names by
+// unique ID, in the form of resourceNames. `textBytes` is the size of the tables the names come
+// from: names adding up to far more text than that throw quorrix::Failure.
+std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink> assignments,
+                                                      const std::unordered_map<qint32, QString>& names,
+                                                      qint64 textBytes);
+
+// Resource Names of the tasks in `taskIds`, by task unique ID: the names of the resources
+// assigned, in ascending assignment unique ID, joined by commas; units other than 100 % follow a
+// name in brackets ("Anna[50%]"). Throws quorrix::Failure when the names would add up to far
+// more text than the tables hold (only a hostile file does that).
+std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
+                                                  const std::unordered_set<qint32>& taskIds);
+
+// The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);
+
+// Completes the details of a plan's positions (null for a blank row or a task without details):
+// ID = position, Outline Number, Summary, WBS when none is stored, and Resource Names from
+// `names` by unique ID.
+void completeDetails(const std::vector<TaskDetails*>& positions,
+                     const std::unordered_map<qint32, QString>& names);
+
+}  // namespace quorrix::importer::plans::mpp

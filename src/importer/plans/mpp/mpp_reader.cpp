@@ -1,0 +1,297 @@
+#include "importer/plans/mpp/mpp_reader.h"
+
+#include <QFile>
+
+#include "importer/plans/common/plan_file.h"
+#include "importer/plans/mpp/mpp_blocks.h"
+#include "importer/plans/mpp/mpp_container.h"
+#include "importer/plans/mpp/mpp_fields.h"
+#include "importer/plans/mpp/mpp_tasks.h"
+#include "platform/failure.h"
+#include "platform/file_names.h"
+
+namespace quorrix::importer::plans {
+namespace {
+
+using namespace mpp;
+
+[[noreturn]] void fail(const QString& description) { throw Failure(failure_number::kBadFileFormat, description); }
+
+[[noreturn]] void damaged(const QString& what) { fail(QStringLiteral("The file is damaged: %1.").arg(what)); }
+
+[[noreturn]] void notAPlan(const QString& application) {
+    if (application.isEmpty()) fail(QStringLiteral("The file is a compound document but not a plan."));
+    fail(QStringLiteral("The file is a compound document but not a plan (%1).").arg(application));
+}
+
+// Property keys of the root PropsN stream and of the project Props stream.
+constexpr qint32 kPasswordFlag = 0x35400000;
+constexpr qint32 kPasswordData = 0x35400004;
+constexpr qint32 kObfuscationCode = 0x35400007;
+constexpr qint32 kTaskFieldMap = 0x00020014;
+constexpr qint32 kTaskFieldMapFallback = 0x03000014;
+constexpr qint32 kResourceFieldMap = 0x00020015;
+constexpr qint32 kResourceFieldMapFallback = 0x03000015;
+constexpr qint32 kAssignmentFieldMap = 0x00020017;
+constexpr qint32 kAssignmentFieldMapFallback = 0x03000017;
+
+const QString kCompObj = QStringLiteral("\001CompObj");
+
+struct Identity {
+    Format format = Format::Mpp9;
+    int applicationVersion = 0;
+};
+
+// A length-prefixed ANSI string of \1CompObj; nothing when it does not fit.
+std::optional<QString> compObjString(Bytes stream, qint64& at) {
+    if (!stream.holds(at, 4)) return std::nullopt;
+    const qint64 length = stream.u32(at);
+    at += 4;
+    if (!stream.holds(at, length)) return std::nullopt;
+    QByteArray text(stream.data() + at, length);
+    at += length;
+    const qsizetype nul = text.indexOf('\0');
+    if (nul >= 0) text.truncate(nul);
+    return QString::fromLatin1(text);
+}
+
+// Text from the file made safe for a one-line description: printable, short.
+QString printable(const QString& text) {
+    QString result;
+    for (const QChar c : text) result += c.isPrint() ? c : QChar(' ');
+    result = result.simplified();
+    if (result.size() > 60) result = result.left(60) + QStringLiteral("...");
+    return result;
+}
+
+// The version number of an application name such as "Microsoft Project 12.0" (any character
+// but a line break between the words, then the digits and ".0"); nothing for other names.
+std::optional<int> projectVersion(QStringView application) {
+    qsizetype at = 0;
+    const auto word = [&](QStringView expected) {
+        if (!application.mid(at).startsWith(expected)) return false;
+        at += expected.size();
+        return true;
+    };
+    const auto anyCharacter = [&] {
+        if (at >= application.size() || application[at] == u'\n') return false;
+        ++at;
+        return true;
+    };
+    if (!word(u"Microsoft") || !anyCharacter() || !word(u"Project") || !anyCharacter()) return std::nullopt;
+    const qsizetype digits = at;
+    while (at < application.size() && application[at] >= u'0' && application[at] <= u'9') ++at;
+    const QStringView number = application.mid(digits, at - digits);
+    if (number.isEmpty() || !word(u".0")) return std::nullopt;
+    return number.toInt();
+}
+
+Identity identify(const CompoundFile& file) {
+    const auto compObj = file.stream({kCompObj});
+    if (!compObj) notAPlan({});
+    const Bytes bytes(*compObj);
+    qint64 at = 28;
+    const auto application = compObjString(bytes, at);
+    if (!application) notAPlan({});
+    const auto format = compObjString(bytes, at);
+
+    const std::optional<int> version = projectVersion(*application);
+    Identity identity;
+    identity.applicationVersion = version.value_or(0);
+
+    const QString name = format ? *format : QString();
+    if (name == QLatin1String("MSProject.MPP8") || name == QLatin1String("MSProject.MPT8")) {
+        identity.format = Format::Mpp8;
+    } else if (name == QLatin1String("MSProject.MPP9") || name == QLatin1String("MSProject.MPT9") ||
+               name == QLatin1String("MSProject.GLOBAL9")) {
+        identity.format = Format::Mpp9;
+    } else if (name == QLatin1String("MSProject.MPP12") || name == QLatin1String("MSProject.MPT12") ||
+               name == QLatin1String("MSProject.GLOBAL12")) {
+        identity.format = Format::Mpp12;
+    } else if (name == QLatin1String("MSProject.MPP14") || name == QLatin1String("MSProject.MPT14") ||
+               name == QLatin1String("MSProject.GLOBAL14")) {
+        identity.format = Format::Mpp14;
+    } else if (version && identity.applicationVersion <= 4) {
+        fail(QStringLiteral("This plan was saved in a format that cannot be read (Project %1).")
+                 .arg(identity.applicationVersion));
+    } else if (name.startsWith(QLatin1String("MSProject.")) || version) {
+        const QString shown = printable(name.isEmpty() ? *application : name);
+        fail(QStringLiteral("This plan was saved in a format that cannot be read (%1).").arg(shown));
+    } else {
+        notAPlan(printable(*application));
+    }
+    return identity;
+}
+
+QByteArray required(const CompoundFile& file, const QStringList& path) {
+    auto data = file.stream(path);
+    if (!data) damaged(QStringLiteral("the part \"%1\" is missing").arg(path.last().trimmed()));
+    return *data;
+}
+
+void unmask(QByteArray& data, quint8 mask) {
+    if (mask == 0) return;
+    for (char& c : data) c = static_cast<char>(static_cast<quint8>(c) ^ mask);
+}
+
+Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
+    const QString storage = QStringLiteral("   1");
+    const QString tasks = QStringLiteral("TBkndTask");
+    const QByteArray fixFix = required(file, {storage, tasks, QStringLiteral("FixFix   0")});
+    const QByteArray defer = required(file, {storage, tasks, QStringLiteral("FixDeferFix   0")});
+    if (!options.details) return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer));
+    // The resource and assignment tables: absent ones give no resource names.
+    const auto optional = [&](const char* table, const char* name) {
+        return file.stream({storage, QString::fromLatin1(table), QString::fromLatin1(name)}).value_or(QByteArray());
+    };
+    const QByteArray resources = optional("TBkndRsc", "FixFix   0");
+    const QByteArray resourceTexts = optional("TBkndRsc", "FixDeferFix   0");
+    const QByteArray assignments = optional("TBkndAssn", "FixFix   0");
+    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments)};
+    return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
+}
+
+// The streams of a resource or assignment table; absent streams stay empty.
+struct TableData {
+    QByteArray fixedMeta, fixedData, varMeta, var2Data;
+
+    TableData(const CompoundFile& file, const QString& storage, const QString& table, bool withTexts = true) {
+        const auto part = [&](const char* name) {
+            return file.stream({storage, table, QString::fromLatin1(name)}).value_or(QByteArray());
+        };
+        fixedMeta = part("FixedMeta");
+        fixedData = part("FixedData");
+        varMeta = part("VarMeta");
+        if (withTexts) var2Data = part("Var2Data");
+    }
+    TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
+};
+
+Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const ReadOptions& options) {
+    const QString number = identity.format == Format::Mpp9 ? QStringLiteral("9")
+                           : identity.format == Format::Mpp12 ? QStringLiteral("12")
+                                                              : QStringLiteral("14");
+    const QString storage = QStringLiteral("   1") + number;
+
+    // Read protection and obfuscation, from the root properties (never obfuscated themselves).
+    quint8 flag = 0;
+    quint8 mask = 0;
+    std::optional<Bytes> passwordData;
+    const auto rootProps = file.stream({QStringLiteral("Props") + number});
+    Props root;
+    if (rootProps) {
+        root = Props::parse(Bytes(*rootProps));
+        if (const auto value = root.value(kPasswordFlag)) flag = value->u8(0);
+        if (const auto value = root.value(kObfuscationCode)) {
+            const quint8 code = value->u8(0);
+            mask = code == 0 ? 0 : static_cast<quint8>(0xFF - code);
+        }
+        passwordData = root.value(kPasswordData);
+    }
+    if (flag == 0) mask = 0;
+    if (flag & 0x01) {
+        bool protectedPlan = true;
+        if (identity.format == Format::Mpp9) {
+            protectedPlan = passwordData && passwordData->size() >= 64 && (passwordData->u8(60) ^ mask) != 0;
+        } else if (identity.format == Format::Mpp14) {
+            protectedPlan = passwordData.has_value();
+        }
+        if (protectedPlan) {
+            throw Failure(failure_number::kPermissionDenied,
+                          QStringLiteral("The plan is password-protected and cannot be read."));
+        }
+    }
+
+    // The task field map of the project properties.
+    FieldMap fields = FieldMap::defaults(identity.format);
+    DetailTables tables;
+    if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
+        unmask(*projectProps, mask);
+        const Props props = Props::parse(Bytes(*projectProps));
+        const auto fieldMap = [&props](qint32 key, qint32 fallback) {
+            auto map = props.value(key);
+            return map ? map : props.value(fallback);
+        };
+        if (const auto map = fieldMap(kTaskFieldMap, kTaskFieldMapFallback)) fields = FieldMap::parse(*map, identity.format);
+        if (options.details) {
+            if (const auto map = fieldMap(kResourceFieldMap, kResourceFieldMapFallback)) {
+                tables.resourceMap = FieldMap::parse(*map, identity.format, resourceFields());
+            }
+            if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
+                tables.assignmentMap = FieldMap::parse(*map, identity.format, assignmentFields());
+            }
+        }
+    }
+
+    const QString tasks = QStringLiteral("TBkndTask");
+    const bool mpp9 = identity.format == Format::Mpp9;
+    const QByteArray fixedMeta = required(file, {storage, tasks, QStringLiteral("FixedMeta")});
+    QByteArray fixedData = required(file, {storage, tasks, QStringLiteral("FixedData")});
+    if (mpp9) unmask(fixedData, mask);
+    QByteArray fixed2Meta;
+    QByteArray fixed2Data;
+    if (!mpp9) {
+        fixed2Meta = required(file, {storage, tasks, QStringLiteral("Fixed2Meta")});
+        fixed2Data = required(file, {storage, tasks, QStringLiteral("Fixed2Data")});
+    }
+    const QByteArray varMeta = required(file, {storage, tasks, QStringLiteral("VarMeta")});
+    const QByteArray var2Data = required(file, {storage, tasks, QStringLiteral("Var2Data")});
+
+    TaskStreams streams;
+    streams.format = identity.format;
+    streams.applicationVersion = identity.applicationVersion;
+    streams.fixedMeta = Bytes(fixedMeta);
+    streams.fixedData = Bytes(fixedData);
+    streams.fixed2Meta = Bytes(fixed2Meta);
+    streams.fixed2Data = Bytes(fixed2Data);
+    streams.varMeta = Bytes(varMeta);
+    streams.var2Data = Bytes(var2Data);
+    if (!options.details) return decodeTasks(streams, fields);
+
+    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), false);
+    tables.assignments = assignments.streams();
+    std::optional<TableData> resources;
+    tables.resources = [&]() {
+        if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
+        return resources->streams();
+    };
+    return decodeTasks(streams, fields, &tables);
+}
+
+}  // namespace
+
+bool isCompoundFile(const QByteArray& head) { return isCompoundSignature(head); }
+
+namespace {
+
+Plan readDocument(QByteArray bytes, const ReadOptions& options) {
+    // A plan's data is in the root storage "   1" or "   1" and the format's number; the others
+    // hold views, tables and macros.
+    const CompoundFile file(std::move(bytes),
+                            [](const QString& storage) { return storage.startsWith(QLatin1String("   1")); });
+    const Identity identity = identify(file);
+    if (identity.format == Format::Mpp8) return readMpp8(file, options);
+    return readMpp9To14(file, identity, options);
+}
+
+}  // namespace
+
+Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readDocument(bytes, options); }
+
+Plan readMppFile(const QString& path, const ReadOptions& options) {
+    checkPlanFile(path);
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty()) {
+        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
+                                                             .arg(shownFileName(path), why));
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
+                                                             .arg(shownFileName(path), file.errorString()));
+    }
+    file.close();
+    return readDocument(std::move(bytes), options);
+}
+
+}  // namespace quorrix::importer::plans

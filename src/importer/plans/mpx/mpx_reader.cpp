@@ -1,0 +1,1091 @@
+#include "importer/plans/mpx/mpx_reader.h"
+
+#include <QDate>
+#include <QFile>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/plan_file.h"
+#include "importer/plans/common/resource_names.h"
+#include "platform/failure.h"
+#include "platform/wall_clock.h"
+#include "platform/file_names.h"
+
+namespace quorrix::importer::plans {
+namespace {
+
+using namespace mpx;
+using failure_number::kBadFileFormat;
+
+// More task rows than a sheet holds below its header row cannot be imported; such an ID is damage.
+constexpr long kMaxTaskId = 1048575;
+// IDs that no record carries are blank rows. A file cannot make the reader hold more blank rows
+// than this floor or this many per task record: a huge ID in a small file is damage, not a
+// reason to reserve millions of empty positions.
+constexpr long kBlankRowFloor = 65536;
+constexpr long kBlankRowsPerRecord = 64;
+// Outline numbers are derived for this many levels at most.
+constexpr int kMaxOutlineDepth = 100;
+// Field numbers above this are columns the reader does not know.
+constexpr int kMaxFieldNumber = 255;
+
+// The record numbers the reader uses.
+namespace record {
+constexpr int kCurrency = 10;
+constexpr int kDefaults = 11;
+constexpr int kDateTime = 12;
+constexpr int kBaseCalendar = 20;
+constexpr int kCalendarHours = 25;
+constexpr int kProjectHeader = 30;
+constexpr int kResourceNames = 40;
+constexpr int kResourceNumbers = 41;
+constexpr int kResource = 50;
+constexpr int kTaskNames = 60;
+constexpr int kTaskNumbers = 61;
+constexpr int kTask = 70;
+constexpr int kTaskNotes = 71;
+constexpr int kAssignment = 75;
+}  // namespace record
+
+// Task field numbers (record 61 and the columns of record 70).
+namespace field {
+constexpr int kName = 1;
+constexpr int kWbs = 2;
+constexpr int kOutlineLevel = 3;
+constexpr int kWork = 20;
+constexpr int kCost = 30;
+constexpr int kDuration = 40;
+constexpr int kBaselineDuration = 41;
+constexpr int kPercentComplete = 44;
+constexpr int kStart = 50;
+constexpr int kFinish = 51;
+constexpr int kEarlyStart = 52;
+constexpr int kEarlyFinish = 53;
+constexpr int kBaselineStart = 56;
+constexpr int kBaselineFinish = 57;
+constexpr int kActualStart = 58;
+constexpr int kActualFinish = 59;
+constexpr int kMilestone = 81;
+constexpr int kId = 90;
+constexpr int kUniqueId = 98;
+constexpr int kOutlineNumber = 99;
+constexpr int kSummary = 120;
+}  // namespace field
+
+// Resource field numbers (record 41 and the columns of record 50).
+constexpr int kResourceName = 1;
+constexpr int kResourceId = 40;
+
+// The column names of record 60 (and 40) in the languages Project writes them in, for files
+// without the numbered definition.
+struct NamedField {
+    const char* name;
+    int number;
+};
+constexpr NamedField kTaskFieldNames[] = {
+    {"ID", field::kId},
+    {"Nr.", field::kId},
+    {"Unique ID", field::kUniqueId},
+    {"Einmalige Nr.", field::kUniqueId},
+    {"Name", field::kName},
+    {"Duration", field::kDuration},
+    {"Dauer", field::kDuration},
+    {"Start", field::kStart},
+    {"Anfang", field::kStart},
+    {"Finish", field::kFinish},
+    {"Ende", field::kFinish},
+    {"Early Start", field::kEarlyStart},
+    {"Fr\xFChester Anfang", field::kEarlyStart},
+    {"Early Finish", field::kEarlyFinish},
+    {"Fr\xFChestes Ende", field::kEarlyFinish},
+    {"Outline Level", field::kOutlineLevel},
+    {"Gliederungsebene", field::kOutlineLevel},
+    {"WBS", field::kWbs},
+    {"PSP-Code", field::kWbs},
+    {"Outline Number", field::kOutlineNumber},
+    {"Gliederungsnummer", field::kOutlineNumber},
+    {"% Complete", field::kPercentComplete},
+    {"% Abgeschlossen", field::kPercentComplete},
+    {"Milestone", field::kMilestone},
+    {"Meilenstein", field::kMilestone},
+    {"Summary", field::kSummary},
+    {"Sammelvorgang", field::kSummary},
+    {"Baseline Duration", field::kBaselineDuration},
+    {"Geplante Dauer", field::kBaselineDuration},
+    {"Baseline Start", field::kBaselineStart},
+    {"Geplanter Anfang", field::kBaselineStart},
+    {"Baseline Finish", field::kBaselineFinish},
+    {"Geplantes Ende", field::kBaselineFinish},
+    {"Actual Start", field::kActualStart},
+    {"Aktueller Anfang", field::kActualStart},
+    {"Actual Finish", field::kActualFinish},
+    {"Aktuelles Ende", field::kActualFinish},
+    {"Cost", field::kCost},
+    {"Kosten", field::kCost},
+    {"Work", field::kWork},
+    {"Arbeit", field::kWork},
+};
+constexpr NamedField kResourceFieldNames[] = {
+    {"ID", kResourceId},
+    {"Nr.", kResourceId},
+    {"Name", kResourceName},
+};
+
+// ---- small text helpers --------------------------------------------------------------------
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    return !suffix.empty() && text.size() >= suffix.size() &&
+           equalsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A whole non-negative decimal number of at most `maxDigits` digits, blanks around it allowed.
+bool parseCount(std::string_view text, long& value, size_t maxDigits = 9) {
+    text = trimmed(text);
+    if (text.empty() || text.size() > maxDigits) return false;
+    long v = 0;
+    for (const char c : text) {
+        if (!isDigit(c)) return false;
+        v = v * 10 + (c - '0');
+    }
+    value = v;
+    return true;
+}
+
+// "no date" in the languages Project writes.
+bool isNoDate(std::string_view text) {
+    return equalsIgnoringCase(text, "NA") || equalsIgnoringCase(text, "NV") || equalsIgnoringCase(text, "NC");
+}
+
+// ---- records and fields --------------------------------------------------------------------
+
+// Splits the text after the first line into records and fields: a record ends at CR, LF or CR LF
+// (even inside quotes); fields are separated by the delimiter; a field that starts with a quote
+// is quoted, with "" for a quote and the delimiter taken literally until the closing quote.
+class Records {
+public:
+    Records(std::string_view text, char delimiter) : text_(text), delimiter_(delimiter) {}
+
+    // Moves to the next record that has any characters; false at the end of the text.
+    bool next() {
+        while (at_ < text_.size()) {
+            const size_t begin = at_;
+            size_t end = begin;
+            while (end < text_.size() && text_[end] != '\r' && text_[end] != '\n') ++end;
+            at_ = end;
+            if (at_ < text_.size() && text_[at_] == '\r') ++at_;
+            if (at_ < text_.size() && text_[at_] == '\n') ++at_;
+            ++line_;
+            if (end == begin) continue;
+            split(begin, end);
+            return true;
+        }
+        return false;
+    }
+
+    size_t size() const { return spans_.size(); }
+    std::string_view operator[](size_t i) const {
+        if (i >= spans_.size()) return {};
+        const Span& s = spans_[i];
+        return s.quoted ? std::string_view(unquoted_.data() + s.offset, s.length)
+                        : std::string_view(text_.data() + s.offset, s.length);
+    }
+    // The line the current record is on, counting the first line of the file as line 1.
+    long line() const { return line_; }
+
+private:
+    struct Span {
+        size_t offset;
+        size_t length;
+        bool quoted;
+    };
+
+    void split(size_t p, size_t end) {
+        spans_.clear();
+        unquoted_.clear();
+        for (;;) {
+            if (p < end && text_[p] == '"') {
+                const size_t offset = unquoted_.size();
+                ++p;
+                while (p < end) {
+                    const char c = text_[p];
+                    if (c == '"') {
+                        if (p + 1 < end && text_[p + 1] == '"') {
+                            unquoted_ += '"';
+                            p += 2;
+                            continue;
+                        }
+                        ++p;
+                        break;
+                    }
+                    unquoted_ += c;
+                    ++p;
+                }
+                while (p < end && text_[p] != delimiter_) unquoted_ += text_[p++];
+                spans_.push_back({offset, unquoted_.size() - offset, true});
+            } else {
+                const size_t begin = p;
+                const void* found = std::memchr(text_.data() + p, delimiter_, end - p);
+                p = found ? static_cast<size_t>(static_cast<const char*>(found) - text_.data()) : end;
+                spans_.push_back({begin, p - begin, false});
+            }
+            if (p >= end) break;
+            ++p;                    // the delimiter
+            if (p >= end) break;    // a trailing delimiter adds no field
+        }
+    }
+
+    std::string_view text_;
+    char delimiter_;
+    size_t at_ = 0;
+    long line_ = 0;  // the text starts at the end of the first line
+    std::vector<Span> spans_;
+    std::string unquoted_;
+};
+
+// ---- settings ------------------------------------------------------------------------------
+
+// The working periods of one weekday, in minutes after midnight.
+struct Calendar {
+    QString name;
+    int dayType[7] = {0, 1, 1, 1, 1, 1, 0};  // Sunday to Saturday: 0 non-working, 1 working
+    int lastEnd[7] = {-1, -1, -1, -1, -1, -1, -1};
+};
+
+struct Settings {
+    std::string currencySymbol;
+    char thousands = ',';
+    char decimal = '.';
+    double minutesPerDay = 480;
+    double minutesPerWeek = 2400;
+    int dateOrder = 0;  // 0 month-day-year, 1 day-month-year, 2 year-month-day
+    bool twelveHour = true;
+    int defaultStart = 480;
+    char dateSeparator = '/';
+    char timeSeparator = ':';
+    std::string am, pm;
+    int dateFormat = 1;
+};
+
+// Project's own end of the working day when a file does not say otherwise: 17:00.
+constexpr int kDefaultEndOfDay = 17 * 60;
+
+// ---- numbers, durations, dates -------------------------------------------------------------
+
+// A decimal number at the start of `text` written with the file's separators (the thousands
+// separator skipped, '.' accepted as the decimal separator where it is not the thousands one).
+// On success `rest` is what follows the number.
+bool parseNumber(std::string_view text, const Settings& s, double& value, std::string_view& rest) {
+    size_t p = 0;
+    bool negative = false;
+    if (p < text.size() && (text[p] == '-' || text[p] == '+')) negative = text[p++] == '-';
+    unsigned long long whole = 0, fraction = 0;
+    int wholeDigits = 0, fractionDigits = 0, keptFraction = 0;
+    bool inFraction = false;
+    for (; p < text.size(); ++p) {
+        const char c = text[p];
+        if (isDigit(c)) {
+            if (!inFraction) {
+                if (++wholeDigits > 18) return false;
+                whole = whole * 10 + static_cast<unsigned>(c - '0');
+            } else {
+                ++fractionDigits;
+                if (keptFraction < 15) {
+                    fraction = fraction * 10 + static_cast<unsigned>(c - '0');
+                    ++keptFraction;
+                }
+            }
+        } else if (!inFraction && (c == s.decimal || (c == '.' && s.thousands != '.'))) {
+            inFraction = true;
+        } else if (!inFraction && wholeDigits > 0 && c == s.thousands && s.thousands != s.decimal &&
+                   p + 1 < text.size() && isDigit(text[p + 1])) {
+            continue;
+        } else {
+            break;
+        }
+    }
+    if (wholeDigits + fractionDigits == 0) return false;
+    double v = static_cast<double>(whole);
+    if (keptFraction > 0) v += static_cast<double>(fraction) / std::pow(10.0, keptFraction);
+    value = negative ? -v : v;
+    if (value == 0) value = 0;
+    rest = text.substr(p);
+    return true;
+}
+
+// A number that fills the whole (trimmed) text.
+bool parseWholeNumber(std::string_view text, const Settings& s, double& value) {
+    std::string_view rest;
+    return parseNumber(trimmed(text), s, value, rest) && rest.empty();
+}
+
+struct DurationUnit {
+    const char* name;
+    int kind;  // 0 fixed minutes, 1 working days, 2 working weeks, 3 working months
+    double minutes;
+};
+
+// Units in English and German, matched without regard to case. Months of work are 20 days.
+constexpr DurationUnit kDurationUnits[] = {
+    {"m", 0, 1},        {"min", 0, 1},      {"mins", 0, 1},     {"h", 0, 60},        {"hr", 0, 60},
+    {"hrs", 0, 60},     {"hour", 0, 60},    {"hours", 0, 60},   {"d", 1, 1},         {"day", 1, 1},
+    {"days", 1, 1},     {"t", 1, 1},        {"w", 2, 1},        {"wk", 2, 1},        {"wks", 2, 1},
+    {"week", 2, 1},     {"weeks", 2, 1},    {"mo", 3, 1},       {"mon", 3, 1},       {"mons", 3, 1},
+    {"month", 3, 1},    {"months", 3, 1},   {"em", 0, 1},       {"emin", 0, 1},      {"emins", 0, 1},
+    {"eh", 0, 60},      {"ehr", 0, 60},     {"ehrs", 0, 60},    {"ed", 0, 1440},     {"edays", 0, 1440},
+    {"ew", 0, 10080},   {"ewk", 0, 10080},  {"eweeks", 0, 10080}, {"emo", 0, 43200}, {"emon", 0, 43200},
+    {"emons", 0, 43200}, {"emonths", 0, 43200}, {"fm", 0, 1},    {"fh", 0, 60},       {"ft", 0, 1440},
+    {"fw", 0, 10080},   {"fmo", 0, 43200},  {"fmon", 0, 43200},
+};
+
+// A duration such as "1d", "2.5 ew", "3t", "1,5h?" in minutes (to a tenth of a minute, as the
+// project application keeps them); a number without a unit is days.
+bool parseDuration(std::string_view text, const Settings& s, double& minutes) {
+    text = trimmed(text);
+    if (!text.empty() && text.back() == '?') text.remove_suffix(1);
+    double value = 0;
+    std::string_view unit;
+    if (!parseNumber(trimmed(text), s, value, unit)) return false;
+    unit = trimmed(unit);
+    double factor = s.minutesPerDay;
+    if (!unit.empty()) {
+        bool known = false;
+        for (const DurationUnit& u : kDurationUnits) {
+            if (!equalsIgnoringCase(unit, u.name)) continue;
+            switch (u.kind) {
+            case 0: factor = u.minutes; break;
+            case 1: factor = s.minutesPerDay; break;
+            case 2: factor = s.minutesPerWeek; break;
+            default: factor = s.minutesPerDay * 20; break;
+            }
+            known = true;
+            break;
+        }
+        if (!known) return false;
+    }
+    const double result = std::round(value * factor * 10) / 10;
+    if (!std::isfinite(result) || std::abs(result) > 1e13) return false;
+    minutes = result == 0 ? 0 : result;
+    return true;
+}
+
+enum class DateRead { Date, NoDate, NotADate, NoYear };
+
+struct FileDate {
+    QDate date;
+    int minute = -1;  // minutes after midnight, or -1 when the file gives no time
+};
+
+bool isLetter(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || u >= 0x80;
+}
+
+// The month (1-12) whose English or German name starts with the first three letters of `word`;
+// 0 for none.
+int monthNamed(std::string_view word, CodePage page) {
+    if (word.size() < 3) return 0;
+    const QString three = decode(page, word.substr(0, std::min<size_t>(word.size(), 4))).left(3).toLower();
+    static const char16_t* const kNames[][12] = {
+        {u"jan", u"feb", u"mar", u"apr", u"may", u"jun", u"jul", u"aug", u"sep", u"oct", u"nov", u"dec"},
+        {u"jan", u"feb", u"m\u00e4r", u"apr", u"mai", u"jun", u"jul", u"aug", u"sep", u"okt", u"nov", u"dez"},
+        {u"jan", u"feb", u"mrz", u"apr", u"mai", u"jun", u"jul", u"aug", u"sep", u"okt", u"nov", u"dez"},
+    };
+    for (const auto& names : kNames)
+        for (int m = 0; m < 12; ++m)
+            if (three == QStringView(names[m])) return m + 1;
+    return 0;
+}
+
+// Takes a time of day off the end of `text` ("08:00", "8:00 PM", "8:00PM"): true with `minute`
+// set when there is one, `text` then holding what comes before it.
+bool takeTime(std::string_view& text, const Settings& s, int& minute) {
+    std::string_view rest = trimmed(text);
+    int half = 0;  // 1 AM, 2 PM
+    const std::string_view am = s.am.empty() ? std::string_view("AM") : std::string_view(s.am);
+    const std::string_view pm = s.pm.empty() ? std::string_view("PM") : std::string_view(s.pm);
+    if (endsWithIgnoringCase(rest, am)) {
+        half = 1;
+        rest = trimmed(rest.substr(0, rest.size() - am.size()));
+    } else if (endsWithIgnoringCase(rest, pm)) {
+        half = 2;
+        rest = trimmed(rest.substr(0, rest.size() - pm.size()));
+    }
+    // Two minute digits, the separator, one or two hour digits.
+    size_t n = rest.size();
+    if (n < 4 || !isDigit(rest[n - 1]) || !isDigit(rest[n - 2])) return false;
+    const char separator = rest[n - 3];
+    if (separator != s.timeSeparator && separator != ':') return false;
+    size_t hourBegin = n - 3;
+    while (hourBegin > 0 && isDigit(rest[hourBegin - 1]) && n - 3 - hourBegin < 2) --hourBegin;
+    if (hourBegin == n - 3) return false;
+    if (hourBegin > 0 && !isBlank(rest[hourBegin - 1])) return false;
+    int hour = 0;
+    for (size_t i = hourBegin; i < n - 3; ++i) hour = hour * 10 + (rest[i] - '0');
+    const int minutes = (rest[n - 2] - '0') * 10 + (rest[n - 1] - '0');
+    if (minutes > 59) return false;
+    if (half != 0) {
+        if (hour < 1 || hour > 12) return false;
+        if (half == 1 && hour == 12) hour = 0;
+        if (half == 2 && hour != 12) hour += 12;
+    }
+    if (hour > 23) return false;
+    minute = hour * 60 + minutes;
+    text = rest.substr(0, hourBegin);
+    return true;
+}
+
+bool dateFormatHasWeekday(int code) { return (code >= 8 && code <= 11) || (code >= 15 && code <= 17); }
+bool dateFormatHasNoYear(int code) { return code == 4 || code == 6 || code == 7 || (code >= 11 && code <= 18); }
+
+// A date as written in the file's date format: "Fri 17/10/14", "14 November 2005 08:00",
+// "Di 07.01.03", "07/02/2006 8:00 AM", ...
+DateRead parseDate(std::string_view raw, const Settings& s, CodePage page, FileDate& out) {
+    std::string_view text = trimmed(raw);
+    if (text.empty() || isNoDate(text)) return DateRead::NoDate;
+    int minute = -1;
+    takeTime(text, s, minute);
+
+    // The parts: numbers and words, split at blanks and date separators.
+    std::string_view parts[6];
+    int count = 0;
+    size_t p = 0;
+    while (p < text.size()) {
+        const char c = text[p];
+        if (isBlank(c) || c == s.dateSeparator || c == '/' || c == '.' || c == '-' || c == ',') {
+            ++p;
+            continue;
+        }
+        if (c == '\'') {  // before a two-digit year
+            ++p;
+            continue;
+        }
+        const size_t begin = p;
+        const bool digits = isDigit(c);
+        while (p < text.size() && (digits ? isDigit(text[p]) : isLetter(text[p]))) ++p;
+        if (p == begin) return DateRead::NotADate;
+        if (count == 6) return DateRead::NotADate;
+        parts[count++] = text.substr(begin, p - begin);
+    }
+    // A weekday name first.
+    int first = 0;
+    if (count > 0 && isLetter(parts[0][0]) &&
+        (dateFormatHasWeekday(s.dateFormat) || monthNamed(parts[0], page) == 0))
+        first = 1;
+
+    long numbers[3];
+    size_t widths[3];
+    int numberCount = 0;
+    int month = 0;
+    for (int i = first; i < count; ++i) {
+        if (isDigit(parts[i][0])) {
+            if (numberCount == 3 || parts[i].size() > 4) return DateRead::NotADate;
+            long v = 0;
+            parseCount(parts[i], v, 4);
+            numbers[numberCount] = v;
+            widths[numberCount++] = parts[i].size();
+        } else {
+            if (month != 0) return DateRead::NotADate;
+            month = monthNamed(parts[i], page);
+            if (month == 0) return DateRead::NotADate;
+        }
+    }
+    const int fields = numberCount + (month != 0 ? 1 : 0);
+    if (fields < 3) return dateFormatHasNoYear(s.dateFormat) ? DateRead::NoYear : DateRead::NotADate;
+    if (fields > 3) return DateRead::NotADate;
+    // Which number is which, by the file's date order.
+    int dayAt, yearAt, monthAt = -1;
+    if (month != 0) {
+        yearAt = s.dateOrder == 2 ? 0 : 1;
+        dayAt = 1 - yearAt;
+    } else {
+        switch (s.dateOrder) {
+        case 1: dayAt = 0, monthAt = 1, yearAt = 2; break;
+        case 2: yearAt = 0, monthAt = 1, dayAt = 2; break;
+        default: monthAt = 0, dayAt = 1, yearAt = 2; break;
+        }
+        if (widths[monthAt] > 2) return DateRead::NotADate;
+        month = static_cast<int>(numbers[monthAt]);
+    }
+    if (widths[dayAt] > 2 || widths[yearAt] == 3) return DateRead::NotADate;
+    const long day = numbers[dayAt];
+    long year = numbers[yearAt];
+    if (widths[yearAt] <= 2) year += year < 80 ? 2000 : 1900;  // two digits: 1980 to 2079
+    if (!QDate::isValid(static_cast<int>(year), month, static_cast<int>(day))) return DateRead::NotADate;
+    out.date = QDate(static_cast<int>(year), month, static_cast<int>(day));
+    out.minute = minute;
+    return DateRead::Date;
+}
+
+// Yes and No in the languages Project writes; nothing for anything else.
+std::optional<bool> parseFlag(std::string_view text) {
+    text = trimmed(text);
+    for (const char* yes : {"Yes", "Ja", "Oui", "True", "1"})
+        if (equalsIgnoringCase(text, yes)) return true;
+    for (const char* no : {"No", "Nein", "Non", "False", "0"})
+        if (equalsIgnoringCase(text, no)) return false;
+    return std::nullopt;
+}
+
+// ---- the reader ----------------------------------------------------------------------------
+
+// What the records say about one task, until the plan is put together.
+struct Entry {
+    long id = 0;
+    long line = 0;
+    bool blank = false;
+    PlanTask task;
+    std::optional<double> outlineLevel;
+    std::optional<bool> summary;
+    bool outlineNumberGiven = false;
+    std::shared_ptr<TaskDetails> details;  // when asked for
+};
+
+struct Assignment {
+    size_t entry;
+    long resourceId;
+    double units;
+};
+
+class Reader {
+public:
+    Reader(const QString& name, const ReadOptions& options) : name_(name), details_(options.details) {}
+
+    Plan read(std::string_view bytes) {
+        if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
+            notAPlan();
+        if (const void* nul = std::memchr(bytes.data(), '\0', bytes.size())) {
+            const auto at = static_cast<const char*>(nul) - bytes.data();
+            damaged(QStringLiteral("it holds binary data (a zero byte at offset %1)").arg(at));
+        }
+        delimiter_ = bytes[3];
+
+        // The first line, read as ASCII: MPX, the program, the version, the code page.
+        size_t end = 0;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+        {
+            Records first(bytes.substr(0, end), delimiter_);
+            if (first.next()) page_ = codePageNamed(first[3]);
+        }
+        Records records(bytes.substr(end), delimiter_);
+        bool any = false;
+        while (records.next()) {
+            any = true;
+            long number = 0;
+            if (!parseCount(records[0], number, 4)) continue;
+            handle(static_cast<int>(number), records);
+        }
+        if (!any) damaged(QStringLiteral("it ends after its first line"));
+        return assemble();
+    }
+
+private:
+    // ---- failures ----
+
+    [[noreturn]] void notAPlan() const {
+        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is not a project plan.")
+                                                      : QStringLiteral("The file \"%1\" is not a project plan.").arg(name_));
+    }
+    [[noreturn]] void damaged(const QString& what) const {
+        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is damaged: %1.").arg(what)
+                                                      : QStringLiteral("The file \"%1\" is damaged: %2.").arg(name_, what));
+    }
+    QString shown(std::string_view text) const { return shownValue(decode(page_, text)); }
+
+    // ---- records ----
+
+    void handle(int number, const Records& r) {
+        switch (number) {
+        case record::kCurrency: currency(r); break;
+        case record::kDefaults: defaults(r); break;
+        case record::kDateTime: dateTime(r); break;
+        case record::kBaseCalendar: baseCalendar(r); break;
+        case record::kCalendarHours: calendarHours(r); break;
+        case record::kProjectHeader:
+            if (!trimmed(r[4]).empty()) projectCalendar_ = decode(page_, trimmed(r[4]));
+            calendar_.reset();
+            break;
+        case record::kResourceNames:
+            if (details_ && !resourceNumbered_) {
+                resourceColumns_ = namedColumns(r, kResourceFieldNames);
+                resourceAt_.clear();
+            }
+            break;
+        case record::kResourceNumbers:
+            if (details_ && !resourceNumbered_) {
+                resourceColumns_ = numberedColumns(r);
+                resourceAt_.clear();
+                resourceNumbered_ = true;
+            }
+            break;
+        case record::kResource:
+            if (details_) resource(r);
+            break;
+        case record::kTaskNames:
+            if (!taskNumbered_) {
+                taskColumns_ = namedColumns(r, kTaskFieldNames);
+                taskAt_.clear();
+                taskDefined_ = true;
+            }
+            break;
+        case record::kTaskNumbers:
+            if (!taskNumbered_) {
+                taskColumns_ = numberedColumns(r);
+                taskAt_.clear();
+                taskNumbered_ = taskDefined_ = true;
+            }
+            break;
+        case record::kTask: task(r); break;
+        case record::kTaskNotes:
+            if (details_ && current_) {
+                QString notes = decode(page_, r[1]);
+                notes.replace(QChar(0x7F), QLatin1Char('\n'));
+                if (!notes.isEmpty()) detailsOf(entries_[*current_]).notes = notes;
+            }
+            break;
+        case record::kAssignment:
+            if (details_ && current_) assignment(r);
+            break;
+        default:
+            break;
+        }
+    }
+
+    void currency(const Records& r) {
+        if (!r[1].empty()) settings_.currencySymbol = std::string(r[1]);
+        if (r[4].size() == 1) settings_.thousands = r[4][0];
+        if (r[5].size() == 1) settings_.decimal = r[5][0];
+    }
+
+    void defaults(const Records& r) {
+        double hours = 0;
+        if (parseWholeNumber(r[4], settings_, hours) && hours > 0 && hours <= 24) settings_.minutesPerDay = hours * 60;
+        if (parseWholeNumber(r[5], settings_, hours) && hours > 0 && hours <= 168) settings_.minutesPerWeek = hours * 60;
+    }
+
+    void dateTime(const Records& r) {
+        long v = 0;
+        if (parseCount(r[1], v, 2) && v <= 2) settings_.dateOrder = static_cast<int>(v);
+        if (parseCount(r[2], v, 2) && v <= 1) settings_.twelveHour = v == 0;
+        if (parseCount(r[3], v, 4) && v < 24 * 60) settings_.defaultStart = static_cast<int>(v);
+        if (r[4].size() == 1) settings_.dateSeparator = r[4][0];
+        if (r[5].size() == 1) settings_.timeSeparator = r[5][0];
+        if (!trimmed(r[6]).empty()) settings_.am = std::string(trimmed(r[6]));
+        if (!trimmed(r[7]).empty()) settings_.pm = std::string(trimmed(r[7]));
+        if (parseCount(r[8], v, 2)) settings_.dateFormat = static_cast<int>(v);
+    }
+
+    void baseCalendar(const Records& r) {
+        calendar_.reset();
+        Calendar& c = calendars_.emplace_back();
+        c.name = decode(page_, trimmed(r[1]));
+        for (int day = 0; day < 7; ++day) {
+            long type = 0;
+            if (parseCount(r[2 + day], type, 1)) c.dayType[day] = static_cast<int>(type);
+        }
+    }
+
+    // Working hours of one weekday of the last base calendar: only the end of its last period
+    // is kept.
+    void calendarHours(const Records& r) {
+        if (calendars_.empty()) return;
+        long day = 0;
+        if (!parseCount(r[1], day, 1) || day < 1 || day > 7) return;
+        int last = -1;
+        for (size_t i = 2; i + 1 < r.size() && i < 8; i += 2) {
+            const int from = timeOfDay(r[i]);
+            int to = timeOfDay(r[i + 1]);
+            if (from < 0 || to < 0) continue;
+            if (to <= from) to += 24 * 60;  // up to midnight
+            last = to;
+        }
+        calendars_.back().lastEnd[day - 1] = last;
+    }
+
+    int timeOfDay(std::string_view text) const {
+        std::string_view rest = text;
+        int minute = -1;
+        if (!takeTime(rest, settings_, minute) || !trimmed(rest).empty()) return -1;
+        return minute;
+    }
+
+    // The columns of a numbered definition record: field number by position.
+    std::vector<int> numberedColumns(const Records& r) const {
+        std::vector<int> columns;
+        columns.reserve(r.size());
+        for (size_t i = 1; i < r.size(); ++i) {
+            long n = 0;
+            columns.push_back(parseCount(r[i], n, 3) && n <= kMaxFieldNumber ? static_cast<int>(n) : -1);
+        }
+        return columns;
+    }
+
+    template <size_t N>
+    std::vector<int> namedColumns(const Records& r, const NamedField (&names)[N]) const {
+        std::vector<int> columns;
+        columns.reserve(r.size());
+        for (size_t i = 1; i < r.size(); ++i) {
+            const std::string_view name = trimmed(r[i]);
+            int number = -1;
+            for (const NamedField& f : names)
+                if (equalsIgnoringCase(name, f.name)) number = f.number;
+            columns.push_back(number);
+        }
+        return columns;
+    }
+
+    // The position (1-based record field) of each field number, first occurrence winning.
+    static void index(const std::vector<int>& columns, std::vector<int>& at) {
+        at.assign(kMaxFieldNumber + 1, -1);
+        for (size_t i = 0; i < columns.size(); ++i)
+            if (columns[i] >= 0 && at[columns[i]] < 0) at[columns[i]] = static_cast<int>(i + 1);
+    }
+
+    void resource(const Records& r) {
+        if (resourceAt_.empty()) index(resourceColumns_, resourceAt_);
+        const auto value = [&](int number) { return resourceAt_[number] < 0 ? std::string_view() : r[resourceAt_[number]]; };
+        long id = 0;
+        if (!parseCount(value(kResourceId), id)) return;
+        resources_[id] = decode(page_, value(kResourceName));
+    }
+
+    void assignment(const Records& r) {
+        long resourceId = 0;
+        if (!parseCount(r[1], resourceId)) return;
+        double units = 1;
+        std::string_view text = trimmed(r[2]);
+        if (!text.empty()) {
+            std::string_view rest;
+            if (!parseNumber(text, settings_, units, rest)) return;
+            if (trimmed(rest) == "%") units /= 100;
+        }
+        assignments_.push_back({*current_, resourceId, units});
+    }
+
+    // ---- tasks ----
+
+    std::string_view value(const Records& r, int number) const {
+        const int at = taskAt_[number];
+        return at < 0 ? std::string_view() : r[static_cast<size_t>(at)];
+    }
+
+    static TaskDetails& detailsOf(Entry& entry) {
+        if (!entry.details) entry.details = std::make_shared<TaskDetails>();
+        return *entry.details;
+    }
+
+    void task(const Records& r) {
+        if (!taskDefined_) damaged(QStringLiteral("a task comes before the task table definition (line %1)").arg(r.line()));
+        if (taskAt_.empty()) index(taskColumns_, taskAt_);
+        current_.reset();
+
+        // The ID: the position; the next free one when the record has none.
+        const std::string_view idText = trimmed(value(r, field::kId));
+        const std::string_view levelText = trimmed(value(r, field::kOutlineLevel));
+        long id = 0;
+        if (idText.empty()) {
+            id = levelText == "0" ? 0 : highestId_ + 1;
+        } else if (!parseCount(idText, id)) {
+            const bool negative = idText[0] == '-' && idText.size() > 1 &&
+                                  std::all_of(idText.begin() + 1, idText.end(), isDigit);
+            if (negative) damaged(QStringLiteral("a task has the negative ID %1").arg(shown(idText)));
+            if (std::all_of(idText.begin(), idText.end(), isDigit))
+                damaged(QStringLiteral("the task ID %1 is out of range").arg(shown(idText)));
+            damaged(QStringLiteral("the task ID \"%1\" is not a number").arg(shown(idText)));
+        }
+        if (id > kMaxTaskId) damaged(QStringLiteral("the task ID %1 is out of range").arg(id));
+        if (id == 0) return;  // the project summary task
+        highestId_ = std::max(highestId_, id);
+
+        Entry& entry = entries_.emplace_back();
+        entry.id = id;
+        entry.line = r.line();
+        current_ = entries_.size() - 1;
+        PlanTask& out = entry.task;
+
+        const std::string_view nameText = value(r, field::kName);
+        out.name = decode(page_, nameText);
+        if (out.name.contains(QChar(0x7F))) out.name.replace(QChar(0x7F), QLatin1Char('\n'));
+
+        const std::string_view durationText = trimmed(value(r, field::kDuration));
+        bool hasDuration = false;
+        if (!durationText.empty()) {
+            if (!parseDuration(durationText, settings_, out.durationMinutes))
+                damaged(QStringLiteral("the duration of task %1 (\"%2\") cannot be read").arg(id).arg(shown(durationText)));
+            hasDuration = true;
+        }
+        out.start = date(r, field::kStart, id, "start");
+        if (!out.start.isValid()) out.start = date(r, field::kEarlyStart, id, "early start");
+        out.finish = date(r, field::kFinish, id, "finish", hasDuration ? out.durationMinutes : 1);
+        if (!out.finish.isValid()) out.finish = date(r, field::kEarlyFinish, id, "early finish", hasDuration ? out.durationMinutes : 1);
+
+        // A record with nothing but its identifiers stands for a blank row.
+        entry.blank = trimmed(nameText).empty() && !hasDuration && !out.start.isValid() && !out.finish.isValid();
+
+        double level = 0;
+        if (!levelText.empty() && parseWholeNumber(levelText, settings_, level) && level >= 0) entry.outlineLevel = level;
+        if (details_) taskDetails(r, entry);
+    }
+
+    // A start or finish: as written when the file holds the time; a date alone gets the start
+    // of the working day (a start, or a finish of no duration) or the end of the working day of
+    // that weekday in the project's calendar (a finish).
+    QDateTime date(const Records& r, int number, long id, const char* what, std::optional<double> finishDuration = {},
+                   bool strict = true) {
+        const std::string_view text = value(r, number);
+        FileDate parsed;
+        switch (parseDate(text, settings_, page_, parsed)) {
+        case DateRead::Date: break;
+        case DateRead::NoDate: return {};
+        case DateRead::NoYear:
+            if (!strict) return {};
+            throw Failure(kBadFileFormat,
+                          QStringLiteral("%1 cannot be read: its dates are written without a year (date format %2).")
+                              .arg(name_.isEmpty() ? QStringLiteral("The file") : QStringLiteral("The file \"%1\"").arg(name_))
+                              .arg(settings_.dateFormat));
+        case DateRead::NotADate:
+            if (!strict) return {};
+            damaged(QStringLiteral("the %1 of task %2 (\"%3\") is not a date")
+                        .arg(QLatin1String(what))
+                        .arg(id)
+                        .arg(shown(trimmed(text))));
+        }
+        int minute = parsed.minute;
+        if (minute < 0) {
+            minute = settings_.defaultStart;
+            if (finishDuration && *finishDuration != 0) minute = endOfDay(parsed.date);
+        }
+        QDateTime result = wallClock(parsed.date, QTime(0, 0));
+        if (minute < 24 * 60) result = result.addSecs(qint64(minute) * 60);
+        return result;
+    }
+
+    // The end of the last working period of the date's weekday in the project's calendar.
+    int endOfDay(const QDate& date) {
+        if (!calendar_) {
+            // The calendar the header names, else "Standard", else the first; chosen again when
+            // calendars or the header follow tasks.
+            calendar_ = calendars_.size();
+            for (const QString& wanted : {projectCalendar_, QStringLiteral("Standard")}) {
+                for (size_t i = 0; i < calendars_.size() && *calendar_ == calendars_.size(); ++i)
+                    if (!wanted.isEmpty() && calendars_[i].name.compare(wanted, Qt::CaseInsensitive) == 0) calendar_ = i;
+            }
+            if (*calendar_ == calendars_.size() && !calendars_.empty()) calendar_ = 0;
+        }
+        if (*calendar_ >= calendars_.size()) return kDefaultEndOfDay;
+        const Calendar& calendar = calendars_[*calendar_];
+        const int weekday = date.dayOfWeek() % 7;  // 0 Sunday ... 6 Saturday
+        if (calendar.lastEnd[weekday] >= 0) return calendar.lastEnd[weekday];
+        if (calendar.dayType[weekday] == 1) return kDefaultEndOfDay;
+        // A non-working day: the latest end of the week's working days.
+        int latest = -1;
+        for (int day = 0; day < 7; ++day) latest = std::max(latest, calendar.lastEnd[day]);
+        return latest >= 0 ? latest : kDefaultEndOfDay;
+    }
+
+    void taskDetails(const Records& r, Entry& entry) {
+        TaskDetails& d = detailsOf(entry);
+        const PlanTask& task = entry.task;
+        d.id = static_cast<double>(entry.id);
+        long uniqueId = 0;
+        const std::string_view uniqueText = value(r, field::kUniqueId);
+        if (parseCount(uniqueText, uniqueId)) d.uniqueId = static_cast<double>(uniqueId);
+        else if (trimmed(uniqueText).empty()) d.uniqueId = static_cast<double>(entry.id);
+        d.outlineLevel = entry.outlineLevel;
+        d.outlineNumber = decode(page_, trimmed(value(r, field::kOutlineNumber)));
+        entry.outlineNumberGiven = !d.outlineNumber.isEmpty();
+        d.wbs = decode(page_, trimmed(value(r, field::kWbs)));
+        double number = 0;
+        std::string_view rest;
+        const std::string_view percent = trimmed(value(r, field::kPercentComplete));
+        if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
+            d.percentComplete = number;
+        d.milestone = parseFlag(value(r, field::kMilestone));
+        entry.summary = parseFlag(value(r, field::kSummary));
+        d.summary = entry.summary;
+        double baseline = 0;
+        const bool hasBaseline = parseDuration(value(r, field::kBaselineDuration), settings_, baseline) &&
+                                 !trimmed(value(r, field::kBaselineDuration)).empty();
+        if (hasBaseline) d.baselineDurationMinutes = baseline;
+        d.baselineStart = date(r, field::kBaselineStart, entry.id, "baseline start", {}, false);
+        d.baselineFinish = date(r, field::kBaselineFinish, entry.id, "baseline finish", hasBaseline ? baseline : 1, false);
+        d.actualStart = date(r, field::kActualStart, entry.id, "actual start", {}, false);
+        d.actualFinish = date(r, field::kActualFinish, entry.id, "actual finish", task.durationMinutes == 0 ? 0 : 1, false);
+        if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
+        double work = 0;
+        if (!trimmed(value(r, field::kWork)).empty() && parseDuration(value(r, field::kWork), settings_, work))
+            d.workMinutes = work;
+    }
+
+    // An amount of money: the currency symbol before or after the number, a minus sign or
+    // parentheses for a negative amount.
+    std::optional<double> money(std::string_view text) const {
+        text = trimmed(text);
+        if (text.empty()) return std::nullopt;
+        bool negative = false;
+        if (text.size() >= 2 && text.front() == '(' && text.back() == ')') {
+            negative = true;
+            text = trimmed(text.substr(1, text.size() - 2));
+        }
+        if (!text.empty() && text.front() == '-') {
+            negative = !negative;
+            text = trimmed(text.substr(1));
+        }
+        const std::string_view symbol = settings_.currencySymbol;
+        if (!symbol.empty() && text.substr(0, symbol.size()) == symbol) text = trimmed(text.substr(symbol.size()));
+        if (!symbol.empty() && text.size() >= symbol.size() && text.substr(text.size() - symbol.size()) == symbol)
+            text = trimmed(text.substr(0, text.size() - symbol.size()));
+        if (!text.empty() && text.front() == '-') {
+            negative = !negative;
+            text = trimmed(text.substr(1));
+        }
+        double value = 0;
+        if (!parseWholeNumber(text, settings_, value)) return std::nullopt;
+        return negative && value != 0 ? -value : value;
+    }
+
+    // ---- the plan ----
+
+    Plan assemble() {
+        // The highest ID is bounded by the task records found.
+        const long bound = std::min(kMaxTaskId, std::max(kBlankRowFloor, static_cast<long>(entries_.size()) * kBlankRowsPerRecord));
+        if (highestId_ > bound) damaged(QStringLiteral("the task ID %1 is out of range").arg(highestId_));
+
+        if (details_) finishDetails();
+
+        Plan plan;
+        plan.positions.resize(static_cast<size_t>(highestId_));
+        std::vector<bool> seen(static_cast<size_t>(highestId_), false);
+        for (Entry& entry : entries_) {
+            const auto index = static_cast<size_t>(entry.id - 1);
+            if (seen[index]) damaged(QStringLiteral("the task ID %1 appears twice (line %2)").arg(entry.id).arg(entry.line));
+            seen[index] = true;
+            if (entry.blank) continue;
+            entry.task.details = std::move(entry.details);
+            plan.positions[index] = std::move(entry.task);
+        }
+        return plan;
+    }
+
+    // What the records give only together: resource names, outline numbers, summary flags.
+    void finishDetails() {
+        for (const Assignment& a : assignments_) {
+            const auto found = resources_.find(a.resourceId);
+            if (found == resources_.end() || found->second.isEmpty()) continue;
+            TaskDetails& d = detailsOf(entries_[a.entry]);
+            appendResourceName(d.resourceNames, found->second, a.units);
+        }
+
+        // In ID order: the outline number from the outline levels, and a task is a summary task
+        // when the next task is deeper.
+        std::vector<size_t> order;
+        order.reserve(entries_.size());
+        for (size_t i = 0; i < entries_.size(); ++i)
+            if (!entries_[i].blank) order.push_back(i);
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return entries_[a].id < entries_[b].id; });
+        std::vector<long> counters;
+        for (size_t k = 0; k < order.size(); ++k) {
+            Entry& entry = entries_[order[k]];
+            TaskDetails& d = detailsOf(entry);
+            const double level = entry.outlineLevel.value_or(1);
+            if (!entry.outlineLevel) d.outlineLevel = 1;
+            if (!entry.summary && k + 1 < order.size())
+                d.summary = entries_[order[k + 1]].outlineLevel.value_or(1) > level;
+            else if (!entry.summary)
+                d.summary = false;
+            if (level < 1 || level > kMaxOutlineDepth || level != std::floor(level)) {
+                counters.clear();
+                continue;
+            }
+            const auto depth = static_cast<size_t>(level);
+            if (counters.size() < depth) {
+                counters.resize(depth, 1);  // a level skipped counts as the first of its parent
+                counters[depth - 1] = 0;
+            }
+            counters.resize(depth);
+            ++counters[depth - 1];
+            if (entry.outlineNumberGiven) continue;
+            QString number;
+            for (size_t i = 0; i < depth; ++i) {
+                if (i) number += QLatin1Char('.');
+                number += QString::number(counters[i]);
+            }
+            d.outlineNumber = number;
+        }
+    }
+
+    QString name_;
+    bool details_;
+    char delimiter_ = ',';
+    CodePage page_ = CodePage::Windows1252;
+    Settings settings_;
+    std::vector<Calendar> calendars_;
+    QString projectCalendar_;
+    std::optional<size_t> calendar_;  // index into calendars_; calendars_.size() for none
+
+    std::vector<int> taskColumns_, taskAt_;
+    bool taskDefined_ = false, taskNumbered_ = false;
+    std::vector<int> resourceColumns_, resourceAt_;
+    bool resourceNumbered_ = false;
+    std::map<long, QString> resources_;
+
+    std::vector<Entry> entries_;
+    std::vector<Assignment> assignments_;
+    std::optional<size_t> current_;
+    long highestId_ = 0;
+};
+
+}  // namespace
+
+bool isMpxFile(const QByteArray& head) {
+    if (head.size() < 4 || !head.startsWith("MPX")) return false;
+    const char c = head[3];
+    const auto u = static_cast<unsigned char>(c);
+    return c == '\t' || (u > 0x20 && u < 0x7F && c != '"' && !isDigit(c) && !isLetter(c));
+}
+
+Plan readMpx(const QByteArray& bytes, const ReadOptions& options) {
+    return Reader(QString(), options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+Plan readMpxFile(const QString& path, const ReadOptions& options) {
+    const qint64 size = checkPlanFile(path);
+    const QString name = shownFileName(path);
+    if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
+    QFile file;
+    if (const QString why = openForReading(file, path); !why.isEmpty())
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(failure_number::kPermissionDenied,
+                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(name, file.errorString()));
+    file.close();
+    return Reader(name, options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+}  // namespace quorrix::importer::plans

@@ -1,0 +1,488 @@
+// The Project database reader: every .mpd of the test data against the plan the same Project
+// version saved as XML (Project 2002/2003) or as .mpp (Project 98 and 2000, which write no XML),
+// the further task fields against the XML, and damaged, foreign and lying databases.
+#include <gtest/gtest.h>
+#include <mdbtools.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <pugixml.hpp>
+#include <thread>
+
+#include "importer/plans/mpd/mpd_reader.h"
+#include "importer/plans/mpd/mpd_service.h"
+#include "importer/plans/mpp/mpp_reader.h"
+#include "importer/plans/plan_comparison.h"
+#include "importer/plans/plan_reader.h"
+#include "importer/plans/xml/mspdi_reader.h"
+#include "platform/failure.h"
+#include "support/test_data.h"
+
+namespace quorrix::importer::plans {
+namespace {
+
+using namespace testing;
+
+const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
+
+// The plan saved by the same Project version: its XML, or for Project 98 and 2000 (which wrote
+// no XML) its .mpp; the blank-row database has the folder's XML.
+std::optional<QString> twinOf(const QFileInfo& mpd) {
+    const QDir folder = mpd.dir();
+    QString base = mpd.fileName();
+    static const QRegularExpression version(QStringLiteral("^(.*-project(\\d+))-mpd\\d\\.mpd$"));
+    const auto m = version.match(base);
+    QStringList candidates;
+    if (m.hasMatch()) {
+        const QString stem = m.captured(1);
+        QString plain = stem;
+        if (plain.startsWith(QLatin1Char('X'))) plain.remove(0, 1);
+        candidates << stem + QStringLiteral("-mspdi.xml") << plain + QStringLiteral("-mspdi.xml");
+        if (m.captured(2) == QLatin1String("98"))
+            candidates << stem + QStringLiteral("-mpp8.mpp") << plain + QStringLiteral("-mpp8.mpp");
+        if (m.captured(2) == QLatin1String("2000")) candidates << plain + QStringLiteral("-mpp9.mpp");
+    } else {
+        candidates << folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
+    }
+    for (const QString& name : candidates)
+        if (folder.exists(name)) return folder.filePath(name);
+    return std::nullopt;
+}
+
+QStringList databases() {
+    QStringList files;
+    QDirIterator it(kPlans, {QStringLiteral("*.mpd")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) files << it.next();
+    files.sort();
+    return files;
+}
+
+TEST(MpdExactness, EveryDatabaseEqualsThePlanOfTheSameProjectVersion) {
+    if (!QDir(kPlans).exists()) GTEST_SKIP() << "no test plans at " << kPlans.toStdString();
+    int compared = 0, equal = 0, tasks = 0, blanks = 0;
+    bool sawProject98 = false, sawProject2000 = false;
+    for (const QString& path : databases()) {
+        const QFileInfo info(path);
+        const std::string shown = (info.dir().dirName() + QLatin1Char('/') + info.fileName()).toStdString();
+        const auto twin = twinOf(info);
+        Plan actual;
+        try {
+            actual = readPlanFile(path);  // recognised by content
+        } catch (const Failure& failure) {
+            ADD_FAILURE() << shown << ": " << failure.what();
+            continue;
+        }
+        if (!twin) {
+            ADD_FAILURE() << shown << " has no twin";
+            continue;
+        }
+        const Plan expected = twin->endsWith(QLatin1String(".xml")) ? readMspdiFile(*twin) : readMppFile(*twin);
+        ++compared;
+        sawProject98 |= info.fileName().contains(QLatin1String("project98"));
+        sawProject2000 |= info.fileName().contains(QLatin1String("project2000"));
+        const QStringList diff = differences(actual, expected);
+        if (diff.isEmpty()) {
+            ++equal;
+            for (const auto& task : actual.positions) (task ? tasks : blanks) += 1;
+        } else {
+            ADD_FAILURE() << shown << " differs from " << QFileInfo(*twin).fileName().toStdString() << ":\n  "
+                          << diff.mid(0, 5).join(QStringLiteral("\n  ")).toStdString();
+        }
+    }
+    std::printf("[ exactness ] %d of %d databases equal their twin: %d tasks, %d blank rows\n", equal, compared,
+                tasks, blanks);
+    EXPECT_GE(compared, 13);
+    EXPECT_TRUE(sawProject98);
+    EXPECT_TRUE(sawProject2000);
+    EXPECT_GT(blanks, 0);
+}
+
+// ---- the further task fields against the XML ----------------------------------------------------
+
+std::string child(const pugi::xml_node& node, const char* name) { return node.child(name).text().as_string(); }
+
+TEST(MpdExactness, FurtherFieldsEqualTheXmlOfTheSameProjectVersion) {
+    if (!QDir(kPlans).exists()) GTEST_SKIP() << "no test plans";
+    int checked = 0;
+    for (const QString& path : databases()) {
+        const QFileInfo info(path);
+        const auto twin = twinOf(info);
+        if (!twin || !twin->endsWith(QLatin1String(".xml"))) continue;
+        const Plan plan = readMpdFile(path, {true});
+        pugi::xml_document xml;
+        ASSERT_TRUE(xml.load_file(twin->toLocal8Bit().constData()));
+        for (const pugi::xml_node task : xml.child("Project").child("Tasks").children("Task")) {
+            const long id = task.child("ID").text().as_int();
+            if (id <= 0 || child(task, "IsNull") == "1") continue;
+            ASSERT_LE(static_cast<size_t>(id), plan.positions.size());
+            const auto& row = plan.positions[static_cast<size_t>(id) - 1];
+            ASSERT_TRUE(row && row->details) << info.fileName().toStdString() << " task " << id;
+            const TaskDetails& d = *row->details;
+            const std::string where = info.fileName().toStdString() + " task " + std::to_string(id);
+            EXPECT_EQ(d.id, static_cast<double>(id)) << where;
+            EXPECT_EQ(d.uniqueId, task.child("UID").text().as_double()) << where;
+            EXPECT_EQ(d.outlineLevel, task.child("OutlineLevel").text().as_double()) << where;
+            EXPECT_EQ(d.outlineNumber.toStdString(), child(task, "OutlineNumber")) << where;
+            EXPECT_EQ(d.wbs.toStdString(), child(task, "WBS")) << where;
+            EXPECT_EQ(d.percentComplete, task.child("PercentComplete").text().as_double()) << where;
+            EXPECT_EQ(d.milestone, child(task, "Milestone") == "1") << where;
+            EXPECT_EQ(d.summary, child(task, "Summary") == "1") << where;
+            EXPECT_EQ(d.actualStart.isValid(), !task.child("ActualStart").empty()) << where;
+            double workMinutes = 0;
+            ASSERT_TRUE(parseDurationMinutes(child(task, "Work").c_str(), workMinutes)) << where;
+            EXPECT_NEAR(d.workMinutes.value_or(-1), workMinutes, 1) << where;
+            EXPECT_EQ(d.resourceNames, QString()) << where;  // no plan of the corpus assigns a resource
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
+    const QString path = kPlans + QStringLiteral("/null-tasks/mpp9nulltasks.mpd");
+    if (!QFile::exists(path)) GTEST_SKIP() << "no test plans";
+    const Plan plain = readMpdFile(path);
+    for (const auto& task : plain.positions) EXPECT_TRUE(!task || !task->details);
+    const Plan full = readMpdFile(path, {true});
+    ASSERT_EQ(full.positions.size(), 8u);
+    ASSERT_TRUE(full.positions[2] && full.positions[2]->details);
+    EXPECT_EQ(full.positions[2]->details->outlineNumber, QStringLiteral("1.1"));
+    EXPECT_EQ(full.positions[0]->details->summary, true);
+    EXPECT_EQ(full.positions[7]->details->wbs, QStringLiteral("2.1"));
+
+    const QString mpd8 = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
+    const Plan old = readMpdFile(mpd8, {true});
+    ASSERT_FALSE(old.positions.empty());
+    ASSERT_TRUE(old.positions[1] && old.positions[1]->details);
+    EXPECT_EQ(old.positions[1]->details->uniqueId, 2.0);
+    EXPECT_EQ(old.positions[1]->details->outlineNumber, QStringLiteral("2"));
+    EXPECT_EQ(old.positions[1]->details->wbs, QStringLiteral("2"));  // Project 98 stores no WBS code
+    EXPECT_EQ(old.positions[1]->details->milestone, false);
+}
+
+// ---- damaged, foreign and lying databases ------------------------------------------------------
+
+QByteArray bytesOf(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+// Reads `bytes` as the database file "plan.mpd".
+Plan readBytes(const QByteArray& bytes) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.mpd"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) ADD_FAILURE() << "cannot write " << path.toStdString();
+    file.close();
+    return readMpdFile(path);
+}
+
+// The description of the failure reading `bytes` throws; empty when it reads.
+QString failureOf(const QByteArray& bytes) {
+    try {
+        readBytes(bytes);
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.number(), 321);
+        EXPECT_FALSE(failure.description().contains(QLatin1Char('\n')));
+        EXPECT_FALSE(failure.description().isEmpty());
+        return failure.description();
+    }
+    return {};
+}
+
+QByteArray replaced(QByteArray bytes, const QString& from, const QString& to) {
+    const auto utf16 = [](const QString& text) {
+        return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    bytes.replace(utf16(from), utf16(to));
+    return bytes;
+}
+
+const QString kProject2003 = QStringLiteral("/task-text/task-text-project2003-mpd9.mpd");
+
+TEST(MpdReader, DamagedAndForeignFilesFailWithOneLine) {
+    const QByteArray good = bytesOf(kPlans + kProject2003);
+    if (good.isEmpty()) GTEST_SKIP() << "no test plans";
+    ASSERT_TRUE(isJetDatabase(good));
+    EXPECT_TRUE(failureOf(good).isEmpty());
+
+    // Not a database at all.
+    EXPECT_EQ(failureOf("MPX,Microsoft Project for Windows,4.0,ANSI\r\n"), QStringLiteral("The file is not a project database."));
+    EXPECT_EQ(failureOf(good.left(19)), QStringLiteral("The file is not a project database."));
+    // The header only: no page beyond it.
+    EXPECT_TRUE(failureOf(good.left(0x20)).contains(QLatin1String("damaged")));
+    EXPECT_TRUE(failureOf(good.left(4096)).contains(QLatin1String("too short")));
+    // Cut inside a page, and cut at a page boundary.
+    EXPECT_TRUE(failureOf(good.left(good.size() / 2 + 100)).contains(QLatin1String("truncated")));
+    EXPECT_EQ(failureOf(good.left(12 * 4096)),
+              QStringLiteral("The database \"plan.mpd\" is damaged: its list of tables cannot be read."));
+    // A header that claims another Jet version: an unknown one, and Jet 3 over Jet 4 pages.
+    QByteArray lying = good;
+    lying[0x14] = 2;
+    EXPECT_TRUE(failureOf(lying).contains(QLatin1String("cannot be read (Jet version 2)")));
+    lying[0x14] = 0;
+    EXPECT_FALSE(failureOf(lying).isEmpty());
+    // Pages of nothing but zeros behind a good header.
+    QByteArray zeros(good.size(), '\0');
+    zeros.replace(0, 4096, good.left(4096));
+    EXPECT_FALSE(failureOf(zeros).isEmpty());
+    // A database without Project's tables.
+    const QByteArray foreign = replaced(good, QStringLiteral("MSP_TASKS"), QStringLiteral("XYZ_TASKS"));
+    EXPECT_EQ(failureOf(foreign), QStringLiteral("The file is a database but not a project plan."));
+}
+
+TEST(MpdReader, EveryPageOverwrittenReadsOrFailsWithOneLine) {
+    const QByteArray good = bytesOf(kPlans + kProject2003);
+    if (good.isEmpty()) GTEST_SKIP() << "no test plans";
+    const qsizetype pages = good.size() / 4096;
+    int failed = 0;
+    for (qsizetype page = 1; page < pages; ++page) {
+        for (const char fill : {'\xFF', '\x7F'}) {
+            QByteArray bad = good;
+            for (qsizetype i = page * 4096 + 8; i < page * 4096 + 4096; i += 7) bad[i] = fill;
+            if (!failureOf(bad).isEmpty()) ++failed;
+        }
+    }
+    EXPECT_GT(failed, 0);
+}
+
+TEST(MpdReader, IdsAndProjectsAreCheckedAndTheFirstProjectIsRead) {
+    const QByteArray good = bytesOf(kPlans + kProject2003);
+    if (good.isEmpty()) GTEST_SKIP() << "no test plans";
+    const Plan plan = readBytes(good);
+    // Without the list of projects the task rows' project is read.
+    const QByteArray noList = replaced(good, QStringLiteral("MSP_PROJECTS"), QStringLiteral("XYZ_PROJECTS"));
+    EXPECT_TRUE(differences(readBytes(noList), plan).isEmpty());
+    // A column renamed away: its values read as missing, and the tasks lose their project.
+    const QByteArray noProject = replaced(good, QStringLiteral("PROJ_ID"), QStringLiteral("XXXX_ID"));
+    EXPECT_EQ(failureOf(noProject), QStringLiteral("The database holds no project."));
+    // Without its ID column no row is a task.
+    const QByteArray noIds = replaced(good, QStringLiteral("TASK_ID"), QStringLiteral("TASK_XX"));
+    EXPECT_TRUE(readBytes(noIds).positions.empty());
+
+    // The row of task 29 holds its unique ID and ID side by side: give it other IDs.
+    const QByteArray row = QByteArray::fromHex("1d0000001d000000");
+    const qsizetype at = good.indexOf(row);
+    ASSERT_GT(at, 0);
+    const auto withId = [&](qint32 id) {
+        QByteArray bytes = good;
+        for (int k = 0; k < 4; ++k) bytes[at + 4 + k] = static_cast<char>((static_cast<quint32>(id) >> (8 * k)) & 0xFF);
+        return bytes;
+    };
+    const QString damaged = QStringLiteral("The database \"plan.mpd\" is damaged: ");
+    EXPECT_EQ(failureOf(withId(1048576)), damaged + QStringLiteral("the task ID 1048576 is out of range."));
+    EXPECT_EQ(failureOf(withId(2147483647)), damaged + QStringLiteral("the task ID 2147483647 is out of range."));
+    EXPECT_EQ(failureOf(withId(-5)), damaged + QStringLiteral("a task has the negative ID -5."));
+    EXPECT_EQ(failureOf(withId(28)), damaged + QStringLiteral("the task ID 28 appears twice."));
+    const Plan moved = readBytes(withId(40));
+    ASSERT_EQ(moved.positions.size(), 40u);
+    EXPECT_FALSE(moved.positions[28].has_value());  // position 29 is now a gap
+    ASSERT_TRUE(moved.positions[39].has_value());
+    EXPECT_EQ(moved.positions[39]->name, QStringLiteral("Text29"));
+}
+
+TEST(MpdReader, ReadByContentWhateverTheNameAndNeverWritten) {
+    const QString source = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
+    if (!QFile::exists(source)) GTEST_SKIP() << "no test plans";
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("plan.mpp"));
+    ASSERT_TRUE(QFile::copy(source, copy));
+    QFile::setPermissions(copy, QFileDevice::ReadOwner);
+    const QByteArray before = bytesOf(copy);
+    const QDateTime modified = QFileInfo(copy).lastModified();
+    const Plan plan = readPlanFile(copy);
+    EXPECT_EQ(plan.positions.size(), 10u);
+    EXPECT_EQ(bytesOf(copy), before);
+    EXPECT_EQ(QFileInfo(copy).lastModified(), modified);
+
+    // A file with a foreign header under the .mpd name is no plan.
+    const QString text = dir.filePath(QStringLiteral("notes.mpd"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("Standard Jet DB, but not really");
+    file.close();
+    try {
+        readPlanFile(text);
+        ADD_FAILURE() << "read a text file as a plan";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.description(), QStringLiteral("The file \"notes.mpd\" is not a project plan."));
+    }
+}
+
+TEST(MpdReader, TwoThreadsReadDatabasesAtOnce) {
+    const QStringList files = databases();
+    if (files.size() < 2) GTEST_SKIP() << "no test plans";
+    std::vector<Plan> alone;
+    for (const QString& path : files) alone.push_back(readMpdFile(path));
+    std::vector<Plan> first(files.size()), second(files.size());
+    std::thread a([&] {
+        for (qsizetype i = 0; i < files.size(); ++i) first[static_cast<size_t>(i)] = readMpdFile(files[i]);
+    });
+    std::thread b([&] {
+        for (qsizetype i = files.size() - 1; i >= 0; --i) second[static_cast<size_t>(i)] = readMpdFile(files[i]);
+    });
+    a.join();
+    b.join();
+    for (size_t i = 0; i < alone.size(); ++i) {
+        EXPECT_TRUE(differences(first[i], alone[i]).isEmpty());
+        EXPECT_TRUE(differences(second[i], alone[i]).isEmpty());
+    }
+}
+
+// ---- the reader's process ------------------------------------------------------------------------
+
+// The first page of the table definition of `table` in the database at `path` (0 when not found).
+guint32 definitionPage(const QString& path, const char* table) {
+    MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!mdb) return 0;
+    guint32 page = 0;
+    if (const GPtrArray* catalog = mdb_read_catalog(mdb, MDB_TABLE))
+        for (guint i = 0; i < catalog->len; ++i) {
+            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (g_ascii_strcasecmp(entry->object_name, table) == 0) page = static_cast<guint32>(entry->table_pg);
+        }
+    mdb_close(mdb);
+    return page;
+}
+
+// The byte of a table definition that says in which row of its page the table's usage map lies.
+QByteArray usageMapRowChanged(QByteArray bytes, guint32 page) {
+    if (page != 0) bytes[page * 4096 + 55] = '\xFF';
+    return bytes;
+}
+
+// Captures what this process writes to standard error while it lives.
+class StandardError {
+public:
+    StandardError() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StandardError() { restore(); }
+    QByteArray restore() {
+        if (saved_ < 0) return {};
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+        std::rewind(file_);
+        QByteArray text;
+        char buffer[256];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+            text.append(buffer, static_cast<qsizetype>(n));
+        std::fclose(file_);
+        return text;
+    }
+
+private:
+    std::FILE* file_ = std::tmpfile();
+    int saved_ = -1;
+};
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // no limit on the address space
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(MpdReaderProcess, ACrashALimitOrABadAnswerIsThatDatabasesOneLineAndTheNextOneReads) {
+    QUORRIX_NEED_TEST_DATA(kPlans + kProject2003);
+    const QString project98 = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
+    const QByteArray good = bytesOf(kPlans + kProject2003), old = bytesOf(project98);
+    const guint32 assignments = definitionPage(kPlans + kProject2003, "MSP_ASSIGNMENTS");
+    const guint32 oldAssignments = definitionPage(project98, "Assignment_Information");
+    ASSERT_GT(assignments, 2u);
+    ASSERT_GT(oldAssignments, 2u);
+
+    // The stand-in reader reads a script after a database header.
+    const auto script = [](const char* what) {
+        QByteArray bytes(3 * 4096, '\0');
+        bytes.replace(0, 20, QByteArray("\0\1\0\0Standard Jet DB\0", 20));
+        bytes[0x14] = 1;
+        bytes.replace(4096, static_cast<qsizetype>(std::strlen(what)), what);
+        return bytes;
+    };
+    MpdReaderSetup stand = installedMpdReader();
+    stand.program = QCoreApplication::applicationDirPath() + QStringLiteral("/mpd_reader_double");
+    stand.cpuSeconds = 1;
+    stand.wallSeconds = 1;
+    stand.memoryMegabytes = 64;
+    MpdReaderSetup spinning = stand;  // the processor-time limit comes first
+    spinning.wallSeconds = 300;  // even on a busy machine
+
+    const QString damaged = QStringLiteral("The database \"plan.mpd\" is damaged: ");
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        const MpdReaderSetup& setup;
+        bool details;
+        QString failure;  // its start when it ends with "...", else all of it; empty: it reads
+    };
+    const MpdReaderSetup real = installedMpdReader();
+    const std::vector<Case> cases = {
+        // libmdb reads out of bounds: the catalogue's usage map, then the assignments' (read for the details only).
+        {"catalogue 2003", usageMapRowChanged(good, 2), real, false, damaged + "..."},
+        {"catalogue 98", usageMapRowChanged(old, 2), real, false, damaged + "..."},
+        {"assignments 2003", usageMapRowChanged(good, assignments), real, true, damaged + "..."},
+        {"assignments 98", usageMapRowChanged(old, oldAssignments), real, true, damaged + "..."},
+        {"assignments, four fields", usageMapRowChanged(good, assignments), real, false, {}},
+        {"crash", script("crash"), stand, false, damaged + "reading it crashed the reader (Aborted)."},
+        {"hang", script("hang"), stand, false, damaged + "reading it did not end within 1 seconds."},
+        {"spin", script("spin"), spinning, false, damaged + "reading it took more than 1 seconds of processor time."},
+        {"memory", script(kSanitized ? "ok" : "memory"), stand, false,
+         kSanitized ? QString() : damaged + "reading it needs more memory than the reader may use."},
+        {"status", script("status"), stand, false, damaged + "its reader ended with status 3."},
+        {"garbage", script("garbage"), stand, false, damaged + "its reader's answer is not valid (an unknown record)."},
+        {"cut", script("cut"), stand, false, damaged + "its reader's answer is not valid (a row ends early)."},
+        {"flood", script("flood"), stand, false, damaged + "its reader gave more data than the database can hold."},
+        {"noise", script("noise"), stand, false, {}},
+        // A process that had read other databases before: the database is read once more by a fresh one.
+        {"after others", script("crash-after-others"), stand, false, {}},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.mpd"));
+    const auto read = [&](const QByteArray& bytes, const MpdReaderSetup& setup, bool details) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+        file.close();
+        return readMpdFile(path, {details}, setup);
+    };
+    const Plan expected = readMpdFile(kPlans + kProject2003);
+    StandardError quiet;
+    for (const Case& c : cases) {
+        // Each case in a fresh process (a failure in one that had read others is tried twice).
+        if (std::strcmp(c.what, "after others") != 0) retireMpdReader();
+        QString failure;
+        try {
+            read(c.bytes, c.setup, c.details);
+        } catch (const Failure& f) {
+            failure = f.description();
+        }
+        if (c.failure.endsWith(QLatin1String("...")))
+            EXPECT_TRUE(failure.startsWith(c.failure.chopped(3)) && !failure.contains(QLatin1Char('\n')))
+                << c.what << ": " << failure.toStdString();
+        else
+            EXPECT_EQ(failure, c.failure) << c.what;
+        // The same reader goes on with the next database.
+        if (&c.setup != &real)
+            EXPECT_EQ(read(script("ok"), stand, false).positions.size(), 1u) << c.what;
+        else
+            EXPECT_TRUE(differences(read(good, c.setup, false), expected).isEmpty()) << c.what;
+    }
+    // libmdb's complaints about the damaged pages stayed in the reader.
+    EXPECT_EQ(quiet.restore(), QByteArray());
+}
+
+}  // namespace
+}  // namespace quorrix::importer::plans
