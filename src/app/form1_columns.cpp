@@ -45,6 +45,8 @@ private:
 
 }  // namespace
 
+void Form1::keepOpenOnCheck(QMenu* menu) { menu->installEventFilter(new KeepOpenOnCheck(menu)); }
+
 void Form1::createColumnsMenu() {
     Frame1->setToolTip(kFrameHint);
     Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -52,7 +54,7 @@ void Form1::createColumnsMenu() {
 
     ColumnsMenu = new QMenu(this);
     ColumnsMenu->setObjectName(QStringLiteral("ColumnsMenu"));
-    ColumnsMenu->installEventFilter(new KeepOpenOnCheck(ColumnsMenu));
+    keepOpenOnCheck(ColumnsMenu);
     for (importer::Column column : importer::extraColumns()) {
         QAction* action = ColumnsMenu->addAction(importer::columnHeader(column));
         action->setCheckable(true);

@@ -1,5 +1,7 @@
 #include "batch/batch_options.h"
 
+#include <QDate>
+
 namespace quorrix::batch {
 
 namespace {
@@ -20,6 +22,12 @@ QString columnKeyLines() {
     return out + line + QLatin1Char('\n');
 }
 
+// A day written as YYYY-MM-DD, and nothing else; an invalid date for anything else.
+QDate isoDay(const std::optional<QString>& text) {
+    if (!text || text->size() != 10 || text->at(4) != QLatin1Char('-') || text->at(7) != QLatin1Char('-')) return {};
+    return QDate::fromString(*text, QStringLiteral("yyyy-MM-dd"));
+}
+
 }  // namespace
 
 QString usageText() {
@@ -35,6 +43,16 @@ QString usageText() {
         "                        (default: name,duration,start,finish); the keys:\n") +
            columnKeyLines() +
            QStringLiteral(
+               "  --freeze-header       keep the header row in view while the rows scroll\n"
+               "  --filter-buttons      filter buttons on the header row, over every written row and column\n"
+               "  --group-outline       group the rows by the tasks' outline levels, summary rows above\n"
+               "  --indent-names        indent each task name one step per outline level below the first\n"
+               "  --milestones          import milestones only\n"
+               "  --unfinished          import unfinished tasks only (% complete below 100)\n"
+               "  --max-outline-level N import the outline levels 1 to N only (N from 1 to 9)\n"
+               "  --active-between FROM TO\n"
+               "                        import only the tasks whose span from start to finish touches the\n"
+               "                        days FROM to TO (dates as YYYY-MM-DD); chosen selections all apply\n"
                "  --list                print the resulting list entries, one a line, and import nothing\n"
                "  --quiet               print no closing message; error reports still go to standard error\n"
                "  --help                print this help and exit\n"
@@ -45,7 +63,9 @@ QString usageText() {
                "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n"
                "\n"
                "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n"
-               "         quorrix-batch --columns plan,id,name,start,finish,resources --output all.xlsx a.mpp b.xml\n");
+               "         quorrix-batch --columns plan,id,name,start,finish,resources --output all.xlsx a.mpp b.xml\n"
+               "         quorrix-batch --active-between 2024-06-03 2024-06-16 --freeze-header --filter-buttons \\\n"
+               "                       --output next-two-weeks.xlsx ~/Plans\n");
 }
 
 QString versionText() { return QStringLiteral("quorrix-batch " QUORRIX_VERSION "\n"); }
@@ -79,6 +99,32 @@ ParsedOptions parseOptions(const QStringList& arguments) {
             o.quiet = true;
         } else if (a == QStringLiteral("--list")) {
             o.listOnly = true;
+        } else if (a == QStringLiteral("--freeze-header")) {
+            o.sheet.freezeHeader = true;
+        } else if (a == QStringLiteral("--filter-buttons")) {
+            o.sheet.filterButtons = true;
+        } else if (a == QStringLiteral("--group-outline")) {
+            o.sheet.groupOutline = true;
+        } else if (a == QStringLiteral("--indent-names")) {
+            o.sheet.indentNames = true;
+        } else if (a == QStringLiteral("--milestones")) {
+            o.rows.milestonesOnly = true;
+        } else if (a == QStringLiteral("--unfinished")) {
+            o.rows.unfinishedOnly = true;
+        } else if (a == QStringLiteral("--max-outline-level") || a.startsWith(QStringLiteral("--max-outline-level="))) {
+            const auto v = valueOf(QStringLiteral("--max-outline-level"));
+            bool ok = false;
+            const int level = v ? v->toInt(&ok) : 0;
+            if (!ok || level < 1 || level > importer::kMaxOutlineLevelChoice)
+                return fail(QStringLiteral("--max-outline-level takes a whole number from 1 to 9."));
+            o.rows.maxOutlineLevel = level;
+        } else if (a == QStringLiteral("--active-between") || a.startsWith(QStringLiteral("--active-between="))) {
+            const auto from = valueOf(QStringLiteral("--active-between"));
+            const auto to = i + 1 < arguments.size() ? std::optional<QString>(arguments[++i]) : std::nullopt;
+            o.rows.activeFrom = isoDay(from);
+            o.rows.activeTo = isoDay(to);
+            if (!o.rows.hasWindow() || o.rows.activeFrom > o.rows.activeTo)
+                return fail(QStringLiteral("--active-between takes two dates FROM TO as YYYY-MM-DD, FROM not after TO."));
         } else if (a == QStringLiteral("--layout") || a.startsWith(QStringLiteral("--layout="))) {
             const auto v = valueOf(QStringLiteral("--layout"));
             if (v == QStringLiteral("one-sheet"))

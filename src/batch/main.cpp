@@ -27,8 +27,8 @@ using namespace quorrix;
 // run shows goes to the progress line.
 class BatchHost : public importer::ImportHost {
 public:
-    BatchHost(QStringList entries, bool oneSheet, std::vector<importer::Column> columns, batch::ProgressLine& progress)
-        : entries_(std::move(entries)), oneSheet_(oneSheet), columns_(std::move(columns)), progress_(progress) {
+    BatchHost(QStringList entries, const batch::BatchOptions& options, batch::ProgressLine& progress)
+        : entries_(std::move(entries)), options_(options), progress_(progress) {
         progress_.setTotal(static_cast<int>(entries_.size()));
     }
     int entryCount() override { return static_cast<int>(entries_.size()); }
@@ -36,7 +36,7 @@ public:
         current_ = position;
         return entries_.at(position - 1);
     }
-    bool option4Value() override { return oneSheet_; }
+    bool option4Value() override { return options_.oneSheet; }
     void setProgressValue(double) override {}
     void setProgressText(const QString& text) override {
         static const QString processing = QStringLiteral("Processing: ");
@@ -49,12 +49,13 @@ public:
     void setMousePointer(int) override {}
     void processEvents() override {}
     void setRunning(bool) override {}
-    std::vector<importer::Column> columns() override { return columns_; }
+    std::vector<importer::Column> columns() override { return options_.columns; }
+    importer::SheetOptions sheetOptions() override { return options_.sheet; }
+    importer::RowSelection rowSelection() override { return options_.rows; }
 
 private:
     QStringList entries_;
-    bool oneSheet_;
-    std::vector<importer::Column> columns_;
+    const batch::BatchOptions& options_;
     batch::ProgressLine& progress_;
     int current_ = 0;
 };
@@ -154,9 +155,10 @@ int main(int argc, char* argv[]) {
         runDialogs.withholdMessages();
     });
     const auto project = importer::makeProjectAutomation(
-        [taskFields = importer::needsTaskFields(options.columns)] { return taskFields; });
+        [taskFields = importer::needsTaskFields(options.columns) || importer::needsTaskFields(options.sheet) ||
+                      importer::needsTaskFields(options.rows)] { return taskFields; });
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
-    BatchHost entryList(entries, options.oneSheet, options.columns, progress);
+    BatchHost entryList(entries, options, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = stampOf(options.output);

@@ -40,6 +40,8 @@ public:
     QString entryText(int position) override;
     bool option4Value() override { return host_.option4Value(); }
     std::vector<Column> columns() override { return host_.columns(); }
+    SheetOptions sheetOptions() override { return host_.sheetOptions(); }
+    RowSelection rowSelection() override { return host_.rowSelection(); }
     void setProgressValue(double value) override { host_.setProgressValue(value); }
     void setProgressText(const QString& text) override { host_.setProgressText(text); }
     void setMousePointer(int kind) override { host_.setMousePointer(kind); }
