@@ -75,12 +75,12 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
     if (!v.isValid()) {
-        taskFieldsWanted_ = false;
+        columnsNeed_ = importer::TaskFieldNeed{};
         return importer::defaultColumns();
     }
     const importer::ColumnChoice choice = importer::parseColumnList(textOf(v));
     const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    columnsNeed_ = importer::taskFieldNeed(chosen);
     return chosen;
 }
 
@@ -88,7 +88,7 @@ void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
     for (importer::Column c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    columnsNeed_ = importer::taskFieldNeed(chosen);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();
@@ -114,24 +114,24 @@ importer::SheetOptions Settings::sheetOptions() const {
     const QVariant v = store_->value(QStringLiteral("Sheet"));
     const importer::SheetOptions options =
         v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{}) : importer::SheetOptions{};
-    sheetWantsFields_ = importer::needsTaskFields(options);
+    sheetNeed_ = importer::taskFieldNeed(options);
     return options;
 }
 
 void Settings::setSheetOptions(const importer::SheetOptions& options) {
-    sheetWantsFields_ = importer::needsTaskFields(options);
+    sheetNeed_ = importer::taskFieldNeed(options);
     writeOrRemove(QStringLiteral("Sheet"), importer::sheetOptionsText(options));
 }
 
 RowChoice Settings::rowChoice() const {
     const QVariant v = store_->value(QStringLiteral("Rows"));
     const RowChoice choice = v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
-    rowsWantFields_ = importer::needsTaskFields(choice.selectionOn(QDate::currentDate()));
+    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
     return choice;
 }
 
 void Settings::setRowChoice(const RowChoice& choice) {
-    rowsWantFields_ = importer::needsTaskFields(choice.selectionOn(QDate::currentDate()));
+    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
     writeOrRemove(QStringLiteral("Rows"), choice.text());
 }
 

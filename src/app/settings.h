@@ -64,10 +64,12 @@ public:
     RowChoice rowChoice() const;
     void setRowChoice(const RowChoice& choice);
 
-    // Whether the columns, sheet options and rows last read or kept need the further task fields.
-    // Safe on any thread (the plan readers ask it from the read-ahead thread); the run reads all
-    // three before any plan.
-    bool taskFieldsWanted() const { return taskFieldsWanted_.load() || sheetWantsFields_.load() || rowsWantFields_.load(); }
+    // The further task fields the columns, sheet options and rows last read or kept need. Safe on
+    // any thread (the plan readers ask it from the read-ahead thread); the run reads all three
+    // before any plan.
+    importer::TaskFieldNeed taskFieldNeed() const {
+        return columnsNeed_.load() | sheetNeed_.load() | rowsNeed_.load();
+    }
 
     QString fileName() const { return store_->fileName(); }
 
@@ -75,9 +77,9 @@ private:
     std::unique_ptr<QSettings> store_;
     void writeOrRemove(const QString& key, const QString& text);
 
-    mutable std::atomic<bool> taskFieldsWanted_{false};
-    mutable std::atomic<bool> sheetWantsFields_{false};
-    mutable std::atomic<bool> rowsWantFields_{false};
+    mutable std::atomic<importer::TaskFieldNeed> columnsNeed_{};
+    mutable std::atomic<importer::TaskFieldNeed> sheetNeed_{};
+    mutable std::atomic<importer::TaskFieldNeed> rowsNeed_{};
 };
 
 }  // namespace quorrix

@@ -155,8 +155,8 @@ int main(int argc, char* argv[]) {
         runDialogs.withholdMessages();
     });
     const auto project = importer::makeProjectAutomation(
-        [taskFields = importer::needsTaskFields(options.columns) || importer::needsTaskFields(options.sheet) ||
-                      importer::needsTaskFields(options.rows)] { return taskFields; });
+        [need = importer::taskFieldNeed(options.columns) | importer::taskFieldNeed(options.sheet) |
+                importer::taskFieldNeed(options.rows)] { return need; });
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     BatchHost entryList(entries, options, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead

@@ -20,10 +20,36 @@ constexpr std::array<OptionKey, 4> kKeys{{
 
 }  // namespace
 
-bool needsTaskFields(const SheetOptions& options) { return options.groupOutline || options.indentNames; }
+TaskFieldNeed TaskFieldNeed::operator|(const TaskFieldNeed& o) const {
+    return {every || o.every, outlineLevel || o.outlineLevel, milestone || o.milestone,
+            percentComplete || o.percentComplete};
+}
 
-bool needsTaskFields(const RowSelection& selection) {
-    return selection.milestonesOnly || selection.unfinishedOnly || selection.maxOutlineLevel > 0;
+TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns) {
+    TaskFieldNeed need;
+    for (Column c : columns) {
+        switch (c) {
+        case Column::OutlineLevel: need.outlineLevel = true; break;
+        case Column::Milestone: need.milestone = true; break;
+        case Column::PercentComplete: need.percentComplete = true; break;
+        default: need.every = need.every || columnField(c).has_value(); break;
+        }
+    }
+    return need;
+}
+
+TaskFieldNeed taskFieldNeed(const SheetOptions& options) {
+    TaskFieldNeed need;
+    need.outlineLevel = options.groupOutline || options.indentNames;
+    return need;
+}
+
+TaskFieldNeed taskFieldNeed(const RowSelection& selection) {
+    TaskFieldNeed need;
+    need.milestone = selection.milestonesOnly;
+    need.percentComplete = selection.unfinishedOnly;
+    need.outlineLevel = selection.maxOutlineLevel > 0;
+    return need;
 }
 
 QString sheetOptionsText(const SheetOptions& options) {

@@ -3,6 +3,9 @@
 #include <QDate>
 #include <QString>
 #include <optional>
+#include <vector>
+
+#include "importer/columns.h"
 
 namespace quorrix::importer {
 
@@ -33,10 +36,21 @@ struct RowSelection {
 
 inline constexpr int kMaxOutlineLevelChoice = 9;
 
-// Whether a plan reader has to read the further task fields (outline level, milestone flag,
-// % complete) for these choices.
-bool needsTaskFields(const SheetOptions& options);
-bool needsTaskFields(const RowSelection& selection);
+// The further task fields the plan readers read for a run: every one, or some of the few that
+// sheet options and row selections look at.
+struct TaskFieldNeed {
+    bool every = false;
+    bool outlineLevel = false;
+    bool milestone = false;
+    bool percentComplete = false;
+    friend bool operator==(const TaskFieldNeed&, const TaskFieldNeed&) = default;
+
+    bool any() const { return every || outlineLevel || milestone || percentComplete; }
+    TaskFieldNeed operator|(const TaskFieldNeed& other) const;
+};
+TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns);
+TaskFieldNeed taskFieldNeed(const SheetOptions& options);
+TaskFieldNeed taskFieldNeed(const RowSelection& selection);
 
 // The options as comma-separated keys ("freeze-header,filter-buttons,group-outline,indent-names"),
 // in that order; empty for none.
