@@ -114,6 +114,8 @@ public:
     QRadioButton* Option4;
     // The further columns as checkable entries, then the entry that goes back to the four.
     QMenu* ColumnsMenu;
+    // Every column entry of the menu and its submenus.
+    QList<QAction*> columnEntries() const;
     QAction* DefaultColumnsAction;
 
     // Drag reordering state of the list.

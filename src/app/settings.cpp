@@ -20,7 +20,7 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
     if (!v.isValid()) {
-        taskFieldsWanted_ = false;
+        keepReadOptions(importer::defaultColumns());
         return importer::defaultColumns();
     }
     // The store reads an unquoted comma list, as a hand-edited file may hold it, as a list of texts.
@@ -29,15 +29,18 @@ std::vector<importer::Column> Settings::columns() const {
                                                                : QString();
     const importer::ColumnChoice choice = importer::parseColumnList(text);
     const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    keepReadOptions(chosen);
     return chosen;
 }
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
-    for (importer::Column c : importer::extraColumns())
+    for (const importer::Column& c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    // Columns no menu entry offers (a custom field by its name) stay where the setting had them.
+    for (const importer::Column& c : extras)
+        if (std::find(chosen.begin(), chosen.end(), c) == chosen.end()) chosen.push_back(c);
+    keepReadOptions(chosen);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();

@@ -3,6 +3,7 @@
 #include <QSettings>
 #include <QString>
 #include <atomic>
+#include <mutex>
 #include <memory>
 #include <vector>
 
@@ -30,15 +31,23 @@ public:
     // Keeps the default four followed by the given further columns in list order; with none,
     // the value is removed and the workbook is the default one again.
     void setExtraColumns(const std::vector<importer::Column>& extras);
-    // Whether the columns last read or kept need the further task fields. Safe on any thread (the
+    // What the plan readers must read for the columns last read or kept. Safe on any thread (the
     // plan readers ask it from the read-ahead thread); the run reads columns() before any plan.
-    bool taskFieldsWanted() const { return taskFieldsWanted_.load(); }
+    importer::plans::ReadOptions readOptions() const {
+        std::lock_guard lock(readOptionsMutex_);
+        return readOptions_;
+    }
 
     QString fileName() const { return store_->fileName(); }
 
 private:
     std::unique_ptr<QSettings> store_;
-    mutable std::atomic<bool> taskFieldsWanted_{false};
+    void keepReadOptions(const std::vector<importer::Column>& columns) const {
+        std::lock_guard lock(readOptionsMutex_);
+        readOptions_ = importer::readOptionsFor(columns);
+    }
+    mutable std::mutex readOptionsMutex_;
+    mutable importer::plans::ReadOptions readOptions_;
 };
 
 }  // namespace quorrix

@@ -35,6 +35,9 @@ QString usageText() {
         "                        (default: name,duration,start,finish); the keys:\n") +
            columnKeyLines() +
            QStringLiteral(
+               "                        text1..text30 stands for text1, text2, ... text30; a custom field's header\n"
+               "                        is the name the plan gives it; alias:NAME is the custom field each plan\n"
+               "                        names NAME\n"
                "  --list                print the resulting list entries, one a line, and import nothing\n"
                "  --quiet               print no closing message; error reports still go to standard error\n"
                "  --help                print this help and exit\n"
@@ -45,7 +48,8 @@ QString usageText() {
                "Exit status: 0 all imported, 1 some failed or an error was reported, 2 usage or output error.\n"
                "\n"
                "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n"
-               "         quorrix-batch --columns plan,id,name,start,finish,resources --output all.xlsx a.mpp b.xml\n");
+               "         quorrix-batch --columns plan,id,name,start,finish,resources --output all.xlsx a.mpp b.xml\n"
+               "         quorrix-batch --columns name,duration-shown,predecessors,critical,alias:Region --output s.xlsx a.mpp\n");
 }
 
 QString versionText() { return QStringLiteral("quorrix-batch " QUORRIX_VERSION "\n"); }

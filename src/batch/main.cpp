@@ -154,7 +154,7 @@ int main(int argc, char* argv[]) {
         runDialogs.withholdMessages();
     });
     const auto project = importer::makeProjectAutomation(
-        [taskFields = importer::needsTaskFields(options.columns)] { return taskFields; });
+        [wanted = importer::readOptionsFor(options.columns)] { return wanted; });
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     BatchHost entryList(entries, options.oneSheet, options.columns, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead

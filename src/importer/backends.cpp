@@ -19,9 +19,7 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
 std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields) {
     if (!taskFields) return std::make_unique<PlanProjectAutomation>();
     return std::make_unique<PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
-        plans::ReadOptions options;
-        options.details = taskFields();
-        return plans::readPlanFile(path, options);
+        return plans::readPlanFile(path, taskFields());
     });
 }
 

@@ -23,11 +23,11 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
     const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
-// The plan-file project application. `taskFields` tells, each time a plan is read, whether the run
-// writes a column that needs the further task fields; they are read only then. Plans may be read
+// The plan-file project application. `taskFields` tells, each time a plan is read, what the run's
+// columns need read beyond the four fields (readOptionsFor); nothing more is read. Plans may be read
 // ahead on a second thread, so it is called on either thread and must be safe to call from both.
 // Without it, plans are read for the default four columns only.
-using TaskFieldsWanted = std::function<bool()>;
+using TaskFieldsWanted = std::function<plans::ReadOptions()>;
 std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields = {});
 
 }  // namespace quorrix::importer

@@ -201,7 +201,10 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
     ASSERT_TRUE(completion.open(QIODevice::ReadOnly));
     const QByteArray completionText = completion.readAll();
     // The completion offers exactly the program's column keys, in its order.
-    EXPECT_TRUE(completionText.contains(importer::columnKeyList().replace(QLatin1Char(','), QLatin1Char(' ')).toUtf8()));
+    const QString keys = importer::columnListText(importer::allColumns()).replace(QLatin1Char(','), QLatin1Char(' '));
+    const qsizetype custom = keys.indexOf(QLatin1String(" text1 "));
+    EXPECT_TRUE(completionText.contains(keys.left(custom).toUtf8() + '"'));
+    EXPECT_TRUE(completionText.contains(keys.mid(custom).toUtf8() + " alias:\""));
     for (const char* option :
          {"--output", "--layout", "--extension", "--columns", "--list", "--quiet", "--help", "--version"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
@@ -231,9 +234,13 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
     EXPECT_EQ(complete({"quorrix-batch", "--la"}), QStringList{"--layout"});
     EXPECT_EQ(complete({"quorrix-batch", "--layout", ""}), (QStringList{"one-sheet", "sheet-per-file"}));
     EXPECT_EQ(complete({"quorrix-batch", "--layout", "s"}), QStringList{"sheet-per-file"});
-    EXPECT_EQ(complete({"quorrix-batch", "--columns", "name,du"}), QStringList{"name,duration"});
+    EXPECT_EQ(complete({"quorrix-batch", "--columns", "name,su"}), (QStringList{"name,summary", "name,successors"}));
     EXPECT_EQ(complete({"quorrix-batch", "--columns", "base"}),
-              (QStringList{"baseline-start", "baseline-finish", "baseline-duration"}));
+              (QStringList{"baseline-start", "baseline-finish", "baseline-duration", "baseline-duration-shown",
+                           "baseline-duration-days"}));
+    EXPECT_EQ(complete({"quorrix-batch", "--columns", "name,outline-code1"}),
+              (QStringList{"name,outline-code1", "name,outline-code10"}));
+    EXPECT_EQ(complete({"quorrix-batch", "--columns", "ali"}), QStringList{"alias:"});
     EXPECT_EQ(complete({"quorrix-batch", "--q"}), QStringList{"--quiet"});
 }
 
