@@ -19,6 +19,7 @@ class QMimeData;
 namespace quorrix::importer {
 class SpreadsheetAutomation;
 class ProjectAutomation;
+class PlanReading;
 }  // namespace quorrix::importer
 
 namespace quorrix {
@@ -39,6 +40,7 @@ public:
         Settings* settings = nullptr;
         importer::SpreadsheetAutomation* spreadsheet = nullptr;
         importer::ProjectAutomation* project = nullptr;
+        importer::PlanReading* planReading = nullptr;  // the project backend's, when it reads plan files
         QString installFolder;                   // folder of the executable, no trailing separator
         std::function<void(int)> exitProcess;    // ends the process at once
         double startupWaitSeconds = 1.0;

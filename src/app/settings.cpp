@@ -19,25 +19,19 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
-    if (!v.isValid()) {
-        taskFieldsWanted_ = false;
-        return importer::defaultColumns();
-    }
+    if (!v.isValid()) return importer::defaultColumns();
     // The store reads an unquoted comma list, as a hand-edited file may hold it, as a list of texts.
     const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
                          : v.canConvert<QString>()             ? v.toString()
                                                                : QString();
     const importer::ColumnChoice choice = importer::parseColumnList(text);
-    const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
-    return chosen;
+    return choice.columns ? *choice.columns : importer::defaultColumns();
 }
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
     for (importer::Column c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();

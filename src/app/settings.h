@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -30,15 +29,11 @@ public:
     // Keeps the default four followed by the given further columns in list order; with none,
     // the value is removed and the workbook is the default one again.
     void setExtraColumns(const std::vector<importer::Column>& extras);
-    // Whether the columns last read or kept need the further task fields. Safe on any thread (the
-    // plan readers ask it from the read-ahead thread); the run reads columns() before any plan.
-    bool taskFieldsWanted() const { return taskFieldsWanted_.load(); }
 
     QString fileName() const { return store_->fileName(); }
 
 private:
     std::unique_ptr<QSettings> store_;
-    mutable std::atomic<bool> taskFieldsWanted_{false};
 };
 
 }  // namespace quorrix

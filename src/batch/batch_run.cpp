@@ -14,7 +14,6 @@
 #include "filelist/folder_sources.h"
 #include "importer/backends.h"
 #include "importer/import_run.h"
-#include "importer/lookahead_host.h"
 #include "importer/workbook/xlsx_export.h"
 #include "platform/error_trap.h"
 #include "platform/file_facts.h"
@@ -131,14 +130,14 @@ int runCommandLine(const QStringList& arguments) {
         notWritten = reason;
         runDialogs.withholdMessages();
     });
-    const auto project = importer::makeProjectAutomation(
-        [taskFields = importer::needsTaskFields(options.columns)] { return taskFields; });
+    const auto project = importer::makeProjectAutomation();
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     BatchHost entryList(entries, options.oneSheet, options.columns, progress);
-    importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = fileStampOf(options.output);
-    const importer::ImportOutcome outcome = importer::importPlans(host, runDialogs, counted, *project);
+    // The plans are read ahead, for the columns chosen.
+    const importer::ImportOutcome outcome =
+        importer::importPlans(entryList, runDialogs, counted, *project, project.get());
     progress.finish();
     if (terminal) std::fclose(terminal);
     if (!outcome.ran) return 2;

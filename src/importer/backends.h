@@ -7,6 +7,7 @@
 
 #include "importer/automation/automation.h"
 #include "importer/columns.h"
+#include "importer/plan_project.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"
 
@@ -23,11 +24,8 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
     const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
-// The plan-file project application. `taskFields` tells, each time a plan is read, whether the run
-// writes a column that needs the further task fields; they are read only then. Plans may be read
-// ahead on a second thread, so it is called on either thread and must be safe to call from both.
-// Without it, plans are read for the default four columns only.
-using TaskFieldsWanted = std::function<bool()>;
-std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields = {});
+// The plan-file project application. The run is to be given it as its PlanReading too: it then
+// reads the further task fields only for columns that need them, and the plans ahead.
+std::unique_ptr<PlanProjectAutomation> makeProjectAutomation();
 
 }  // namespace quorrix::importer

@@ -10,6 +10,7 @@ namespace quorrix::importer {
 namespace {
 
 constexpr long kSheetRows = 1048576;  // the rows of a spreadsheet's sheet
+constexpr long kEntriesAhead = 2;      // announced after the entry the run opens next
 constexpr int kApplicationDefined = 1004;
 
 Failure objectRequired() { return Failure(failure_number::kObjectRequired, QStringLiteral("Object required")); }
@@ -70,12 +71,17 @@ Value cellValue(Column column, ProjectTask& task, const QString& path) {
 
 class Run {
 public:
-    Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project)
+    Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project,
+        PlanReading* reading)
         : host_(host),
           dialogs_(dialogs),
           spreadsheetAutomation_(spreadsheet),
           projectAutomation_(project),
+          reading_(reading),
           trap_(QStringLiteral("Form1.PushButton2_Click"), dialogs) {}
+    ~Run() { endReading(); }
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
 
     ImportOutcome execute() {
         trap_.step(102, [&] { failureReport_.clear(); });
@@ -99,10 +105,12 @@ public:
         const Lines& lines = oneSheet_ ? kOneSheet : kSheetPerFile;
 
         host_.setRunning(true);
+        startReading();
         prepareWorkbook();
         fileLoop(lines);
         finishWorkbook();
         host_.setRunning(false);
+        endReading();
         return finish();
     }
 
@@ -148,6 +156,7 @@ private:
         if (!count) return;
         for (long n = 1; n <= *count; ++n) {
             trap_.step(lines.processEvents, [&] { host_.yield(); });
+            announce();
             trap_.step(lines.hourglass, [&] { host_.setBusy(true); });
             // Entries removed while the run yields shorten the list: nothing past its end is read.
             if (currentCount() < n) break;
@@ -158,13 +167,17 @@ private:
                 host_.setProgressValue(static_cast<double>(n) / now * 100.0);
             });
             QString path;
-            trap_.step(lines.path, [&] { path = host_.entryText(static_cast<int>(n)); });
+            trap_.step(lines.path, [&] {
+                path = host_.entryText(static_cast<int>(n));
+                readingAt(n, path);
+            });
             trap_.step(lines.path, [&] {
                 const QString name = Main::FileNameOf(path);
                 host_.progress(static_cast<int>(n), now, name);
                 host_.setProgressText(QStringLiteral("Processing: ") + name);
                 host_.yield();
             });
+            announce();
             importFile(lines, path);
             if (oneSheet_) trap_.step(204, [&] { host_.setBusy(true); });
         }
@@ -283,6 +296,48 @@ private:
         application_.reset();
     }
 
+    // ---- the plans the run opens next, for a backend that reads them itself ------------------
+
+    void startReading() {
+        if (!reading_) return;
+        plans::ReadOptions options;
+        options.details = needsTaskFields(columns_);
+        reading_->readWith(options);
+        readingOn_ = true;
+        step_ = 0;
+        current_.clear();
+        announce();
+    }
+
+    // The run read entry `step` and opens `path` next.
+    void readingAt(long step, const QString& path) {
+        step_ = step;
+        current_ = path;
+        announce();
+    }
+
+    // The entry the run opens next and kEntriesAhead after it: until it has read one, the first.
+    void announce() {
+        if (!readingOn_) return;
+        QStringList paths;
+        if (step_ > 0) paths << current_;
+        try {
+            const int count = host_.entryCount();
+            for (long p = step_ + 1; p <= count && paths.size() <= kEntriesAhead; ++p)
+                paths << host_.entryText(static_cast<int>(p));
+        } catch (...) {
+            // An entry that cannot be read ahead is read by the run in its turn, which reports the
+            // failure there; what is announced ends before it.
+        }
+        reading_->expectPlans(step_ > 0 ? step_ : 1, paths);
+    }
+
+    void endReading() {
+        if (!readingOn_) return;
+        readingOn_ = false;
+        reading_->expectPlans(1, {});
+    }
+
     ImportOutcome finish() {
         outcome_.reports = trap_.reportCount();
         return outcome_;
@@ -292,7 +347,12 @@ private:
     DialogProvider& dialogs_;
     SpreadsheetAutomation& spreadsheetAutomation_;
     ProjectAutomation& projectAutomation_;
+    PlanReading* reading_;
     ErrorTrap trap_;
+
+    bool readingOn_ = false;  // the backend is told what the run reads
+    long step_ = 0;           // the position the run read last (0: none yet)
+    QString current_;         // the text it read there, which it opens next
 
     bool oneSheet_ = true;
     std::vector<Column> columns_;
@@ -306,8 +366,8 @@ private:
 }  // namespace
 
 ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                          ProjectAutomation& project) {
-    return Run(host, dialogs, spreadsheet, project).execute();
+                          ProjectAutomation& project, PlanReading* reading) {
+    return Run(host, dialogs, spreadsheet, project, reading).execute();
 }
 
 }  // namespace quorrix::importer

@@ -6,6 +6,7 @@
 
 #include "importer/automation/automation.h"
 #include "importer/columns.h"
+#include "importer/plans/common/plan.h"
 #include "platform/dialogs.h"
 
 namespace quorrix::importer {
@@ -32,6 +33,20 @@ public:
     virtual std::vector<Column> columns() { return defaultColumns(); }
 };
 
+// A project backend that reads plan files itself, told by the run what it will ask of them: the
+// fields it reads and the plans it opens next, which the backend may read ahead. Called on the
+// run's thread only.
+class PlanReading {
+public:
+    virtual ~PlanReading() = default;
+    // The run starts: the plans it opens until it ends are read with these options.
+    virtual void readWith(const plans::ReadOptions& options) = 0;
+    // The run is at list position `step` and opens `paths` next, in order: paths[0] at `step`,
+    // paths[1] at step + 1, and so on. Each call replaces the one before. An empty list: the run
+    // has ended, and whatever was read ahead is let go.
+    virtual void expectPlans(long step, const QStringList& paths) = 0;
+};
+
 struct ImportOutcome {
     bool ran = false;         // false: declined at the question, or no files
     QStringList failedFiles;  // in list order
@@ -42,8 +57,11 @@ struct ImportOutcome {
 // The import run: every listed plan into one new workbook, in the layout the host chooses; ends
 // with the workbook shown and the closing message. Its failures are reported as those of the
 // window's "Start Importing Project Files" (Form1.PushButton2_Click), which calls it, as does
-// the command line.
+// the command line. `reading`, when given, is told the read options of the chosen columns as the
+// run starts, and which entries the run opens next whenever it reads an entry or has yielded
+// (the user may have removed or moved entries meanwhile); reading entries ahead never disturbs
+// the run (a failure there only shortens what is announced).
 ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                          ProjectAutomation& project);
+                          ProjectAutomation& project, PlanReading* reading = nullptr);
 
 }  // namespace quorrix::importer

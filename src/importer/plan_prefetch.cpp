@@ -7,6 +7,7 @@
 namespace quorrix::importer {
 
 using plans::Plan;
+using plans::ReadOptions;
 
 PlanPrefetcher::PlanPrefetcher(Reader reader) : reader_(std::move(reader)) {}
 
@@ -53,7 +54,7 @@ std::vector<PlanPrefetcher::Fetched> PlanPrefetcher::prune() {
     return dropped;  // let go by the caller once the lock is released
 }
 
-void PlanPrefetcher::expect(long step, const QStringList& paths) {
+void PlanPrefetcher::expect(long step, const QStringList& paths, const ReadOptions& options) {
     if (paths.isEmpty()) {
         end();
         return;
@@ -63,6 +64,7 @@ void PlanPrefetcher::expect(long step, const QStringList& paths) {
         std::lock_guard lock(mutex_);
         const long skip = std::max(0L, opened_ - step + 1);
         upcoming_.clear();
+        options_ = options;
         for (qsizetype i = skip; i < paths.size(); ++i) upcoming_.push_back(paths[i]);
         nextStep_ = step + skip;
         dropped = prune();
@@ -77,7 +79,7 @@ void PlanPrefetcher::expect(long step, const QStringList& paths) {
     changed_.notify_all();
 }
 
-std::optional<Plan> PlanPrefetcher::take(const QString& path) {
+std::optional<Plan> PlanPrefetcher::take(const QString& path, const ReadOptions& options) {
     std::optional<Fetched> mine;
     std::vector<Fetched> dropped;
     {
@@ -96,7 +98,7 @@ std::optional<Plan> PlanPrefetcher::take(const QString& path) {
     }
     changed_.notify_all();
     dropped.clear();
-    if (!mine || fileStampOf(path) != mine->stamp) return std::nullopt;
+    if (!mine || mine->options != options || fileStampOf(path) != mine->stamp) return std::nullopt;
     if (mine->failure) std::rethrow_exception(mine->failure);
     return std::move(mine->plan);
 }
@@ -117,10 +119,11 @@ void PlanPrefetcher::work() {
             if (stop_) return;
             reading_ = next;
             fetched.path = *next;
+            fetched.options = options_;
         }
         fetched.stamp = fileStampOf(fetched.path);
         try {
-            fetched.plan = reader_(fetched.path);
+            fetched.plan = reader_(fetched.path, fetched.options);
         } catch (...) {
             fetched.failure = std::current_exception();
         }

@@ -18,10 +18,10 @@
 namespace quorrix::importer {
 
 // Reads plans on one worker thread before they are opened: the plans its caller says come next,
-// in that order, with at most kWaiting read plans waiting at any time, so memory stays bounded by
-// the open plan and two more. A plan read ahead is handed out only for the next expected opening
-// of the same path, and only while the file is as it was when the read began (same identity,
-// size and modification time); a failure of the read is thrown at that opening exactly as the
+// with the read options it gives, in that order, with at most kWaiting read plans waiting at any
+// time, so memory stays bounded by the open plan and two more. A plan read ahead is handed out
+// only for the next expected opening of the same path with the same options, and only while the
+// file is as it was when the read began (same identity, size and modification time); a failure of the read is thrown at that opening exactly as the
 // reader threw it. Everything else is read by the caller as if nothing had been read ahead.
 //
 // The caller is one thread (the one running the import); only the reader runs on the worker.
@@ -33,7 +33,7 @@ namespace quorrix::importer {
 // lives and dies on the thread that reads.
 class PlanPrefetcher {
 public:
-    using Reader = std::function<plans::Plan(const QString& path)>;
+    using Reader = std::function<plans::Plan(const QString& path, const plans::ReadOptions& options)>;
     static constexpr std::size_t kWaiting = 2;
 
     explicit PlanPrefetcher(Reader reader);
@@ -42,17 +42,19 @@ public:
     PlanPrefetcher(const PlanPrefetcher&) = delete;
     PlanPrefetcher& operator=(const PlanPrefetcher&) = delete;
 
-    // The caller is at `step` and opens `paths` next: paths[0] at `step`, paths[1] at step + 1...
+    // The caller is at `step` and opens `paths` next, read with `options`: paths[0] at `step`,
+    // paths[1] at step + 1...
     // Steps already opened through take() are skipped. Plans read ahead that are no longer among
     // the next kWaiting openings are let go. An empty list ends the work: the worker thread ends
     // (after a read in progress), everything read is let go, and steps count anew.
-    void expect(long step, const QStringList& paths);
+    void expect(long step, const QStringList& paths, const plans::ReadOptions& options = {});
 
-    // Called at the opening of `path`. When `path` is the next expected opening, that opening is
-    // counted as done and the plan read ahead for it is returned, waiting for its read when it is
-    // in progress; a failure of that read is thrown. Nothing when there is no such plan or the
-    // file changed since its read began: the caller reads the file itself.
-    std::optional<plans::Plan> take(const QString& path);
+    // Called at the opening of `path`, to be read with `options`. When `path` is the next expected
+    // opening, that opening is counted as done and the plan read ahead for it is returned, waiting
+    // for its read when it is in progress; a failure of that read is thrown. Nothing when there is
+    // no such plan, it was read with other options, or the file changed since its read began: the
+    // caller reads the file itself.
+    std::optional<plans::Plan> take(const QString& path, const plans::ReadOptions& options = {});
 
     // Waits until the worker has read everything it may read now (for tests and benchmarks).
     void settle();
@@ -61,6 +63,7 @@ private:
     struct Fetched {
         QString path;
         FileStamp stamp;
+        plans::ReadOptions options;
         std::optional<plans::Plan> plan;
         std::exception_ptr failure;
     };
@@ -77,6 +80,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<QString> upcoming_;    // the paths still to be opened, in order
+    plans::ReadOptions options_;      // what the upcoming plans are read for
     long nextStep_ = 1;               // the step of upcoming_.front()
     long opened_ = 0;                 // the last step take() counted as opened
     std::vector<Fetched> ready_;      // read and waiting, at most kWaiting

@@ -113,10 +113,21 @@ private:
     std::shared_ptr<const OpenPlan> plan_;
 };
 
+}  // namespace
+
+struct PlanProjectAutomation::Shared {
+    Reader reader;
+    plans::ReadOptions options;  // set by the run, on its thread
+    PlanPrefetcher prefetcher;
+    explicit Shared(Reader r) : reader(std::move(r)), prefetcher(reader) {}
+};
+
+namespace {
+
 class PlanProjectApplication : public ProjectApplication {
 public:
-    PlanProjectApplication(PlanProjectAutomation::Reader reader, std::shared_ptr<PlanPrefetcher> prefetcher)
-        : reader_(std::move(reader)), prefetcher_(std::move(prefetcher)) {}
+    explicit PlanProjectApplication(std::shared_ptr<PlanProjectAutomation::Shared> shared)
+        : shared_(std::move(shared)) {}
     ~PlanProjectApplication() override { close(); }
 
     void fileOpen(const QString& path, bool /*readOnly: plans are only ever read*/) override {
@@ -124,8 +135,9 @@ public:
         close();  // one plan at a time; a failed open leaves none
         auto plan = std::make_shared<OpenPlan>();
         // A failure the read ahead met is thrown here, as the read would throw it now.
-        std::optional<Plan> ahead = prefetcher_ ? prefetcher_->take(path) : std::nullopt;
-        plan->plan = ahead ? std::move(*ahead) : reader_(path);
+        const plans::ReadOptions& options = shared_->options;
+        std::optional<Plan> ahead = shared_->prefetcher.take(path, options);
+        plan->plan = ahead ? std::move(*ahead) : shared_->reader(path, options);
         plan_ = std::move(plan);
     }
 
@@ -167,8 +179,7 @@ private:
         plan_.reset();
     }
 
-    PlanProjectAutomation::Reader reader_;
-    std::shared_ptr<PlanPrefetcher> prefetcher_;
+    std::shared_ptr<PlanProjectAutomation::Shared> shared_;
     std::shared_ptr<OpenPlan> plan_;
     bool visible_ = false;
     bool quit_ = false;
@@ -177,19 +188,22 @@ private:
 }  // namespace
 
 PlanProjectAutomation::PlanProjectAutomation(Reader reader)
-    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return plans::readPlanFile(path); })),
-      prefetcher_(std::make_shared<PlanPrefetcher>(reader_)) {}
+    : shared_(std::make_shared<Shared>(reader ? std::move(reader) : Reader(plans::readPlanFile))) {}
 
 PlanProjectAutomation::~PlanProjectAutomation() = default;
 
-void PlanProjectAutomation::expectPlans(long step, const QStringList& paths) { prefetcher_->expect(step, paths); }
+void PlanProjectAutomation::readWith(const plans::ReadOptions& options) { shared_->options = options; }
 
-void PlanProjectAutomation::settle() { prefetcher_->settle(); }
+void PlanProjectAutomation::expectPlans(long step, const QStringList& paths) {
+    shared_->prefetcher.expect(step, paths, shared_->options);
+}
+
+void PlanProjectAutomation::settle() { shared_->prefetcher.settle(); }
 
 std::unique_ptr<ProjectApplication> PlanProjectAutomation::create(const QString& progId) {
     if (progId.compare(QLatin1String("MSProject.Application"), Qt::CaseInsensitive) != 0)
         throw Failure(failure_number::kCannotCreateObject, QStringLiteral("ActiveX component can't create object"));
-    return std::make_unique<PlanProjectApplication>(reader_, prefetcher_);
+    return std::make_unique<PlanProjectApplication>(shared_);
 }
 
 }  // namespace quorrix::importer

@@ -9,12 +9,12 @@
 #include <thread>
 
 #include "importer/import_run.h"
-#include "importer/lookahead_host.h"
 #include "importer/plan_prefetch.h"
 #include "importer/plan_project.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/failure.h"
 #include "support/scripted_dialogs.h"
+#include "support/served_project.h"
 #include "support/test_host.h"
 
 using quorrix::Failure;
@@ -31,9 +31,10 @@ class RecordingReader {
 public:
     explicit RecordingReader(bool numbered = true) : numbered_(numbered) {}
 
-    Plan read(const QString& path) {
+    Plan read(const QString& path, const ReadOptions& options) {
         std::unique_lock lock(mutex_);
         calls_ << path;
+        if (options.details) ++detailReads_;
         if (std::this_thread::get_id() != caller_) ++readsElsewhere_;
         const int n = ++counts_[path];
         changed_.notify_all();
@@ -47,7 +48,7 @@ public:
         return plan;
     }
     PlanPrefetcher::Reader reader() {
-        return [this](const QString& path) { return read(path); };
+        return [this](const QString& path, const ReadOptions& options) { return read(path, options); };
     }
     QStringList calls() const {
         std::lock_guard lock(mutex_);
@@ -56,6 +57,10 @@ public:
     int readsElsewhere() const {
         std::lock_guard lock(mutex_);
         return readsElsewhere_;
+    }
+    int detailReads() const {
+        std::lock_guard lock(mutex_);
+        return detailReads_;
     }
     void hold(const QString& path) {
         std::lock_guard lock(mutex_);
@@ -80,6 +85,7 @@ private:
     QStringList held_;
     std::map<QString, int> counts_;
     int readsElsewhere_ = 0;
+    int detailReads_ = 0;
     const bool numbered_;
     const std::thread::id caller_ = std::this_thread::get_id();
 };
@@ -225,63 +231,80 @@ TEST(PlanPrefetch, FilesChangedOrGoneSinceTheirReadAreReadAgainAtTheOpening) {
     automation.expectPlans(1, {});
 }
 
-TEST(LookaheadHost, AnnouncesTheEntriesTheRunOpensNextAndPassesEverythingOn) {
-    struct Recorded : PlanLookahead {
+TEST(PlanReading, TheRunTellsItsReadOptionsAndTheEntriesItOpensNext) {
+    struct Recorded : PlanReading {
+        std::vector<ReadOptions> options;
         std::vector<std::pair<long, QStringList>> calls;
+        void readWith(const ReadOptions& o) override { options.push_back(o); }
         void expectPlans(long step, const QStringList& paths) override { calls.emplace_back(step, paths); }
-    } recorded;
+    };
+    const auto expected = [](long step, const QStringList& paths) { return std::make_pair(step, paths); };
+    quorrix::testing::ServedProject project;
+    for (const QString& p : {a, b, c, d}) project.serve(p, quorrix::testing::tasks(p, 1));
+    workbook::MemorySpreadsheetAutomation spreadsheet(nullptr);
+    quorrix::testing::ScriptedDialogs dialogs;
     quorrix::testing::TestHost host;
     host.entries = {a, b, c, d};
-    {
-        LookaheadHost lookahead(host, &recorded);
-        lookahead.setRunning(true);
-        ASSERT_EQ(recorded.calls.size(), 1u);
-        EXPECT_EQ(recorded.calls.back(), std::make_pair(1L, QStringList{a, b, c}));
-        EXPECT_EQ(lookahead.entryText(1), a);
-        EXPECT_EQ(recorded.calls.back(), std::make_pair(1L, QStringList{a, b, c}));
-        EXPECT_EQ(lookahead.entryText(2), b);
-        EXPECT_EQ(recorded.calls.back(), std::make_pair(2L, QStringList{b, c, d}));
-        // Entry c removed while the run yields: the run still opens b, then what is third now.
-        host.onProcessEvents = [&] { host.entries.removeAt(2); };
-        lookahead.yield();
-        EXPECT_EQ(recorded.calls.back(), std::make_pair(2L, QStringList{b, d}));
-        EXPECT_EQ(host.processEventsCalls, 1);
-        lookahead.setProgressText(QStringLiteral("Processing: b"));
-        lookahead.setProgressValue(50);
-        lookahead.setBusy(true);
-        lookahead.progress(2, 3, QStringLiteral("b"));
-        EXPECT_EQ(host.progressTexts, QStringList{QStringLiteral("Processing: b")});
-        EXPECT_EQ(host.progressValues, std::vector<double>{50});
-        EXPECT_EQ(host.pointerKinds, std::vector<int>{11});
-        EXPECT_EQ(host.progressSteps, (std::vector<std::tuple<int, int, QString>>{{2, 3, "b"}}));
-        // A failure of the run's own read passes on; announcing stops short of it.
-        EXPECT_THROW(lookahead.entryText(7), Failure);
-        lookahead.setRunning(false);
-        EXPECT_EQ(recorded.calls.back(), std::make_pair(1L, QStringList{}));
-        EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
-        lookahead.setRunning(true);
-    }
-    // Destroyed mid-run, it ends the lookahead.
-    EXPECT_EQ(recorded.calls.back(), std::make_pair(1L, QStringList{}));
+    // Entry c removed while the run yields after reading b: the run still opens b, then d.
+    host.onProcessEvents = [&] {
+        if (host.progressTexts.size() == 2 && host.entries.size() == 4) host.entries.removeAt(2);
+    };
+    Recorded recorded;
+    importPlans(host, dialogs, spreadsheet, project, &recorded);
+    ASSERT_EQ(recorded.options.size(), 1u);
+    EXPECT_FALSE(recorded.options[0].details);  // the default four columns
+    ASSERT_GE(recorded.calls.size(), 4u);
+    EXPECT_EQ(recorded.calls.front(), expected(1, {a, b, c}));  // as the run starts
+    const auto said = [&](long step, const QStringList& paths) {
+        return std::find(recorded.calls.begin(), recorded.calls.end(), expected(step, paths)) != recorded.calls.end();
+    };
+    EXPECT_TRUE(said(2, {b, c, d}));  // entry 2 read
+    EXPECT_TRUE(said(2, {b, d}));     // after the yield that removed c
+    EXPECT_TRUE(said(3, {d}));
+    EXPECT_EQ(recorded.calls.back(), expected(1, {}));  // the run has ended
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
 
-    // Without a lookahead it only passes on.
-    LookaheadHost plain(host, nullptr);
-    plain.setRunning(true);
-    EXPECT_EQ(plain.entryCount(), 3);
-    EXPECT_EQ(plain.entryText(3), d);
+    // Columns that need further fields are read with them; an entry that cannot be read ahead
+    // ends what is announced before it, and the run reads and reports it in its turn.
+    struct Gap : quorrix::testing::TestHost {
+        QString entryText(int position) override {
+            if (position == 2) throw Failure(9, QStringLiteral("Index out of bounds"));
+            return TestHost::entryText(position);
+        }
+    } gap;
+    gap.entries = {a, b, c};
+    gap.chosenColumns = {Column::Name, Column::Notes};
+    Recorded detailed;
+    quorrix::testing::ScriptedDialogs quiet;
+    importPlans(gap, quiet, spreadsheet, project, &detailed);
+    ASSERT_EQ(detailed.options.size(), 1u);
+    EXPECT_TRUE(detailed.options[0].details);
+    EXPECT_EQ(detailed.calls.front(), expected(1, {a}));
+    EXPECT_EQ(quiet.reports().size(), 1);
+
+    // An empty list: nothing to read, nothing told.
+    quorrix::testing::TestHost empty;
+    Recorded none;
+    quorrix::testing::ScriptedDialogs told;
+    importPlans(empty, told, spreadsheet, project, &none);
+    EXPECT_TRUE(none.options.empty());
+    EXPECT_TRUE(none.calls.empty());
 }
 
 namespace {
 
-// One import run through the project backend with a recording reader, the host wrapped in a
-// lookahead or not; everything the run shows or writes is gathered as text for comparison.
+// One import run through the project backend with a recording reader, told what the run reads
+// or not; everything the run shows or writes is gathered as text for comparison.
 struct RunRecord {
     QStringList shown;
     int readsElsewhere = 0;
+    int detailReads = 0;
+    int reads = 0;
 };
 
-RunRecord runImport(bool withLookahead, bool oneSheet, const QStringList& entries,
-                    const std::function<void(quorrix::testing::TestHost&, int)>& duringYield) {
+RunRecord runImport(bool readAhead, bool oneSheet, const QStringList& entries,
+                    const std::function<void(quorrix::testing::TestHost&, int)>& duringYield,
+                    std::vector<Column> columns = defaultColumns()) {
     RecordingReader reader(false);
     PlanProjectAutomation project(reader.reader());
     workbook::MemorySpreadsheetAutomation spreadsheet(nullptr);
@@ -289,19 +312,14 @@ RunRecord runImport(bool withLookahead, bool oneSheet, const QStringList& entrie
     quorrix::testing::TestHost host;
     host.entries = entries;
     host.oneSheet = oneSheet;
+    host.chosenColumns = std::move(columns);
     int yields = 0;
     // While the run yields, the worker reads what it may, as it does in time with real plans.
     host.onProcessEvents = [&] {
         duringYield(host, ++yields);
         project.settle();
     };
-    ImportOutcome outcome;
-    if (withLookahead) {
-        LookaheadHost lookahead(host, lookaheadOf(project));
-        outcome = importPlans(lookahead, dialogs, spreadsheet, project);
-    } else {
-        outcome = importPlans(host, dialogs, spreadsheet, project);
-    }
+    const ImportOutcome outcome = importPlans(host, dialogs, spreadsheet, project, readAhead ? &project : nullptr);
     RunRecord record;
     QStringList& s = record.shown;
     s << outcome.failedFiles << outcome.closingMessage << QString::number(outcome.reports);
@@ -317,12 +335,14 @@ RunRecord runImport(bool withLookahead, bool oneSheet, const QStringList& entrie
         }
     }
     record.readsElsewhere = reader.readsElsewhere();
+    record.detailReads = reader.detailReads();
+    record.reads = static_cast<int>(reader.calls().size());
     return record;
 }
 
 }  // namespace
 
-TEST(LookaheadHost, RunsWithPlansReadAheadShowAndWriteExactlyWhatRunsWithoutDo) {
+TEST(PlanReading, RunsWithPlansReadAheadShowAndWriteExactlyWhatRunsWithoutDo) {
     const QStringList entries{a, QStringLiteral("bad one"), b, a, c, QStringLiteral("bad two"), d, e};
     using Yield = std::function<void(quorrix::testing::TestHost&, int)>;
     const std::vector<std::pair<const char*, Yield>> cases{
@@ -343,6 +363,12 @@ TEST(LookaheadHost, RunsWithPlansReadAheadShowAndWriteExactlyWhatRunsWithoutDo) 
             EXPECT_GT(ahead.readsElsewhere, 0);  // the plans were indeed read ahead
             EXPECT_EQ(plain.readsElsewhere, 0);
             EXPECT_TRUE(plain.shown.contains(QStringLiteral("bad one")));
+            EXPECT_EQ(ahead.detailReads, 0);  // the four columns need no further fields
         }
     }
+    // Columns that need the further fields have every plan read with them, ahead or not.
+    const RunRecord detailed = runImport(true, true, entries, cases[0].second, {Column::Name, Column::Notes});
+    EXPECT_GT(detailed.readsElsewhere, 0);
+    EXPECT_GT(detailed.reads, 0);
+    EXPECT_EQ(detailed.detailReads, detailed.reads);
 }

@@ -35,7 +35,7 @@ int failureNumber(const std::function<void()>& action) {
 
 TEST(PlanProject, ServesTasksAsTheProjectApplicationReturnsThem) {
     QStringList opened;
-    PlanProjectAutomation automation([&](const QString& path) {
+    PlanProjectAutomation automation([&](const QString& path, const ReadOptions&) {
         opened << path;
         return threePositions();
     });
@@ -76,7 +76,7 @@ TEST(PlanProject, ServesTasksAsTheProjectApplicationReturnsThem) {
 }
 
 TEST(PlanProject, ClassNamesAndFailures) {
-    PlanProjectAutomation automation([](const QString& path) -> Plan {
+    PlanProjectAutomation automation([](const QString& path, const ReadOptions&) -> Plan {
         if (path == QLatin1String("bad")) throw Failure(321, QStringLiteral("The file \"bad\" is not a project plan."));
         return threePositions();
     });

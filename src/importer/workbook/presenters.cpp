@@ -97,7 +97,7 @@ void DesktopPresenter::present(const MemoryWorkbook& workbook) {
         file = reserve.fileName();
     }
     try {
-        exportXlsx(workbook, file);
+        ahead_.exportXlsx(workbook, file);
     } catch (...) {
         QFile::remove(file);
         throw;
@@ -116,7 +116,7 @@ void DesktopPresenter::present(const MemoryWorkbook& workbook) {
 
 void FilePresenter::present(const MemoryWorkbook& workbook) {
     try {
-        exportXlsx(workbook, path_);
+        ahead_.exportXlsx(workbook, path_);
     } catch (const Failure& failure) {
         if (!failed_) throw;
         failed_(failure.description());

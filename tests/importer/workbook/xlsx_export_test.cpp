@@ -12,6 +12,7 @@
 #include "importer/workbook/memory_workbook.h"
 #include "importer/workbook/presenters.h"
 #include "importer/workbook/xlsx_export.h"
+#include "importer/workbook/xlsx_stream.h"
 #include "platform/application_title.h"
 #include "platform/failure.h"
 #include "support/scripted_dialogs.h"
@@ -303,7 +304,8 @@ TEST(XlsxExport, OnlyFilesAreReplacedAndLinksAndPermissionsStay) {
 TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     QTemporaryDir dir;
     MemoryWorkbook book, ahead;
-    ahead.streamAhead();  // the same rows, its file written while they are
+    const auto stream = std::make_shared<XlsxStream>();
+    ahead.setRowSink(stream);  // the same rows, its file written while they are
     for (int r = 1; r <= 3000; ++r)
         for (MemoryWorkbook* b : {&book, &ahead}) b->setActiveSheetCell(r, 1, QStringLiteral("task %1 with a longer name").arg(r));
     const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
@@ -321,7 +323,7 @@ TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const QString newText = failureOf([&] { exportXlsx(book, dir.filePath(QStringLiteral("new.xlsx"))); });
     const QString replaceText = failureOf([&] { exportXlsx(book, existing); });
-    const QString aheadText = failureOf([&] { exportXlsx(ahead, existing); });
+    const QString aheadText = failureOf([&] { exportXlsx(ahead, existing, stream.get()); });
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 

@@ -50,6 +50,7 @@ struct Plan {
 // What a reader is asked for beyond the four fields.
 struct ReadOptions {
     bool details = false;  // fill PlanTask::details
+    bool operator==(const ReadOptions&) const = default;
 };
 
 }  // namespace quorrix::importer::plans
