@@ -21,6 +21,7 @@
 #include "importer/plans/mpd/mpd_reader.h"
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/mpx/mpx_reader.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
 
@@ -147,7 +148,7 @@ void benchDatabases(const QString& folder, double budget, const std::map<QString
     files.sort();
     if (files.isEmpty()) return;
 
-    const auto reader = [](const QString& p) { return readMpdFile(p); };
+    const auto reader = [](const QString& p) { return readPlanFile(p); };
     static const QRegularExpression version(QStringLiteral("project(\\d+)"));
     std::printf("\n");
     Comparison mpd(".mpd", ".mpd database", "");
@@ -190,13 +191,13 @@ int main(int argc, char** argv) {
     xmlFiles.sort();
     mpxFiles.sort();
 
-    const auto mppReader = [](const QString& p) { return readMppFile(p); };
+    const auto mppReader = [](const QString& p) { return readPlanFile(p); };
     const auto mppDetailsReader = [](const QString& p) {
         ReadOptions options;
         options.details = true;
-        return readMppFile(p, options);
+        return readPlanFile(p, options);
     };
-    const auto xmlReader = [](const QString& p) { return readMspdiFile(p); };
+    const auto xmlReader = [](const QString& p) { return readPlanFile(p); };
 
     Total mppDetailsTotal, xmlTotal;
     double worstDetails = 0;
@@ -242,7 +243,7 @@ int main(int argc, char** argv) {
                 mppDetailsTotal.seconds / std::max(mpp.all.seconds, 1e-12), worstDetails);
 
     // MPX exchange files, against the XML of the same plan: of the same version, else the oldest.
-    const auto mpxReader = [](const QString& p) { return readMpxFile(p); };
+    const auto mpxReader = [](const QString& p) { return readPlanFile(p); };
     static const QRegularExpression xmlVersion(QStringLiteral("project(\\d+)-mspdi\\.xml$"));
     std::printf("\n");
     Comparison mpx(".mpx", ".mpx plan", ".mpp us/t");

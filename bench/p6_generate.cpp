@@ -568,7 +568,7 @@ int main(int argc, char** argv) {
     every.details = true;
     Plan plan;
     try {
-        plan = readXer(QByteArray(xer.data(), static_cast<qsizetype>(xer.size())), QStringLiteral("big.xer"), every);
+        plan = readXer(QByteArray(xer.data(), static_cast<qsizetype>(xer.size())), every);
     } catch (const quorrix::Failure& f) {
         std::fprintf(stderr, "big.xer: %s\n", f.what());
         return 1;

@@ -50,7 +50,7 @@ std::size_t parseOnly(const QByteArray& bytes) {
 std::size_t readAll(const QByteArray& bytes, bool details) {
     ReadOptions options;
     options.details = details;
-    return readMspdiMemory(bytes.constData(), static_cast<std::size_t>(bytes.size()), options).positions.size();
+    return readMspdi(bytes, options).positions.size();
 }
 
 }  // namespace

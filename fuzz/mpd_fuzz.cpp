@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <unistd.h>
@@ -20,7 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             __builtin_trap();
     }
     try {
-        const auto plan = quorrix::importer::plans::readMpdFile(path, {true});
+        using namespace quorrix::importer::plans;
+        const auto headSize = static_cast<qsizetype>(std::min<size_t>(size, kPlanHeadSize));
+        const QByteArray head(reinterpret_cast<const char*>(data), headSize);
+        const auto plan = readMpd(PlanFile{path, static_cast<qint64>(size), head}, {true});
         // Touch every value so that the sanitizers see any bad one.
         volatile std::size_t seen = 0;
         for (const auto& task : plan.positions) {

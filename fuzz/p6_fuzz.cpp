@@ -1,6 +1,6 @@
 // libFuzzer target for the P6 readers, XER and P6 XML, chosen by the input's first bytes as the
-// dispatcher chooses them: any input gives a plan or a one-line failure, never a crash, a hang, a
-// read out of bounds or far more memory than the input asks for.
+// dispatcher's row chooses them (readP6): any input gives a plan or a one-line failure, never a
+// crash, a hang, a read out of bounds or far more memory than the input asks for.
 #include <QByteArray>
 #include <cstddef>
 #include <cstdint>
@@ -14,9 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.details = size % 2 == 0;  // both with and without the further fields
     try {
         using namespace quorrix::importer::plans;
-        const bool xer = isXerFile(bytes.left(16));
-        const Plan plan = xer ? readXer(std::move(bytes), QStringLiteral("fuzz.xer"), options)
-                              : readP6Xml(std::move(bytes), QStringLiteral("fuzz.xml"), options);
+        const Plan plan = readP6(std::move(bytes), options);
         // Touch every value so that the sanitizers see any bad one.
         volatile std::size_t seen = 0;
         for (const auto& task : plan.positions) {

@@ -1,7 +1,9 @@
 #include "app/form1.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -81,6 +83,9 @@ void Form1::createControls() {
         w->setGeometry(twipsToPixelsX(left), twipsToPixelsY(top), twipsToPixelsX(width), twipsToPixelsY(height));
     };
     setFixedSize(twipsToPixelsX(8040), twipsToPixelsY(6420));
+    // The size is fixed: the frame offers to minimise and close the window, not to maximise it.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(arialBold(9));
     whiteBackground(this);
     setMouseTracking(true);
@@ -397,6 +402,28 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     }
     if (type == QEvent::KeyPress && (watched == Option3 || watched == Option4))
         return optionArrowKey(static_cast<QRadioButton*>(watched), static_cast<QKeyEvent*>(event)->key());
+    if (type == QEvent::KeyPress || type == QEvent::KeyRelease) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (qobject_cast<QPushButton*>(watched) && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            // Return and Enter press the focused button as Space does: down while held, a click
+            // when let go, once however long the key is held.
+            QKeyEvent space(type, Qt::Key_Space, key->modifiers() & ~Qt::KeypadModifier, QStringLiteral(" "),
+                            key->isAutoRepeat());
+            QCoreApplication::sendEvent(watched, &space);
+            return true;
+        }
+        // Shift+F10 asks for the menu of the control that has the focus, as the Menu key does; a
+        // key no control took reaches the window.
+        if (watched == this && type == QEvent::KeyPress && key->key() == Qt::Key_F10 &&
+            key->modifiers() == Qt::ShiftModifier) {
+            QWidget* focused = QApplication::focusWidget();
+            if (!focused || !isAncestorOf(focused)) focused = this;
+            const QPoint at = focused->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, at, focused->mapToGlobal(at), Qt::NoModifier);
+            QCoreApplication::sendEvent(focused, &menu);
+            return true;
+        }
+    }
     if (type != QEvent::MouseMove) return false;
 
     if (qobject_cast<QPushButton*>(watched)) {

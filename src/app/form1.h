@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/settings.h"
+#include "filelist/list_editing.h"
 #include "platform/dialogs.h"
 
 class QMimeData;
@@ -97,6 +98,8 @@ public:
     // True when the drag data is accepted (a list of local files).
     bool ListView1_OLEDragOver(const QMimeData* data);
     void ListView1_OLEDragDrop(const QMimeData* data);
+    // Adds paths as a drop does: a file as it is, a folder with every file of its tree.
+    void AddDroppedPaths(const QStringList& paths);
 
     // ---- Controls ---------------------------------------------------------------------------
     QTreeWidget* ListView1;
@@ -120,8 +123,6 @@ public:
     bool DragActive = false;
     QTreeWidgetItem* DragItem = nullptr;
     QTreeWidgetItem* HoverItem = nullptr;
-    // Where the pointer stands on the screen, in pixels; tests put their own source here.
-    std::function<QPoint()> screenPointerPos = [] { return QCursor::pos(); };
 
     // Window geometry in twips, converted with the screen's logical resolution.
     int twipsToPixelsX(int twips) const;
@@ -133,8 +134,11 @@ protected:
 
 private:
     void createControls();
+    // Where a point of the list (its y in the visible area) stands among the rows shown.
+    filelist::DragEdge dragEdgeAt(int y) const;
     void createColumnsMenu();
     void showColumnChoice();
+    void showColumnsInHint();
     void storeColumnChoice();
     void ApplySkin();
     void Form_Unload();

@@ -3,10 +3,22 @@
 
 #include "app/form1.h"
 #include "filelist/file_entries.h"
+#include "importer/plans/plan_reader.h"
 #include "platform/application_title.h"
 #include "platform/error_trap.h"
 
 namespace quorrix {
+
+namespace {
+
+// Every kind of plan the import reads, then every file.
+QString planFilesFilters() {
+    QStringList patterns;
+    for (const QString& extension : importer::plans::planFileExtensions()) patterns << QStringLiteral("*.") + extension;
+    return QStringLiteral("All Plan Files|") + patterns.join(QLatin1Char(';')) + QStringLiteral("|All Files|*|");
+}
+
+}  // namespace
 
 void Form1::PushButton1_Click() {
     ErrorTrap trap(QStringLiteral("Form1.PushButton1_Click"), dialogs());
@@ -18,6 +30,7 @@ void Form1::PushButton1_Click() {
     trap.step(102, [&] { dialog.flags = 2621953; });
     trap.step(104, [&] { dialog.title = QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"); });
     trap.step(106, [&] { dialog.filter = QStringLiteral("MS Project Files (*.mpp)|*.mpp|"); });
+    trap.step(106, [&] { dialog.moreFilters = planFilesFilters(); });
 
     QString fileName;
     bool tooManyFiles = false;

@@ -46,7 +46,6 @@ private:
 }  // namespace
 
 void Form1::createColumnsMenu() {
-    Frame1->setToolTip(kFrameHint);
     Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Frame1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { Frame1_ContextMenu(pos); });
 
@@ -65,6 +64,18 @@ void Form1::createColumnsMenu() {
         services_.settings->setExtraColumns({});
         showColumnChoice();
     });
+    // Once the menu is closed, the frame's hint tells the columns the next import writes.
+    connect(ColumnsMenu, &QMenu::aboutToHide, this, [this] { showColumnsInHint(); });
+    showColumnsInHint();
+}
+
+void Form1::showColumnsInHint() {
+    const std::vector<importer::Column> columns =
+        services_.settings ? services_.settings->columns() : importer::defaultColumns();
+    QStringList headers;
+    for (importer::Column column : columns) headers << importer::columnHeader(column);
+    Frame1->setToolTip(kFrameHint + QStringLiteral("\nThe workbook's columns: ") + headers.join(QStringLiteral(", ")) +
+                       QLatin1Char('.'));
 }
 
 void Form1::Frame1_ContextMenu(const QPoint& pos) {
@@ -83,6 +94,8 @@ void Form1::showColumnChoice() {
         action->setChecked(std::find(chosen.begin(), chosen.end(), column) != chosen.end());
     }
     DefaultColumnsAction->setEnabled(chosen != importer::defaultColumns());
+    // The entry that goes back to the four closes the menu before it acts.
+    if (!ColumnsMenu->isVisible()) showColumnsInHint();
 }
 
 void Form1::storeColumnChoice() {

@@ -178,6 +178,17 @@ void Form1::ListView1_MouseUp(Qt::MouseButton) {
     ListView1->setAutoScroll(true);
 }
 
+filelist::DragEdge Form1::dragEdgeAt(int y) const {
+    // The rows are all of one height and the first row shown starts at the top of the visible
+    // area. The last row shown whole counts as the last, with the part of a row that may show
+    // below it: a sliver too thin to point at never keeps the list from scrolling on.
+    const int rowHeight = ListView1->visualItemRect(ListView1->topLevelItem(0)).height();
+    if (rowHeight <= 0) return filelist::DragEdge::None;
+    if (y < rowHeight) return filelist::DragEdge::First;
+    const int lastWholeTop = (ListView1->viewport()->height() / rowHeight - 1) * rowHeight;
+    return y >= lastWholeTop ? filelist::DragEdge::Last : filelist::DragEdge::None;
+}
+
 void Form1::ListView1_MouseMove(int x, int y) {
     hoverOverSurface();
     if (!DragActive) return;
@@ -192,8 +203,7 @@ void Form1::ListView1_MouseMove(int x, int y) {
     if (HoverItem && DragItem) {
         ListView1Entries entries(ListView1);
         const int hoverPosition = positionOf(ListView1, HoverItem);
-        const int now = filelist::dragStep(entries, dragPosition, hoverPosition,
-                                           [this] { return screenPointerPos().y(); });
+        const int now = filelist::dragStep(entries, dragPosition, hoverPosition, dragEdgeAt(y));
         DragItem = ListView1->topLevelItem(now - 1);
     }
     HoverItem = nullptr;

@@ -56,7 +56,11 @@ void Form1::ListView1_OLEDragDrop(const QMimeData* data) {
     // The paths are taken before the first walk yields: the drag data may not outlive the drop.
     QStringList paths;
     for (const QUrl& url : data->urls()) paths << localFileOf(url);  // a name's bytes as they are
-    // The drop reports nothing but a walk that stopped at its bound.
+    AddDroppedPaths(paths);
+}
+
+void Form1::AddDroppedPaths(const QStringList& paths) {
+    // A drop reports nothing but a walk that stopped at its bound.
     const filelist::WalkStopped stopped = [this](const Failure& f) {
         dialogs().messageBox(f.description(), applicationTitle(), MsgButtons::Ok, MsgIcon::Warning);
     };

@@ -15,11 +15,12 @@ public:
     explicit WindowHost(Form1& form) : form_(form) {}
     int entryCount() override { return form_.entryCount(); }
     QString entryText(int position) override { return form_.entryText(position); }
-    bool option4Value() override { return form_.Option4->isChecked(); }
-    void setProgressValue(double value) override { form_.setProgressValue(value); }
+    bool oneSheetLayout() override { return form_.Option4->isChecked(); }
+    void setProgressValue(double percent) override { form_.setProgressValue(percent); }
     void setProgressText(const QString& text) override { form_.setProgressText(text); }
-    void setMousePointer(int kind) override { form_.setMousePointer(kind); }
-    void processEvents() override { QCoreApplication::processEvents(); }
+    void progress(int, int, const QString&) override {}  // the bar and its text show it
+    void setBusy(bool busy) override { form_.setMousePointer(busy ? kPointerHourglass : kPointerDefault); }
+    void yield() override { QCoreApplication::processEvents(); }
     void setRunning(bool running) override { form_.PushButton2->setEnabled(!running); }
     std::vector<importer::Column> columns() override {
         Settings* settings = form_.services().settings;
@@ -55,7 +56,7 @@ void Form1::PushButton2_Click() {
     // Plans are read ahead while the run works; closing the window mid-run ends the process at
     // once, the reading thread with it.
     importer::LookaheadHost host(window, importer::lookaheadOf(project));
-    importer::PushButton2_Click(host, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
+    importer::importPlans(host, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
                                 project);
 }
 

@@ -1,34 +1,52 @@
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QIcon>
 #include <QStyleFactory>
+#include <QTimer>
 #include <cstdio>
-#include <cstring>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/form1.h"
 #include "app/settings.h"
 #include "gui/qt_dialogs.h"
 #include "importer/backends.h"
 #include "importer/workbook/presenters.h"
+#include "platform/file_names.h"
 #include "platform/install_folder.h"
 
 int main(int argc, char* argv[]) {
-    // The window takes no arguments; these two answer on the terminal without opening it.
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("quorrix " QUORRIX_VERSION);
-            return 0;
-        }
-        if (std::strcmp(argv[i], "--help") == 0) {
-            std::puts("Usage: quorrix\n"
-                      "Opens the window in which plan files are listed and imported into one new workbook.\n"
-                      "For imports without a window, see quorrix-batch --help.\n"
-                      "\n"
-                      "  --help     print this help and exit\n"
-                      "  --version  print the program's name and version and exit");
-            return 0;
-        }
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << quorrix::decodeFileName(QByteArray(argv[i]));  // bytes kept
+    const quorrix::WindowCommand command = quorrix::parseWindowCommand(arguments, QDir::currentPath());
+    switch (command.action) {
+    case quorrix::WindowCommand::Action::Help:
+        std::puts(qPrintable(quorrix::windowHelpText()));
+        return 0;
+    case quorrix::WindowCommand::Action::Version:
+        std::puts("quorrix " QUORRIX_VERSION);
+        return 0;
+    case quorrix::WindowCommand::Action::UsageError:
+        std::fprintf(stderr, "%s\n", qPrintable(command.error));
+        return 2;
+    case quorrix::WindowCommand::Action::Open:
+        break;
     }
-    QApplication app(argc, argv);
+    // The toolkit would end the process with an abort and advice to reinstall it.
+    if (!quorrix::displayReachable(command, [](const char* name) { return qgetenv(name); })) {
+        std::fprintf(stderr, "%s\n", qPrintable(quorrix::noDisplayMessage()));
+        return 1;
+    }
+
+    // The toolkit sees its own options only: a path is never taken for one of them.
+    std::vector<QByteArray> toolkitArguments{QByteArray(argv[0])};
+    for (const QString& option : command.toolkitOptions) toolkitArguments.push_back(quorrix::encodeFileName(option));
+    std::vector<char*> toolkitArgv;
+    for (QByteArray& a : toolkitArguments) toolkitArgv.push_back(a.data());
+    toolkitArgv.push_back(nullptr);
+    int toolkitArgc = static_cast<int>(toolkitArguments.size());
+    QApplication app(toolkitArgc, toolkitArgv.data());
     QApplication::setApplicationVersion(QStringLiteral(QUORRIX_VERSION));
     QApplication::setDesktopFileName(QStringLiteral("com.veltrano.Quorrix"));
     QIcon icon;
@@ -57,5 +75,8 @@ int main(int argc, char* argv[]) {
     dialogs.setOwner(&form);
     form.Form_Load();
     form.show();
+    // Paths from the command line (a file manager's "Open With") join the list as dropped ones do.
+    if (!command.paths.isEmpty())
+        QTimer::singleShot(0, &form, [&form, &command] { form.AddDroppedPaths(command.paths); });
     return QApplication::exec();
 }

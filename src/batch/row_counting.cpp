@@ -14,6 +14,7 @@ public:
         if (column == 1 && row > 1) onRow_();
     }
     void autoFitActiveSheetColumns() override { inner_.autoFitActiveSheetColumns(); }
+    void autoFitSheetColumns(int k) override { inner_.autoFitSheetColumns(k); }
     void selectActiveSheetRange(const QString& reference) override { inner_.selectActiveSheetRange(reference); }
     int sheetsCount() override { return inner_.sheetsCount(); }
     void setSheetName(int k, const QString& name) override { inner_.setSheetName(k, name); }

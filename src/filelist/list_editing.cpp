@@ -15,26 +15,36 @@ std::optional<EntryMove> moveDownOf(int selected, int count) {
     return EntryMove{selected + 2, selected, selected + 1};
 }
 
-int dragScrollTarget(int hoverPosition, int count, int screenRow) {
-    if (screenRow < kDragScrollUpAbove) return hoverPosition - 1 > 0 ? hoverPosition - 1 : 0;
-    if (screenRow >= kDragScrollDownFrom) return count >= hoverPosition + 1 ? hoverPosition + 1 : 0;
+int dragScrollTarget(int hoverPosition, int count, DragEdge edge) {
+    if (edge == DragEdge::First) return hoverPosition - 1 > 0 ? hoverPosition - 1 : 0;
+    if (edge == DragEdge::Last) return count >= hoverPosition + 1 ? hoverPosition + 1 : 0;
     return 0;
 }
 
-int dragStep(ReorderableList& list, int dragPosition, int hoverPosition, const std::function<int()>& screenRow) {
+int dragStep(ReorderableList& list, int dragPosition, int hoverPosition, DragEdge edge) {
     const int count = list.count();
     if (dragPosition < 1 || dragPosition > count || hoverPosition < 1 || hoverPosition > count) return dragPosition;
 
-    const QString dragged = list.text(dragPosition);
-    const QString hovered = list.text(hoverPosition);
-    // The pointer on the dragged entry itself, or on another entry with the same path.
-    if (hovered == dragged) return dragPosition;
-
-    list.setText(dragPosition, hovered);
-    list.setText(hoverPosition, dragged);
-    list.select(hoverPosition);
-    if (const int target = dragScrollTarget(hoverPosition, list.count(), screenRow())) list.scrollTo(target);
-    return hoverPosition;
+    const int direction = hoverPosition > dragPosition ? 1 : -1;
+    bool exchanged = false;
+    for (int passed = dragPosition + direction; dragPosition != hoverPosition; passed += direction) {
+        const QString dragged = list.text(dragPosition);
+        const QString other = list.text(passed);
+        // Another entry with the same path: the dragged one stays where it is.
+        if (other == dragged) {
+            if (passed == hoverPosition) break;
+            continue;
+        }
+        list.setText(dragPosition, other);
+        list.setText(passed, dragged);
+        list.select(passed);
+        dragPosition = passed;
+        exchanged = true;
+    }
+    if (exchanged) {
+        if (const int target = dragScrollTarget(hoverPosition, list.count(), edge)) list.scrollTo(target);
+    }
+    return dragPosition;
 }
 
 }  // namespace quorrix::filelist

@@ -36,20 +36,22 @@ std::optional<EntryMove> moveUpOf(int selected, int count);
 // selected).
 std::optional<EntryMove> moveDownOf(int selected, int count);
 
-// Screen rows that bound the band in which an exchange scrolls nothing: above the first, the
-// entry before the hovered one is scrolled into view; on the second or below it, the entry after.
-inline constexpr int kDragScrollUpAbove = 305;
-inline constexpr int kDragScrollDownFrom = 365;
+// Where the pointer stands among the rows the list shows while a drag moves: on the first row
+// shown, on the last one, or on a row between.
+enum class DragEdge { None, First, Last };
 
-// The entry to scroll into view after an exchange with the entry at hoverPosition while the
-// pointer stands on the given screen row; 0 when nothing scrolls.
-int dragScrollTarget(int hoverPosition, int count, int screenRow);
+// The entry to scroll into view after a drag's exchanges with the pointer over the entry at
+// hoverPosition, standing at the given edge: the entry before it on the first row shown, the
+// entry after it on the last; 0 when nothing scrolls.
+int dragScrollTarget(int hoverPosition, int count, DragEdge edge);
 
-// One movement step of a drag: the dragged path stands at dragPosition and the pointer is over
-// the entry at hoverPosition. When the two texts differ they are exchanged, the hovered entry is
-// selected and, depending on the pointer's screen row (read only then), a neighbour is scrolled
-// into view. Returns the position that now holds the dragged path. Positions outside the list
-// change nothing.
-int dragStep(ReorderableList& list, int dragPosition, int hoverPosition, const std::function<int()>& screenRow);
+// One movement of a drag: the dragged path stands at dragPosition and the pointer is over the
+// entry at hoverPosition. The path travels one entry at a time through every entry up to the
+// hovered one, as it does when the pointer passes over each of them: at each entry whose text
+// differs from the path the two texts are exchanged and that entry is selected; an entry with
+// the same text is passed over. After an exchange, the pointer at an edge scrolls the neighbour
+// beyond it into view. Returns the position that now holds the dragged path. Positions outside
+// the list change nothing.
+int dragStep(ReorderableList& list, int dragPosition, int hoverPosition, DragEdge edge);
 
 }  // namespace quorrix::filelist

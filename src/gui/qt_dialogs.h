@@ -13,12 +13,15 @@ public:
     void setOwner(QWidget* owner) { owner_ = owner; }
 
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
+    MsgAnswer messageBoxOnTop(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     QString showOpen(const OpenFilesRequest& request) override;
     QString pickFolder(const QString& title) override;
     bool openWithDesktop(const QString& path) override;
 
 private:
+    MsgAnswer showMessage(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon, bool onTop);
+
     QPointer<QWidget> owner_;
 };
 

@@ -1,5 +1,7 @@
 #include "guidance/help_advice.h"
 
+#include <QDir>
+
 #include "platform/application_title.h"
 
 namespace quorrix::guidance {
@@ -23,9 +25,15 @@ void ShowHelpAdvice(ErrorTrap& trap, const QString& installFolder, DialogProvide
     trap.step(100, [&] {
         answer = dialogs.messageBox(helpAdviceText(), applicationTitle(), MsgButtons::YesNo, MsgIcon::None);
     });
-    // A missing picture, or a desktop that cannot show it, is not reported.
+    // A desktop with nothing to show the picture with (or a picture that is missing) says so,
+    // rather than leaving the answer unseen.
     trap.step(102, [&] {
-        if (answer == MsgAnswer::Yes) dialogs.openWithDesktop(advicePicturePath(installFolder));
+        const QString picture = advicePicturePath(installFolder);
+        if (answer == MsgAnswer::Yes && !dialogs.openWithDesktop(picture))
+            dialogs.messageBox(QStringLiteral("The screenshot could not be shown: no program on this desktop "
+                                              "shows it. The picture is:\r\n") +
+                                   QDir::toNativeSeparators(picture),
+                               applicationTitle(), MsgButtons::Ok, MsgIcon::None);
     });
 }
 

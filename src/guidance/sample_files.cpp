@@ -1,5 +1,7 @@
 #include "guidance/sample_files.h"
 
+#include <QDir>
+
 #include "filelist/folder_routines.h"
 #include "platform/application_title.h"
 
@@ -35,9 +37,14 @@ void LoadSampleFiles(ErrorTrap& trap, const QString& installFolder, DialogProvid
     trap.step(106, [&] {
         answer = dialogs.messageBox(sampleFolderQuestion(), applicationTitle(), MsgButtons::YesNo, MsgIcon::None);
     });
-    // Whether the desktop could open the folder is not examined.
+    // A desktop with nothing to open folders with says so, rather than leaving the answer unseen.
     trap.step(108, [&] {
-        if (answer == MsgAnswer::Yes) dialogs.openWithDesktop(sampleFolderWithSeparator(installFolder));
+        const QString folder = sampleFolderWithSeparator(installFolder);
+        if (answer == MsgAnswer::Yes && !dialogs.openWithDesktop(folder))
+            dialogs.messageBox(QStringLiteral("The sample folder could not be opened: no program on this desktop "
+                                              "opens folders. The sample files are in:\r\n") +
+                                   QDir::toNativeSeparators(folder),
+                               applicationTitle(), MsgButtons::Ok, MsgIcon::None);
     });
 }
 

@@ -1,28 +1,16 @@
 #include "importer/import_run.h"
 
-#include <QDir>
-
 #include "importer/application_checks.h"
 #include "platform/application_title.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
-
-namespace Main {
-
-QString FileNameOf(const QString& path) {
-    const qsizetype separator = path.lastIndexOf(QDir::separator());
-    return separator < 0 ? path : path.mid(separator + 1);
-}
-
-}  // namespace Main
+#include "platform/file_facts.h"
 
 namespace quorrix::importer {
 namespace {
 
-constexpr int kHourglass = 11;
 constexpr long kSheetRows = 1048576;  // the rows of a spreadsheet's sheet
 constexpr int kApplicationDefined = 1004;
-constexpr int kDefaultPointer = 0;
 
 Failure objectRequired() { return Failure(failure_number::kObjectRequired, QStringLiteral("Object required")); }
 
@@ -107,7 +95,7 @@ public:
         outcome_.ran = true;
         columns_ = host_.columns();
         if (columns_.empty()) columns_ = defaultColumns();
-        oneSheet_ = trap_.test(114, [&] { return host_.option4Value(); });
+        oneSheet_ = trap_.test(114, [&] { return host_.oneSheetLayout(); });
         const Lines& lines = oneSheet_ ? kOneSheet : kSheetPerFile;
 
         host_.setRunning(true);
@@ -159,23 +147,26 @@ private:
         const auto count = trap_.value(lines.processEvents, [&] { return host_.entryCount(); });
         if (!count) return;
         for (long n = 1; n <= *count; ++n) {
-            trap_.step(lines.processEvents, [&] { host_.processEvents(); });
-            trap_.step(lines.hourglass, [&] { host_.setMousePointer(kHourglass); });
+            trap_.step(lines.processEvents, [&] { host_.yield(); });
+            trap_.step(lines.hourglass, [&] { host_.setBusy(true); });
             // Entries removed while the run yields shorten the list: nothing past its end is read.
             if (currentCount() < n) break;
+            int now = 0;
             trap_.step(lines.progressValue, [&] {
-                const int now = host_.entryCount();
+                now = host_.entryCount();
                 if (now == 0) throw Failure(11, QStringLiteral("Division by zero"));
                 host_.setProgressValue(static_cast<double>(n) / now * 100.0);
             });
             QString path;
             trap_.step(lines.path, [&] { path = host_.entryText(static_cast<int>(n)); });
             trap_.step(lines.path, [&] {
-                host_.setProgressText(QStringLiteral("Processing: ") + Main::FileNameOf(path));
-                host_.processEvents();
+                const QString name = Main::FileNameOf(path);
+                host_.progress(static_cast<int>(n), now, name);
+                host_.setProgressText(QStringLiteral("Processing: ") + name);
+                host_.yield();
             });
             importFile(lines, path);
-            if (oneSheet_) trap_.step(204, [&] { host_.setMousePointer(kHourglass); });
+            if (oneSheet_) trap_.step(204, [&] { host_.setBusy(true); });
         }
     }
 
@@ -264,7 +255,10 @@ private:
             trap_.step(210, [&] { workbook().selectActiveSheetRange(QStringLiteral("A1")); });
             trap_.step(212, [&] { need(application_).setVisible(true); });
         } else {
-            trap_.step(312, [&] { workbook().autoFitActiveSheetColumns(); });
+            // Every sheet is fitted by the same rule: the ones the run wrote, and the ones it left
+            // empty, which keep their widths.
+            const auto sheets = trap_.value(312, [&] { return workbook().sheetsCount(); });
+            for (int k = 1; sheets && k <= *sheets; ++k) trap_.step(312, [&] { workbook().autoFitSheetColumns(k); });
             trap_.step(314, [&] { need(application_).setDisplayAlerts(false); });
             const QString temporary[3] = {QStringLiteral("Temp Sheet xx1"), QStringLiteral("Temp Sheet xx2"),
                                           QStringLiteral("Temp Sheet xx3")};
@@ -278,13 +272,15 @@ private:
             trap_.step(326, [&] { need(application_).setVisible(true); });
         }
         trap_.step(326, [&] {
-            host_.setMousePointer(kDefaultPointer);
+            host_.setBusy(false);
             host_.setProgressValue(0);
+            host_.progress(0, 0, QString());
             host_.setProgressText(QStringLiteral("Progress Bar"));
         });
         outcome_.closingMessage = QStringLiteral("Done.") + failureReport_;
         trap_.step(332, [&] {
-            dialogs_.messageBox(outcome_.closingMessage, applicationTitle(), MsgButtons::Ok, MsgIcon::None);
+            // The spreadsheet application comes up with the workbook while the message is shown.
+            dialogs_.messageBoxOnTop(outcome_.closingMessage, applicationTitle(), MsgButtons::Ok, MsgIcon::None);
         });
         // The handle is let go without quitting: the workbook stays open in the user's hands.
         workbook_ = nullptr;
@@ -313,8 +309,8 @@ private:
 
 }  // namespace
 
-ImportOutcome PushButton2_Click(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                                ProjectAutomation& project) {
+ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
+                          ProjectAutomation& project) {
     return Run(host, dialogs, spreadsheet, project).execute();
 }
 

@@ -8,11 +8,6 @@
 #include "importer/columns.h"
 #include "platform/dialogs.h"
 
-namespace Main {
-// The part of a path after its last separator; a path without one is returned whole.
-QString FileNameOf(const QString& path);
-}  // namespace Main
-
 namespace quorrix::importer {
 
 // What the import run needs of the window that starts it (or of the command line).
@@ -21,11 +16,15 @@ public:
     virtual ~ImportHost() = default;
     virtual int entryCount() = 0;                // the number of list entries now
     virtual QString entryText(int position) = 0; // 1-based
-    virtual bool option4Value() = 0;             // "Combine all files to one new sheet" selected
-    virtual void setProgressValue(double value) = 0;
+    virtual bool oneSheetLayout() = 0;           // every plan on one new sheet, else a sheet per plan
+    virtual void setProgressValue(double percent) = 0;
     virtual void setProgressText(const QString& text) = 0;
-    virtual void setMousePointer(int kind) = 0;
-    virtual void processEvents() = 0;
+    // The run is at the plan of list position `position`, of `count` entries there are now; `count`
+    // is 0 when the list could not be counted. Position 0 (and an empty name): the run is past its
+    // last plan.
+    virtual void progress(int position, int count, const QString& fileName) = 0;
+    virtual void setBusy(bool busy) = 0;         // the busy state (the hourglass) on or off
+    virtual void yield() = 0;                    // lets the host process its pending events
     // The run starts (true) and ends (false): a second start must be impossible meanwhile.
     virtual void setRunning(bool running) = 0;
     // The workbook's columns in order, read once as the run starts; the default four unless a
@@ -40,9 +39,11 @@ struct ImportOutcome {
     int reports = 0;          // "Application Error" reports shown
 };
 
-// "Start Importing Project Files": every listed plan into one new workbook, in the layout the
-// options choose; ends with the workbook shown and the closing message.
-ImportOutcome PushButton2_Click(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                                ProjectAutomation& project);
+// The import run: every listed plan into one new workbook, in the layout the host chooses; ends
+// with the workbook shown and the closing message. Its failures are reported as those of the
+// window's "Start Importing Project Files" (Form1.PushButton2_Click), which calls it, as does
+// the command line.
+ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
+                          ProjectAutomation& project);
 
 }  // namespace quorrix::importer

@@ -14,8 +14,8 @@ QString LookaheadHost::entryText(int position) {
     return text;
 }
 
-void LookaheadHost::processEvents() {
-    host_.processEvents();
+void LookaheadHost::yield() {
+    host_.yield();
     announce();
 }
 

@@ -38,12 +38,15 @@ public:
 
     int entryCount() override { return host_.entryCount(); }
     QString entryText(int position) override;
-    bool option4Value() override { return host_.option4Value(); }
+    bool oneSheetLayout() override { return host_.oneSheetLayout(); }
     std::vector<Column> columns() override { return host_.columns(); }
-    void setProgressValue(double value) override { host_.setProgressValue(value); }
+    void setProgressValue(double percent) override { host_.setProgressValue(percent); }
     void setProgressText(const QString& text) override { host_.setProgressText(text); }
-    void setMousePointer(int kind) override { host_.setMousePointer(kind); }
-    void processEvents() override;
+    void progress(int position, int count, const QString& fileName) override {
+        host_.progress(position, count, fileName);
+    }
+    void setBusy(bool busy) override { host_.setBusy(busy); }
+    void yield() override;
     void setRunning(bool running) override;
 
 private:

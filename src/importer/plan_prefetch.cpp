@@ -1,8 +1,6 @@
 #include "importer/plan_prefetch.h"
 #include "platform/file_names.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <algorithm>
 #include <system_error>
@@ -15,20 +13,6 @@ PlanPrefetcher::PlanPrefetcher(Reader reader) : reader_(std::move(reader)) {}
 
 PlanPrefetcher::~PlanPrefetcher() { end(); }
 
-PlanPrefetcher::Stamp PlanPrefetcher::stampOf(const QString& path) {
-    struct stat st {};
-    if (path.isEmpty() || ::stat(encodeFileName(path).constData(), &st) != 0) return {};
-    Stamp s;
-    s.exists = true;
-    s.device = static_cast<std::uint64_t>(st.st_dev);
-    s.inode = static_cast<std::uint64_t>(st.st_ino);
-    s.size = static_cast<std::int64_t>(st.st_size);
-    s.modifiedSeconds = st.st_mtim.tv_sec;
-    s.modifiedNanoseconds = st.st_mtim.tv_nsec;
-    s.changedSeconds = st.st_ctim.tv_sec;
-    s.changedNanoseconds = st.st_ctim.tv_nsec;
-    return s;
-}
 
 // The next openings a read plan may wait for are the first kWaiting of upcoming_; each waiting
 // plan (and the read in progress) covers one of them with the same path, the earliest first.
@@ -113,7 +97,7 @@ std::optional<Plan> PlanPrefetcher::take(const QString& path) {
     }
     changed_.notify_all();
     dropped.clear();
-    if (!mine || stampOf(path) != mine->stamp) return std::nullopt;
+    if (!mine || fileStampOf(path) != mine->stamp) return std::nullopt;
     if (mine->failure) std::rethrow_exception(mine->failure);
     return std::move(mine->plan);
 }
@@ -135,7 +119,7 @@ void PlanPrefetcher::work() {
             reading_ = next;
             fetched.path = *next;
         }
-        fetched.stamp = stampOf(fetched.path);
+        fetched.stamp = fileStampOf(fetched.path);
         try {
             fetched.plan = reader_(fetched.path);
         } catch (...) {

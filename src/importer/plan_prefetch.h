@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "importer/plans/common/plan.h"
+#include "platform/file_facts.h"
 
 namespace quorrix::importer {
 
@@ -57,21 +58,9 @@ public:
     void settle();
 
 private:
-    // Identifies a file's content as far as the file system tells: a rewrite or replacement
-    // changes one of these.
-    struct Stamp {
-        bool exists = false;
-        std::uint64_t device = 0, inode = 0;
-        std::int64_t size = 0;
-        std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
-        std::int64_t changedSeconds = 0, changedNanoseconds = 0;
-        bool operator==(const Stamp&) const = default;
-    };
-    static Stamp stampOf(const QString& path);
-
     struct Fetched {
         QString path;
-        Stamp stamp;
+        FileStamp stamp;
         std::optional<plans::Plan> plan;
         std::exception_ptr failure;
     };

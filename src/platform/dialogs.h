@@ -14,6 +14,9 @@ struct OpenFilesRequest {
     int flags = 0;     // 512: several files; 1: read-only box set; others: explorer style, long names
     QString title;
     QString filter;    // "Description (*.ext)|*.ext|"
+    // Further filters offered after those of `filter`, in the same form; the first of `filter`
+    // stays the one chosen.
+    QString moreFilters;
 };
 
 // Every modal interaction of the program goes through this interface: the Qt implementation
@@ -28,6 +31,13 @@ public:
 
     virtual MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons,
                                  MsgIcon icon) = 0;
+
+    // A message box that must not be lost behind another program's window coming up while it is
+    // shown: it stays above every other window until it is answered and asks the desktop for the
+    // user's attention. A provider without windows shows it as any other message.
+    virtual MsgAnswer messageBoxOnTop(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) {
+        return messageBox(text, title, buttons, icon);
+    }
 
     // The typed answer, or the empty text for Cancel.
     virtual QString inputBox(const QString& prompt, const QString& title, const QString& proposed) = 0;

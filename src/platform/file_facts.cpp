@@ -2,6 +2,8 @@
 
 #include "platform/file_names.h"
 
+#include <QDir>
+#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -13,6 +15,8 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+#include "platform/windows1252.h"
 
 namespace quorrix {
 
@@ -54,19 +58,24 @@ Failure fileFailure(int errorNumber, const QString& path, bool folder) {
     }
 }
 
+// ---- File stamps ---------------------------------------------------------------------------
+
+FileStamp fileStampOf(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(encodeFileName(path).constData(), &st) != 0) return {};
+    FileStamp s;
+    s.exists = true;
+    s.device = static_cast<std::uint64_t>(st.st_dev);
+    s.inode = static_cast<std::uint64_t>(st.st_ino);
+    s.size = static_cast<std::int64_t>(st.st_size);
+    s.modifiedSeconds = st.st_mtim.tv_sec;
+    s.modifiedNanoseconds = st.st_mtim.tv_nsec;
+    s.changedSeconds = st.st_ctim.tv_sec;
+    s.changedNanoseconds = st.st_ctim.tv_nsec;
+    return s;
+}
+
 // ---- Code page ------------------------------------------------------------------------------
-
-namespace {
-
-// Windows-1252 codes 128 to 159. The five codes the code page leaves unassigned stand for the
-// control characters of the same number, as the platform converts them.
-constexpr char16_t kCodes128To159[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-}  // namespace
 
 int codePageCode(QChar c) {
     // A byte of a name that is no UTF-8 is that byte of the code page.
@@ -74,7 +83,7 @@ int codePageCode(QChar c) {
     const char16_t u = c.unicode();
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return u;
     for (int i = 0; i < 32; ++i)
-        if (kCodes128To159[i] == u) return 128 + i;
+        if (kWindows1252From128[i] == u) return 128 + i;
     return 63;
 }
 
@@ -371,3 +380,12 @@ const FileSystem& realFileSystem() {
 }
 
 }  // namespace quorrix
+
+namespace Main {
+
+QString FileNameOf(const QString& path) {
+    const qsizetype separator = path.lastIndexOf(QDir::separator());
+    return separator < 0 ? path : path.mid(separator + 1);
+}
+
+}  // namespace Main

@@ -35,6 +35,18 @@ inline constexpr int kPathFileAccessError = 75;
 // found" rather than "File not found" for a missing path.
 Failure fileFailure(int errorNumber, const QString& path, bool folder);
 
+// Identifies a file's content as far as the file system tells: a rewrite or replacement of the
+// file changes one of these. A missing path (or none) has the stamp of nothing.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t device = 0, inode = 0;
+    std::int64_t size = 0;
+    std::int64_t modifiedSeconds = 0, modifiedNanoseconds = 0;
+    std::int64_t changedSeconds = 0, changedNanoseconds = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp fileStampOf(const QString& path);
+
 // ---- Code page ------------------------------------------------------------------------------
 
 // The character's code in the single-byte code page (Windows-1252); 63, the code of "?", for a
@@ -117,3 +129,8 @@ public:
 const FileSystem& realFileSystem();
 
 }  // namespace quorrix
+
+namespace Main {
+// The part of a path after its last separator; a path without one is returned whole.
+QString FileNameOf(const QString& path);
+}  // namespace Main

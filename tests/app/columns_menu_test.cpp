@@ -104,6 +104,8 @@ TEST_F(ColumnsMenuTest, CheckedColumnsAreStoredAfterTheFourAndReachTheRun) {
     entry(f, QStringLiteral("Notes"))->trigger();
     entry(f, QStringLiteral("% Complete"))->trigger();
     entry(f, QStringLiteral("Plan"))->trigger();
+    f.ColumnsMenu->hide();
+    EXPECT_TRUE(f.Frame1->toolTip().endsWith(QStringLiteral("Finish Date, Plan, % Complete, Notes.")));
     EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,plan,percent-complete,notes"));
     EXPECT_TRUE(f.DefaultColumnsAction->isEnabled());
 
@@ -124,8 +126,15 @@ TEST_F(ColumnsMenuTest, CheckedColumnsAreStoredAfterTheFourAndReachTheRun) {
     EXPECT_TRUE(entry(again, QStringLiteral("Notes"))->isChecked());
     EXPECT_FALSE(entry(again, QStringLiteral("% Complete"))->isChecked());
 
+    // Once the menu closes, the frame's hint tells the columns the next import writes.
+    const QString four = QStringLiteral("Task Name, Duration, Start Date, Finish Date");
+    EXPECT_TRUE(again.Frame1->toolTip().endsWith(four + QStringLiteral(", Plan, Notes."))) << again.Frame1->toolTip().toStdString();
+    again.ColumnsMenu->hide();
+    EXPECT_TRUE(again.Frame1->toolTip().endsWith(four + QStringLiteral(", Plan, Notes.")));
+
     // The last entry goes back to the specified workbook and removes the value.
     again.DefaultColumnsAction->trigger();
+    EXPECT_TRUE(again.Frame1->toolTip().endsWith(QStringLiteral("The workbook's columns: ") + four + '.'));
     EXPECT_EQ(stored(), QStringLiteral("<absent>"));
     EXPECT_FALSE(entry(again, QStringLiteral("Plan"))->isChecked());
     EXPECT_EQ(importHeaders(again), (QStringList{"Task Name", "Duration", "Start Date", "Finish Date"}));

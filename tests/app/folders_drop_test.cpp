@@ -8,13 +8,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include <QFile>
-#include <QStyledItemDelegate>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "app/form1.h"
-#include "platform/file_names.h"
 #include "filelist/folder_test_support.h"
 #include "support/form_fixture.h"
 
@@ -175,45 +169,6 @@ TEST_F(FolderDropTest, PathsThatCannotBeExaminedAreSkippedSilently) {
     EXPECT_TRUE(dragAndDrop(&data));
     EXPECT_EQ(relativeEntries(), (QStringList{QStringLiteral("/R/notes.txt"), QStringLiteral("/R/plan.mpp")}));
     EXPECT_TRUE(dialogs.calls.empty());
-}
-
-// A name that is no UTF-8 keeps its bytes from the drop to the list, which shows it quoted; a
-// folder whose links reach more files than the walk's bound adds the bound and says so once.
-TEST_F(FolderDropTest, UndecodableNamesKeepTheirBytesAndAWalkStopsAtItsBound) {
-    tree.folder(QStringLiteral("R"));
-    const QByteArray odd = QFile::encodeName(tree.path(QStringLiteral("R"))) + "/ok\x9b.xml";
-    const int fd = ::open(odd.constData(), O_CREAT | O_WRONLY, 0644);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    // Qt cannot remove such a name with the rest of the tree.
-    const std::unique_ptr<const char, int (*)(const char*)> removed(odd.constData(), ::unlink);
-    Form1& f = makeForm();
-    QMimeData data;
-    data.setUrls({QUrl::fromEncoded("file://" + odd.toPercentEncoding("/")),
-                  QUrl::fromLocalFile(tree.path(QStringLiteral("R")))});
-    EXPECT_TRUE(dragAndDrop(&data));
-    const QString name = decodeFileName(odd);
-    EXPECT_EQ(f.entries(), (QStringList{name, name}));
-    EXPECT_EQ(encodeFileName(f.entries().front()), odd);
-    const auto* shown = qobject_cast<QStyledItemDelegate*>(f.ListView1->itemDelegate());
-    ASSERT_TRUE(shown);
-    EXPECT_EQ(shown->displayText(name, QLocale()), "'" + tree.path(QStringLiteral("R")) + "/ok'$'\\233''.xml'");
-
-    // Sixteen folders of 20 files, each linking twice to the next.
-    for (int level = 0; level < 16; ++level) {
-        const QString folder = QStringLiteral("L/F%1").arg(level);
-        for (int i = 0; i < 20; ++i) tree.file(QStringLiteral("%1/p%2.mpp").arg(folder).arg(i));
-        for (const char* link : {"/a", "/b"})
-            if (level < 15) tree.link(folder + QLatin1String(link), QStringLiteral("../F%1").arg(level + 1));
-    }
-    f.ListView1->clear();
-    const auto many = filesData({tree.path(QStringLiteral("L/F0"))});
-    EXPECT_TRUE(dragAndDrop(many.get()));
-    EXPECT_EQ(f.entryCount(), 100000);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Only the first 100,000 files of the folder \"%1\" were "
-                                                             "added: a folder adds at most 100,000 files, its "
-                                                             "subfolders included.")
-                                                  .arg(tree.path(QStringLiteral("L/F0")))});
 }
 
 }  // namespace

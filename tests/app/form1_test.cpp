@@ -58,6 +58,11 @@ TEST_F(Form1Test, ControlsStandWhereTheTableOfTwipsPutsThem) {
     EXPECT_EQ(f.Frame1->geometry(), QRect(px(120), py(4230), px(7800), py(1050)));
     EXPECT_EQ(f.Frame1->title(), QStringLiteral("Import Options"));
     EXPECT_EQ(f.size(), QSize(px(8040), py(6420)));
+    // A fixed size: minimise and close, no maximise.
+    EXPECT_EQ(f.minimumSize(), f.maximumSize());
+    EXPECT_FALSE(f.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(f.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    EXPECT_TRUE(f.windowFlags().testFlag(Qt::WindowCloseButtonHint));
 
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Quorrix"));
     EXPECT_EQ(applicationTitle(), QStringLiteral("Quorrix"));
@@ -384,6 +389,51 @@ TEST_F(OptionKeysTest, BothClearedByARestoreAndThenChosenWithKeysOrMouse) {
             expectSelected(f, f.Option4);
         }
     }
+}
+
+TEST_F(OptionKeysTest, ReturnAndEnterPressTheFocusedButtonAsSpaceDoes) {
+    Form1& f = loadedAndShown();
+    for (const auto& [key, modifiers] : {std::pair{Qt::Key_Space, Qt::NoModifier}, std::pair{Qt::Key_Return, Qt::NoModifier},
+                                         std::pair{Qt::Key_Enter, Qt::KeypadModifier}}) {
+        SCOPED_TRACE(key);
+        f.PushButton6_Click();
+        for (const char* name : {"/a.mpp", "/b.mpp", "/c.mpp"}) f.AddFileEntry(QString::fromLatin1(name));
+        f.ListView1->setCurrentItem(f.ListView1->topLevelItem(0));
+        // Held down: the button is pressed once, when the key is let go.
+        f.PushButton5->setFocus();
+        QTest::keyPress(f.PushButton5, key, modifiers);
+        EXPECT_TRUE(f.PushButton5->isDown());
+        for (int repeat = 0; repeat < 3; ++repeat) {
+            QKeyEvent again(QEvent::KeyPress, key, modifiers, QString(), true);
+            QCoreApplication::sendEvent(f.PushButton5, &again);
+        }
+        EXPECT_EQ(f.entryText(1), QStringLiteral("/a.mpp"));
+        QTest::keyRelease(f.PushButton5, key, modifiers);
+        EXPECT_EQ(f.entries(), (QStringList{"/b.mpp", "/a.mpp", "/c.mpp"}));
+        // Clear List the same way.
+        f.PushButton6->setFocus();
+        QTest::keyClick(f.PushButton6, key, modifiers);
+        EXPECT_EQ(f.entryCount(), 0);
+    }
+}
+
+TEST_F(OptionKeysTest, ShiftF10AsksForTheMenuOfTheFocusedControlAsTheMenuKeyDoes) {
+    Form1& f = loadedAndShown();
+    // On the options the frame's menu of further columns opens.
+    for (QRadioButton* option : {f.Option4, f.Option3}) {
+        option->setFocus();
+        QTest::keyClick(option, Qt::Key_F10, Qt::ShiftModifier);
+        EXPECT_TRUE(f.ColumnsMenu->isVisible());
+        f.ColumnsMenu->hide();
+        EXPECT_TRUE(option->isChecked() == (option == f.Option4));
+    }
+    // F10 alone, or a control without a menu, opens nothing.
+    f.Option4->setFocus();
+    QTest::keyClick(f.Option4, Qt::Key_F10);
+    f.PushButton1->setFocus();
+    QTest::keyClick(f.PushButton1, Qt::Key_F10, Qt::ShiftModifier);
+    EXPECT_FALSE(f.ColumnsMenu->isVisible());
+    EXPECT_TRUE(dialogs.calls.empty());
 }
 
 }  // namespace

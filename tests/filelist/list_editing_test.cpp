@@ -33,10 +33,6 @@ private:
 
 const QStringList kABCD = {"A", "B", "C", "D"};
 
-auto row(int y) {
-    return [y] { return y; };
-}
-
 // ---- Move Up and Move Down ---------------------------------------------------------------
 
 TEST(EntryMoves, TheNewEntryGoesPastTheNeighbourAndTheOldOneIsRemoved) {
@@ -66,87 +62,75 @@ TEST(EntryMoves, NothingMovesAtTheEndsOnASingleEntryOrWithoutSelection) {
     EXPECT_FALSE(moveDownOf(0, 0));
 }
 
-// ---- Scroll rows after an exchange -------------------------------------------------------
+// ---- Scrolling after an exchange ----------------------------------------------------------
 
-TEST(DragScroll, RowsAbove305ShowTheEntryBeforeAndRowsFrom365TheEntryAfter) {
-    EXPECT_EQ(dragScrollTarget(3, 10, 304), 2);
-    EXPECT_EQ(dragScrollTarget(3, 10, 0), 2);
-    EXPECT_EQ(dragScrollTarget(3, 10, -20), 2);
-    EXPECT_EQ(dragScrollTarget(3, 10, 305), 0);
-    EXPECT_EQ(dragScrollTarget(3, 10, 330), 0);
-    EXPECT_EQ(dragScrollTarget(3, 10, 364), 0);
-    EXPECT_EQ(dragScrollTarget(3, 10, 365), 4);
-    EXPECT_EQ(dragScrollTarget(3, 10, 2000), 4);
+TEST(DragScroll, TheFirstRowShownShowsTheEntryBeforeAndTheLastTheEntryAfter) {
+    struct Case {
+        int hover, count;
+        DragEdge edge;
+        int target;
+    };
+    for (const Case c : {Case{3, 10, DragEdge::First, 2}, Case{3, 10, DragEdge::None, 0}, Case{3, 10, DragEdge::Last, 4},
+                         Case{2, 10, DragEdge::First, 1}, Case{9, 10, DragEdge::Last, 10},
+                         // Nothing lies beyond the first or the last entry.
+                         Case{1, 10, DragEdge::First, 0}, Case{10, 10, DragEdge::Last, 0}, Case{1, 1, DragEdge::First, 0},
+                         Case{1, 1, DragEdge::Last, 0}}) {
+        SCOPED_TRACE(c.hover);
+        EXPECT_EQ(dragScrollTarget(c.hover, c.count, c.edge), c.target);
+    }
 }
 
-TEST(DragScroll, NoScrollBeyondTheFirstOrTheLastEntry) {
-    EXPECT_EQ(dragScrollTarget(1, 10, 304), 0);
-    EXPECT_EQ(dragScrollTarget(10, 10, 365), 0);
-    EXPECT_EQ(dragScrollTarget(9, 10, 365), 10);
-    EXPECT_EQ(dragScrollTarget(2, 10, 304), 1);
-    EXPECT_EQ(dragScrollTarget(1, 1, 304), 0);
-    EXPECT_EQ(dragScrollTarget(1, 1, 365), 0);
-}
+// ---- The movement step --------------------------------------------------------------------
 
-// ---- The exchange step --------------------------------------------------------------------
+// One movement from `drag` to `hover` over a list, with what it leaves behind.
+struct StepCase {
+    QStringList before;
+    int drag, hover;
+    DragEdge edge;
+    QStringList after;
+    int now;                    // where the path stands then
+    std::vector<int> selected;  // every entry the path stopped at, in order
+    std::vector<int> scrolled;
+};
 
-TEST(DragStep, EqualTextsLeaveEverythingAlone) {
-    TextList list({"A", "X", "X", "D"});
-    bool rowRead = false;
-    const int drag = dragStep(list, 2, 3, [&] {
-        rowRead = true;
-        return 0;
-    });
-    EXPECT_EQ(drag, 2);
-    EXPECT_EQ(list.writes, 0);
-    EXPECT_TRUE(list.selected.empty());
-    EXPECT_TRUE(list.scrolled.empty());
-    EXPECT_FALSE(rowRead);
-
-    // The pointer on the dragged entry itself.
-    EXPECT_EQ(dragStep(list, 2, 2, row(0)), 2);
-    EXPECT_EQ(list.writes, 0);
-
-    // The path moves on at the next entry with another text; the comparison is case-sensitive.
-    TextList cased({"a", "A"});
-    EXPECT_EQ(dragStep(cased, 1, 2, row(330)), 2);
-    EXPECT_EQ(cased.texts(), (QStringList{"A", "a"}));
-}
-
-TEST(DragStep, ScrollsOnlyAfterAnExchangeAndOnlyOutsideTheBand) {
-    TextList up(kABCD);
-    dragStep(up, 4, 3, row(304));
-    EXPECT_EQ(up.scrolled, (std::vector<int>{2}));
-
-    TextList band(kABCD);
-    dragStep(band, 4, 3, row(305));
-    dragStep(band, 3, 2, row(364));
-    EXPECT_TRUE(band.scrolled.empty());
-    EXPECT_EQ(band.texts(), (QStringList{"A", "D", "B", "C"}));
-
-    TextList down(kABCD);
-    dragStep(down, 1, 2, row(365));
-    EXPECT_EQ(down.scrolled, (std::vector<int>{3}));
-
-    TextList ends(kABCD);
-    dragStep(ends, 2, 1, row(304));
-    dragStep(ends, 3, 4, row(365));
-    EXPECT_TRUE(ends.scrolled.empty());
-    EXPECT_EQ(ends.texts(), (QStringList{"B", "A", "D", "C"}));
-}
-
-TEST(DragStep, PositionsOutsideTheListChangeNothing) {
-    TextList list(kABCD);
-    EXPECT_EQ(dragStep(list, 0, 2, row(330)), 0);
-    EXPECT_EQ(dragStep(list, 2, 0, row(330)), 2);
-    EXPECT_EQ(dragStep(list, 5, 2, row(330)), 5);
-    EXPECT_EQ(dragStep(list, 2, 5, row(330)), 2);
-    EXPECT_EQ(list.writes, 0);
-    EXPECT_EQ(list.texts(), kABCD);
-
-    TextList empty({});
-    EXPECT_EQ(dragStep(empty, 1, 1, row(330)), 1);
-    EXPECT_EQ(empty.writes, 0);
+TEST(DragStep, ThePathTravelsThroughEveryEntryUpToTheHoveredOne) {
+    const auto none = DragEdge::None;
+    const std::vector<StepCase> cases = {
+        // One row at a time, down and up.
+        {kABCD, 2, 3, none, {"A", "C", "B", "D"}, 3, {3}, {}},
+        {kABCD, 3, 2, none, {"A", "C", "B", "D"}, 2, {2}, {}},
+        // A jump of several rows moves the path step by step: the entries between move up by one.
+        {kABCD, 1, 4, none, {"B", "C", "D", "A"}, 4, {2, 3, 4}, {}},
+        {kABCD, 4, 1, none, {"D", "A", "B", "C"}, 1, {3, 2, 1}, {}},
+        // Entries with the dragged path are passed over as a slow drag passes them.
+        {{"A", "X", "X", "D"}, 2, 3, none, {"A", "X", "X", "D"}, 2, {}, {}},
+        {{"A", "X", "X", "D"}, 2, 4, none, {"A", "D", "X", "X"}, 4, {4}, {}},
+        {{"X", "B", "X", "D"}, 1, 4, none, {"B", "D", "X", "X"}, 4, {2, 4}, {}},
+        // The pointer on the dragged entry itself; the comparison is case-sensitive.
+        {kABCD, 2, 2, DragEdge::First, kABCD, 2, {}, {}},
+        {{"a", "A"}, 1, 2, none, {"A", "a"}, 2, {2}, {}},
+        // Scrolling once, after the exchanges, and only at an edge with something beyond it.
+        {kABCD, 4, 2, DragEdge::First, {"A", "D", "B", "C"}, 2, {3, 2}, {1}},
+        {kABCD, 1, 3, DragEdge::Last, {"B", "C", "A", "D"}, 3, {2, 3}, {4}},
+        {kABCD, 2, 1, DragEdge::First, {"B", "A", "C", "D"}, 1, {1}, {}},
+        {kABCD, 3, 4, DragEdge::Last, {"A", "B", "D", "C"}, 4, {4}, {}},
+        {{"A", "X", "X", "D"}, 2, 3, DragEdge::Last, {"A", "X", "X", "D"}, 2, {}, {}},
+        // Positions outside the list change nothing.
+        {kABCD, 0, 2, none, kABCD, 0, {}, {}},
+        {kABCD, 2, 0, none, kABCD, 2, {}, {}},
+        {kABCD, 5, 2, none, kABCD, 5, {}, {}},
+        {kABCD, 2, 5, none, kABCD, 2, {}, {}},
+        {{}, 1, 1, none, {}, 1, {}, {}},
+    };
+    for (const StepCase& c : cases) {
+        SCOPED_TRACE(c.before.join(QLatin1Char(',')).toStdString() + " " + std::to_string(c.drag) + "->" +
+                     std::to_string(c.hover));
+        TextList list(c.before);
+        EXPECT_EQ(dragStep(list, c.drag, c.hover, c.edge), c.now);
+        EXPECT_EQ(list.texts(), c.after);
+        EXPECT_EQ(list.selected, c.selected);
+        EXPECT_EQ(list.scrolled, c.scrolled);
+    }
 }
 
 }  // namespace

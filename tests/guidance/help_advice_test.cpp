@@ -42,16 +42,24 @@ TEST(HelpAdvice, NoShowsNothingFurther) {
     EXPECT_EQ(d.desktopCalls(), 0);
 }
 
-TEST(HelpAdvice, YesOpensThePictureAlsoWithSpacesInTheFolder) {
+TEST(HelpAdvice, YesOpensThePictureAlsoWithSpacesInTheFolderAndSaysSoWhenNothingCan) {
     for (const QString& install : {QStringLiteral("/opt/quorrix"), QStringLiteral("/home/ana/My Tools/Quorrix 2")}) {
-        FailingGuidanceDialogs d;
-        d.answerMessage(MsgAnswer::Yes);
-        d.answerDesktop(false);  // a picture the desktop cannot show is not reported
-        run(d, install);
-        ASSERT_EQ(d.calls.size(), 2u);
-        EXPECT_EQ(d.calls[1].kind, DialogCall::Desktop);
-        EXPECT_EQ(d.calls[1].text, install + QStringLiteral("/possible-error-messages/error.jpg"));
-        EXPECT_TRUE(d.reports().isEmpty());
+        for (bool shown : {true, false}) {
+            FailingGuidanceDialogs d;
+            d.answerMessage(MsgAnswer::Yes);
+            d.answerDesktop(shown);
+            run(d, install);
+            ASSERT_EQ(d.calls.size(), shown ? 2u : 3u);
+            EXPECT_EQ(d.calls[1].kind, DialogCall::Desktop);
+            EXPECT_EQ(d.calls[1].text, install + QStringLiteral("/possible-error-messages/error.jpg"));
+            EXPECT_TRUE(d.reports().isEmpty());
+            if (shown) continue;
+            EXPECT_EQ(d.calls[2].text, QStringLiteral("The screenshot could not be shown: no program on this desktop "
+                                                      "shows it. The picture is:\r\n") +
+                                           install + QStringLiteral("/possible-error-messages/error.jpg"));
+            EXPECT_EQ(d.calls[2].title, QStringLiteral("Quorrix"));
+            EXPECT_EQ(d.calls[2].buttons, MsgButtons::Ok);
+        }
     }
 }
 

@@ -102,12 +102,16 @@ TEST_F(SampleFilesTest, YesOpensTheFolderWithItsSeparatorEvenWithSpaces) {
     EXPECT_TRUE(dialogs.calls[1].text.contains(QStringLiteral("Quorrix install")));
 }
 
-TEST_F(SampleFilesTest, DesktopThatCannotOpenIsNotReported) {
+TEST_F(SampleFilesTest, DesktopThatCannotOpenSaysSoInAMessage) {
     dialogs.answerMessage(MsgAnswer::Yes);
     dialogs.answerDesktop(false);
     run(dialogs);
     EXPECT_EQ(dialogs.desktopCalls(), 1);
     EXPECT_TRUE(dialogs.reports().isEmpty());
+    EXPECT_EQ(dialogs.messages(), (QStringList{kQuestion, QStringLiteral("The sample folder could not be opened: no "
+                                                                         "program on this desktop opens folders. The "
+                                                                         "sample files are in:\r\n") +
+                                                              install + QStringLiteral("/Samples/")}));
 }
 
 TEST_F(SampleFilesTest, AFailingEntryIsReportedAtLine104AndTheRestFollow) {

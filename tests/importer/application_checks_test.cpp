@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "importer/application_check_texts.h"
 #include "importer/workbook/memory_spreadsheet.h"
-#include "support/form_fixture.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
 #include "support/test_host.h"
@@ -12,29 +12,9 @@ namespace quorrix::importer {
 namespace {
 
 using testing::ScriptedDialogs;
-
-const QString kExcelAdvice = QStringLiteral(
-    "Error 842001. A normal instance of Excel could not be created.\r\n\r\n"
-    "1. Please make sure Excel is installed on this computer.\r\n\r\n"
-    "2. Please open Excel normally and make sure a blank spreadsheet opens immediately without any interrupting "
-    "window (such as an Excel file recovery window).\r\n\r\n"
-    "3. Please make sure that when you double-click on a XLS or XLSX file that Excel opens normally without any "
-    "interrupting messages.\r\n\r\n"
-    "4. All versions of Excel are supported by this software except for the rare Excel Starter and Student "
-    "editions.");
-const QString kProjectWarning = QStringLiteral(
-    "Project is not installed on this computer. You need to have it installed to use this software without error.");
-
-class NoProject : public ProjectAutomation {
-public:
-    bool throws = true;
-    QString askedFor;
-    std::unique_ptr<ProjectApplication> create(const QString& progId) override {
-        askedFor = progId;
-        if (throws) throw Failure(429, QStringLiteral("ActiveX component can't create object"));
-        return nullptr;
-    }
-};
+using testing::kExcelAdvice;
+using testing::kProjectWarning;
+using testing::NoProject;
 
 TEST(ApplicationChecks, RunningSpreadsheetIsFoundOnlyWhenItAnswersAsExcel) {
     workbook::MemorySpreadsheetAutomation memory(nullptr);
@@ -88,23 +68,6 @@ TEST(ApplicationChecks, MissingProjectOnlyWarns) {
     ScriptedDialogs quiet;
     IsInstalled::CheckProjectInstalled(present, quiet);
     EXPECT_TRUE(quiet.calls.empty());
-}
-
-class StartUpChecks : public testing::FormFixture {};
-
-TEST_F(StartUpChecks, NoSpreadsheetEndsStartUpNoProjectWarnsAndGoesOn) {
-    workbook::MemorySpreadsheetAutomation memory(nullptr);
-    testing::FailingSpreadsheet failing(memory);
-    failing.failCreate = true;
-    NoProject project;
-    spreadsheet = &failing;
-    this->project = &project;
-    Form1& f = makeForm();
-    f.Form_Load();
-    EXPECT_EQ(exitCalls, 1);
-    EXPECT_EQ(dialogs.messages(), (QStringList{kExcelAdvice, kProjectWarning}));
-    EXPECT_TRUE(dialogs.reports().isEmpty());
-    EXPECT_FALSE(f.isVisible());
 }
 
 }  // namespace

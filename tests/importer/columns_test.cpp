@@ -95,7 +95,7 @@ ServedTask detailed(const QString& name, int id) {
 
 class ChosenColumnsTest : public ::testing::Test {
 protected:
-    ImportOutcome run() { return PushButton2_Click(host, dialogs, failing, project); }
+    ImportOutcome run() { return importPlans(host, dialogs, failing, project); }
     const MemoryWorkbook& book() { return *memory.workbooks().back(); }
     QStringList row(int sheet, long r) {
         QStringList out;
@@ -171,7 +171,7 @@ TEST_F(ChosenColumnsTest, AFailingFieldIsReportedAtTheLineOfTheNearestDefaultCel
             ScriptedDialogs fresh;
             host.oneSheet = oneSheet;
             host.chosenColumns = {Column::Name, c.column};
-            PushButton2_Click(host, fresh, failing, project);
+            importPlans(host, fresh, failing, project);
             ASSERT_EQ(fresh.reports().size(), 1);
             EXPECT_EQ(fresh.reports()[0], report(failed, oneSheet ? c.oneSheetLine : c.sheetPerFileLine));
             // The row is still written, the failed cell left empty.
@@ -215,7 +215,7 @@ TEST_F(ChosenColumnsTest, DefaultFourAskForNoFieldAndAnEmptyChoiceMeansTheFour) 
     for (const std::vector<Column>& four : {defaultColumns(), std::vector<Column>{}}) {
         ScriptedDialogs fresh;
         host.chosenColumns = four;
-        PushButton2_Click(host, fresh, failing, project);
+        importPlans(host, fresh, failing, project);
         EXPECT_TRUE(fresh.reports().isEmpty());
         EXPECT_EQ(book().usedColumns(1), 4);
         EXPECT_EQ(book().cell(1, 1, 4), Value(QStringLiteral("Finish Date")));
@@ -229,7 +229,7 @@ TEST_F(ChosenColumnsTest, ChosenColumnsReachTheXlsxFileAsTypedCells) {
     project.serve(QStringLiteral("/plans/alpha.mpp"), {detailed(QStringLiteral("Design"), 1)});
     host.entries = {QStringLiteral("/plans/alpha.mpp")};
     host.chosenColumns = chosen;
-    PushButton2_Click(host, dialogs, *file, project);
+    importPlans(host, dialogs, *file, project);
 
     const testing::xlsx::Book read = testing::xlsx::read(out);
     ASSERT_EQ(read.sheets.size(), 3u);

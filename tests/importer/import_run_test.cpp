@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <map>
 
 #include "importer/workbook/memory_spreadsheet.h"
+#include "importer/workbook/presenters.h"
+#include "importer/workbook/xlsx_reading.h"
+#include "platform/file_facts.h"
 #include "support/scripted_dialogs.h"
 #include "support/served_project.h"
 #include "support/test_host.h"
@@ -25,7 +29,7 @@ QString report(const QString& description, int line) {
 
 class ImportRunTest : public ::testing::Test {
 protected:
-    ImportOutcome run() { return PushButton2_Click(host, dialogs, failing, project); }
+    ImportOutcome run() { return importPlans(host, dialogs, failing, project); }
     const MemoryWorkbook& book() {
         EXPECT_EQ(memory.workbooks().size(), 1u);
         return *memory.workbooks().back();
@@ -84,12 +88,15 @@ TEST_F(ImportRunTest, OneSheetPutsEveryFileBelowTheLastWithoutGaps) {
     EXPECT_EQ(host.progressValues, (std::vector<double>{50, 100, 0}));
     EXPECT_EQ(host.progressTexts,
               (QStringList{"Processing: first.mpp", "Processing: second.mpp", "Progress Bar"}));
+    using Step = std::tuple<int, int, QString>;
+    EXPECT_EQ(host.progressSteps, (std::vector<Step>{{1, 2, "first.mpp"}, {2, 2, "second.mpp"}, {0, 0, ""}}));
     EXPECT_EQ(host.pointerKinds.back(), 0);
     EXPECT_EQ(host.pointerKinds.front(), 11);
     EXPECT_EQ(host.running, (std::vector<bool>{true, false}));
     EXPECT_EQ(host.processEventsCalls, 4);
 
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Done.")});
+    EXPECT_TRUE(dialogs.calls.back().onTop);  // kept above the spreadsheet that shows the workbook
     EXPECT_TRUE(dialogs.reports().isEmpty());
     EXPECT_TRUE(outcome.failedFiles.isEmpty());
     EXPECT_EQ(project.log.mid(0, 5),
@@ -118,8 +125,7 @@ TEST_F(ImportRunTest, SheetPerFileGivesOneSheetPerEntryAndDropsTheTemporarySheet
     EXPECT_EQ(b.usedRows(2), 1);  // the failed file keeps its header-only sheet
     EXPECT_EQ(row(b, 3, 2).front(), QStringLiteral("y1"));
     EXPECT_EQ(b.activeSheet(), 1);  // the first file's sheet is shown
-    EXPECT_FALSE(b.columnWidth(1, 1).has_value());  // only the last sheet is fitted
-    EXPECT_TRUE(b.columnWidth(3, 1).has_value());
+    for (int s = 1; s <= 3; ++s) EXPECT_TRUE(b.columnWidth(s, 1).has_value()) << s;  // every sheet is fitted
 
     ASSERT_EQ(dialogs.reports().size(), 1);
     EXPECT_EQ(dialogs.reports()[0], report(QStringLiteral("The file \"/p/missing.mpp\" does not exist."), 236));
@@ -128,13 +134,39 @@ TEST_F(ImportRunTest, SheetPerFileGivesOneSheetPerEntryAndDropsTheTemporarySheet
     EXPECT_EQ(outcome.failedFiles, QStringList{QStringLiteral("/p/missing.mpp")});
 }
 
+// The written file, read back: every task sheet carries the widths its own longest values need.
+TEST_F(ImportRunTest, SheetPerFileWritesEverySheetFitted) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("sheets.xlsx"));
+    MemorySpreadsheetAutomation written{std::make_shared<workbook::FilePresenter>(file)};
+    testing::FailingSpreadsheet writing{written};
+    const QString longName = QStringLiteral("A task whose name runs on well past the standard width");
+    project.serve(QStringLiteral("/p/long.mpp"), {ServedTask{longName, 60, {}, {}, {}}});
+    project.serve(QStringLiteral("/p/short.mpp"), testing::tasks(QStringLiteral("s"), 2));
+    host.entries = {QStringLiteral("/p/long.mpp"), QStringLiteral("/p/missing.mpp"), QStringLiteral("/p/short.mpp")};
+    host.oneSheet = false;
+    importPlans(host, dialogs, writing, project);
+
+    const testing::xlsx::Book got = testing::xlsx::read(file);
+    ASSERT_EQ(got.sheets.size(), 3u);
+    EXPECT_EQ(got.sheets[0].name, QStringLiteral("Sheet4"));
+    for (const auto& sheet : got.sheets) {
+        SCOPED_TRACE(sheet.name.toStdString());
+        EXPECT_EQ(sheet.widths.size(), 4u);
+    }
+    // The first file's long name widens its own column A, and only there.
+    EXPECT_GT(got.sheets[0].widths.at(1), 2 * got.sheets[2].widths.at(1));
+    // The failed file's header-only sheet and the short names' sheet: both as wide as "Task Name".
+    EXPECT_EQ(got.sheets[1].widths.at(1), got.sheets[2].widths.at(1));
+}
+
 TEST_F(ImportRunTest, AllFilesFailingListsEveryPathInBothLayouts) {
     for (bool oneSheet : {true, false}) {
         SCOPED_TRACE(oneSheet);
         ScriptedDialogs fresh;
         host.oneSheet = oneSheet;
         host.entries = {QStringLiteral("/x/a.mpp"), QStringLiteral("b.mpp")};
-        PushButton2_Click(host, fresh, failing, project);
+        importPlans(host, fresh, failing, project);
         const MemoryWorkbook& b = *memory.workbooks().back();
         if (oneSheet) {
             checkHeader(b, 1);
@@ -156,6 +188,7 @@ TEST_F(ImportRunTest, EmptyListSaysNoFilesAddedAndCreatesNothing) {
     run();
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("No files added.")});
     EXPECT_EQ(dialogs.calls[0].title, QStringLiteral("Quorrix"));
+    EXPECT_FALSE(dialogs.calls[0].onTop);
     EXPECT_TRUE(memory.workbooks().empty());
     EXPECT_EQ(project.applicationsCreated, 0);
     EXPECT_TRUE(host.running.empty());
@@ -185,7 +218,7 @@ TEST_F(ImportRunTest, RunningSpreadsheetIsAskedAboutFirst) {
     // Something else answering is no spreadsheet application: no question.
     failing.runningAnswer = QStringLiteral("Microsoft Word");
     ScriptedDialogs quiet;
-    PushButton2_Click(host, quiet, failing, project);
+    importPlans(host, quiet, failing, project);
     EXPECT_EQ(quiet.messages(), QStringList{QStringLiteral("No files added.")});
 }
 
@@ -213,6 +246,47 @@ TEST_F(ImportRunTest, EachFailingProjectStepIsReportedWithItsLineAndTheRunGoesOn
               QStringList{QStringLiteral("Done.\r\nThese files could not be imported:\r\n/b.mpp\r\n/c.mpp")});
     EXPECT_TRUE(project.log.contains(QStringLiteral("FileClose 0 /b.mpp")));
     EXPECT_EQ(project.applicationsAlive, 0);
+}
+
+// Each step of a plan's import that fails is reported at its own line, which differs between
+// the layouts; the first report of a run whose one plan fails at that step.
+TEST_F(ImportRunTest, EachStepOfAPlanReportsAtItsLineInBothLayouts) {
+    struct Case {
+        ServedProject::Op op;
+        long position;  // of the task, for the task's operations
+        int oneSheetLine, sheetPerFileLine;
+    };
+    const Case cases[] = {
+        {ServedProject::Create, 0, 140, 234},        {ServedProject::FileOpen, 0, 142, 236},
+        {ServedProject::Visible, 0, 146, 0},         {ServedProject::ProjectsCount, 0, 148, 252},
+        {ServedProject::ActiveProject, 0, 150, 254}, {ServedProject::TasksCount, 0, 154, 260},
+        {ServedProject::TaskItem, 2, 156, 262},      {ServedProject::Name, 2, 160, 266},
+        {ServedProject::Duration, 1, 162, 268},      {ServedProject::Start, 1, 164, 270},
+        {ServedProject::Finish, 2, 166, 272},        {ServedProject::FileClose, 0, 180, 286},
+        {ServedProject::Quit, 0, 198, 304},
+    };
+    for (const Case& c : cases) {
+        for (const bool oneSheet : {true, false}) {
+            const int line = oneSheet ? c.oneSheetLine : c.sheetPerFileLine;
+            if (line == 0) continue;  // a step of the other layout only
+            ServedProject served;
+            served.serve(QStringLiteral("/a.mpp"), testing::tasks(QStringLiteral("a"), 2));
+            // Creating an application knows no path yet, quitting none any more.
+            const bool noPath = c.op == ServedProject::Create || c.op == ServedProject::Quit;
+            served.failAt(noPath ? QString() : QStringLiteral("/a.mpp"), c.op, c.position);
+            TestHost runHost;
+            runHost.entries = {QStringLiteral("/a.mpp")};
+            runHost.oneSheet = oneSheet;
+            ScriptedDialogs runDialogs;
+            MemorySpreadsheetAutomation spreadsheet(nullptr);
+            importPlans(runHost, runDialogs, spreadsheet, served);
+            const QStringList reports = runDialogs.reports();
+            ASSERT_FALSE(reports.isEmpty()) << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(reports.front(), report(QStringLiteral("Served failure %1").arg(c.op), line))
+                << c.op << (oneSheet ? " one sheet" : " sheet per file");
+            EXPECT_EQ(served.applicationsAlive, 0);
+        }
+    }
 }
 
 TEST_F(ImportRunTest, FailingCellWriteAndSheetNamingAreReportedAndTheRunGoesOn) {
@@ -325,7 +399,7 @@ TEST_F(ImportRunTest, AFullSheetGivesOneReportAFileAndListsWhatDidNotFit) {
     many.counts = {{"/big.mpp", 1048574}, {"/over.mpp", 5}, {"/none.mpp", 0}, {"/later.mpp", 1}};
     host.entries = {QStringLiteral("/big.mpp"), QStringLiteral("/over.mpp"), QStringLiteral("/none.mpp"),
                     QStringLiteral("/later.mpp")};
-    const ImportOutcome outcome = PushButton2_Click(host, dialogs, failing, many);
+    const ImportOutcome outcome = importPlans(host, dialogs, failing, many);
 
     EXPECT_EQ(dialogs.reports(), (QStringList{report("The sheet is full: 4 tasks of this file did not fit.", 160),
                                               report("The sheet is full: 1 task of this file did not fit.", 160)}));

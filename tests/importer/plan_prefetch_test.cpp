@@ -243,15 +243,17 @@ TEST(LookaheadHost, AnnouncesTheEntriesTheRunOpensNextAndPassesEverythingOn) {
         EXPECT_EQ(recorded.calls.back(), std::make_pair(2L, QStringList{b, c, d}));
         // Entry c removed while the run yields: the run still opens b, then what is third now.
         host.onProcessEvents = [&] { host.entries.removeAt(2); };
-        lookahead.processEvents();
+        lookahead.yield();
         EXPECT_EQ(recorded.calls.back(), std::make_pair(2L, QStringList{b, d}));
         EXPECT_EQ(host.processEventsCalls, 1);
         lookahead.setProgressText(QStringLiteral("Processing: b"));
         lookahead.setProgressValue(50);
-        lookahead.setMousePointer(11);
+        lookahead.setBusy(true);
+        lookahead.progress(2, 3, QStringLiteral("b"));
         EXPECT_EQ(host.progressTexts, QStringList{QStringLiteral("Processing: b")});
         EXPECT_EQ(host.progressValues, std::vector<double>{50});
         EXPECT_EQ(host.pointerKinds, std::vector<int>{11});
+        EXPECT_EQ(host.progressSteps, (std::vector<std::tuple<int, int, QString>>{{2, 3, "b"}}));
         // A failure of the run's own read passes on; announcing stops short of it.
         EXPECT_THROW(lookahead.entryText(7), Failure);
         lookahead.setRunning(false);
@@ -296,9 +298,9 @@ RunRecord runImport(bool withLookahead, bool oneSheet, const QStringList& entrie
     ImportOutcome outcome;
     if (withLookahead) {
         LookaheadHost lookahead(host, lookaheadOf(project));
-        outcome = PushButton2_Click(lookahead, dialogs, spreadsheet, project);
+        outcome = importPlans(lookahead, dialogs, spreadsheet, project);
     } else {
-        outcome = PushButton2_Click(host, dialogs, spreadsheet, project);
+        outcome = importPlans(host, dialogs, spreadsheet, project);
     }
     RunRecord record;
     QStringList& s = record.shown;

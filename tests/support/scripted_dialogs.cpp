@@ -19,6 +19,13 @@ MsgAnswer ScriptedDialogs::messageBox(const QString& text, const QString& title,
     return answer;
 }
 
+MsgAnswer ScriptedDialogs::messageBoxOnTop(const QString& text, const QString& title, MsgButtons buttons,
+                                           MsgIcon icon) {
+    const MsgAnswer answer = messageBox(text, title, buttons, icon);
+    calls.back().onTop = true;
+    return answer;
+}
+
 QString ScriptedDialogs::inputBox(const QString& prompt, const QString& title, const QString& proposed) {
     calls.push_back(DialogCall{DialogCall::Input, prompt, title, MsgButtons::Ok, MsgIcon::None, proposed, {}});
     if (inputs_.empty()) {

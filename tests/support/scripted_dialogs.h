@@ -26,6 +26,7 @@ struct DialogCall {
     MsgIcon icon = MsgIcon::None;
     QString proposed;  // input box
     OpenFilesRequest open;
+    bool onTop = false;  // a message box kept above every other window
 };
 
 // A dialog provider that replays scripted answers and records every call. A message box with
@@ -41,6 +42,7 @@ public:
     void answerDesktop(bool opened) { desktops_.push_back(opened); }
 
     MsgAnswer messageBox(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
+    MsgAnswer messageBoxOnTop(const QString& text, const QString& title, MsgButtons buttons, MsgIcon icon) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& proposed) override;
     QString showOpen(const OpenFilesRequest& request) override;
     QString pickFolder(const QString& title) override;

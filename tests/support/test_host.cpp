@@ -21,6 +21,7 @@ public:
         inner_.setActiveSheetCell(row, column, value);
     }
     void autoFitActiveSheetColumns() override { inner_.autoFitActiveSheetColumns(); }
+    void autoFitSheetColumns(int k) override { inner_.autoFitSheetColumns(k); }
     void selectActiveSheetRange(const QString& r) override { inner_.selectActiveSheetRange(r); }
     int sheetsCount() override { return inner_.sheetsCount(); }
     void setSheetName(int k, const QString& name) override {

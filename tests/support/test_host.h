@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "importer/import_run.h"
@@ -16,7 +17,8 @@ public:
     bool oneSheet = true;
     std::vector<double> progressValues;
     QStringList progressTexts;
-    std::vector<int> pointerKinds;
+    std::vector<int> pointerKinds;  // the busy state as the window's pointer kinds: 11 busy, 0 not
+    std::vector<std::tuple<int, int, QString>> progressSteps;  // position, count, file name
     std::vector<bool> running;
     std::function<void()> onProcessEvents;  // runs while the run yields
     int processEventsCalls = 0;
@@ -24,11 +26,14 @@ public:
 
     int entryCount() override { return static_cast<int>(entries.size()); }
     QString entryText(int position) override;
-    bool option4Value() override { return oneSheet; }
-    void setProgressValue(double value) override { progressValues.push_back(value); }
+    bool oneSheetLayout() override { return oneSheet; }
+    void setProgressValue(double percent) override { progressValues.push_back(percent); }
     void setProgressText(const QString& text) override { progressTexts << text; }
-    void setMousePointer(int kind) override { pointerKinds.push_back(kind); }
-    void processEvents() override {
+    void progress(int position, int count, const QString& fileName) override {
+        progressSteps.emplace_back(position, count, fileName);
+    }
+    void setBusy(bool busy) override { pointerKinds.push_back(busy ? 11 : 0); }
+    void yield() override {
         ++processEventsCalls;
         if (onProcessEvents) onProcessEvents();
     }

@@ -22,6 +22,8 @@ public:
     virtual void setActiveSheetCell(long row, int column, const Value& value) = 0;
     // ActiveSheet.Columns.AutoFit
     virtual void autoFitActiveSheetColumns() = 0;
+    // Sheets(k).Columns.AutoFit; "Subscript out of range" when there is no k-th sheet.
+    virtual void autoFitSheetColumns(int k) = 0;
     // ActiveSheet.Range(reference).Select
     virtual void selectActiveSheetRange(const QString& reference) = 0;
 

@@ -341,9 +341,12 @@ void MemoryWorkbook::visitCells(int k, const std::function<void(long, int, const
     }
 }
 
-void MemoryWorkbook::autoFitActiveSheetColumns() {
+void MemoryWorkbook::autoFitActiveSheetColumns() { autoFitSheetColumns(active_ + 1); }
+
+void MemoryWorkbook::autoFitSheetColumns(int k) {
+    const int index = checkedIndex(k);
     std::vector<int> widest;
-    visitCells(active_ + 1, [&](long, int column, const CellView& cell) {
+    visitCells(k, [&](long, int column, const CellView& cell) {
         int pixels = 0;
         switch (cell.kind) {
         case CellView::Kind::Text: pixels = shown::textPixels(cell.text); break;
@@ -355,7 +358,7 @@ void MemoryWorkbook::autoFitActiveSheetColumns() {
         if (c >= widest.size()) widest.resize(c + 1, -1);
         widest[c] = std::max(widest[c], pixels);
     });
-    SheetData& data = sheets_[static_cast<std::size_t>(active_)];
+    SheetData& data = sheets_[static_cast<std::size_t>(index)];
     if (data.widths.size() < widest.size()) data.widths.resize(widest.size(), 0);
     for (std::size_t c = 0; c < widest.size(); ++c)
         if (widest[c] >= 0) data.widths[c] = shown::widthForPixels(widest[c]);

@@ -121,6 +121,7 @@ public:
     // ---- Workbook ----
     void setActiveSheetCell(long row, int column, const Value& value) override;
     void autoFitActiveSheetColumns() override;
+    void autoFitSheetColumns(int k) override;
     void selectActiveSheetRange(const QString& reference) override;
     int sheetsCount() override;
     void setSheetName(int k, const QString& name) override;

@@ -110,7 +110,8 @@ void DesktopPresenter::present(const MemoryWorkbook& workbook) {
     }
     if (dialogs_.openWithDesktop(file)) return;
     dialogs_.messageBox(QStringLiteral("No spreadsheet application could show the workbook. It was saved as:\r\n") +
-                            QDir::toNativeSeparators(file),
+                            QDir::toNativeSeparators(file) +
+                            QStringLiteral("\r\nIt is kept there for %1 days.").arg(kKeptDays),
                         applicationTitle(), MsgButtons::Ok, MsgIcon::None);
 }
 

@@ -35,10 +35,13 @@ public:
 
     static QString defaultFolder();
 
+    // How many days a workbook shown is kept in the folder.
+    static constexpr int kKeptDays = 30;
+
     // Removes from `folder` the workbooks a presenter left there ("Workbook-" and six letters or
     // digits, ".xlsx": files of this user's) last changed more than `days` days ago; nothing
     // else. They were only ever shown as untitled copies. Never fails; gives how many went.
-    static int removeOldWorkbooks(const QString& folder, int days = 30);
+    static int removeOldWorkbooks(const QString& folder, int days = kKeptDays);
 
 private:
     DialogProvider& dialogs_;

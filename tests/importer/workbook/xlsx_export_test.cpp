@@ -404,7 +404,7 @@ TEST_F(PresenterTest, FallsBackToLibreofficeThenTheDesktopThenAMessage) {
         const auto& message = dialogs.calls[1];
         EXPECT_EQ(message.kind, quorrix::testing::DialogCall::Message);
         EXPECT_EQ(message.text, QStringLiteral("No spreadsheet application could show the workbook. It was saved as:\r\n") +
-                                    presenter.lastFile());
+                                    presenter.lastFile() + QStringLiteral("\r\nIt is kept there for 30 days."));
         EXPECT_EQ(message.title, QStringLiteral("Quorrix"));
         EXPECT_EQ(message.buttons, quorrix::MsgButtons::Ok);
         EXPECT_EQ(message.icon, quorrix::MsgIcon::None);

@@ -2,34 +2,27 @@
 
 #include <iconv.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
-namespace quorrix::importer::plans::mpx {
+#include "platform/windows1252.h"
+
+namespace quorrix::importer::plans {
 namespace {
 
 // The upper halves (bytes 0x80 to 0xFF) of the single-byte character sets; the lower halves are
 // ASCII. Bytes a set leaves undefined map to the control character of the same number, as
 // Windows does.
-constexpr char16_t kWindows1252[128] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-    0x00A0, 0x00A1, 0x00A2, 0x00A3, 0x00A4, 0x00A5, 0x00A6, 0x00A7,
-    0x00A8, 0x00A9, 0x00AA, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x00AF,
-    0x00B0, 0x00B1, 0x00B2, 0x00B3, 0x00B4, 0x00B5, 0x00B6, 0x00B7,
-    0x00B8, 0x00B9, 0x00BA, 0x00BB, 0x00BC, 0x00BD, 0x00BE, 0x00BF,
-    0x00C0, 0x00C1, 0x00C2, 0x00C3, 0x00C4, 0x00C5, 0x00C6, 0x00C7,
-    0x00C8, 0x00C9, 0x00CA, 0x00CB, 0x00CC, 0x00CD, 0x00CE, 0x00CF,
-    0x00D0, 0x00D1, 0x00D2, 0x00D3, 0x00D4, 0x00D5, 0x00D6, 0x00D7,
-    0x00D8, 0x00D9, 0x00DA, 0x00DB, 0x00DC, 0x00DD, 0x00DE, 0x00DF,
-    0x00E0, 0x00E1, 0x00E2, 0x00E3, 0x00E4, 0x00E5, 0x00E6, 0x00E7,
-    0x00E8, 0x00E9, 0x00EA, 0x00EB, 0x00EC, 0x00ED, 0x00EE, 0x00EF,
-    0x00F0, 0x00F1, 0x00F2, 0x00F3, 0x00F4, 0x00F5, 0x00F6, 0x00F7,
-    0x00F8, 0x00F9, 0x00FA, 0x00FB, 0x00FC, 0x00FD, 0x00FE, 0x00FF,
-};
+// Windows-1252's upper half from the platform's one table of it.
+constexpr std::array<char16_t, 128> upperHalfOfWindows1252() {
+    std::array<char16_t, 128> upper{};
+    for (int b = 0; b < 128; ++b)
+        upper[static_cast<std::size_t>(b)] = windows1252Char(static_cast<unsigned char>(0x80 + b));
+    return upper;
+}
+constexpr std::array<char16_t, 128> kWindows1252 = upperHalfOfWindows1252();
 constexpr char16_t kIbm850[128] = {
     0x00C7, 0x00FC, 0x00E9, 0x00E2, 0x00E4, 0x00E0, 0x00E5, 0x00E7,
     0x00EA, 0x00EB, 0x00E8, 0x00EF, 0x00EE, 0x00EC, 0x00C4, 0x00C5,
@@ -166,14 +159,14 @@ CodePage codePageNamed(std::string_view name) {
 
 QString decode(CodePage page, std::string_view bytes) {
     switch (page) {
-    case CodePage::Windows1252: return decodeSingleByte(kWindows1252, bytes);
+    case CodePage::Windows1252: return decodeSingleByte(kWindows1252.data(), bytes);
     case CodePage::Ibm850: return decodeSingleByte(kIbm850, bytes);
     case CodePage::Ibm437: return decodeSingleByte(kIbm437, bytes);
     case CodePage::MacRoman: return decodeSingleByte(kMacRoman, bytes);
     case CodePage::Windows1251: return decodeSingleByte(kWindows1251, bytes);
     case CodePage::Gb2312: return decodeGb2312(bytes);
     }
-    return decodeSingleByte(kWindows1252, bytes);
+    return decodeSingleByte(kWindows1252.data(), bytes);
 }
 
-}  // namespace quorrix::importer::plans::mpx
+}  // namespace quorrix::importer::plans

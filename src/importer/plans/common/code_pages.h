@@ -4,7 +4,7 @@
 #include <QString>
 #include <string_view>
 
-namespace quorrix::importer::plans::mpx {
+namespace quorrix::importer::plans {
 
 // The character sets an MPX file can declare in its first line.
 enum class CodePage { Windows1252, Ibm850, Ibm437, MacRoman, Windows1251, Gb2312 };
@@ -16,4 +16,4 @@ CodePage codePageNamed(std::string_view name);
 // `bytes` decoded from `page`. Bytes that do not form a character become U+FFFD.
 QString decode(CodePage page, std::string_view bytes);
 
-}  // namespace quorrix::importer::plans::mpx
+}  // namespace quorrix::importer::plans

@@ -10,7 +10,8 @@ namespace quorrix::importer::plans {
 
 // The fields of a task beyond the four the workbook always carries. A reader fills them only when
 // asked to (ReadOptions::details); a field the file does not hold stays empty (no value, an
-// invalid date-time or an empty text).
+// invalid date-time or an empty text), but for the ID and the outline fields, which the step every
+// reader ends with derives (common/finish_plan.h).
 struct TaskDetails {
     QString project;     // the name of the project the task belongs to
     std::optional<double> id;
@@ -39,7 +40,7 @@ struct PlanTask {
     double durationMinutes = 0;
     QDateTime start;   // wall-clock, Qt::UTC as its time zone (see importer/value.h)
     QDateTime finish;
-    std::shared_ptr<const TaskDetails> details;  // only when the reader was asked for them
+    std::shared_ptr<TaskDetails> details;  // only when the reader was asked for them
 };
 
 // The task positions of a plan: positions[t - 1] is the task with ID t, or nothing for a blank

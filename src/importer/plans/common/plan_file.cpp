@@ -63,4 +63,17 @@ qint64 checkPlanFile(const QString& path) {
     return size;
 }
 
+Failure namedFailure(const Failure& failure, const QString& name) {
+    static const QLatin1String kSubjects[] = {QLatin1String("The file "), QLatin1String("The plan "),
+                                              QLatin1String("The database ")};
+    static const QLatin1String kThisPlan("This plan ");
+    const QString& text = failure.description();
+    const QString quoted = QLatin1Char('"') + name + QStringLiteral("\" ");
+    for (const QLatin1String& subject : kSubjects)
+        if (text.startsWith(subject)) return Failure(failure.number(), subject + quoted + text.mid(subject.size()));
+    if (text.startsWith(kThisPlan))
+        return Failure(failure.number(), QStringLiteral("The plan ") + quoted + text.mid(kThisPlan.size()));
+    return failure;
+}
+
 }  // namespace quorrix::importer::plans

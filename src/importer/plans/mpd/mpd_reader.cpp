@@ -3,7 +3,6 @@
 #include <mdbtools.h>
 
 #include <QFile>
-#include <QStringList>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -13,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
@@ -446,22 +446,11 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
 
     if (options.details) {
         const std::map<qint64, QString> resources = resourceNames(db, schema, *project);
-        std::vector<int> counters;  // outline numbers for rows that do not store one
         const QString projectName = projectNames.count(*project) ? projectNames[*project] : QString();
         for (const std::size_t k : order) {
-            TaskDetails& d = *found[k].details;
-            d.project = projectName;
-            const int level = static_cast<int>(std::clamp<double>(d.outlineLevel.value_or(1), 1, 100));
-            counters.resize(static_cast<std::size_t>(level), 0);
-            ++counters.back();
-            if (d.outlineNumber.isEmpty()) {
-                QStringList parts;
-                for (const int c : counters) parts << QString::number(c);
-                d.outlineNumber = parts.join(QLatin1Char('.'));
-            }
-            if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
+            found[k].details->project = projectName;
             if (const auto names = resources.find(found[k].uniqueId); names != resources.end())
-                d.resourceNames = names->second;
+                found[k].details->resourceNames = names->second;
         }
     }
     for (const std::size_t k : order) {
@@ -483,22 +472,12 @@ Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpdFile(const QString& path, const ReadOptions& options) {
-    const qint64 size = checkPlanFile(path);
-    QFile file;
-    if (const QString why = openForReading(file, path); !why.isEmpty()) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), why));
-    }
-    const QByteArray head = file.read(kSignatureSize + 8);
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    file.close();
-    checkHeader(head, size);
+Plan readMpd(const PlanFile& file, const ReadOptions& options) {
+    checkHeader(file.bytes, file.size);
     // libmdb reads the pages it needs from the file itself.
-    return readDatabase(encodeFileName(path), options);
+    Plan plan = readDatabase(encodeFileName(file.path), options);
+    finishPlan(plan);
+    return plan;
 }
 
 bool isJetDatabase(const QByteArray& head) {

@@ -15,8 +15,6 @@ constexpr int kResourceFixedMetaItemSize = 37;
 constexpr int kAssignmentFixedMetaItemSize = 34;
 // Project's placeholder resource of assignments that have none.
 constexpr qint32 kNoResource = -65535;
-// Deepest outline level taken as it is.
-constexpr int kMaxOutlineLevel = 100;
 
 std::optional<double> finite(double value) {
     if (!std::isfinite(value)) return std::nullopt;
@@ -270,38 +268,12 @@ std::shared_ptr<TaskDetails> readMpp8Details(Bytes record) {
 
 // ---- derived fields ----------------------------------------------------------------------------
 
-void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names,
-                     const QString& project) {
-    std::vector<int> counters;
-    TaskDetails* previous = nullptr;
-    int previousLevel = 0;
-    for (size_t p = 0; p < positions.size(); ++p) {
-        TaskDetails* d = positions[p];
-        if (!d) continue;
-        d->project = project;
-        d->id = static_cast<double>(p + 1);
-        // Level 0 or none counts as 1; levels deeper than a plan can nest count as the deepest.
-        const double stored = d->outlineLevel.value_or(1);
-        const int level = stored < 1                  ? 1
-                          : stored > kMaxOutlineLevel ? kMaxOutlineLevel
-                                                      : static_cast<int>(stored);
-        counters.resize(static_cast<size_t>(level), 0);
-        ++counters.back();
-        QString number;
-        for (size_t k = 0; k < counters.size(); ++k) {
-            if (k) number += QLatin1Char('.');
-            number += QString::number(counters[k]);
-        }
-        d->outlineNumber = number;
-        if (d->wbs.isEmpty()) d->wbs = number;
-        if (previous) previous->summary = level > previousLevel;
-        d->summary = false;
-        if (d->uniqueId) {
-            if (const auto it = names.find(static_cast<qint32>(*d->uniqueId)); it != names.end())
-                d->resourceNames = it->second;
-        }
-        previous = d;
-        previousLevel = level;
+void attachResourceNames(const std::vector<TaskDetails*>& positions,
+                         const std::unordered_map<qint32, QString>& names) {
+    for (TaskDetails* d : positions) {
+        if (!d || !d->uniqueId) continue;
+        if (const auto it = names.find(static_cast<qint32>(*d->uniqueId)); it != names.end())
+            d->resourceNames = it->second;
     }
 }
 

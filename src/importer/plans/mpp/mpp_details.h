@@ -95,10 +95,9 @@ std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTab
 // The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
 std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);
 
-// Completes the details of a plan's positions (null for a blank row or a task without details):
-// ID = position, Outline Number, Summary, WBS when none is stored, Resource Names from `names`
-// by unique ID, and the project's name.
-void completeDetails(const std::vector<TaskDetails*>& positions, const std::unordered_map<qint32, QString>& names,
-                     const QString& project);
+// Gives the tasks of a plan's positions (null for a blank row or a task without details) their
+// Resource Names from `names` by unique ID.
+void attachResourceNames(const std::vector<TaskDetails*>& positions,
+                         const std::unordered_map<qint32, QString>& names);
 
 }  // namespace quorrix::importer::plans::mpp

@@ -3,24 +3,15 @@
 #include <QByteArray>
 #include <QStringDecoder>
 #include <algorithm>
-#include <array>
 #include <vector>
+
+#include "platform/windows1252.h"
 
 namespace quorrix::importer::plans::mpp {
 namespace {
 
-// Windows-1252 characters of the bytes 0x80 to 0x9F; the other bytes are their Latin-1 selves.
-constexpr std::array<char16_t, 32> kWindows1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-QChar fromWindows1252(quint8 byte) {
-    return byte >= 0x80 && byte < 0xA0 ? QChar(kWindows1252High[byte - 0x80]) : QChar(byte);
-}
-
 void appendWindows1252(QString& out, const char* bytes, qsizetype length) {
-    for (qsizetype k = 0; k < length; ++k) out += fromWindows1252(static_cast<quint8>(bytes[k]));
+    for (qsizetype k = 0; k < length; ++k) out += QChar(windows1252Char(static_cast<quint8>(bytes[k])));
 }
 
 // Groups nested deeper than this (never in a real note) produce no text.
@@ -211,7 +202,7 @@ class RtfReader {
     void byte(quint8 b) {
         if (swallowed() || silent()) return;
         flushBytes();
-        out_ += fromWindows1252(b);
+        out_ += QChar(windows1252Char(b));
     }
 
     void text(QChar c) {
@@ -290,7 +281,7 @@ QString notesText(Bytes stored) {
             text += QLatin1Char('\n');
             if (k + 1 < length && data[k + 1] == '\n') ++k;
         } else {
-            text += fromWindows1252(static_cast<quint8>(c));
+            text += QChar(windows1252Char(static_cast<quint8>(c)));
         }
     }
     return text;

@@ -1,10 +1,10 @@
 #include "importer/plans/mpp/mpp_reader.h"
 
-#include <QFile>
 #include <algorithm>
 #include <string_view>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_container.h"
@@ -170,7 +170,7 @@ QString summaryTitle(const CompoundFile& file) {
     std::string_view text(set.slice(*title + 8, length).data(), static_cast<std::size_t>(length));
     text = text.substr(0, std::min(text.find('\0'), text.size()));
     if (codePage == 65001) return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    return mpx::decode(codePage == 1251 ? mpx::CodePage::Windows1251 : mpx::CodePage::Windows1252, text);
+    return decode(codePage == 1251 ? CodePage::Windows1251 : CodePage::Windows1252, text);
 }
 
 Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
@@ -316,22 +316,10 @@ Plan readDocument(QByteArray bytes, const ReadOptions& options) {
 
 }  // namespace
 
-Plan readMpp(const QByteArray& bytes, const ReadOptions& options) { return readDocument(bytes, options); }
-
-Plan readMppFile(const QString& path, const ReadOptions& options) {
-    checkPlanFile(path);
-    QFile file;
-    if (const QString why = openForReading(file, path); !why.isEmpty()) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be opened: %2.")
-                                                             .arg(shownFileName(path), why));
-    }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        throw Failure(failure_number::kPermissionDenied, QStringLiteral("The file \"%1\" cannot be read: %2.")
-                                                             .arg(shownFileName(path), file.errorString()));
-    }
-    file.close();
-    return readDocument(std::move(bytes), options);
+Plan readMpp(QByteArray bytes, const ReadOptions& options) {
+    Plan plan = readDocument(std::move(bytes), options);
+    finishPlan(plan);
+    return plan;
 }
 
 }  // namespace quorrix::importer::plans

@@ -10,11 +10,8 @@
 // password, a damaged file - is thrown as a quorrix::Failure with a one-line description.
 namespace quorrix::importer::plans {
 
-// Reads the plan stored in the file at `path`.
-Plan readMppFile(const QString& path, const ReadOptions& options = {});
-
-// Reads a plan held in memory.
-Plan readMpp(const QByteArray& bytes, const ReadOptions& options = {});
+// Reads the plan held in a file's bytes.
+Plan readMpp(QByteArray bytes, const ReadOptions& options = {});
 
 // True when `head` (the first bytes of a file) carries the compound-document signature
 // D0 CF 11 E0 A1 B1 1A E1 that every .mpp plan starts with.

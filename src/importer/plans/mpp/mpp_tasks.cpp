@@ -116,10 +116,13 @@ public:
         for (const TaskDetails* d : details) {
             if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
         }
+        attachResourceNames(details, resourceNames(s_.format, *tables_, taskIds));
+        // The project's name: the title, else the summary task's (unique ID 0).
         QString project = tables_->projectTitle;
         for (const Row& row : rows)
             if (project.isEmpty() && row.uniqueId == 0) project = row.task.name;
-        completeDetails(details, resourceNames(s_.format, *tables_, taskIds), project);
+        for (TaskDetails* d : details)
+            if (d) d->project = project;
         return plan;
     }
 
@@ -488,8 +491,9 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
         for (const TaskDetails* d : ordered) {
             if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
         }
-        completeDetails(ordered, mpp8ResourceNames(*details, taskIds),
-                        details->projectTitle.isEmpty() ? summaryName : details->projectTitle);
+        attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
+        for (TaskDetails* d : ordered)
+            if (d) d->project = details->projectTitle.isEmpty() ? summaryName : details->projectTitle;
     }
     return plan;
 }

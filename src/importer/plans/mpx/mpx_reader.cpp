@@ -1,7 +1,6 @@
 #include "importer/plans/mpx/mpx_reader.h"
 
 #include <QDate>
-#include <QFile>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -11,6 +10,7 @@
 #include <vector>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
@@ -20,7 +20,6 @@
 namespace quorrix::importer::plans {
 namespace {
 
-using namespace mpx;
 using failure_number::kBadFileFormat;
 
 // More task rows than a sheet holds below its header row cannot be imported; such an ID is damage.
@@ -30,8 +29,6 @@ constexpr long kMaxTaskId = 1048575;
 // reason to reserve millions of empty positions.
 constexpr long kBlankRowFloor = 65536;
 constexpr long kBlankRowsPerRecord = 64;
-// Outline numbers are derived for this many levels at most.
-constexpr int kMaxOutlineDepth = 100;
 // Field numbers above this are columns the reader does not know.
 constexpr int kMaxFieldNumber = 255;
 
@@ -560,8 +557,6 @@ struct Entry {
     bool blank = false;
     PlanTask task;
     std::optional<double> outlineLevel;
-    std::optional<bool> summary;
-    bool outlineNumberGiven = false;
     std::shared_ptr<TaskDetails> details;  // when asked for
 };
 
@@ -573,7 +568,7 @@ struct Assignment {
 
 class Reader {
 public:
-    Reader(const QString& name, const ReadOptions& options) : name_(name), details_(options.details) {}
+    explicit Reader(const ReadOptions& options) : details_(options.details) {}
 
     Plan read(std::string_view bytes) {
         if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
@@ -607,12 +602,10 @@ private:
     // ---- failures ----
 
     [[noreturn]] void notAPlan() const {
-        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is not a project plan.")
-                                                      : QStringLiteral("The file \"%1\" is not a project plan.").arg(name_));
+        throw Failure(kBadFileFormat, QStringLiteral("The file is not a project plan."));
     }
     [[noreturn]] void damaged(const QString& what) const {
-        throw Failure(kBadFileFormat, name_.isEmpty() ? QStringLiteral("The file is damaged: %1.").arg(what)
-                                                      : QStringLiteral("The file \"%1\" is damaged: %2.").arg(name_, what));
+        throw Failure(kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
     }
     QString shown(std::string_view text) const { return shownValue(decode(page_, text)); }
 
@@ -868,8 +861,7 @@ private:
         case DateRead::NoYear:
             if (!strict) return {};
             throw Failure(kBadFileFormat,
-                          QStringLiteral("%1 cannot be read: its dates are written without a year (date format %2).")
-                              .arg(name_.isEmpty() ? QStringLiteral("The file") : QStringLiteral("The file \"%1\"").arg(name_))
+                          QStringLiteral("The file cannot be read: its dates are written without a year (date format %1).")
                               .arg(settings_.dateFormat));
         case DateRead::NotADate:
             if (!strict) return {};
@@ -921,7 +913,6 @@ private:
         else if (trimmed(uniqueText).empty()) d.uniqueId = static_cast<double>(entry.id);
         d.outlineLevel = entry.outlineLevel;
         d.outlineNumber = decode(page_, trimmed(value(r, field::kOutlineNumber)));
-        entry.outlineNumberGiven = !d.outlineNumber.isEmpty();
         d.wbs = decode(page_, trimmed(value(r, field::kWbs)));
         double number = 0;
         std::string_view rest;
@@ -929,8 +920,7 @@ private:
         if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
             d.percentComplete = number;
         d.milestone = parseFlag(value(r, field::kMilestone));
-        entry.summary = parseFlag(value(r, field::kSummary));
-        d.summary = entry.summary;
+        d.summary = parseFlag(value(r, field::kSummary));
         double baseline = 0;
         const bool hasBaseline = parseDuration(value(r, field::kBaselineDuration), settings_, baseline) &&
                                  !trimmed(value(r, field::kBaselineDuration)).empty();
@@ -1004,46 +994,15 @@ private:
             appendResourceName(d.resourceNames, found->second, a.units);
         }
 
-        // In ID order: the outline number from the outline levels, and a task is a summary task
-        // when the next task is deeper.
-        std::vector<size_t> order;
-        order.reserve(entries_.size());
-        for (size_t i = 0; i < entries_.size(); ++i)
-            if (!entries_[i].blank) order.push_back(i);
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return entries_[a].id < entries_[b].id; });
-        std::vector<long> counters;
-        for (size_t k = 0; k < order.size(); ++k) {
-            Entry& entry = entries_[order[k]];
-            TaskDetails& d = detailsOf(entry);
-            d.project = projectTitle_.isEmpty() ? summaryName_ : projectTitle_;
-            const double level = entry.outlineLevel.value_or(1);
-            if (!entry.outlineLevel) d.outlineLevel = 1;
-            if (!entry.summary && k + 1 < order.size())
-                d.summary = entries_[order[k + 1]].outlineLevel.value_or(1) > level;
-            else if (!entry.summary)
-                d.summary = false;
-            if (level < 1 || level > kMaxOutlineDepth || level != std::floor(level)) {
-                counters.clear();
-                continue;
-            }
-            const auto depth = static_cast<size_t>(level);
-            if (counters.size() < depth) {
-                counters.resize(depth, 1);  // a level skipped counts as the first of its parent
-                counters[depth - 1] = 0;
-            }
-            counters.resize(depth);
-            ++counters[depth - 1];
-            if (entry.outlineNumberGiven) continue;
-            QString number;
-            for (size_t i = 0; i < depth; ++i) {
-                if (i) number += QLatin1Char('.');
-                number += QString::number(counters[i]);
-            }
-            d.outlineNumber = number;
-        }
+        // Without an outline level column every task is on level 1; the outline number, WBS and
+        // summary flag that the file leaves out are derived when the plan is finished.
+        for (Entry& entry : entries_)
+            if (!entry.blank && !entry.outlineLevel) detailsOf(entry).outlineLevel = 1;
+        const QString project = projectTitle_.isEmpty() ? summaryName_ : projectTitle_;
+        for (Entry& entry : entries_)
+            if (!entry.blank) detailsOf(entry).project = project;
     }
 
-    QString name_;
     bool details_;
     char delimiter_ = ',';
     CodePage page_ = CodePage::Windows1252;
@@ -1075,23 +1034,9 @@ bool isMpxFile(const QByteArray& head) {
 }
 
 Plan readMpx(const QByteArray& bytes, const ReadOptions& options) {
-    return Reader(QString(), options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-}
-
-Plan readMpxFile(const QString& path, const ReadOptions& options) {
-    const qint64 size = checkPlanFile(path);
-    const QString name = shownFileName(path);
-    if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
-    QFile file;
-    if (const QString why = openForReading(file, path); !why.isEmpty())
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be read: %2.").arg(name, file.errorString()));
-    file.close();
-    return Reader(name, options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    Plan plan = Reader(options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+    finishPlan(plan);
+    return plan;
 }
 
 }  // namespace quorrix::importer::plans

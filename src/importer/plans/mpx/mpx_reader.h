@@ -10,10 +10,7 @@
 // cannot be read - is thrown as a quorrix::Failure with a one-line description.
 namespace quorrix::importer::plans {
 
-// Reads the plan stored in the file at `path`.
-Plan readMpxFile(const QString& path, const ReadOptions& options = {});
-
-// Reads a plan held in memory.
+// Reads the plan held in a file's bytes.
 Plan readMpx(const QByteArray& bytes, const ReadOptions& options = {});
 
 // True when `head` (the first bytes of a file) starts like an MPX file: "MPX" followed by the

@@ -9,7 +9,7 @@
 // element APIBusinessObjects, in any schema version). Every project the file exports is read;
 // several come each under a summary row named after it. Every problem - not such a file, a
 // damaged one, a value P6 never writes - is thrown as a quorrix::Failure with a one-line
-// description naming `fileName` (the name as messages show it; empty: none).
+// description ("The file is damaged: ..."; the dispatcher names the file).
 namespace quorrix::importer::plans {
 
 // True when `head` (the first bytes of a file) is an XER export: "ERMHDR" first, in UTF-8 or a
@@ -21,12 +21,12 @@ bool isXerFile(const QByteArray& head);
 bool isP6XmlFile(const QByteArray& head);
 
 // The bytes are taken over so that they can be let go once the tables are read.
-Plan readXer(QByteArray bytes, const QString& fileName, const ReadOptions& options = {});
-Plan readP6Xml(QByteArray bytes, const QString& fileName, const ReadOptions& options = {});
+Plan readXer(QByteArray bytes, const ReadOptions& options = {});
+Plan readP6Xml(QByteArray bytes, const ReadOptions& options = {});
 
-// The dispatcher's row: either P6 format by the first bytes, and the file at `path` read by the
-// reader of its format. The file is only ever opened for reading.
+// The dispatcher's row: either P6 format by the first bytes, and the reader of the format the
+// bytes are in.
 bool isP6File(const QByteArray& head);
-Plan readP6File(const QString& path, const ReadOptions& options = {});
+Plan readP6(QByteArray bytes, const ReadOptions& options = {});
 
 }  // namespace quorrix::importer::plans

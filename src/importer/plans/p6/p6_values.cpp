@@ -117,21 +117,15 @@ QDateTime toDateTime(Minutes m) {
 }
 
 void Reporter::damaged(const QString& what) const {
-    throw Failure(failure_number::kBadFileFormat,
-                  fileName_.isEmpty() ? QStringLiteral("The file is damaged: %1.").arg(what)
-                                      : QStringLiteral("The file \"%1\" is damaged: %2.").arg(fileName_, what));
+    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
 }
 
 void Reporter::notAPlan() const {
-    throw Failure(failure_number::kBadFileFormat,
-                  fileName_.isEmpty() ? QStringLiteral("The file is not a project plan.")
-                                      : QStringLiteral("The file \"%1\" is not a project plan.").arg(fileName_));
+    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is not a project plan."));
 }
 
 void Reporter::tooLarge() const {
-    throw Failure(failure_number::kOverflow,
-                  fileName_.isEmpty() ? QStringLiteral("The plan is too large to be read in memory.")
-                                      : QStringLiteral("The plan \"%1\" is too large to be read in memory.").arg(fileName_));
+    throw Failure(failure_number::kOverflow, QStringLiteral("The plan is too large to be read in memory."));
 }
 
 QString shownText(std::string_view utf8) {

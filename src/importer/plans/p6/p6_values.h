@@ -31,16 +31,13 @@ bool parseDateTime(std::string_view text, Minutes& out);
 // an invalid QDateTime for kNoDate.
 QDateTime toDateTime(Minutes m);
 
-// Throws the one-line failures of a P6 file, naming the file when its name is known.
+// Throws the one-line failures of a P6 file. Readers see bytes only: the dispatcher puts the
+// file's name in (namedFailure).
 class Reporter {
 public:
-    explicit Reporter(QString fileName) : fileName_(std::move(fileName)) {}
     [[noreturn]] void damaged(const QString& what) const;
     [[noreturn]] void notAPlan() const;
     [[noreturn]] void tooLarge() const;
-
-private:
-    QString fileName_;
 };
 
 // Text the file holds, shortened and made one-line for a message.

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/p6/p6_model.h"
 #include "importer/plans/p6/p6_reader.h"
 #include "importer/plans/p6/xml_scanner.h"
@@ -483,7 +484,7 @@ QByteArray asUtf8(QByteArray bytes) {
         const QByteArray declaration = bytes.left(end < 0 ? 0 : end).toLower();
         for (const char* name : {"iso-8859-1", "latin1", "windows-1252", "cp1252"})
             if (declaration.contains(QByteArray("encoding=\"") + name) || declaration.contains(QByteArray("encoding='") + name))
-                return mpx::decode(mpx::CodePage::Windows1252, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))).toUtf8();
+                return decode(CodePage::Windows1252, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size()))).toUtf8();
     }
     return bytes;
 }
@@ -549,9 +550,9 @@ bool isP6XmlFile(const QByteArray& head) {
     return root == QLatin1String("APIBusinessObjects") || root == QLatin1String("BusinessObjects");
 }
 
-Plan readP6Xml(QByteArray bytes, const QString& fileName, const ReadOptions& options) {
+Plan readP6Xml(QByteArray bytes, const ReadOptions& options) {
     using namespace p6;
-    const Reporter reporter(fileName);
+    const Reporter reporter;
     if (bytes.isEmpty()) reporter.notAPlan();
     const std::size_t budget = static_cast<std::size_t>(bytes.size()) * 4 + (std::size_t(1) << 24);
     bytes = asUtf8(std::move(bytes));
@@ -563,7 +564,9 @@ Plan readP6Xml(QByteArray bytes, const QString& fileName, const ReadOptions& opt
         reporter.damaged(QStringLiteral("its XML is not well-formed at byte %1: %2").arg(e.offset).arg(QLatin1String(e.what)));
     }
     bytes = QByteArray();  // every value kept is a copy
-    return buildPlan(std::move(file), reporter, options, budget);
+    Plan plan = buildPlan(std::move(file), reporter, options, budget);
+    finishPlan(plan);
+    return plan;
 }
 
 }  // namespace quorrix::importer::plans

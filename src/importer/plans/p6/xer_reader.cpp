@@ -12,6 +12,7 @@
 #include <string>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/p6/p6_model.h"
 #include "importer/plans/p6/p6_reader.h"
 
@@ -410,8 +411,8 @@ private:
         }
         switch (encoding_) {
         case Encoding::Utf8: return QString::fromUtf8(v.data(), static_cast<qsizetype>(v.size()));
-        case Encoding::Windows1252: return mpx::decode(mpx::CodePage::Windows1252, v);
-        case Encoding::Windows1251: return mpx::decode(mpx::CodePage::Windows1251, v);
+        case Encoding::Windows1252: return decode(CodePage::Windows1252, v);
+        case Encoding::Windows1251: return decode(CodePage::Windows1251, v);
         }
         return {};
     }
@@ -562,9 +563,9 @@ bool isXerFile(const QByteArray& head) {
            starts("E\0R\0M\0H\0D\0R\0", 12) || starts("\xFE\xFF" "\0E\0R\0M\0H\0D\0R", 14);
 }
 
-Plan readXer(QByteArray bytes, const QString& fileName, const ReadOptions& options) {
+Plan readXer(QByteArray bytes, const ReadOptions& options) {
     using namespace p6;
-    const Reporter reporter(fileName);
+    const Reporter reporter;
     const auto at = [&bytes](qsizetype i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0x100u; };
     qsizetype skip = 0;
     if (at(0) == 0xFF && at(1) == 0xFE) bytes = fromUtf16(bytes, false, 2);
@@ -578,7 +579,9 @@ Plan readXer(QByteArray bytes, const QString& fileName, const ReadOptions& optio
         file = XerReader(text, reporter, options).read();
     }
     bytes = QByteArray();  // every value kept is a copy
-    return buildPlan(std::move(file), reporter, options, budget);
+    Plan plan = buildPlan(std::move(file), reporter, options, budget);
+    finishPlan(plan);
+    return plan;
 }
 
 }  // namespace quorrix::importer::plans

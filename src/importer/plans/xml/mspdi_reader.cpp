@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 
-#include <QFile>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -13,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "platform/failure.h"
@@ -36,13 +36,11 @@ constexpr long kMaxTaskId = 1048575;
 constexpr unsigned kParseFlags =
     pugi::parse_default | pugi::parse_doctype | pugi::parse_ws_pcdata_single | pugi::parse_embed_pcdata;
 
-QString subject(const QString& name) {
-    return name.isEmpty() ? QStringLiteral("The plan") : QStringLiteral("The plan \"%1\"").arg(name);
+[[noreturn]] void damaged(const QString& what) {
+    throw Failure(kBadFileFormat, QStringLiteral("The plan is damaged: %1.").arg(what));
 }
 
-[[noreturn]] void damaged(const QString& name, const QString& what) {
-    throw Failure(kBadFileFormat, QStringLiteral("%1 is damaged: %2.").arg(subject(name), what));
-}
+[[noreturn]] void notAPlan() { throw Failure(kBadFileFormat, QStringLiteral("The file is not a project plan.")); }
 
 const char* localName(const char* name) {
     const char* colon = std::strchr(name, ':');
@@ -221,14 +219,14 @@ bool isTrue(const char* text) {
     return t.is("1") || t.is("true");
 }
 
-QDateTime readDate(const pugi::xml_node& node, const char* field, long id, const QString& planName) {
+QDateTime readDate(const pugi::xml_node& node, const char* field, long id) {
     if (!node) return {};
     std::string spare;
     const char* text = textOf(node, spare);
     if (*skipSpaces(text) == '\0') return {};
     QDateTime value = parseWallClock(text);
     if (!value.isValid())
-        damaged(planName, QStringLiteral("the %1 of task %2 (\"%3\") is not a date")
+        damaged(QStringLiteral("the %1 of task %2 (\"%3\") is not a date")
                               .arg(QLatin1String(field))
                               .arg(id)
                               .arg(shownValue(QString::fromUtf8(text))));
@@ -437,8 +435,8 @@ private:
     std::unordered_map<long long, std::vector<Assignment>> byTask_;
 };
 
-std::shared_ptr<const TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments,
-                                             const QString& project) {
+std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments,
+                                       const QString& project) {
     auto d = std::make_shared<TaskDetails>();
     d->project = project;
     d->id = static_cast<double>(id);
@@ -474,27 +472,20 @@ std::shared_ptr<const TaskDetails> detailsOf(const TaskFields& f, long id, bool 
     return d;
 }
 
-Plan readDocument(const pugi::xml_document& document, const QString& planName, const ReadOptions& options) {
+Plan readDocument(const pugi::xml_document& document, const ReadOptions& options) {
     for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling())
         if (node.type() == pugi::node_doctype)
             throw Failure(kBadFileFormat,
-                          QStringLiteral("%1 holds a document type definition, which plans never do; it was not read.")
-                              .arg(subject(planName)));
+                          QStringLiteral("The plan holds a document type definition, which plans never do; it was not read."));
 
     const pugi::xml_node root = document.document_element();
-    if (!root || !isNamed(root, "Project"))
-        throw Failure(kBadFileFormat, planName.isEmpty()
-                                          ? QStringLiteral("The file is not a project plan.")
-                                          : QStringLiteral("The file \"%1\" is not a project plan.").arg(planName));
+    if (!root || !isNamed(root, "Project")) notAPlan();
     const char* colon = std::strchr(root.name(), ':');
     {
         const std::string nsAttribute =
             colon ? "xmlns:" + std::string(root.name(), colon) : std::string("xmlns");
         const pugi::xml_attribute ns = root.attribute(nsAttribute.c_str());
-        if (ns && std::strcmp(ns.value(), kProjectNamespace) != 0)
-            throw Failure(kBadFileFormat, planName.isEmpty()
-                                              ? QStringLiteral("The file is not a project plan.")
-                                              : QStringLiteral("The file \"%1\" is not a project plan.").arg(planName));
+        if (ns && std::strcmp(ns.value(), kProjectNamespace) != 0) notAPlan();
     }
     // Project writes no prefixes; a plan whose root element has one has its fields' names
     // stripped of theirs.
@@ -543,21 +534,21 @@ Plan readDocument(const pugi::xml_document& document, const QString& planName, c
                     const bool negative = !raw.empty() && raw[0] == '-';
                     const bool digits = raw.size() > (negative ? 1u : 0u) &&
                                         raw.find_first_not_of("0123456789", negative ? 1 : 0) == std::string::npos;
-                    if (digits && negative) damaged(planName, QStringLiteral("a task has the negative ID %1").arg(shown));
-                    if (digits) damaged(planName, QStringLiteral("the task ID %1 is out of range").arg(shown));
-                    damaged(planName, QStringLiteral("the task ID \"%1\" is not a number").arg(shown));
+                    if (digits && negative) damaged(QStringLiteral("a task has the negative ID %1").arg(shown));
+                    if (digits) damaged(QStringLiteral("the task ID %1 is out of range").arg(shown));
+                    damaged(QStringLiteral("the task ID \"%1\" is not a number").arg(shown));
                 }
             }
             previousId = id;
             if (id == 0) continue;  // the project summary task
-            if (id > kMaxTaskId) damaged(planName, QStringLiteral("the task ID %1 is out of range").arg(id));
+            if (id > kMaxTaskId) damaged(QStringLiteral("the task ID %1 is out of range").arg(id));
 
             const auto index = static_cast<std::size_t>(id - 1);
             if (index >= plan.positions.size()) {
                 plan.positions.resize(index + 1);
                 seen.resize(index + 1, false);
             }
-            if (seen[index]) damaged(planName, QStringLiteral("the task ID %1 appears twice").arg(id));
+            if (seen[index]) damaged(QStringLiteral("the task ID %1 appears twice").arg(id));
             seen[index] = true;
 
             // A blank row: marked as such, or written with nothing but its identifiers.
@@ -573,40 +564,32 @@ Plan readDocument(const pugi::xml_document& document, const QString& planName, c
                 std::string spare;
                 const char* text = textOf(f.duration, spare);
                 if (*skipSpaces(text) != '\0' && !parseDurationMinutes(text, out.durationMinutes))
-                    damaged(planName, QStringLiteral("the duration of task %1 (\"%2\") cannot be read")
+                    damaged(QStringLiteral("the duration of task %1 (\"%2\") cannot be read")
                                           .arg(id)
                                           .arg(shownValue(QString::fromUtf8(text))));
             }
-            out.start = readDate(f.start, "start", id, planName);
-            out.finish = readDate(f.finish, "finish", id, planName);
+            out.start = readDate(f.start, "start", id);
+            out.finish = readDate(f.finish, "finish", id);
             if (options.details) out.details = detailsOf(f, id, prefixed, *assignments, project);
         }
     }
     return plan;
 }
 
-Plan parseOwnedBuffer(void* buffer, std::size_t size, const QString& planName, const ReadOptions& options) {
+// Parses the bytes where they are: the document lives no longer than they do.
+Plan parse(QByteArray& bytes, const ReadOptions& options) {
     pugi::xml_document document;
-    const pugi::xml_parse_result result = document.load_buffer_inplace_own(buffer, size, kParseFlags);
+    const pugi::xml_parse_result result = document.load_buffer_inplace(
+        bytes.data(), static_cast<std::size_t>(bytes.size()), kParseFlags);
     if (!result) {
         if (result.status == pugi::status_out_of_memory)
-            throw Failure(failure_number::kOverflow, QStringLiteral("%1 is too large to be read in memory.").arg(subject(planName)));
-        if (result.status == pugi::status_no_document_element)
-            throw Failure(kBadFileFormat, planName.isEmpty()
-                                              ? QStringLiteral("The file is not a project plan.")
-                                              : QStringLiteral("The file \"%1\" is not a project plan.").arg(planName));
-        damaged(planName, QStringLiteral("the XML is not well-formed (%1 at byte %2)")
-                              .arg(QString::fromLatin1(result.description()).toLower())
-                              .arg(static_cast<qlonglong>(result.offset)));
+            throw Failure(failure_number::kOverflow, QStringLiteral("The plan is too large to be read in memory."));
+        if (result.status == pugi::status_no_document_element) notAPlan();
+        damaged(QStringLiteral("the XML is not well-formed (%1 at byte %2)")
+                    .arg(QString::fromLatin1(result.description()).toLower())
+                    .arg(static_cast<qlonglong>(result.offset)));
     }
-    return readDocument(document, planName, options);
-}
-
-void* allocateBuffer(std::size_t size, const QString& planName) {
-    void* buffer = pugi::get_memory_allocation_function()(size ? size : 1);
-    if (!buffer)
-        throw Failure(failure_number::kOverflow, QStringLiteral("%1 is too large to be read in memory.").arg(subject(planName)));
-    return buffer;
+    return readDocument(document, options);
 }
 
 int digitsValue(const char*& p, int count, bool& ok) {
@@ -740,38 +723,11 @@ QDateTime parseWallClock(const char* text) {
     return wallClock(date, time);
 }
 
-Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& options) {
-    if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
-    void* buffer = allocateBuffer(size, QString());
-    std::memcpy(buffer, data, size);
-    return parseOwnedBuffer(buffer, size, QString(), options);
-}
-
-Plan readMspdiFile(const QString& path, const ReadOptions& options) {
-    const qint64 size = checkPlanFile(path);
-    const QString name = shownFileName(path);
-    QFile file;
-    if (const QString why = openForReading(file, path); !why.isEmpty())
-        throw Failure(failure_number::kPermissionDenied,
-                      QStringLiteral("The file \"%1\" cannot be opened: %2.").arg(name, why));
-    if (size == 0) throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
-    void* buffer = allocateBuffer(static_cast<std::size_t>(size), name);
-    qint64 got = 0;
-    while (got < size) {
-        const qint64 n = file.read(static_cast<char*>(buffer) + got, size - got);
-        if (n < 0) {
-            pugi::get_memory_deallocation_function()(buffer);
-            throw Failure(failure_number::kPermissionDenied,
-                          QStringLiteral("The file \"%1\" could not be read: %2.").arg(name, file.errorString()));
-        }
-        if (n == 0) break;  // shortened while being read
-        got += n;
-    }
-    if (got == 0) {
-        pugi::get_memory_deallocation_function()(buffer);
-        throw Failure(kBadFileFormat, QStringLiteral("The file \"%1\" is empty.").arg(name));
-    }
-    return parseOwnedBuffer(buffer, static_cast<std::size_t>(got), name, options);
+Plan readMspdi(QByteArray bytes, const ReadOptions& options) {
+    if (bytes.isEmpty()) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
+    Plan plan = parse(bytes, options);
+    finishPlan(plan);
+    return plan;
 }
 
 // Markup, possibly behind a byte-order mark, in UTF-8, UTF-16 or UTF-32.

@@ -8,14 +8,11 @@
 
 namespace quorrix::importer::plans {
 
-// Reads a plan saved in Project's XML format. Throws quorrix::Failure with a one-line description
-// when the file is missing, unreadable, not such a plan, damaged, or holds a value that cannot be
-// read. The file is only ever opened for reading; a document type definition is refused and no
-// entity is ever expanded or fetched.
-Plan readMspdiFile(const QString& path, const ReadOptions& options = {});
-
-// The same for a plan already in memory.
-Plan readMspdiMemory(const char* data, std::size_t size, const ReadOptions& options = {});
+// Reads a plan saved in Project's XML format from the file's bytes, which it parses in place.
+// Throws quorrix::Failure with a one-line description when they are not such a plan, are damaged,
+// or hold a value that cannot be read. A document type definition is refused and no entity is
+// ever expanded or fetched.
+Plan readMspdi(QByteArray bytes, const ReadOptions& options = {});
 
 // Whether the first bytes of a file are markup (possibly behind a byte-order mark, in UTF-8, UTF-16
 // or UTF-32): such a file is read as a plan in Project's XML format.

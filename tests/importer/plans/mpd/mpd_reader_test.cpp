@@ -1,6 +1,5 @@
-// The Project database reader: every .mpd of the test data against the plan the same Project
-// version saved as XML (Project 2002/2003) or as .mpp (Project 98 and 2000, which write no XML),
-// the further task fields against the XML, and damaged, foreign and lying databases.
+// The Project database reader: the further fields of Project 98's schema, and damaged, foreign and
+// lying databases (the walk over the test plans is exactness_test.cpp).
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -10,7 +9,6 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
-#include <pugixml.hpp>
 #include <thread>
 
 #include "importer/plans/mpd/mpd_reader.h"
@@ -27,30 +25,6 @@ using namespace testing;
 
 const QString kPlans = QStringLiteral(QUORRIX_TESTDATA "/plans");
 
-// The plan saved by the same Project version: its XML, or for Project 98 and 2000 (which wrote
-// no XML) its .mpp; the blank-row database has the folder's XML.
-std::optional<QString> twinOf(const QFileInfo& mpd) {
-    const QDir folder = mpd.dir();
-    QString base = mpd.fileName();
-    static const QRegularExpression version(QStringLiteral("^(.*-project(\\d+))-mpd\\d\\.mpd$"));
-    const auto m = version.match(base);
-    QStringList candidates;
-    if (m.hasMatch()) {
-        const QString stem = m.captured(1);
-        QString plain = stem;
-        if (plain.startsWith(QLatin1Char('X'))) plain.remove(0, 1);
-        candidates << stem + QStringLiteral("-mspdi.xml") << plain + QStringLiteral("-mspdi.xml");
-        if (m.captured(2) == QLatin1String("98"))
-            candidates << stem + QStringLiteral("-mpp8.mpp") << plain + QStringLiteral("-mpp8.mpp");
-        if (m.captured(2) == QLatin1String("2000")) candidates << plain + QStringLiteral("-mpp9.mpp");
-    } else {
-        candidates << folder.entryList({QStringLiteral("*.xml")}, QDir::Files);
-    }
-    for (const QString& name : candidates)
-        if (folder.exists(name)) return folder.filePath(name);
-    return std::nullopt;
-}
-
 QStringList databases() {
     QStringList files;
     QDirIterator it(kPlans, {QStringLiteral("*.mpd")}, QDir::Files, QDirIterator::Subdirectories);
@@ -59,93 +33,12 @@ QStringList databases() {
     return files;
 }
 
-TEST(MpdExactness, EveryDatabaseEqualsThePlanOfTheSameProjectVersion) {
-    if (!QDir(kPlans).exists()) GTEST_SKIP() << "no test plans at " << kPlans.toStdString();
-    int compared = 0, equal = 0, tasks = 0, blanks = 0;
-    bool sawProject98 = false, sawProject2000 = false;
-    for (const QString& path : databases()) {
-        const QFileInfo info(path);
-        const std::string shown = (info.dir().dirName() + QLatin1Char('/') + info.fileName()).toStdString();
-        const auto twin = twinOf(info);
-        Plan actual;
-        try {
-            actual = readPlanFile(path);  // recognised by content
-        } catch (const Failure& failure) {
-            ADD_FAILURE() << shown << ": " << failure.what();
-            continue;
-        }
-        if (!twin) {
-            ADD_FAILURE() << shown << " has no twin";
-            continue;
-        }
-        const Plan expected = twin->endsWith(QLatin1String(".xml")) ? readMspdiFile(*twin) : readMppFile(*twin);
-        ++compared;
-        sawProject98 |= info.fileName().contains(QLatin1String("project98"));
-        sawProject2000 |= info.fileName().contains(QLatin1String("project2000"));
-        const QStringList diff = differences(actual, expected);
-        if (diff.isEmpty()) {
-            ++equal;
-            for (const auto& task : actual.positions) (task ? tasks : blanks) += 1;
-        } else {
-            ADD_FAILURE() << shown << " differs from " << QFileInfo(*twin).fileName().toStdString() << ":\n  "
-                          << diff.mid(0, 5).join(QStringLiteral("\n  ")).toStdString();
-        }
-    }
-    std::printf("[ exactness ] %d of %d databases equal their twin: %d tasks, %d blank rows\n", equal, compared,
-                tasks, blanks);
-    EXPECT_GE(compared, 13);
-    EXPECT_TRUE(sawProject98);
-    EXPECT_TRUE(sawProject2000);
-    EXPECT_GT(blanks, 0);
-}
-
-// ---- the further task fields against the XML ----------------------------------------------------
-
-std::string child(const pugi::xml_node& node, const char* name) { return node.child(name).text().as_string(); }
-
-TEST(MpdExactness, FurtherFieldsEqualTheXmlOfTheSameProjectVersion) {
-    if (!QDir(kPlans).exists()) GTEST_SKIP() << "no test plans";
-    int checked = 0;
-    for (const QString& path : databases()) {
-        const QFileInfo info(path);
-        const auto twin = twinOf(info);
-        if (!twin || !twin->endsWith(QLatin1String(".xml"))) continue;
-        const Plan plan = readMpdFile(path, {true});
-        pugi::xml_document xml;
-        ASSERT_TRUE(xml.load_file(twin->toLocal8Bit().constData()));
-        for (const pugi::xml_node task : xml.child("Project").child("Tasks").children("Task")) {
-            const long id = task.child("ID").text().as_int();
-            if (id <= 0 || child(task, "IsNull") == "1") continue;
-            ASSERT_LE(static_cast<size_t>(id), plan.positions.size());
-            const auto& row = plan.positions[static_cast<size_t>(id) - 1];
-            ASSERT_TRUE(row && row->details) << info.fileName().toStdString() << " task " << id;
-            const TaskDetails& d = *row->details;
-            const std::string where = info.fileName().toStdString() + " task " + std::to_string(id);
-            EXPECT_EQ(d.id, static_cast<double>(id)) << where;
-            EXPECT_EQ(d.uniqueId, task.child("UID").text().as_double()) << where;
-            EXPECT_EQ(d.outlineLevel, task.child("OutlineLevel").text().as_double()) << where;
-            EXPECT_EQ(d.outlineNumber.toStdString(), child(task, "OutlineNumber")) << where;
-            EXPECT_EQ(d.wbs.toStdString(), child(task, "WBS")) << where;
-            EXPECT_EQ(d.percentComplete, task.child("PercentComplete").text().as_double()) << where;
-            EXPECT_EQ(d.milestone, child(task, "Milestone") == "1") << where;
-            EXPECT_EQ(d.summary, child(task, "Summary") == "1") << where;
-            EXPECT_EQ(d.actualStart.isValid(), !task.child("ActualStart").empty()) << where;
-            double workMinutes = 0;
-            ASSERT_TRUE(parseDurationMinutes(child(task, "Work").c_str(), workMinutes)) << where;
-            EXPECT_NEAR(d.workMinutes.value_or(-1), workMinutes, 1) << where;
-            EXPECT_EQ(d.resourceNames, QString()) << where;  // no plan of the corpus assigns a resource
-            ++checked;
-        }
-    }
-    EXPECT_GT(checked, 100);
-}
-
 TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
     const QString path = kPlans + QStringLiteral("/null-tasks/mpp9nulltasks.mpd");
     if (!QFile::exists(path)) GTEST_SKIP() << "no test plans";
-    const Plan plain = readMpdFile(path);
+    const Plan plain = readPlanFile(path);
     for (const auto& task : plain.positions) EXPECT_TRUE(!task || !task->details);
-    const Plan full = readMpdFile(path, {true});
+    const Plan full = readPlanFile(path, {true});
     ASSERT_EQ(full.positions.size(), 8u);
     ASSERT_TRUE(full.positions[2] && full.positions[2]->details);
     EXPECT_EQ(full.positions[2]->details->outlineNumber, QStringLiteral("1.1"));
@@ -153,7 +46,7 @@ TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
     EXPECT_EQ(full.positions[7]->details->wbs, QStringLiteral("2.1"));
 
     const QString mpd8 = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
-    const Plan old = readMpdFile(mpd8, {true});
+    const Plan old = readPlanFile(mpd8, {true});
     ASSERT_FALSE(old.positions.empty());
     ASSERT_TRUE(old.positions[1] && old.positions[1]->details);
     EXPECT_EQ(old.positions[1]->details->uniqueId, 2.0);
@@ -170,14 +63,14 @@ QByteArray bytesOf(const QString& path) {
     return file.readAll();
 }
 
-// Reads `bytes` as the database file "plan.mpd".
+// Reads `bytes` as the database file "plan.mpd" with the .mpd reader itself.
 Plan readBytes(const QByteArray& bytes) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("plan.mpd"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) ADD_FAILURE() << "cannot write " << path.toStdString();
     file.close();
-    return readMpdFile(path);
+    return readMpd(PlanFile{path, bytes.size(), bytes.left(kPlanHeadSize)});
 }
 
 // The description of the failure reading `bytes` throws; empty when it reads.
@@ -315,13 +208,13 @@ TEST(MpdReader, TwoThreadsReadDatabasesAtOnce) {
     const QStringList files = databases();
     if (files.size() < 2) GTEST_SKIP() << "no test plans";
     std::vector<Plan> alone;
-    for (const QString& path : files) alone.push_back(readMpdFile(path));
+    for (const QString& path : files) alone.push_back(readPlanFile(path));
     std::vector<Plan> first(files.size()), second(files.size());
     std::thread a([&] {
-        for (qsizetype i = 0; i < files.size(); ++i) first[static_cast<size_t>(i)] = readMpdFile(files[i]);
+        for (qsizetype i = 0; i < files.size(); ++i) first[static_cast<size_t>(i)] = readPlanFile(files[i]);
     });
     std::thread b([&] {
-        for (qsizetype i = files.size() - 1; i >= 0; --i) second[static_cast<size_t>(i)] = readMpdFile(files[i]);
+        for (qsizetype i = files.size() - 1; i >= 0; --i) second[static_cast<size_t>(i)] = readPlanFile(files[i]);
     });
     a.join();
     b.join();

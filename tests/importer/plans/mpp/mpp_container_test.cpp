@@ -7,6 +7,7 @@
 
 #include "importer/plans/mpp/mpp_container.h"
 #include "importer/plans/mpp/mpp_reader.h"
+#include "importer/plans/plan_reader.h"
 #include "mpp_test_files.h"
 
 using namespace quorrix::importer::plans;
@@ -50,7 +51,7 @@ TEST(CompoundFile, PlansReadOnTwoThreadsAtOnceReadAsOnOne) {
     for (const QString& path : paths) {
         QStringList names;
         try {
-            for (const auto& task : readMppFile(path).positions) names << (task ? task->name : QStringLiteral("-"));
+            for (const auto& task : readPlanFile(path).positions) names << (task ? task->name : QStringLiteral("-"));
         } catch (const std::exception& e) {
             names << QString::fromUtf8(e.what());
         }
@@ -63,7 +64,7 @@ TEST(CompoundFile, PlansReadOnTwoThreadsAtOnceReadAsOnOne) {
                 const int i = (k + offset) % int(paths.size());
                 QStringList names;
                 try {
-                    for (const auto& task : readMppFile(paths[i]).positions)
+                    for (const auto& task : readPlanFile(paths[i]).positions)
                         names << (task ? task->name : QStringLiteral("-"));
                 } catch (const std::exception& e) {
                     names << QString::fromUtf8(e.what());

@@ -59,43 +59,15 @@ TEST(MppNotes, HostileRichTextGivesBoundedText) {
     EXPECT_EQ(notes(many).size(), 200000);
 }
 
-TaskDetails withLevel(double level, const QString& wbs = {}) {
-    TaskDetails d;
-    d.outlineLevel = level;
-    d.wbs = wbs;
-    return d;
-}
-
-TEST(MppDetails, DerivesIdOutlineNumberSummaryAndWbs) {
-    std::vector<TaskDetails> tasks = {withLevel(1), withLevel(2, QStringLiteral("A-1")),
-                                      withLevel(2), withLevel(3),
-                                      withLevel(1), withLevel(0),
-                                      withLevel(2)};
+TEST(MppDetails, ResourceNamesByUniqueId) {
+    std::vector<TaskDetails> tasks(3);
     tasks[0].uniqueId = 7;
-    std::vector<TaskDetails*> positions;
-    for (TaskDetails& t : tasks) positions.push_back(&t);
-    positions.insert(positions.begin() + 2, nullptr);  // a blank row takes an ID but no number
-    completeDetails(positions, {{7, QStringLiteral("Anna")}, {8, QStringLiteral("Ben")}}, QString());
-
-    const QStringList numbers = {"1", "1.1", "1.2", "1.2.1", "2", "3", "3.1"};
-    const std::vector<double> ids = {1, 2, 4, 5, 6, 7, 8};
-    const std::vector<bool> summary = {true, false, true, false, false, true, false};
-    for (size_t k = 0; k < tasks.size(); ++k) {
-        EXPECT_EQ(tasks[k].outlineNumber, numbers[static_cast<qsizetype>(k)]) << k;
-        EXPECT_EQ(tasks[k].id, ids[k]) << k;
-        EXPECT_EQ(tasks[k].summary, summary[k]) << k;
-    }
-    EXPECT_EQ(tasks[1].wbs, QStringLiteral("A-1"));  // a stored WBS code stays
-    EXPECT_EQ(tasks[2].wbs, QStringLiteral("1.2"));
+    tasks[2].uniqueId = 9;
+    std::vector<TaskDetails*> positions = {&tasks[0], nullptr, &tasks[1], &tasks[2]};
+    attachResourceNames(positions, {{7, QStringLiteral("Anna")}, {8, QStringLiteral("Ben")}});
     EXPECT_EQ(tasks[0].resourceNames, QStringLiteral("Anna"));
-    EXPECT_EQ(tasks[1].resourceNames, QString());
-
-    // A level jump gets zeros; a hostile level is held to a bounded depth.
-    std::vector<TaskDetails> jumps = {withLevel(1), withLevel(3), withLevel(65535)};
-    std::vector<TaskDetails*> jumpPositions = {&jumps[0], &jumps[1], &jumps[2]};
-    completeDetails(jumpPositions, {}, QString());
-    EXPECT_EQ(jumps[1].outlineNumber, QStringLiteral("1.0.1"));
-    EXPECT_EQ(jumps[2].outlineNumber.count(QLatin1Char('.')), 99);
+    EXPECT_EQ(tasks[1].resourceNames, QString());  // no unique ID
+    EXPECT_EQ(tasks[2].resourceNames, QString());  // nobody assigned
 }
 
 TEST(MppDetails, ReadsAProject98TaskRecord) {

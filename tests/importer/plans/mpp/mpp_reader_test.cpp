@@ -9,6 +9,7 @@
 
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/mpp/mpp_test_files.h"
+#include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans {
@@ -315,9 +316,9 @@ TEST(MppReader, ReadsFilesFromDiskAndReportsPathProblems) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(buildPlan(layout(Kind::Mpp14, {summary(), task(1, 1, QStringLiteral("From disk"), 1)})));
     file.close();
-    EXPECT_EQ(namesOf(readMppFile(path)), (Names{"From disk"}));
-    EXPECT_THROW(readMppFile(dir.filePath(QStringLiteral("missing.mpp"))), Failure);
-    EXPECT_THROW(readMppFile(dir.path()), Failure);
+    EXPECT_EQ(namesOf(readPlanFile(path)), (Names{"From disk"}));
+    EXPECT_THROW(readPlanFile(dir.filePath(QStringLiteral("missing.mpp"))), Failure);
+    EXPECT_THROW(readPlanFile(dir.path()), Failure);
 }
 
 }  // namespace

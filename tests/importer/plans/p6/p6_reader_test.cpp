@@ -102,7 +102,7 @@ TEST(P6Exactness, EveryExportReadsAndEachXerEqualsItsP6XmlTwin) {
 }
 
 TEST(P6Rows, SeveralProjectsFollowTheWbsAndRollUpAsP6Does) {
-    const Plan xer = readXer(contents(kOwnFiles + QStringLiteral("/two-projects.xer")), QString(), everyField());
+    const Plan xer = readXer(contents(kOwnFiles + QStringLiteral("/two-projects.xer")), everyField());
     // Name | duration | start | finish | outline number | WBS | unique ID | activity ID | project
     const QStringList expected{
         "Alpha Tower|3360|2024-01-08 08:00|2024-01-17 17:00|1|ALPHA|-||Alpha Tower",
@@ -137,9 +137,9 @@ TEST(P6Rows, SeveralProjectsFollowTheWbsAndRollUpAsP6Does) {
     EXPECT_FALSE(xer.positions[2]->details->actualFinish.isValid());                            // one unfinished
 
     // The P6 XML export of the same projects gives the same rows; without the further fields, the same four.
-    const Plan xml = readP6Xml(contents(kOwnFiles + QStringLiteral("/two-projects.xml")), QString(), everyField());
+    const Plan xml = readP6Xml(contents(kOwnFiles + QStringLiteral("/two-projects.xml")), everyField());
     EXPECT_EQ(rowsOf(xml), rowsOf(xer));
-    const Plan four = readXer(contents(kOwnFiles + QStringLiteral("/two-projects.xer")), QString());
+    const Plan four = readXer(contents(kOwnFiles + QStringLiteral("/two-projects.xer")));
     ASSERT_EQ(four.positions.size(), xer.positions.size());
     for (std::size_t i = 0; i < four.positions.size(); ++i) {
         EXPECT_FALSE(four.positions[i]->details);
@@ -158,7 +158,7 @@ TEST(P6Rows, AnAssignedBaselineComesFromTheBaselineProject) {
                 "<p6:PlannedStartDate>2024-01-15T08:00:00</p6:PlannedStartDate><p6:PlannedFinishDate>2024-01-16T17:00:00"
                 "</p6:PlannedFinishDate><p6:PlannedDuration>20</p6:PlannedDuration></p6:Activity></p6:BaselineProject>"
                 "</p6:APIBusinessObjects>");
-    const Plan plan = readP6Xml(xml, QString(), everyField());
+    const Plan plan = readP6Xml(xml, everyField());
     const auto baseline = [&plan](std::size_t row) {
         const TaskDetails& d = *plan.positions[row]->details;
         return QStringList{date(d.baselineStart), date(d.baselineFinish), maybe(d.baselineDurationMinutes)}.join(QLatin1Char('|'));
@@ -170,13 +170,13 @@ TEST(P6Rows, AnAssignedBaselineComesFromTheBaselineProject) {
 
     QByteArray xer = contents(kOwnFiles + QStringLiteral("/two-projects.xer"));
     xer.replace("-\t\tY\r\n", "-\t77\tY\r\n");
-    EXPECT_EQ(rowText(readXer(xer, QString(), everyField()).positions[12]).section(QLatin1Char('|'), 14, 16),
+    EXPECT_EQ(rowText(readXer(xer, everyField()).positions[12]).section(QLatin1Char('|'), 14, 16),
               QStringLiteral("NA|NA|-"));
 }
 
 TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
     const QByteArray base = contents(kOwnFiles + QStringLiteral("/two-projects.xer"));
-    const QStringList expected = rowsOf(readXer(base, QString(), everyField()));
+    const QStringList expected = rowsOf(readXer(base, everyField()));
     const QString text = QString::fromLatin1(base);
     const auto utf16 = [&text](bool bigEndian, bool mark) {
         QByteArray out = mark ? QByteArray(bigEndian ? "\xFE\xFF" : "\xFF\xFE") : QByteArray();
@@ -196,7 +196,7 @@ TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
         {"LF", lf}, {"CR", cr}, {"trailing empty values", padded}};
     for (const auto& [what, bytes] : variants) {
         EXPECT_TRUE(isXerFile(bytes.left(64))) << what;
-        EXPECT_EQ(rowsOf(readXer(bytes, QString(), everyField())), expected) << what;
+        EXPECT_EQ(rowsOf(readXer(bytes, everyField())), expected) << what;
     }
 
     // The code page a file does not name: UTF-8 when it is valid as such, Windows-1251 when the
@@ -205,7 +205,7 @@ TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
         QByteArray bytes = base;
         bytes.replace("\tSteel\t", "\t" + name + "\t");
         if (!euro.isEmpty()) bytes.replace("%R\t1\t$\t.\t,\tUSD\r\n", "%R\t1\t$\t.\t,\tUSD\r\n%R\t2\t" + euro + "\t.\t,\tEUR\r\n");
-        return readXer(bytes, QString()).positions[8]->name;
+        return readXer(bytes).positions[8]->name;
     };
     EXPECT_EQ(steel("St\xC3\xA9" "el", "\xE2\x82\xAC"), QStringLiteral("St\u00E9el"));
     EXPECT_EQ(steel("St\xE9" "el", "\x88"), QStringLiteral("St\u0439el"));

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 
 using namespace quorrix::importer::plans;
@@ -18,7 +19,7 @@ namespace {
 Plan readText(const QByteArray& xml, bool details = true) {
     ReadOptions options;
     options.details = details;
-    return readMspdiMemory(xml.constData(), static_cast<std::size_t>(xml.size()), options);
+    return readMspdi(xml, options);
 }
 
 QDateTime at(int y, int m, int d, int h, int min) { return QDateTime(QDate(y, m, d), QTime(h, min), Qt::UTC); }
@@ -65,7 +66,7 @@ const QByteArray kPlan =
 
 }  // namespace
 
-TEST(MspdiDetails, EveryFieldAsWrittenAndNothingWhereNoneIs) {
+TEST(MspdiDetails, EveryFieldAsWrittenTheOutlineCompletedAndNothingElseWhereNoneIs) {
     const Plan plan = readText(kPlan);
     ASSERT_EQ(plan.positions.size(), 4u);
     for (const auto& task : plan.positions) ASSERT_TRUE(task && task->details);
@@ -107,8 +108,9 @@ TEST(MspdiDetails, EveryFieldAsWrittenAndNothingWhereNoneIs) {
     EXPECT_FALSE(flags.workMinutes);
     EXPECT_FALSE(flags.actualStart.isValid());
     EXPECT_FALSE(flags.actualFinish.isValid());
-    EXPECT_TRUE(flags.outlineNumber.isEmpty());
-    EXPECT_TRUE(flags.wbs.isEmpty());
+    // What the file leaves out of the outline is derived: no level counts as level 1.
+    EXPECT_EQ(flags.outlineNumber, QStringLiteral("2"));
+    EXPECT_EQ(flags.wbs, QStringLiteral("2"));
     EXPECT_TRUE(flags.notes.isEmpty());
     EXPECT_TRUE(flags.resourceNames.isEmpty());  // the placeholder alone
 
@@ -121,7 +123,8 @@ TEST(MspdiDetails, EveryFieldAsWrittenAndNothingWhereNoneIs) {
     EXPECT_FALSE(odd.outlineLevel);
     EXPECT_FALSE(odd.actualStart.isValid());
     EXPECT_FALSE(odd.baselineStart.isValid());  // a baseline without a number is not the baseline
-    EXPECT_TRUE(odd.wbs.isEmpty());
+    EXPECT_EQ(odd.wbs, QStringLiteral("3"));  // an empty WBS code is none
+    EXPECT_EQ(odd.summary, false);
     EXPECT_EQ(odd.resourceNames, QStringLiteral("Bob"));  // no units written: 100 %
 
     const TaskDetails& loose = *plan.positions[3]->details;
@@ -246,7 +249,7 @@ TEST(MspdiDetails, RealPlansAsTheirOwnFieldsSay) {
         }
         ReadOptions options;
         options.details = true;
-        const Plan plan = readMspdiFile(path, options);
+        const Plan plan = readPlanFile(path, options);
         std::size_t compared = 0;
         for (const auto& t : itemsOf(path, QStringLiteral("Tasks"), QStringLiteral("Task"))) {
             const long id = t.count(QStringLiteral("ID")) ? t.at(QStringLiteral("ID")).toLong() : -1;

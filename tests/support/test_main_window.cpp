@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <gmock/gmock.h>
 
-// Every test program runs with an application object on the offscreen platform, so widget tests
-// never need a display and never wait for a person.
+// The window's test programs run with an application object on the offscreen platform, so widget
+// tests never need a display and never wait for a person.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

@@ -1,0 +1,52 @@
+#include "importer/plans/common/finish_plan.h"
+
+#include <cmath>
+#include <vector>
+
+namespace quorrix::importer::plans {
+
+int outlineLevelOf(const std::optional<double>& stored) {
+    if (!stored || std::isnan(*stored) || *stored < 1) return 1;
+    if (*stored >= kMaxOutlineLevel) return kMaxOutlineLevel;
+    return static_cast<int>(*stored);
+}
+
+void finishPlan(Plan& plan) {
+    struct Place {
+        TaskDetails* details;
+        std::size_t id;
+        int level;
+    };
+    std::vector<Place> tasks;
+    for (std::size_t p = 0; p < plan.positions.size(); ++p) {
+        auto& task = plan.positions[p];
+        if (task && task->details)
+            tasks.push_back({task->details.get(), p + 1, outlineLevelOf(task->details->outlineLevel)});
+    }
+
+    std::vector<long> counters;
+    QString number;
+    for (std::size_t k = 0; k < tasks.size(); ++k) {
+        TaskDetails& d = *tasks[k].details;
+        const auto level = static_cast<std::size_t>(tasks[k].level);
+        if (!d.id) d.id = static_cast<double>(tasks[k].id);
+        if (counters.size() < level) {
+            counters.resize(level, 1);
+            counters.back() = 0;
+        }
+        counters.resize(level);
+        ++counters.back();
+        if (d.outlineNumber.isEmpty()) {
+            number.clear();
+            for (std::size_t i = 0; i < counters.size(); ++i) {
+                if (i) number += QLatin1Char('.');
+                number += QString::number(counters[i]);
+            }
+            d.outlineNumber = number;
+        }
+        if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
+        if (!d.summary) d.summary = k + 1 < tasks.size() && tasks[k + 1].level > tasks[k].level;
+    }
+}
+
+}  // namespace quorrix::importer::plans
