@@ -140,29 +140,33 @@ XmlScanner::Token XmlScanner::next() {
             cdata_ = false;
             return Token::Text;
         }
-        if (startsWith(p_, end_, "<!--")) {
-            const char* close = find(p_ + 4, end_, "-->");
-            if (!close) fail("a comment is not closed, so the file was cut short");
-            p_ = close + 3;
-            continue;
+        // Markup by its second character: most are start and end tags.
+        const char second = p_ + 1 < end_ ? p_[1] : '\0';
+        if (second == '!' || second == '?') {
+            if (startsWith(p_, end_, "<!--")) {
+                const char* close = find(p_ + 4, end_, "-->");
+                if (!close) fail("a comment is not closed, so the file was cut short");
+                p_ = close + 3;
+                continue;
+            }
+            if (second == '?') {
+                const char* close = find(p_ + 2, end_, "?>");
+                if (!close) fail("a processing instruction is not closed, so the file was cut short");
+                p_ = close + 2;
+                continue;
+            }
+            if (startsWith(p_, end_, "<![CDATA[")) {
+                if (open_.empty()) fail("it holds text outside its root element");
+                const char* close = find(p_ + 9, end_, "]]>");
+                if (!close) fail("a CDATA section is not closed, so the file was cut short");
+                text_ = std::string_view(p_ + 9, static_cast<std::size_t>(close - p_ - 9));
+                cdata_ = true;
+                p_ = close + 3;
+                return Token::Text;
+            }
+            fail("it holds a document type definition, which P6 never writes");
         }
-        if (startsWith(p_, end_, "<?")) {
-            const char* close = find(p_ + 2, end_, "?>");
-            if (!close) fail("a processing instruction is not closed, so the file was cut short");
-            p_ = close + 2;
-            continue;
-        }
-        if (startsWith(p_, end_, "<![CDATA[")) {
-            if (open_.empty()) fail("it holds text outside its root element");
-            const char* close = find(p_ + 9, end_, "]]>");
-            if (!close) fail("a CDATA section is not closed, so the file was cut short");
-            text_ = std::string_view(p_ + 9, static_cast<std::size_t>(close - p_ - 9));
-            cdata_ = true;
-            p_ = close + 3;
-            return Token::Text;
-        }
-        if (startsWith(p_, end_, "<!")) fail("it holds a document type definition, which P6 never writes");
-        if (p_ + 1 < end_ && p_[1] == '/') {
+        if (second == '/') {
             p_ += 2;
             if (open_.empty()) fail("an end tag does not match its start tag");
             const std::string_view expected = open_.back().qualified;
