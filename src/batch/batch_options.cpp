@@ -31,6 +31,8 @@ QString usageText() {
         "       quorrix-batch --list [--null] [OPTION]... PATH...\n"
         "Imports the tasks of every plan among PATH, in order, into one new workbook written to FILE.xlsx.\n"
         "A folder among PATH adds every file of its tree, level by level (at most 100000 files a folder).\n"
+        "Plans are recognised by their content: Project XML, .mpp and .mpt, .mpx, .mpd, and Primavera P6\n"
+        "XER and P6 XML.\n"
         "\n"
         "  -o, --output FILE.xlsx  the workbook to write; replaced only when complete\n"
         "  -l, --layout LAYOUT     one-sheet (all plans on one sheet, the default) or sheet-per-file\n"

@@ -18,7 +18,9 @@ constexpr std::array<ColumnFacts, kColumnCount> kFacts{{
     {Column::Start, "start", "Start Date"},
     {Column::Finish, "finish", "Finish Date"},
     {Column::Plan, "plan", "Plan"},
+    {Column::Project, "project", "Project"},
     {Column::Id, "id", "ID"},
+    {Column::ActivityId, "activity-id", "Activity ID"},
     {Column::UniqueId, "unique-id", "Unique ID"},
     {Column::OutlineLevel, "outline-level", "Outline Level"},
     {Column::OutlineNumber, "outline-number", "Outline Number"},
@@ -44,14 +46,15 @@ constexpr bool factsInOrder() {
 }
 static_assert(factsInOrder(), "kFacts must list the columns in enumeration order");
 
-// The task fields follow the same order as the columns from Id on.
-constexpr int kFirstFieldColumn = static_cast<int>(Column::Id);
+// The task fields follow the same order as the columns from Project on.
+constexpr int kFirstFieldColumn = static_cast<int>(Column::Project);
 static_assert(kColumnCount - kFirstFieldColumn == kTaskFieldCount);
 static_assert(static_cast<int>(Column::ResourceNames) - kFirstFieldColumn ==
               static_cast<int>(TaskField::ResourceNames));
 static_assert(static_cast<int>(Column::Notes) - kFirstFieldColumn == static_cast<int>(TaskField::Notes));
 static_assert(static_cast<int>(Column::BaselineStart) - kFirstFieldColumn ==
               static_cast<int>(TaskField::BaselineStart));
+static_assert(static_cast<int>(Column::ActivityId) - kFirstFieldColumn == static_cast<int>(TaskField::ActivityId));
 
 const ColumnFacts& facts(Column column) { return kFacts[static_cast<std::size_t>(column)]; }
 

@@ -69,7 +69,9 @@ Value PlanTaskHandle::field(TaskField which) {
         return v;
     };
     switch (which) {
+    case TaskField::Project: return text(d.project);
     case TaskField::Id: return number(d.id);
+    case TaskField::ActivityId: return text(d.activityId);
     case TaskField::UniqueId: return number(d.uniqueId);
     case TaskField::OutlineLevel: return number(d.outlineLevel);
     case TaskField::OutlineNumber: return text(d.outlineNumber);

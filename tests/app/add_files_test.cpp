@@ -32,7 +32,7 @@ TEST_F(AddFilesTest, DialogIsSetUpAndCancelAddsNothing) {
     const OpenFilesRequest& r = dialogs.calls[0].open;
     EXPECT_EQ(r.title, QStringLiteral("Add File(s) - Use Ctrl & Shift to select multiple files"));
     EXPECT_EQ(r.filter, QStringLiteral("MS Project Files (*.mpp)|*.mpp|"));
-    EXPECT_EQ(r.moreFilters, QStringLiteral("All Plan Files|*.mpp;*.mpt;*.mpd;*.xml;*.mpx|All Files|*|"));
+    EXPECT_EQ(r.moreFilters, QStringLiteral("All Plan Files|*.mpp;*.mpt;*.mpd;*.xer;*.pmxml;*.xml;*.mpx|All Files|*|"));
     EXPECT_EQ(r.flags, 2621953);
     EXPECT_TRUE(r.flags & 512);
     EXPECT_TRUE(r.fileName.isEmpty());

@@ -77,7 +77,8 @@ TEST_F(ColumnsMenuTest, RightClickOnTheFrameOffersTheFurtherColumnsAndKeepsTheFr
         checkable << a->text();
         EXPECT_FALSE(a->isChecked()) << a->text().toStdString();
     }
-    EXPECT_EQ(checkable, (QStringList{"Plan", "ID", "Unique ID", "Outline Level", "Outline Number", "WBS",
+    EXPECT_EQ(checkable, (QStringList{"Plan", "Project", "ID", "Activity ID", "Unique ID", "Outline Level",
+                                      "Outline Number", "WBS",
                                       "% Complete", "Milestone", "Summary", "Baseline Start", "Baseline Finish",
                                       "Baseline Duration", "Actual Start", "Actual Finish", "Cost", "Work", "Notes",
                                       "Resource Names"}));

@@ -85,7 +85,8 @@ TEST(BatchOptions, ColumnsAreTakenInTheOrderGivenAndUnknownKeysListTheValidOnes)
     EXPECT_EQ(joined.options->columns, (std::vector<Column>{Column::Finish, Column::Start}));
 
     const QString keys = QStringLiteral(
-        "name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
+        "name,duration,start,finish,plan,project,id,activity-id,unique-id,outline-level,outline-number,wbs,"
+        "percent-complete,milestone,"
         "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,"
         "resources");
     const auto unknown = parseOptions({"--columns", "name,owner", "--output", "o.xlsx", "a"});

@@ -22,22 +22,25 @@ using workbook::MemorySpreadsheetAutomation;
 using workbook::MemoryWorkbook;
 
 const QString kAllKeys = QStringLiteral(
-    "name,duration,start,finish,plan,id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
+    "name,duration,start,finish,plan,project,id,activity-id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
     "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,resources");
 
 TEST(Columns, KeysHeadersAndFieldsInListOrder) {
     EXPECT_EQ(columnKeyList(), kAllKeys);
     QStringList headers;
     for (Column c : allColumns()) headers << columnHeader(c);
-    EXPECT_EQ(headers, (QStringList{"Task Name", "Duration", "Start Date", "Finish Date", "Plan", "ID", "Unique ID",
+    EXPECT_EQ(headers, (QStringList{"Task Name", "Duration", "Start Date", "Finish Date", "Plan", "Project", "ID",
+                                    "Activity ID", "Unique ID",
                                     "Outline Level", "Outline Number", "WBS", "% Complete", "Milestone", "Summary",
                                     "Baseline Start", "Baseline Finish", "Baseline Duration", "Actual Start",
                                     "Actual Finish", "Cost", "Work", "Notes", "Resource Names"}));
     EXPECT_EQ(columnListText(defaultColumns()), QStringLiteral("name,duration,start,finish"));
-    EXPECT_EQ(extraColumns().size(), 18u);
+    EXPECT_EQ(extraColumns().size(), 20u);
     EXPECT_EQ(extraColumns().front(), Column::Plan);
 
+    EXPECT_EQ(columnField(Column::Project), TaskField::Project);
     EXPECT_EQ(columnField(Column::Id), TaskField::Id);
+    EXPECT_EQ(columnField(Column::ActivityId), TaskField::ActivityId);
     EXPECT_EQ(columnField(Column::Wbs), TaskField::Wbs);
     EXPECT_EQ(columnField(Column::ActualFinish), TaskField::ActualFinish);
     EXPECT_EQ(columnField(Column::ResourceNames), TaskField::ResourceNames);

@@ -5,7 +5,9 @@ namespace quorrix::importer {
 // Task fields beyond name, duration, start and finish that the project application can return
 // for a task (its GetField), in the order the extra workbook columns list them.
 enum class TaskField {
+    Project,
     Id,
+    ActivityId,
     UniqueId,
     OutlineLevel,
     OutlineNumber,

@@ -6,6 +6,7 @@
 #include "importer/plans/mpd/mpd_reader.h"
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/mpx/mpx_reader.h"
+#include "importer/plans/p6/p6_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
 #include "platform/file_names.h"
@@ -14,12 +15,15 @@ namespace quorrix::importer::plans {
 
 namespace {
 
-// The compound file and the database have fixed signatures and come first; MPX, a text format
-// with a fixed first record, comes after markup.
+// The compound file and the database have fixed signatures and come first; P6 (XER by its
+// header, P6 XML by its root element) before other markup; MPX, a text format with a fixed first
+// record, comes after markup.
 constexpr PlanFormat kFormats[] = {
     {"mpp", isCompoundFile, [](PlanFile& f, const ReadOptions& o) { return readMpp(std::move(f.bytes), o); }, true,
      "mpp mpt"},
     {"mpd", isJetDatabase, [](PlanFile& f, const ReadOptions& o) { return readMpd(f, o); }, false, "mpd"},
+    {"p6", isP6File, [](PlanFile& f, const ReadOptions& o) { return readP6(std::move(f.bytes), o); }, true,
+     "xer pmxml"},
     {"xml", isXmlFile, [](PlanFile& f, const ReadOptions& o) { return readMspdi(std::move(f.bytes), o); }, true,
      "xml"},
     {"mpx", isMpxFile, [](PlanFile& f, const ReadOptions& o) { return readMpx(f.bytes, o); }, true, "mpx"},

@@ -13,7 +13,9 @@ namespace quorrix::importer::plans {
 // invalid date-time or an empty text), but for the ID and the outline fields, which the step every
 // reader ends with derives (common/finish_plan.h).
 struct TaskDetails {
+    QString project;     // the name of the project the task belongs to
     std::optional<double> id;
+    QString activityId;  // the planning tool's own code of the task (P6's Activity ID)
     std::optional<double> uniqueId;
     std::optional<double> outlineLevel;
     QString outlineNumber;

@@ -12,7 +12,7 @@ namespace quorrix::importer::plans {
 inline constexpr qint64 kMaxPlanFileSize = qint64(2) * 1024 * 1024 * 1024;
 
 // The first bytes of a file, by which its format is recognised.
-inline constexpr qint64 kPlanHeadSize = 512;
+inline constexpr qint64 kPlanHeadSize = 4096;
 
 // A plan file as a reader receives it from the dispatcher (plans/plan_reader.h), which checked
 // the path, opened the file once and read its bytes.

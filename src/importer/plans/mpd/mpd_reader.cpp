@@ -245,6 +245,8 @@ enum TaskColumn : std::size_t {
 struct Schema {
     const char* projects;
     const char* projectId;
+    const char* projectTitle;
+    const char* projectName;  // when no title is stored
     const char* tasks;
     const char* taskColumns[kTaskColumns];  // nullptr: the schema has no such column
     const char* assignments;
@@ -255,7 +257,7 @@ struct Schema {
 
 // Project 2000-2003.
 constexpr Schema kMpd9 = {
-    "MSP_PROJECTS", "PROJ_ID", "MSP_TASKS",
+    "MSP_PROJECTS", "PROJ_ID", "PROJ_PROP_TITLE", "PROJ_NAME", "MSP_TASKS",
     {"PROJ_ID", "TASK_UID", "TASK_ID", "TASK_NAME", "TASK_DUR", "TASK_START_DATE", "TASK_FINISH_DATE", nullptr,
      "TASK_OUTLINE_LEVEL", "TASK_OUTLINE_NUM", "TASK_WBS", "TASK_PCT_COMP", "TASK_IS_MILESTONE", "TASK_IS_SUMMARY",
      "TASK_BASE_START", "TASK_BASE_FINISH", "TASK_BASE_DUR", "TASK_ACT_START", "TASK_ACT_FINISH", "TASK_WORK",
@@ -266,7 +268,7 @@ constexpr Schema kMpd9 = {
 
 // Project 98.
 constexpr Schema kMpd8 = {
-    "Project_Information", "ProjectID", "Task_Information",
+    "Project_Information", "ProjectID", "Title", "ProjectName", "Task_Information",
     {"ProjectID", "TaskUniqueID", "TaskID", "Name", "Duration", "StartDate", "FinishDate", "Reserved_IsNull",
      "OutlineLevel", "OutlineNumber", nullptr, "PercentComplete", "Milestone", "Summary",
      "BaselineStart", "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork",
@@ -345,10 +347,16 @@ std::map<qint64, QString> resourceNames(const Database& db, const Schema& schema
 Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& options) {
     const auto& columns = schema.taskColumns;
     std::vector<qint64> projectIds;
+    std::map<qint64, QString> projectNames;
     if (db.hasTable(schema.projects)) {
-        Rows rows(db, schema.projects, {schema.projectId});
-        while (rows.next())
-            if (const auto id = integerValue(rows, 0, schema.projectId)) projectIds.push_back(*id);
+        Rows rows(db, schema.projects, {schema.projectId, schema.projectTitle, schema.projectName});
+        while (rows.next()) {
+            const auto id = integerValue(rows, 0, schema.projectId);
+            if (!id) continue;
+            projectIds.push_back(*id);
+            const QString title = textValue(rows, 1);
+            projectNames.emplace(*id, title.isEmpty() ? textValue(rows, 2) : title);
+        }
     }
     const std::optional<qint64> listed = chooseProject(projectIds);
 
@@ -438,7 +446,9 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
 
     if (options.details) {
         const std::map<qint64, QString> resources = resourceNames(db, schema, *project);
+        const QString projectName = projectNames.count(*project) ? projectNames[*project] : QString();
         for (const std::size_t k : order) {
+            found[k].details->project = projectName;
             if (const auto names = resources.find(found[k].uniqueId); names != resources.end())
                 found[k].details->resourceNames = names->second;
         }

@@ -30,12 +30,14 @@ struct DetailTables {
     FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
     TableStreams assignments;  // Var2Data not needed
     std::function<TableStreams()> resources;
+    QString projectTitle;  // empty: the summary task's name is the project's
 };
 
 // The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
 // and the resources' "FixDeferFix   0" holding their names); any may be empty.
 struct Mpp8Tables {
     Bytes resources, resourceTexts, assignments;
+    QString projectTitle;  // empty: the summary task's name is the project's
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded

@@ -1,6 +1,9 @@
 #include "importer/plans/mpp/mpp_reader.h"
 
+#include <algorithm>
+#include <string_view>
 
+#include "importer/plans/common/code_pages.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/mpp/mpp_blocks.h"
@@ -134,6 +137,42 @@ void unmask(QByteArray& data, quint8 mask) {
     for (char& c : data) c = static_cast<char>(static_cast<quint8>(c) ^ mask);
 }
 
+// The title of the file's summary information (File > Properties), empty when none is stored.
+// The stream is a property set: a header naming the first section's offset at byte 44, the
+// section's (ID, offset) pairs after its size and count, and each value behind its type.
+QString summaryTitle(const CompoundFile& file) {
+    const std::optional<QByteArray> stream = file.stream({QStringLiteral("\x05SummaryInformation")});
+    if (!stream) return {};
+    const Bytes set(*stream);
+    const qint64 section = set.u32(44);
+    if (set.u16(0) != 0xFFFE || !set.holds(section, 8)) return {};
+    const qint64 count = std::min<qint64>(set.u32(section + 4), (set.size() - section) / 8);
+    constexpr quint32 kCodePage = 1, kTitle = 2;
+    constexpr quint16 kShort = 0x0002, kNarrowText = 0x001E, kWideText = 0x001F;
+    int codePage = 1252;
+    std::optional<qint64> title;
+    for (qint64 k = 0; k < count; ++k) {
+        const quint32 id = set.u32(section + 8 + k * 8);
+        const qint64 at = section + set.u32(section + 12 + k * 8);
+        if (id == kCodePage && set.u16(at) == kShort) codePage = set.u16(at + 4);
+        if (id == kTitle) title = at;
+    }
+    if (!title) return {};
+    const quint16 type = set.u16(*title);
+    const qint64 length = set.u32(*title + 4);
+    if (type == kWideText) {
+        if (!set.holds(*title + 8, length * 2)) return {};
+        QString text;
+        for (qint64 i = 0; i < length && set.u16(*title + 8 + i * 2) != 0; ++i) text += QChar(set.u16(*title + 8 + i * 2));
+        return text;
+    }
+    if (type != kNarrowText || !set.holds(*title + 8, length)) return {};
+    std::string_view text(set.slice(*title + 8, length).data(), static_cast<std::size_t>(length));
+    text = text.substr(0, std::min(text.find('\0'), text.size()));
+    if (codePage == 65001) return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return decode(codePage == 1251 ? CodePage::Windows1251 : CodePage::Windows1252, text);
+}
+
 Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     const QString storage = QStringLiteral("   1");
     const QString tasks = QStringLiteral("TBkndTask");
@@ -147,7 +186,7 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     const QByteArray resources = optional("TBkndRsc", "FixFix   0");
     const QByteArray resourceTexts = optional("TBkndRsc", "FixDeferFix   0");
     const QByteArray assignments = optional("TBkndAssn", "FixFix   0");
-    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments)};
+    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments), summaryTitle(file)};
     return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
 }
 
@@ -205,6 +244,7 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     // The task field map of the project properties.
     FieldMap fields = FieldMap::defaults(identity.format);
     DetailTables tables;
+    if (options.details) tables.projectTitle = summaryTitle(file);
     if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));

@@ -117,6 +117,12 @@ public:
             if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
         }
         attachResourceNames(details, resourceNames(s_.format, *tables_, taskIds));
+        // The project's name: the title, else the summary task's (unique ID 0).
+        QString project = tables_->projectTitle;
+        for (const Row& row : rows)
+            if (project.isEmpty() && row.uniqueId == 0) project = row.task.name;
+        for (TaskDetails* d : details)
+            if (d) d->project = project;
         return plan;
     }
 
@@ -444,10 +450,12 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     const qint64 count = fixFix.size() / recordSize;
     std::vector<Row> rows;
     Mpp8Names names(fixDeferFix);
+    QString summaryName;
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
         row.uniqueId = record.i32(0);
+        if (row.uniqueId == 0 && details && summaryName.isEmpty()) summaryName = names.at(-1 - qint64(record.i32(264)));
         if (row.uniqueId < 1) continue;
         const quint16 deletion = record.u16(272);
         if ((deletion & 0xC0) == 0 && (deletion & 0x03) != 0 && deletion != 0x0031 && deletion != 0x203D) continue;
@@ -484,6 +492,8 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
         }
         attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
+        for (TaskDetails* d : ordered)
+            if (d) d->project = details->projectTitle.isEmpty() ? summaryName : details->projectTitle;
     }
     return plan;
 }

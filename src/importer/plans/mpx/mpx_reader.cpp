@@ -619,6 +619,7 @@ private:
         case record::kBaseCalendar: baseCalendar(r); break;
         case record::kCalendarHours: calendarHours(r); break;
         case record::kProjectHeader:
+            if (projectTitle_.isEmpty()) projectTitle_ = decode(page_, r[1]);
             if (!trimmed(r[4]).empty()) projectCalendar_ = decode(page_, trimmed(r[4]));
             calendar_.reset();
             break;
@@ -811,7 +812,10 @@ private:
             damaged(QStringLiteral("the task ID \"%1\" is not a number").arg(shown(idText)));
         }
         if (id > kMaxTaskId) damaged(QStringLiteral("the task ID %1 is out of range").arg(id));
-        if (id == 0) return;  // the project summary task
+        if (id == 0) {  // the project summary task: its name is the project's when no title is given
+            if (summaryName_.isEmpty()) summaryName_ = decode(page_, value(r, field::kName));
+            return;
+        }
         highestId_ = std::max(highestId_, id);
 
         Entry& entry = entries_.emplace_back();
@@ -994,11 +998,15 @@ private:
         // summary flag that the file leaves out are derived when the plan is finished.
         for (Entry& entry : entries_)
             if (!entry.blank && !entry.outlineLevel) detailsOf(entry).outlineLevel = 1;
+        const QString project = projectTitle_.isEmpty() ? summaryName_ : projectTitle_;
+        for (Entry& entry : entries_)
+            if (!entry.blank) detailsOf(entry).project = project;
     }
 
     bool details_;
     char delimiter_ = ',';
     CodePage page_ = CodePage::Windows1252;
+    QString projectTitle_, summaryName_;
     Settings settings_;
     std::vector<Calendar> calendars_;
     QString projectCalendar_;

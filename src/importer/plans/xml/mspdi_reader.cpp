@@ -435,8 +435,10 @@ private:
     std::unordered_map<long long, std::vector<Assignment>> byTask_;
 };
 
-std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments) {
+std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments,
+                                       const QString& project) {
     auto d = std::make_shared<TaskDetails>();
+    d->project = project;
     d->id = static_cast<double>(id);
     const std::optional<long long> uid = wholeNumberIn(f.uid);
     if (uid) d->uniqueId = static_cast<double>(*uid);
@@ -490,14 +492,29 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
     const bool prefixed = colon != nullptr;
 
     std::vector<pugi::xml_node> taskLists;
-    pugi::xml_node resources, assignmentList;
+    pugi::xml_node resources, assignmentList, title;
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (isNamed(child, "Tasks")) taskLists.push_back(child);
+        else if (options.details && !title && isNamed(child, "Title")) title = child;
         else if (options.details && !resources && isNamed(child, "Resources")) resources = child;
         else if (options.details && !assignmentList && isNamed(child, "Assignments")) assignmentList = child;
     }
     std::optional<Assignments> assignments;
-    if (options.details) assignments.emplace(resources, assignmentList, prefixed);
+    QString project;
+    if (options.details) {
+        assignments.emplace(resources, assignmentList, prefixed);
+        // The project's title, else the name of the project summary task (ID 0, written first).
+        project = textIn(title);
+        for (pugi::xml_node task = taskLists.empty() ? pugi::xml_node() : taskLists[0].first_child();
+             project.isEmpty() && task; task = task.next_sibling()) {
+            if (!isNamed(task, "Task")) continue;
+            const TaskFields f = fieldsOf(task, prefixed, false);
+            std::string spare;
+            long id = -1;
+            if (f.id && parseTaskId(trimmed(textOf(f.id, spare)), id) && id == 0) project = textIn(f.name);
+            break;
+        }
+    }
 
     Plan plan;
     std::vector<bool> seen;
@@ -553,7 +570,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
             }
             out.start = readDate(f.start, "start", id);
             out.finish = readDate(f.finish, "finish", id);
-            if (options.details) out.details = detailsOf(f, id, prefixed, *assignments);
+            if (options.details) out.details = detailsOf(f, id, prefixed, *assignments, project);
         }
     }
     return plan;

@@ -1,0 +1,611 @@
+#include "importer/plans/p6/p6_model.h"
+
+#include <algorithm>
+#include <memory>
+#include <unordered_set>
+
+#include "importer/plans/common/plan_file.h"
+#include "importer/plans/common/resource_names.h"
+
+namespace quorrix::importer::plans::p6 {
+
+namespace {
+
+// Base calendars are followed this far (P6 has one level).
+constexpr int kMaxBaseDepth = 16;
+// The days with times of their own that the calendars in use may hold together, their base
+// calendars' included.
+constexpr std::size_t kMaxCalendarDays = 4'000'000;
+
+double rounded(double value, double scale) {
+    const double r = std::round(value * scale) / scale;
+    return r == 0 ? 0 : r;  // no negative zero
+}
+// Hours as minutes; hundredths of a minute are noise from the stored decimal hours.
+double minutesOf(double hours) { return rounded(hours * 60, 100); }
+double orZero(double v) { return given(v) ? v : 0; }
+
+Minutes firstOf(std::initializer_list<Minutes> dates) {
+    for (const Minutes m : dates)
+        if (m != kNoDate) return m;
+    return kNoDate;
+}
+
+void takeEarlier(Minutes& into, Minutes m) {
+    if (m != kNoDate && (into == kNoDate || m < into)) into = m;
+}
+void takeLater(Minutes& into, Minutes m) {
+    if (m != kNoDate && (into == kNoDate || m > into)) into = m;
+}
+
+// Activity IDs compared by their UTF-16 code units, empty ones last: <0, 0 or >0.
+int compareCodes(const QString& a, const QString& b) {
+    if (a.isEmpty() != b.isEmpty()) return a.isEmpty() ? 1 : -1;
+    const ushort* x = a.utf16();
+    const ushort* y = b.utf16();
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i)
+        if (x[i] != y[i]) return x[i] < y[i] ? -1 : 1;
+    return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+QString keyText(Key k) { return QString::number(k); }
+
+// The calendars of the file, made ready for arithmetic when first used.
+class Calendars {
+public:
+    Calendars(std::vector<Calendar>& list, const Reporter& reporter) : list_(list), reporter_(reporter) {
+        for (std::size_t i = 0; i < list_.size(); ++i) {
+            Calendar& c = list_[i];
+            for (Exception& e : c.times.exceptions) e.periods = normalised(std::move(e.periods));
+            if (c.id != kNoKey) index_.emplace(c.id, i);  // the first of an ID counts
+            if (c.isDefault && !fallback_) fallback_ = i + 1;
+        }
+    }
+
+    // Nothing when the file holds no such calendar.
+    const WorkCalendar* find(Key id) {
+        const auto at = index_.find(id);
+        if (at == index_.end()) return nullptr;
+        return &ready(at->second);
+    }
+
+    // The calendar of a project's activities that name none.
+    const WorkCalendar& projectDefault(const Project& p) {
+        if (const WorkCalendar* own = p.calendar != kNoKey ? find(p.calendar) : nullptr) return *own;
+        if (fallback_) return ready(fallback_ - 1);
+        return builtIn_;
+    }
+
+private:
+    const WorkCalendar& ready(std::size_t i) {
+        auto& slot = ready_[i];
+        if (slot) return *slot;
+        std::vector<const WorkTimes*> bases;
+        std::unordered_set<std::size_t> seen{i};
+        for (Key base = list_[i].base; base != kNoKey && bases.size() < kMaxBaseDepth;) {
+            const auto at = index_.find(base);
+            if (at == index_.end() || !seen.insert(at->second).second) break;
+            bases.push_back(&list_[at->second].times);
+            base = list_[at->second].base;
+        }
+        slot = std::make_unique<WorkCalendar>(list_[i].times, bases);
+        days_ += slot->exceptionCount();
+        if (days_ > kMaxCalendarDays) reporter_.damaged(QStringLiteral("its calendars hold too many days of their own"));
+        return *slot;
+    }
+
+    std::vector<Calendar>& list_;
+    const Reporter& reporter_;
+    std::unordered_map<Key, std::size_t> index_;
+    std::unordered_map<std::size_t, std::unique_ptr<WorkCalendar>> ready_;
+    std::size_t fallback_ = 0;  // 1 + the index of the first default calendar
+    std::size_t days_ = 0;
+    WorkCalendar builtIn_;
+};
+
+// The values of an activity's row.
+struct Values {
+    Minutes start = kNoDate, finish = kNoDate;
+    double duration = 0;
+    const WorkCalendar* calendar = nullptr;
+    Minutes actualStart = kNoDate, actualFinish = kNoDate;
+    Minutes baselineStart = kNoDate, baselineFinish = kNoDate;
+    double baselineDuration = kNone;
+    double percent = 0;
+    double work = 0;
+};
+
+// P6's At Completion Duration: actual + remaining, the actual part by the activity's calendar
+// up to its finish or, while it is in progress, to the project's data date.
+double computedDuration(const Activity& a, const Project& p, const WorkCalendar& calendar) {
+    const double remaining = a.progress == Progress::Completed || a.actualFinish != kNoDate ? 0 : orZero(a.remainingDuration) * 60;
+    if (a.actualStart == kNoDate) return remaining;
+    Minutes end = firstOf({a.actualFinish, p.dataDate, a.remainingStart});
+    if (end == kNoDate) return remaining;
+    end = std::max(end, a.actualStart);
+    double actual = static_cast<double>(calendar.work(a.actualStart, end));
+    if (a.suspend != kNoDate && a.suspend < end) {
+        actual = static_cast<double>(calendar.work(a.actualStart, std::max(a.suspend, a.actualStart)));
+        if (a.resume != kNoDate && a.resume < end) actual += static_cast<double>(calendar.work(a.resume, end));
+    }
+    return actual + remaining;
+}
+
+double percentComplete(const Activity& a) {
+    if (given(a.percentComplete)) return rounded(a.percentComplete * 100, 100);
+    switch (a.percentType) {
+    case PercentType::Physical: return rounded(orZero(a.physicalPercent), 100);
+    case PercentType::Units: {
+        const double done = orZero(a.actualLabor) + orZero(a.actualNonLabor);
+        const double left = orZero(a.remainingLabor) + orZero(a.remainingNonLabor);
+        return done == 0 || done + left == 0 ? 0 : rounded(done / (done + left) * 100, 100);
+    }
+    case PercentType::Duration: break;
+    }
+    const double planned = orZero(a.plannedDuration), remaining = orZero(a.remainingDuration);
+    if (planned == 0) return remaining == 0 && a.progress == Progress::Completed ? 100 : 0;
+    return remaining < planned ? rounded((planned - remaining) / planned * 100, 100) : 0;
+}
+
+// What a summary row gathers from the activities below it.
+struct Rollup {
+    Minutes start = kNoDate, finish = kNoDate;
+    Minutes actualStart = kNoDate, actualFinish = kNoDate;
+    Minutes baselineStart = kNoDate, baselineFinish = kNoDate;
+    std::size_t activities = 0, actualStarts = 0, actualFinishes = 0;
+    const WorkCalendar* calendar = nullptr;
+    bool mixed = false;
+    double cost = 0, work = 0;
+
+    void add(const Values& v, double activityCost) {
+        takeEarlier(start, v.start);
+        takeLater(finish, v.finish);
+        takeEarlier(actualStart, v.actualStart);
+        takeLater(actualFinish, v.actualFinish);
+        takeEarlier(baselineStart, v.baselineStart);
+        takeLater(baselineFinish, v.baselineFinish);
+        ++activities;
+        actualStarts += v.actualStart != kNoDate;
+        actualFinishes += v.actualFinish != kNoDate;
+        note(v.calendar, false);
+        cost += activityCost;
+        work += v.work;
+    }
+    void add(const Rollup& r) {
+        takeEarlier(start, r.start);
+        takeLater(finish, r.finish);
+        takeEarlier(actualStart, r.actualStart);
+        takeLater(actualFinish, r.actualFinish);
+        takeEarlier(baselineStart, r.baselineStart);
+        takeLater(baselineFinish, r.baselineFinish);
+        activities += r.activities;
+        actualStarts += r.actualStarts;
+        actualFinishes += r.actualFinishes;
+        if (r.activities) note(r.calendar, r.mixed);
+        cost += r.cost;
+        work += r.work;
+    }
+    void note(const WorkCalendar* c, bool otherMixed) {
+        if (otherMixed || (calendar && c != calendar)) mixed = true;
+        if (!calendar) calendar = c;
+    }
+};
+
+enum class RowKind : std::uint8_t { Project, Wbs, Activity };
+
+struct Row {
+    RowKind kind;
+    int level;
+    std::size_t item;  // index into the projects, nodes or activities
+    std::ptrdiff_t parent;  // row index; -1 at the top
+    std::size_t project;
+    QString outline;
+    QString wbs;  // summary rows: their own code; activities: their node's
+};
+
+class Builder {
+public:
+    Builder(P6File& file, const Reporter& reporter, const ReadOptions& options, std::size_t textBudget)
+        : f_(file), reporter_(reporter), details_(options.details), budget_(textBudget), calendars_(file.calendars, reporter) {}
+
+    Plan build() {
+        for (std::size_t i = 0; i < f_.activities.size(); ++i) {
+            const Key id = f_.activities[i].id;
+            if (id != kNoKey && !activityIndex_.emplace(id, i).second)
+                reporter_.damaged(QStringLiteral("the activity %1 is listed twice").arg(id));
+        }
+        std::vector<std::size_t> chosen;
+        for (std::size_t p = 0; p < f_.projects.size(); ++p)
+            if (f_.projects[p].exported) chosen.push_back(p);
+        if (chosen.empty())
+            for (std::size_t p = 0; p < f_.projects.size(); ++p) chosen.push_back(p);
+        if (chosen.empty()) reporter_.damaged(QStringLiteral("it holds no project"));
+        std::unordered_map<Key, std::size_t> projectIndex;
+        for (const std::size_t p : chosen)
+            if (!projectIndex.emplace(f_.projects[p].id, p).second)
+                reporter_.damaged(QStringLiteral("the project %1 is listed twice").arg(f_.projects[p].id));
+
+        // The nodes and activities of each project chosen, in file order.
+        std::unordered_map<std::size_t, std::vector<std::size_t>> nodesOf, activitiesOf;
+        for (std::size_t n = 0; n < f_.nodes.size(); ++n) {
+            const auto at = projectIndex.find(f_.nodes[n].project);
+            if (at != projectIndex.end()) nodesOf[at->second].push_back(n);
+        }
+        for (std::size_t a = 0; a < f_.activities.size(); ++a) {
+            const auto at = projectIndex.find(f_.activities[a].project);
+            if (at != projectIndex.end()) activitiesOf[at->second].push_back(a);
+        }
+        for (const std::size_t p : chosen) nameProject(f_.projects[p], nodesOf[p]);
+
+        values_.resize(f_.activities.size());
+        if (details_) gatherCharges();
+        const bool several = chosen.size() > 1;
+        for (std::size_t k = 0; k < chosen.size(); ++k)
+            addProject(chosen[k], several ? static_cast<int>(k + 1) : 0, nodesOf[chosen[k]], activitiesOf[chosen[k]]);
+        return assemble();
+    }
+
+private:
+    // The project's name: its node's where the file names none (XER), else its Project ID.
+    void nameProject(Project& p, const std::vector<std::size_t>& nodes) {
+        for (const std::size_t n : nodes) {
+            const WbsNode& node = f_.nodes[n];
+            if (!node.projectNode && (node.id == kNoKey || node.id != p.node)) continue;
+            if (p.node == kNoKey) p.node = node.id;
+            if (p.name.isEmpty()) p.name = node.name;
+            break;
+        }
+        if (p.name.isEmpty()) p.name = p.shortName;
+        if (p.separator.isEmpty()) p.separator = QStringLiteral(".");
+    }
+
+    void spend(qsizetype characters) {
+        const auto n = static_cast<std::size_t>(std::max<qsizetype>(characters, 0));
+        if (n > budget_)
+            reporter_.damaged(QStringLiteral("its WBS codes, outline numbers and resource names would take far more "
+                                             "room than the file itself"));
+        budget_ -= n;
+    }
+
+    void addRow(Row row) {
+        if (rows_.size() >= kMaxRows)
+            reporter_.damaged(QStringLiteral("it holds more rows than a sheet can take (%1)").arg(kMaxRows));
+        if (details_) spend(row.outline.size() + (row.kind == RowKind::Activity ? 0 : row.wbs.size()));
+        rows_.push_back(std::move(row));
+    }
+
+    QString activityName(const Activity& a) const { return a.code.isEmpty() ? keyText(a.id) : a.code; }
+
+    const WorkCalendar& calendarOf(const Activity& a, const Project& p) {
+        if (a.calendar == kNoKey) return calendars_.projectDefault(p);
+        const WorkCalendar* c = calendars_.find(a.calendar);
+        if (!c)
+            reporter_.damaged(QStringLiteral("the activity %1 names the calendar %2, which the file does not hold")
+                                  .arg(shownValue(activityName(a)))
+                                  .arg(a.calendar));
+        return *c;
+    }
+
+    void addProject(std::size_t p, int ordinal, const std::vector<std::size_t>& nodeList,
+                    const std::vector<std::size_t>& activityList) {
+        const Project& project = f_.projects[p];
+        // The project's WBS nodes that are rows, by ID.
+        std::vector<std::size_t> nodes;
+        std::unordered_map<Key, int> local;
+        for (const std::size_t n : nodeList) {
+            const WbsNode& node = f_.nodes[n];
+            if (node.projectNode || (node.id != kNoKey && node.id == project.node)) continue;
+            if (node.id != kNoKey && !local.emplace(node.id, static_cast<int>(nodes.size())).second)
+                reporter_.damaged(QStringLiteral("the WBS node %1 is listed twice").arg(node.id));
+            nodes.push_back(n);
+        }
+        const int count = static_cast<int>(nodes.size());
+        std::vector<int> parent(static_cast<std::size_t>(count), -1);
+        for (int i = 0; i < count; ++i) {
+            const auto at = local.find(f_.nodes[nodes[static_cast<std::size_t>(i)]].parent);
+            if (at != local.end()) parent[static_cast<std::size_t>(i)] = at->second;
+        }
+        checkTree(nodes, parent);
+
+        // Children of each node; slot 0 is the project itself.
+        std::vector<std::vector<int>> childNodes(static_cast<std::size_t>(count) + 1);
+        std::vector<std::vector<std::size_t>> childActivities(static_cast<std::size_t>(count) + 1);
+        for (int i = 0; i < count; ++i) childNodes[static_cast<std::size_t>(parent[static_cast<std::size_t>(i)] + 1)].push_back(i);
+        for (const std::size_t a : activityList) {
+            const auto at = local.find(f_.activities[a].wbs);
+            childActivities[at == local.end() ? 0 : static_cast<std::size_t>(at->second) + 1].push_back(a);
+        }
+        for (auto& list : childNodes)
+            std::sort(list.begin(), list.end(), [&](int x, int y) {
+                const WbsNode& a = f_.nodes[nodes[static_cast<std::size_t>(x)]];
+                const WbsNode& b = f_.nodes[nodes[static_cast<std::size_t>(y)]];
+                return a.sequence != b.sequence ? a.sequence < b.sequence : a.id < b.id;
+            });
+        for (auto& list : childActivities)
+            std::sort(list.begin(), list.end(), [this](std::size_t x, std::size_t y) {
+                const Activity& a = f_.activities[x];
+                const Activity& b = f_.activities[y];
+                const int order = compareCodes(a.code, b.code);
+                return order != 0 ? order < 0 : a.id < b.id;
+            });
+        for (const std::size_t a : activityList) computeActivity(a, project);
+
+        // Depth first: a node's activities, then its child nodes each with its subtree.
+        struct Frame {
+            int node;  // -1: the project
+            std::ptrdiff_t row;
+            int level;
+            std::size_t nextChild = 0;
+            int positions = 0;
+        };
+        std::vector<Frame> stack;
+        std::ptrdiff_t top = -1;
+        int level = 0;
+        if (ordinal) {
+            addRow({RowKind::Project, 1, p, -1, p, details_ ? QString::number(ordinal) : QString(),
+                    details_ ? project.shortName : QString()});
+            top = static_cast<std::ptrdiff_t>(rows_.size()) - 1;
+            level = 1;
+        }
+        const auto outlineUnder = [this](std::ptrdiff_t row, int position) {
+            if (!details_) return QString();
+            if (row < 0) return QString::number(position);
+            return rows_[static_cast<std::size_t>(row)].outline + QLatin1Char('.') + QString::number(position);
+        };
+        const auto open = [&](int node, std::ptrdiff_t row, int lvl) {
+            stack.push_back({node, row, lvl});
+            Frame& frame = stack.back();
+            const QString code = row < 0 || !details_ ? (details_ ? project.shortName : QString())
+                                                      : rows_[static_cast<std::size_t>(row)].wbs;
+            for (const std::size_t a : childActivities[static_cast<std::size_t>(node + 1)])
+                addRow({RowKind::Activity, lvl + 1, a, row, p, outlineUnder(row, ++frame.positions), code});
+        };
+        open(-1, top, level);
+        while (!stack.empty()) {
+            Frame& frame = stack.back();
+            const auto& children = childNodes[static_cast<std::size_t>(frame.node + 1)];
+            if (frame.nextChild == children.size()) {
+                stack.pop_back();
+                continue;
+            }
+            const int child = children[frame.nextChild++];
+            const WbsNode& node = f_.nodes[nodes[static_cast<std::size_t>(child)]];
+            const std::ptrdiff_t parentRow = frame.row;
+            const int childLevel = frame.level + 1;
+            QString code;
+            if (details_) {
+                const QString& above = parentRow < 0 ? project.shortName : rows_[static_cast<std::size_t>(parentRow)].wbs;
+                code = above + project.separator + node.code;
+            }
+            addRow({RowKind::Wbs, childLevel, nodes[static_cast<std::size_t>(child)], parentRow, p,
+                    outlineUnder(parentRow, ++frame.positions), code});
+            open(child, static_cast<std::ptrdiff_t>(rows_.size()) - 1, childLevel);
+        }
+    }
+
+    // Refuses a WBS that loops back on itself or is nested beyond reason.
+    void checkTree(const std::vector<std::size_t>& nodes, const std::vector<int>& parent) {
+        std::vector<int> depth(parent.size(), 0);  // 0: not yet known; -1: being walked
+        std::vector<int> path;
+        for (std::size_t i = 0; i < parent.size(); ++i) {
+            int at = static_cast<int>(i);
+            path.clear();
+            while (at >= 0 && depth[static_cast<std::size_t>(at)] == 0) {
+                depth[static_cast<std::size_t>(at)] = -1;
+                path.push_back(at);
+                at = parent[static_cast<std::size_t>(at)];
+            }
+            if (at >= 0 && depth[static_cast<std::size_t>(at)] < 0)
+                reporter_.damaged(QStringLiteral("its WBS node %1 lies below itself")
+                                      .arg(f_.nodes[nodes[static_cast<std::size_t>(at)]].id));
+            int d = at < 0 ? 0 : depth[static_cast<std::size_t>(at)];
+            for (auto it = path.rbegin(); it != path.rend(); ++it) {
+                depth[static_cast<std::size_t>(*it)] = ++d;
+                if (d > kMaxWbsDepth)
+                    reporter_.damaged(QStringLiteral("its WBS is nested more than %1 levels deep").arg(kMaxWbsDepth));
+            }
+        }
+    }
+
+    void computeActivity(std::size_t index, const Project& p) {
+        Activity& a = f_.activities[index];
+        Values& v = values_[index];
+        v.calendar = &calendarOf(a, p);
+        v.start = a.start != kNoDate ? a.start : firstOf({a.actualStart, a.remainingStart, a.plannedStart, a.earlyStart});
+        v.finish = a.finish != kNoDate ? a.finish
+                                       : firstOf({a.actualFinish, a.remainingFinish, a.plannedFinish, a.earlyFinish});
+        if (a.milestone == Milestone::Start && v.start != kNoDate) v.finish = v.start;
+        if (a.milestone == Milestone::Finish && v.finish != kNoDate) v.start = v.finish;
+        if (a.milestone != Milestone::No) v.duration = 0;
+        else if (given(a.atCompletionDuration)) v.duration = minutesOf(a.atCompletionDuration);
+        else if (given(a.actualDuration))  // P6 XML without its own total
+            v.duration = minutesOf(orZero(a.actualDuration) + orZero(a.remainingDuration));
+        else v.duration = rounded(computedDuration(a, p, *v.calendar), 100);
+        if (!details_) return;
+        v.actualStart = a.actualStart;
+        v.actualFinish = a.actualFinish;
+        v.percent = percentComplete(a);
+        v.work = minutesOf(orZero(a.actualLabor) + orZero(a.remainingLabor) + orZero(a.actualNonLabor) +
+                           orZero(a.remainingNonLabor));
+        if (p.baseline == kNoKey) {
+            v.baselineStart = a.plannedStart;
+            v.baselineFinish = a.plannedFinish;
+            v.baselineDuration = a.milestone != Milestone::No ? 0 : given(a.plannedDuration) ? minutesOf(a.plannedDuration) : kNone;
+        } else if (f_.holdsBaselines) {
+            const auto at = baseline(p.baseline, a.code);
+            if (at) {
+                v.baselineStart = at->plannedStart;
+                v.baselineFinish = at->plannedFinish;
+                v.baselineDuration = at->milestone != Milestone::No ? 0
+                                     : given(at->plannedDuration) ? minutesOf(at->plannedDuration)
+                                                                  : kNone;
+            }
+        }
+    }
+
+    const BaselineActivity* baseline(Key project, const QString& code) {
+        if (baselineIndex_.empty() && !f_.baselineActivities.empty())
+            for (const BaselineActivity& b : f_.baselineActivities)
+                baselineIndex_.emplace(std::make_pair(b.project, b.code), &b);
+        if (code.isEmpty()) return nullptr;
+        const auto at = baselineIndex_.find(std::make_pair(project, code));
+        return at == baselineIndex_.end() ? nullptr : at->second;
+    }
+
+    // Cost and resource names of each activity from its assignments and expenses, in file order.
+    void gatherCharges() {
+        costs_.assign(f_.activities.size(), 0);
+        resourceNames_.resize(f_.activities.size());
+        struct PairHash {
+            std::size_t operator()(const std::pair<std::size_t, Key>& p) const {
+                return std::hash<std::size_t>()(p.first) * 31 + std::hash<Key>()(p.second);
+            }
+        };
+        std::unordered_set<std::pair<std::size_t, Key>, PairHash> named;  // (activity, resource) listed
+        for (const Charge& c : f_.charges) {
+            const auto at = activityIndex_.find(c.activity);
+            if (at == activityIndex_.end()) continue;
+            costs_[at->second] += c.cost;
+            if (c.resource == kNoKey) continue;
+            const auto resource = f_.resources.find(c.resource);
+            if (resource == f_.resources.end() || resource->second.isEmpty()) continue;
+            if (!named.emplace(at->second, c.resource).second) continue;
+            QString& names = resourceNames_[at->second];
+            const qsizetype before = names.size();
+            appendResourceName(names, resource->second, 1);
+            spend(names.size() - before);
+        }
+        activityNotes_ = notesByOwner(f_.activityNotes);
+        wbsNotes_ = notesByOwner(f_.wbsNotes);
+    }
+
+    static std::unordered_map<Key, QString> notesByOwner(std::vector<Note>& notes) {
+        std::stable_sort(notes.begin(), notes.end(), [](const Note& a, const Note& b) {
+            return a.owner != b.owner ? a.owner < b.owner : a.order < b.order;
+        });
+        std::unordered_map<Key, QString> out;
+        for (const Note& n : notes) {
+            const QString text = noteText(n.html);
+            if (text.isEmpty()) continue;
+            QString& all = out[n.owner];
+            if (!all.isEmpty()) all += QLatin1String("\n\n");
+            all += text;
+        }
+        return out;
+    }
+
+    QString noteOf(const std::unordered_map<Key, QString>& notes, Key owner) const {
+        const auto at = notes.find(owner);
+        return at == notes.end() ? QString() : at->second;
+    }
+
+    Plan assemble() {
+        // Each summary row gathers its rows below; they all follow it.
+        std::vector<Rollup> rollups(rows_.size());
+        for (std::size_t i = rows_.size(); i-- > 0;) {
+            const Row& row = rows_[i];
+            if (row.parent < 0) continue;
+            Rollup& into = rollups[static_cast<std::size_t>(row.parent)];
+            if (row.kind == RowKind::Activity) into.add(values_[row.item], details_ ? costs_[row.item] : 0);
+            else into.add(rollups[i]);
+        }
+        Plan plan;
+        plan.positions.reserve(rows_.size());
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            Row& row = rows_[i];
+            const Project& project = f_.projects[row.project];
+            PlanTask task;
+            std::shared_ptr<TaskDetails> d;
+            if (details_) {
+                d = std::make_shared<TaskDetails>();
+                d->project = project.name;
+                d->id = static_cast<double>(i + 1);
+                d->outlineLevel = row.level;
+                d->outlineNumber = std::move(row.outline);
+                d->wbs = row.wbs;
+            }
+            if (row.kind == RowKind::Activity) {
+                Activity& a = f_.activities[row.item];
+                const Values& v = values_[row.item];
+                task.name = std::move(a.name);
+                task.durationMinutes = v.duration;
+                task.start = toDateTime(v.start);
+                task.finish = toDateTime(v.finish);
+                if (d) {
+                    d->activityId = a.code;
+                    if (a.id != kNoKey) d->uniqueId = static_cast<double>(a.id);
+                    d->percentComplete = v.percent;
+                    d->milestone = a.milestone != Milestone::No;
+                    d->summary = false;
+                    d->baselineStart = toDateTime(v.baselineStart);
+                    d->baselineFinish = toDateTime(v.baselineFinish);
+                    if (given(v.baselineDuration)) d->baselineDurationMinutes = v.baselineDuration;
+                    d->actualStart = toDateTime(v.actualStart);
+                    d->actualFinish = toDateTime(v.actualFinish);
+                    d->cost = rounded(costs_[row.item], 10000);
+                    d->workMinutes = v.work;
+                    d->notes = noteOf(activityNotes_, a.id);
+                    d->resourceNames = std::move(resourceNames_[row.item]);
+                }
+            } else {
+                const Rollup& r = rollups[i];
+                const WorkCalendar& calendar =
+                    r.calendar && !r.mixed ? *r.calendar : calendars_.projectDefault(project);
+                Key key = kNoKey;
+                if (row.kind == RowKind::Wbs) {
+                    const WbsNode& node = f_.nodes[row.item];
+                    task.name = node.name;
+                    key = node.id;
+                } else {
+                    task.name = project.name;
+                    key = project.node;
+                }
+                task.start = toDateTime(r.start);
+                task.finish = toDateTime(r.finish);
+                task.durationMinutes = static_cast<double>(calendar.work(r.start, r.finish));
+                if (d) {
+                    if (row.kind == RowKind::Wbs && key != kNoKey) d->uniqueId = static_cast<double>(key);
+                    d->milestone = false;
+                    d->summary = true;
+                    d->baselineStart = toDateTime(r.baselineStart);
+                    d->baselineFinish = toDateTime(r.baselineFinish);
+                    if (r.baselineStart != kNoDate && r.baselineFinish != kNoDate)
+                        d->baselineDurationMinutes = static_cast<double>(calendar.work(r.baselineStart, r.baselineFinish));
+                    if (r.activities && r.actualStarts == r.activities) d->actualStart = toDateTime(r.actualStart);
+                    if (r.activities && r.actualFinishes == r.activities) d->actualFinish = toDateTime(r.actualFinish);
+                    d->cost = rounded(r.cost, 10000);
+                    d->workMinutes = rounded(r.work, 100);
+                    if (key != kNoKey) d->notes = noteOf(wbsNotes_, key);
+                }
+            }
+            task.details = std::move(d);
+            plan.positions.emplace_back(std::move(task));
+        }
+        return plan;
+    }
+
+    P6File& f_;
+    const Reporter& reporter_;
+    bool details_;
+    std::size_t budget_;
+    Calendars calendars_;
+    std::unordered_map<Key, std::size_t> activityIndex_;
+    std::vector<Values> values_;
+    std::vector<double> costs_;
+    std::vector<QString> resourceNames_;
+    std::unordered_map<Key, QString> activityNotes_, wbsNotes_;
+    struct PairHash {
+        std::size_t operator()(const std::pair<Key, QString>& k) const { return qHash(k.second) ^ std::hash<Key>()(k.first); }
+    };
+    std::unordered_map<std::pair<Key, QString>, const BaselineActivity*, PairHash> baselineIndex_;
+    std::vector<Row> rows_;
+};
+
+}  // namespace
+
+Plan buildPlan(P6File file, const Reporter& reporter, const ReadOptions& options, std::size_t textBudget) {
+    return Builder(file, reporter, options, textBudget).build();
+}
+
+}  // namespace quorrix::importer::plans::p6

@@ -1,0 +1,189 @@
+#include "importer/plans/p6/p6_values.h"
+
+#include "importer/plans/common/plan_file.h"
+#include "platform/failure.h"
+
+namespace quorrix::importer::plans::p6 {
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Between `least` and `most` digits at `i`.
+bool digits(std::string_view t, std::size_t& i, int least, int most, int& value) {
+    value = 0;
+    int n = 0;
+    while (i < t.size() && n < most && isDigit(t[i])) {
+        value = value * 10 + (t[i] - '0');
+        ++i;
+        ++n;
+    }
+    return n >= least;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return 29;
+    return kDays[month - 1];
+}
+
+bool isLineBreakTag(QStringView name) {
+    static const char* const kNames[] = {"br", "p", "div", "li", "tr", "h1", "h2", "h3", "h4", "h5", "h6",
+                                         "ul", "ol", "table", "blockquote"};
+    for (const char* n : kNames)
+        if (name == QLatin1String(n)) return true;
+    return false;
+}
+
+// The entity at `html[i]` ('&'), decoded into `out`; the index of its last character, or `i`
+// when it is no entity (the '&' stays as it is).
+qsizetype decodeEntity(const QString& html, qsizetype i, QString& out) {
+    // Looked for only as far as an entity can reach: a text of '&'s must not take quadratic time.
+    const qsizetype near = QStringView(html).mid(i + 1, 12).indexOf(QLatin1Char(';'));
+    const qsizetype semicolon = near < 0 ? -1 : i + 1 + near;
+    if (semicolon < 0) {
+        out += QLatin1Char('&');
+        return i;
+    }
+    const QStringView name = QStringView(html).mid(i + 1, semicolon - i - 1);
+    char32_t code = 0;
+    if (name == QLatin1String("amp")) code = '&';
+    else if (name == QLatin1String("lt")) code = '<';
+    else if (name == QLatin1String("gt")) code = '>';
+    else if (name == QLatin1String("quot")) code = '"';
+    else if (name == QLatin1String("apos")) code = '\'';
+    else if (name == QLatin1String("nbsp")) code = ' ';
+    else if (name.size() > 1 && name[0] == QLatin1Char('#')) {
+        bool ok = false;
+        const bool hex = name[1] == QLatin1Char('x') || name[1] == QLatin1Char('X');
+        const uint value = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
+        if (ok && value > 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) code = value;
+    }
+    if (code == 0) {
+        out += QLatin1Char('&');
+        return i;
+    }
+    if (code == 0xA0) code = ' ';
+    out += QString::fromUcs4(&code, 1);
+    return semicolon;
+}
+
+}  // namespace
+
+std::int64_t daysFromCivil(int year, int month, int day) {
+    // Howard Hinnant's days_from_civil.
+    const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+bool parseDateTime(std::string_view t, Minutes& out) {
+    while (!t.empty() && isBlank(t.front())) t.remove_prefix(1);
+    while (!t.empty() && isBlank(t.back())) t.remove_suffix(1);
+    std::size_t i = 0;
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    if (!digits(t, i, 4, 4, year) || i >= t.size() || t[i++] != '-') return false;
+    if (!digits(t, i, 1, 2, month) || i >= t.size() || t[i++] != '-') return false;
+    if (!digits(t, i, 1, 2, day)) return false;
+    if (i < t.size()) {
+        if (t[i] != ' ' && t[i] != 'T') return false;
+        ++i;
+        if (!digits(t, i, 1, 2, hour) || i >= t.size() || (t[i] != ':' && t[i] != '.')) return false;
+        ++i;
+        if (!digits(t, i, 2, 2, minute)) return false;
+        if (i < t.size()) {
+            int second = 0;
+            if ((t[i] != ':' && t[i] != '.') || !digits(t, ++i, 2, 2, second) || second > 59) return false;
+            if (i < t.size() && t[i] == '.') {
+                int fraction = 0;
+                ++i;
+                if (!digits(t, i, 1, 9, fraction)) return false;
+            }
+        }
+        if (i != t.size()) return false;
+    }
+    if (month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 || minute > 59) return false;
+    out = daysFromCivil(year, month, day) * kMinutesPerDay + hour * 60 + minute;
+    return true;
+}
+
+QDateTime toDateTime(Minutes m) {
+    if (m == kNoDate) return {};
+    return QDateTime::fromMSecsSinceEpoch(m * 60000, Qt::UTC);
+}
+
+void Reporter::damaged(const QString& what) const {
+    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is damaged: %1.").arg(what));
+}
+
+void Reporter::notAPlan() const {
+    throw Failure(failure_number::kBadFileFormat, QStringLiteral("The file is not a project plan."));
+}
+
+void Reporter::tooLarge() const {
+    throw Failure(failure_number::kOverflow, QStringLiteral("The plan is too large to be read in memory."));
+}
+
+QString shownText(std::string_view utf8) {
+    return shownValue(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+QString noteText(const QString& html) {
+    QString text;
+    text.reserve(html.size());
+    int hidden = 0;  // inside head, style or script
+    for (qsizetype i = 0; i < html.size(); ++i) {
+        const QChar c = html[i];
+        if (c == QLatin1Char('<')) {
+            if (QStringView(html).mid(i + 1, 3) == QLatin1String("!--")) {
+                const qsizetype end = html.indexOf(QLatin1String("-->"), i + 4);
+                if (end < 0) break;
+                i = end + 2;
+                continue;
+            }
+            const qsizetype end = html.indexOf(QLatin1Char('>'), i + 1);
+            if (end < 0) break;  // an unterminated tag at the end
+            qsizetype k = i + 1;
+            const bool closing = k < end && html[k] == QLatin1Char('/');
+            if (closing) ++k;
+            const qsizetype nameStart = k;
+            while (k < end && html[k].isLetterOrNumber()) ++k;
+            const QString name = html.mid(nameStart, k - nameStart).toLower();
+            if (name == QLatin1String("head") || name == QLatin1String("style") || name == QLatin1String("script"))
+                hidden = closing ? std::max(0, hidden - 1) : hidden + 1;
+            else if (!hidden && isLineBreakTag(name))
+                text += QLatin1Char('\n');
+            i = end;
+            continue;
+        }
+        if (hidden) continue;
+        if (c == QLatin1Char('&')) i = decodeEntity(html, i, text);
+        else if (c == QLatin1Char('\r')) text += QLatin1Char('\n');
+        else text += c;
+    }
+    QString out;
+    out.reserve(text.size());
+    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
+        QString collapsed;
+        bool blank = false;
+        for (const QChar c : line) {
+            if (c.isSpace()) {
+                blank = true;
+                continue;
+            }
+            if (blank && !collapsed.isEmpty()) collapsed += QLatin1Char(' ');
+            blank = false;
+            collapsed += c;
+        }
+        if (collapsed.isEmpty()) continue;
+        if (!out.isEmpty()) out += QLatin1Char('\n');
+        out += collapsed;
+    }
+    return out;
+}
+
+}  // namespace quorrix::importer::plans::p6
