@@ -1,15 +1,21 @@
 // libFuzzer target: the Project database reader must turn any input into a plan or a one-line
-// failure, never crash, hang or read out of bounds. libmdb reads files, so every input is written
-// to a file of this process first.
+// failure, never crash, hang or read out of bounds. The programs run libmdb in a process of its
+// own; here it reads in this process (uninstrumented), so that the fuzzer sees the answer it gives
+// go through the checks and the plan's making. libmdb reads files, so every input is written to
+// a file of this process first.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <unistd.h>
 
+#include "importer/plans/mpd/mpd_protocol.h"
 #include "importer/plans/mpd/mpd_reader.h"
+#include "mpdreader/mpd_dump.h"
 #include "platform/failure.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,11 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size)) != static_cast<qint64>(size))
             __builtin_trap();
     }
+    using namespace quorrix::importer::plans;
+    // The reader's process gets only databases whose header passed the checks.
+    const QByteArray head(reinterpret_cast<const char*>(data), static_cast<qsizetype>(std::min<size_t>(size, 32)));
+    if (!isJetDatabase(head)) return 0;
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) __builtin_trap();
+    mpd::AnswerWriter answer;
+    answer.header();
+    quorrix::mpdreader::dumpDatabase(fd, true, answer);
+    ::close(fd);
     try {
-        using namespace quorrix::importer::plans;
-        const auto headSize = static_cast<qsizetype>(std::min<size_t>(size, kPlanHeadSize));
-        const QByteArray head(reinterpret_cast<const char*>(data), headSize);
-        const auto plan = readMpd(PlanFile{path, static_cast<qint64>(size), head}, {true});
+        const Plan plan = planFromMpdAnswer(answer.pending(), {true});
         // Touch every value so that the sanitizers see any bad one.
         volatile std::size_t seen = 0;
         for (const auto& task : plan.positions) {

@@ -15,6 +15,7 @@
 #include "importer/workbook/presenters.h"
 #include "platform/file_names.h"
 #include "platform/install_folder.h"
+#include "platform/open_file_limit.h"
 
 int main(int argc, char* argv[]) {
     QStringList arguments;
@@ -39,6 +40,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    quorrix::raiseOpenFileLimit();
     // The toolkit sees its own options only: a path is never taken for one of them.
     std::vector<QByteArray> toolkitArguments{QByteArray(argv[0])};
     for (const QString& option : command.toolkitOptions) toolkitArguments.push_back(quorrix::encodeFileName(option));

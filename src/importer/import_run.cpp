@@ -5,12 +5,14 @@
 #include "platform/error_trap.h"
 #include "platform/failure.h"
 #include "platform/file_facts.h"
+#include "platform/open_file_limit.h"
 
 namespace quorrix::importer {
 namespace {
 
 constexpr long kSheetRows = 1048576;  // the rows of a spreadsheet's sheet
 constexpr int kApplicationDefined = 1004;
+constexpr int kPathFileAccessError = 75;
 
 Failure objectRequired() { return Failure(failure_number::kObjectRequired, QStringLiteral("Object required")); }
 
@@ -68,6 +70,20 @@ Value cellValue(Column column, ProjectTask& task, const QString& path) {
     }
 }
 
+// Until it is written, the workbook's file keeps a temporary file open for each of its sheets:
+// a sheet for each plan, as many as the system lets the program open besides the files it has
+// open already and the few that reading a plan and writing the file take.
+void checkOpenFilesFor(long plans) {
+    constexpr long kReserve = 16;
+    const OpenFiles files = openFiles();
+    if (plans + files.open + kReserve > files.limit)
+        throw Failure(kPathFileAccessError,
+                      QStringLiteral("The workbook could not be written: too many plans for one workbook: %1 sheets, "
+                                     "the system allows %2 open files.")
+                          .arg(plans)
+                          .arg(files.limit));
+}
+
 class Run {
 public:
     Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project)
@@ -92,10 +108,11 @@ public:
             });
             return finish();
         }
-        outcome_.ran = true;
         columns_ = host_.columns();
         if (columns_.empty()) columns_ = defaultColumns();
         oneSheet_ = trap_.test(114, [&] { return host_.oneSheetLayout(); });
+        if (!oneSheet_ && !trap_.step(114, [&] { checkOpenFilesFor(host_.entryCount()); })) return finish();
+        outcome_.ran = true;
         const Lines& lines = oneSheet_ ? kOneSheet : kSheetPerFile;
 
         host_.setRunning(true);

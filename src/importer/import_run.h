@@ -33,7 +33,7 @@ public:
 };
 
 struct ImportOutcome {
-    bool ran = false;         // false: declined at the question, or no files
+    bool ran = false;         // false: declined at the question, no files, or more plans than one workbook takes
     QStringList failedFiles;  // in list order
     QString closingMessage;   // "Done." and the failure report
     int reports = 0;          // "Application Error" reports shown

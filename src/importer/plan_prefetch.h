@@ -28,7 +28,8 @@ namespace quorrix::importer {
 // That reader may run on both threads at once for different files, so it must keep no mutable
 // state shared between calls. The plan readers qualify: the XML reader keeps its document and
 // all state in the call (pugixml documents are independent); the compound-file reader reads
-// the bytes of its own call and keeps no state beyond them. Qt values (QString, QDateTime)
+// the bytes of its own call and keeps no state beyond them; the database reader talks to a
+// process that belongs to the calling thread (plans/mpd/mpd_service.h). Qt values (QString, QDateTime)
 // cross between the threads only under the lock, and no QObject is shared: the reader's QFile
 // lives and dies on the thread that reads.
 class PlanPrefetcher {

@@ -10,4 +10,12 @@ namespace quorrix {
 // trailing separator; the executable's folder when neither holds them.
 QString auxiliaryFolder(const QString& executableFolder);
 
+// The program `name` that the programs start themselves: next to the executable (a build tree),
+// otherwise in "../lib/quorrix" relative to it (an installed program; not on PATH). The path it
+// would have next to the executable when neither holds it, so that a failure names it.
+QString auxiliaryProgram(const QString& executableFolder, const QString& name);
+
+// The folder of the running executable, known without a QCoreApplication.
+QString executableFolder();
+
 }  // namespace quorrix

@@ -5,12 +5,14 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
 #include "importer/workbook/xlsx_reading.h"
+#include "support/full_folder.h"
 #include "support/scripted_dialogs.h"
 #include "support/test_data.h"
 
@@ -262,6 +264,95 @@ TEST(QuorrixBatch, AWorkbookThatCannotBeWrittenIsNeverReportedAsDone) {
     EXPECT_EQ(longName.exitCode, 1);
     EXPECT_EQ(longName.out, QStringLiteral("Done.\n"));
     EXPECT_TRUE(longName.err.endsWith(QStringLiteral(" (at line 160)\n"))) << longName.err.toStdString();
+}
+
+TEST(QuorrixBatch, AFullTemporaryFolderIsAFailedWriteInBothLayouts) {
+    quorrix::testing::FullFolder full;
+    if (!full.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+    QTemporaryDir dir;
+    // Each sheet more than the folder holds; all of them more than the workbook keeps in memory.
+    QStringList names;
+    for (int t = 1; t <= 1500; ++t) names << QStringLiteral("a task with a name of some length, number %1").arg(t);
+    QStringList plans;
+    for (int p = 1; p <= 4; ++p) plans << writePlan(dir.filePath(QStringLiteral("plan%1.xml").arg(p)), names);
+    const QString output = dir.filePath(QStringLiteral("out.xlsx"));
+    {
+        QFile f(output);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    for (const char* layout : {"one-sheet", "sheet-per-file"}) {
+        QProcess p;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), full.path());
+        p.setProcessEnvironment(environment);
+        p.start(QStringLiteral(QUORRIX_BATCH), QStringList{"--layout", layout, "--output", output} + plans);
+        ASSERT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitCode(), 2) << layout;
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardOutput()), QString()) << layout;
+        EXPECT_EQ(QString::fromLocal8Bit(p.readAllStandardError()),
+                  QStringLiteral("quorrix-batch: The workbook could not be written: no space left on device.\n"))
+            << layout;
+    }
+    QFile f(output);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old contents"));
+}
+
+TEST(QuorrixBatch, SheetPerFileSaysBeforeReadingAnyPlanWhenTheSystemCannotHoldItsSheetsOpen) {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("plans"));
+    QDir().mkpath(folder);
+    for (int p = 1; p <= 1100; ++p)
+        writePlan(folder + QStringLiteral("/p%1.xml").arg(p, 4, 10, QLatin1Char('0')), {QStringLiteral("t%1").arg(p)});
+    QFile bad(folder + QStringLiteral("/zz-bad.xml"));  // a plan that fails when it is read
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a plan");
+    bad.close();
+    struct rlimit files {};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
+
+    const QString refused = QStringLiteral("quorrix-batch: The workbook could not be written: too many plans for one "
+                                           "workbook: 1101 sheets, the system allows %1 open files. (at line 114)\n");
+    struct Case {
+        const char* layout;
+        rlim_t hard, soft;
+        QString failure;  // empty: imported, the bad plan listed
+    };
+    const std::vector<Case> cases = {
+        {"sheet-per-file", 1024, 256, refused.arg(1024)},  // the soft limit is raised, and still too low
+        {"sheet-per-file", 64, 64, refused.arg(64)},
+        {"one-sheet", 64, 64, {}},                         // one sheet holds no file open per plan
+        {"sheet-per-file", files.rlim_max, 64, {}},        // raised to what the system allows
+    };
+    for (const Case& c : cases) {
+        const bool oneSheet = QByteArray(c.layout) == "one-sheet";
+        if (c.failure.isEmpty() && !oneSheet && c.hard != RLIM_INFINITY && c.hard < 1200) continue;  // too few here
+        const QString output = dir.filePath(QStringLiteral("out.xlsx"));
+        QFile::remove(output);
+        const QString hard = c.hard == RLIM_INFINITY ? QStringLiteral("unlimited") : QString::number(c.hard);
+        QProcess p;
+        p.start(QStringLiteral("/bin/sh"),
+                {QStringLiteral("-c"),
+                 QStringLiteral("ulimit -n %1 && ulimit -S -n %2 && exec \"$0\" \"$@\"").arg(hard).arg(c.soft),
+                 QStringLiteral(QUORRIX_BATCH), QStringLiteral("--layout"), QString::fromLatin1(c.layout),
+                 QStringLiteral("--output"), output, folder});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        const QString out = QString::fromLocal8Bit(p.readAllStandardOutput());
+        const QString err = QString::fromLocal8Bit(p.readAllStandardError());
+        const std::string where = std::string(c.layout) + " " + std::to_string(c.soft) + "/" + hard.toStdString();
+        if (!c.failure.isEmpty()) {
+            EXPECT_EQ(p.exitCode(), 2) << where;
+            EXPECT_EQ(out, QString()) << where;
+            EXPECT_EQ(err, c.failure) << where;
+            EXPECT_FALSE(err.contains(QStringLiteral("zz-bad.xml"))) << where;  // no plan was read
+            EXPECT_FALSE(QFile::exists(output)) << where;
+        } else {
+            EXPECT_EQ(p.exitCode(), 1) << where << ": " << err.left(300).toStdString();
+            EXPECT_TRUE(out.startsWith(QStringLiteral("Done.\nThese files could not be imported:\n"))) << where;
+            EXPECT_EQ(quorrix::testing::xlsx::read(output).sheets.size(), oneSheet ? 3u : 1101u) << where;
+        }
+    }
 }
 
 TEST(QuorrixBatch, APathThatCannotBeExaminedFailsAtImportInsteadOfVanishing) {

@@ -35,5 +35,19 @@ TEST(AuxiliaryFolder, NextToTheProgramThenTheSharedFolderAsItsRealPath) {
     EXPECT_EQ(auxiliaryFolder(bare.path()), bare.path());
 }
 
+TEST(AuxiliaryProgram, NextToTheProgramThenInItsPrivateFolderAndOnlyWhenExecutable) {
+    QTemporaryDir root;
+    const QString bin = root.path() + QStringLiteral("/usr/bin");
+    const QString name = QStringLiteral("quorrix-mpd-reader");
+    const QString installed = root.path() + QStringLiteral("/usr/lib/quorrix/") + name;
+    touch(installed);
+    EXPECT_EQ(auxiliaryProgram(bin, name), bin + QLatin1Char('/') + name);  // not executable: not it
+    QFile::setPermissions(installed, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(auxiliaryProgram(bin, name), installed);
+    touch(bin + QLatin1Char('/') + name);
+    QFile::setPermissions(bin + QLatin1Char('/') + name, QFile::ReadOwner | QFile::ExeOwner);
+    EXPECT_EQ(auxiliaryProgram(bin, name), bin + QLatin1Char('/') + name);
+}
+
 }  // namespace
 }  // namespace quorrix

@@ -41,21 +41,21 @@ ByteLog::~ByteLog() {
     if (fd_ >= 0) ::close(fd_);
 }
 
-void ByteLog::writeAll(int fd, const char* data, std::size_t size, std::uint64_t at) {
+bool ByteLog::writeAll(int fd, const char* data, std::size_t size, std::uint64_t at) {
     while (size > 0) {
         const ssize_t n = ::pwrite(fd, data, size, static_cast<off_t>(at));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            storageFailed();
-        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
         data += n;
         size -= static_cast<std::size_t>(n);
         at += static_cast<std::uint64_t>(n);
     }
+    return true;
 }
 
 // Moves the bytes before `keepFrom` to the file when the tail has no room for `size` more.
-// Without a usable temporary file everything simply stays in memory.
+// Without a usable temporary file (none can be made, or its disk is full) everything from then on
+// simply stays in memory.
 void ByteLog::makeRoom(std::size_t size, std::uint64_t keepFrom) {
     if (tail_.size() + size <= tail_.capacity() || spillFailed_ || keepFrom == tailStart_) return;
     if (fd_ < 0) {
@@ -66,7 +66,10 @@ void ByteLog::makeRoom(std::size_t size, std::uint64_t keepFrom) {
         }
     }
     const auto spilled = static_cast<std::size_t>(keepFrom - tailStart_);
-    writeAll(fd_, tail_.data(), spilled, tailStart_);
+    if (!writeAll(fd_, tail_.data(), spilled, tailStart_)) {
+        spillFailed_ = true;
+        return;
+    }
     tail_.erase(tail_.begin(), tail_.begin() + static_cast<std::ptrdiff_t>(spilled));
     tailStart_ = keepFrom;
 }

@@ -33,7 +33,7 @@ public:
 
 private:
     void makeRoom(std::size_t size, std::uint64_t keepFrom);
-    static void writeAll(int fd, const char* data, std::size_t size, std::uint64_t at);
+    static bool writeAll(int fd, const char* data, std::size_t size, std::uint64_t at);
 
     std::vector<char> tail_;
     std::uint64_t tailStart_ = 0;

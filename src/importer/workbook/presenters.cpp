@@ -1,15 +1,19 @@
 #include "importer/workbook/presenters.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QStandardPaths>
-#include <QTemporaryFile>
-#include <cerrno>
-#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <utility>
 
 #include "importer/workbook/xlsx_export.h"
 #include "platform/application_title.h"
@@ -35,41 +39,93 @@ DesktopPresenter::Launcher systemLauncher() {
                   QStringLiteral("The folder \"%1\" for the workbook could not be created.").arg(QDir::toNativeSeparators(folder)));
 }
 
+// A descriptor, closed when it goes.
+class Folder {
+public:
+    explicit Folder(int fd = -1) : fd_(fd) {}
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Folder(Folder&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// The folder at `path` when it is a folder of this user's, opened without following a link to
+// it; nothing (-1) when it is a link, anything else than a folder or someone else's.
+Folder ownFolder(const QByteArray& path) {
+    Folder folder(::open(path.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (folder.get() < 0 || ::fstat(folder.get(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
+        return Folder();
+    return folder;
+}
+
 // The workbooks are the user's data: their folder is the user's alone (one of the user's that
-// was made wider before is narrowed).
-void makePrivateFolder(const QString& folder) {
+// was made wider before is narrowed). A cache folder that is a link, or not the user's own
+// folder, is neither written nor cleaned: the workbook goes to a fresh private folder in the
+// temporary folder instead. Gives the folder's path and the open folder.
+std::pair<QString, Folder> privateFolder(const QString& folder) {
     const QString absolute = QFileInfo(folder).absoluteFilePath();
     if (!QDir().mkpath(QFileInfo(absolute).absolutePath())) folderFailure(folder);
     const QByteArray name = QFile::encodeName(absolute);
     if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) folderFailure(folder);
-    const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) folderFailure(folder);
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 077) != 0) ::fchmod(fd, 0700);
-    ::close(fd);
+    Folder own = ownFolder(name);
+    if (own.get() >= 0) {
+        struct stat st {};
+        if (::fstat(own.get(), &st) == 0 && (st.st_mode & 077) != 0) ::fchmod(own.get(), 0700);
+        return {absolute, std::move(own)};
+    }
+    QByteArray fresh = QFile::encodeName(QDir::tempPath()) + "/quorrix-XXXXXX";
+    if (!::mkdtemp(fresh.data())) folderFailure(QFile::decodeName(fresh));
+    Folder made = ownFolder(fresh);
+    if (made.get() < 0) folderFailure(QFile::decodeName(fresh));
+    return {QFile::decodeName(fresh), std::move(made)};
 }
 
-const QString kWorkbookTemplate = QStringLiteral("Workbook-XXXXXX.xlsx");
+// A new file "Workbook-" and six letters or digits ".xlsx" in the open folder, that no earlier
+// workbook had, for the user alone (the workbook written in its place keeps that); its name.
+QString reserveWorkbookName(const Folder& folder) {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray name = "Workbook-";
+        for (int i = 0; i < 6; ++i) name += kLetters[QRandomGenerator::global()->bounded(62)];
+        name += ".xlsx";
+        const int fd =
+            ::openat(folder.get(), name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            ::close(fd);
+            return QFile::decodeName(name);
+        }
+        if (errno != EEXIST) break;
+    }
+    throw Failure(kPathFileAccessError, QStringLiteral("The workbook could not be written: %1.")
+                                            .arg(QString::fromLocal8Bit(std::strerror(errno)).toLower()));
+}
 
 }  // namespace
 
 int DesktopPresenter::removeOldWorkbooks(const QString& folder, int days) {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    static const QRegularExpression own(QStringLiteral("^Workbook-[A-Za-z0-9]{6}\\.xlsx$"));
+    const Folder own = ownFolder(QFile::encodeName(folder));
+    if (own.get() < 0) return 0;
+    // The names are listed through the open folder, not by its path again.
+    DIR* listing = ::fdopendir(::fcntl(own.get(), F_DUPFD_CLOEXEC, 0));
+    if (!listing) return 0;
+    static const QRegularExpression workbook(QStringLiteral("^Workbook-[A-Za-z0-9]{6}\\.xlsx$"));
     const std::time_t before = std::time(nullptr) - static_cast<std::time_t>(days) * 86400;
     int removed = 0;
-    const QStringList names = QDir(folder).entryList({QStringLiteral("Workbook-*.xlsx")},
-                                                     QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    for (const QString& name : names) {
-        if (!own.match(name).hasMatch()) continue;
-        const QByteArray entry = QFile::encodeName(name);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!workbook.match(QString::fromLatin1(entry->d_name)).hasMatch()) continue;
         struct stat st {};
-        if (::fstatat(fd, entry.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+        if (::fstatat(own.get(), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || st.st_mtime >= before) continue;
-        if (::unlinkat(fd, entry.constData(), 0) == 0) ++removed;
+        if (::unlinkat(own.get(), entry->d_name, 0) == 0) ++removed;
     }
-    ::close(fd);
+    ::closedir(listing);
     return removed;
 }
 
@@ -85,21 +141,15 @@ DesktopPresenter::DesktopPresenter(DialogProvider& dialogs, QString folder, Laun
 }
 
 void DesktopPresenter::present(const MemoryWorkbook& workbook) {
-    makePrivateFolder(folder_);
-    // A new name that no earlier workbook had, for a file only the user may read (the workbook
-    // written in its place keeps that).
-    QString file;
-    {
-        QTemporaryFile reserve(folder_ + QLatin1Char('/') + kWorkbookTemplate);
-        reserve.setAutoRemove(false);
-        if (!reserve.open())
-            throw Failure(kPathFileAccessError, QStringLiteral("The workbook could not be written: %1.").arg(reserve.errorString().toLower()));
-        file = reserve.fileName();
-    }
+    const auto [folder, open] = privateFolder(folder_);
+    const QString name = reserveWorkbookName(open);
+    const QString file = folder + QLatin1Char('/') + name;
+    // Written into the folder just checked, whatever its path leads to by now.
+    const QString within = QStringLiteral("/proc/self/fd/%1/").arg(open.get()) + name;
     try {
-        exportXlsx(workbook, file);
+        exportXlsx(workbook, within);
     } catch (...) {
-        QFile::remove(file);
+        ::unlinkat(open.get(), QFile::encodeName(name).constData(), 0);
         throw;
     }
     lastFile_ = file;

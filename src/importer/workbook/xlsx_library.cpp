@@ -1,9 +1,16 @@
 #include "importer/workbook/xlsx_library.h"
 
+#include <QDir>
+#include <QFile>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
+#include <mutex>
+#include <string>
 #include <unistd.h>
 
 #include "importer/workbook/cell_text.h"
@@ -46,6 +53,102 @@ void closeRowFiles(lxw_workbook* book, bool all) {
     }
 }
 
+// ---- the library's temporary files -------------------------------------------------------------
+//
+// libxlsxwriter keeps each sheet's rows, and each part of the file while it packs it, in temporary
+// files, and ignores every failure to write them: it rewinds such a file (which forgets its error)
+// and packs whatever reached the disk, so that a full temporary folder gave a workbook of empty
+// parts that was called written. All its temporary files come from tmpfileplus(), which the
+// library exports and calls through its symbol table: this program defines it (the dynamic
+// linker prefers the program's definition), so that every temporary file is a stream whose every
+// read and write is checked. Each workbook has a private folder of its own for them (its tmpdir
+// option), by which its files are told apart; the first failure on any of them, or on making
+// one, fails the workbook.
+
+using Failed = std::shared_ptr<std::atomic<int>>;  // the first errno, 0 while all is well
+
+struct Folders {
+    std::mutex mutex;
+    std::map<std::string, Failed> failed;
+};
+Folders& folders() {
+    static Folders all;
+    return all;
+}
+
+Failed failedOf(const char* folder) {
+    if (!folder) return nullptr;
+    Folders& all = folders();
+    const std::lock_guard lock(all.mutex);
+    const auto found = all.failed.find(folder);
+    return found == all.failed.end() ? nullptr : found->second;
+}
+
+void note(const Failed& failed, int error) {
+    if (!failed) return;
+    int none = 0;
+    failed->compare_exchange_strong(none, error != 0 ? error : EIO);
+}
+
+struct TemporaryFile {
+    int fd;
+    Failed failed;
+};
+
+ssize_t readTemporary(void* cookie, char* buffer, size_t size) {
+    auto* file = static_cast<TemporaryFile*>(cookie);
+    for (;;) {
+        const ssize_t n = ::read(file->fd, buffer, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) note(file->failed, errno);
+        return n;
+    }
+}
+
+ssize_t writeTemporary(void* cookie, const char* buffer, size_t size) {
+    auto* file = static_cast<TemporaryFile*>(cookie);
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = ::write(file->fd, buffer + done, size - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            note(file->failed, n < 0 ? errno : ENOSPC);
+            return -1;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+int seekTemporary(void* cookie, off64_t* offset, int whence) {
+    auto* file = static_cast<TemporaryFile*>(cookie);
+    const off64_t at = ::lseek64(file->fd, *offset, whence);
+    if (at < 0) {
+        note(file->failed, errno);
+        return -1;
+    }
+    *offset = at;
+    return 0;
+}
+
+int closeTemporary(void* cookie) {
+    auto* file = static_cast<TemporaryFile*>(cookie);
+    ::close(file->fd);
+    delete file;
+    return 0;
+}
+
+// A file without a name in `folder`, open for reading and writing; -1 with errno when none.
+int unnamedFile(const char* folder) {
+    int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) return fd;
+    // A file system without unnamed files: a name, given up at once.
+    std::string name = std::string(folder) + "/quorrix-XXXXXX";
+    fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd >= 0) ::unlink(name.c_str());
+    return fd;
+}
+
 }  // namespace
 
 void cannotWrite(const QString& why) {
@@ -76,10 +179,29 @@ QuietLibrary::~QuietLibrary() {
     }
 }
 
+LibraryWorkbook::TemporaryFolder::TemporaryFolder() {
+    QByteArray folder = QFile::encodeName(QDir::tempPath()) + "/quorrix-XXXXXX";
+    if (!::mkdtemp(folder.data())) cannotWrite(systemError(errno));
+    path = folder;
+    Folders& all = folders();
+    const std::lock_guard lock(all.mutex);
+    all.failed[path.toStdString()] = failed;
+}
+
+LibraryWorkbook::TemporaryFolder::~TemporaryFolder() {
+    {
+        Folders& all = folders();
+        const std::lock_guard lock(all.mutex);
+        all.failed.erase(path.toStdString());
+    }
+    ::rmdir(path.constData());
+}
+
 LibraryWorkbook::LibraryWorkbook(const QByteArray& name, bool huge) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     options.use_zip64 = huge ? LXW_TRUE : LXW_FALSE;
+    options.tmpdir = temporary_.path.data();
     book_ = workbook_new_opt(name.constData(), &options);
     if (!book_) cannotWrite(QStringLiteral("the file could not be created"));
     dateTime_ = numberFormat(book_, "m/d/yyyy h:mm");
@@ -93,10 +215,18 @@ LibraryWorkbook::~LibraryWorkbook() {
     lxw_workbook_free(book_);
 }
 
+void LibraryWorkbook::checkTemporaryFiles() const {
+    if (const int error = temporary_.failed->load()) cannotWrite(systemError(error));
+}
+
+
 lxw_worksheet* LibraryWorkbook::addSheet(const QString& name) {
     const QByteArray utf8 = name.toUtf8();
     lxw_worksheet* out = workbook_add_worksheet(book_, utf8.constData());
-    if (!out) cannotWrite(QStringLiteral("the sheet name \"%1\" is not accepted").arg(name));
+    if (!out) {
+        checkTemporaryFiles();  // the sheet's temporary file could not be made
+        cannotWrite(QStringLiteral("the sheet name \"%1\" is not accepted").arg(name));
+    }
     if (out->optimize_tmpfile) {
         auto buffer = std::make_unique<char[]>(kRowFileBuffer);
         if (std::setvbuf(out->optimize_tmpfile, buffer.get(), _IOFBF, kRowFileBuffer) == 0)
@@ -140,7 +270,37 @@ void LibraryWorkbook::close() {
     const lxw_error error = workbook_close(book);
     // The system's reason (a full disk, say) tells the user more than the library's.
     const int system = errno;
+    checkTemporaryFiles();
     if (error != LXW_NO_ERROR) cannotWrite(system != 0 ? systemError(system) : libraryError(error));
 }
 
 }  // namespace quorrix::importer::workbook::xlsx
+
+// The library's maker of temporary files (see above). It asks for unnamed files only; its
+// folder, then TMPDIR's, then /tmp, as the library's own does. A workbook's private folder is
+// the only one tried for that workbook's files.
+extern "C" FILE* tmpfileplus(const char* dir, const char* prefix, char** pathname, int keep) {
+    using namespace quorrix::importer::workbook::xlsx;
+    static_cast<void>(prefix);
+    if (pathname || keep) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    const Failed failed = failedOf(dir);
+    const char* tried[] = {dir, failed ? nullptr : std::getenv("TMPDIR"), failed ? nullptr : "/tmp"};
+    int fd = -1;
+    for (const char* folder : tried) {
+        if (folder && *folder && (fd = unnamedFile(folder)) >= 0) break;
+    }
+    if (fd < 0) {
+        note(failed, errno);
+        return nullptr;
+    }
+    auto* file = new TemporaryFile{fd, failed};
+    FILE* stream = ::fopencookie(file, "w+", {readTemporary, writeTemporary, seekTemporary, closeTemporary});
+    if (!stream) {
+        note(failed, errno);
+        closeTemporary(file);
+    }
+    return stream;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <memory>
 #include <vector>
 #include <xlsxwriter.h>
@@ -36,7 +37,9 @@ private:
 
 // A workbook of the library being written to the file at `name`, with the two date formats its
 // cells use; closed (and so freed) however the writing ends. Rows go out in order and are kept
-// nowhere else (the library's constant-memory mode).
+// nowhere else (the library's constant-memory mode). The library's temporary files go to a
+// private folder of the workbook's own in the temporary folder, and a failure to write any of
+// them fails the workbook as a failure to write the file itself does.
 class LibraryWorkbook {
 public:
     LibraryWorkbook(const QByteArray& name, bool huge);
@@ -56,6 +59,21 @@ public:
     lxw_error writeCell(lxw_worksheet* out, long row, int column, const CellView& cell, std::string& scratch) const;
 
 private:
+    // The private folder of the library's temporary files, made in the temporary folder and
+    // removed again; the first errno on one of its files.
+    struct TemporaryFolder {
+        TemporaryFolder();
+        ~TemporaryFolder();
+        TemporaryFolder(const TemporaryFolder&) = delete;
+        TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+        QByteArray path;
+        std::shared_ptr<std::atomic<int>> failed = std::make_shared<std::atomic<int>>(0);
+    };
+
+    // Throws the first failure on a temporary file, if any.
+    void checkTemporaryFiles() const;
+
+    TemporaryFolder temporary_;
     lxw_workbook* book_ = nullptr;
     std::vector<std::unique_ptr<char[]>> rowBuffers_;  // live as long as the library's row files
     lxw_format* dateTime_ = nullptr;

@@ -182,12 +182,6 @@ void compare(Tallies& tallies, const QString& format, const QString& where, cons
     }
 }
 
-QString formatOf(const QString& fileName) {
-    static const QRegularExpression pattern(QStringLiteral("(mpp\\d+)"));
-    const auto m = pattern.match(fileName.toLower());
-    return m.hasMatch() ? m.captured(1).toUpper() : QStringLiteral("?");
-}
-
 void compareWithXml(Tallies& tallies, const QString& format, const QString& shown, const Plan& plan,
                     const XmlPlan& xml) {
     for (const auto& [id, task] : xml.byId) {
@@ -539,8 +533,9 @@ TEST_P(PlanExactness, EveryPlanEqualsItsTwin) {
         }
         EXPECT_FALSE(actual.positions.empty()) << shown;
         // The four columns alone read no further fields.
-        if (!c.allColumns)
+        if (!c.allColumns) {
             for (const auto& task : actual.positions) EXPECT_FALSE(task && task->details) << shown;
+        }
 
         const auto twin = c.format->twinOf(info);
         if (!twin) {

@@ -14,6 +14,7 @@
 #include "importer/workbook/xlsx_export.h"
 #include "platform/application_title.h"
 #include "platform/failure.h"
+#include "support/full_folder.h"
 #include "support/scripted_dialogs.h"
 #include "xlsx_reading.h"
 
@@ -334,6 +335,55 @@ TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     EXPECT_EQ(f.readAll(), QByteArray("old contents"));
 }
 
+TEST(XlsxExport, AFullTemporaryFolderFailsTheWriteInBothLayoutsAndTheWindowShowsNothing) {
+    QTemporaryDir dir;
+    quorrix::testing::FullFolder full;
+    if (!full.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+    const quorrix::testing::ScopedVariable tmpdir("TMPDIR", QFile::encodeName(full.path()));
+
+    // One sheet of many rows; several sheets: each written at the end and written ahead.
+    const auto filled = [](int sheets, int rows, bool ahead) {
+        auto book = std::make_unique<MemoryWorkbook>();
+        if (ahead) book->streamAhead();
+        for (int s = 1; s <= sheets; ++s) {
+            if (s > 1) book->addSheetAfterLast();
+            for (int r = 1; r <= rows; ++r)
+                book->setActiveSheetCell(r, 1, QStringLiteral("sheet %1 task %2 with a longer name").arg(s).arg(r));
+        }
+        return book;
+    };
+    const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
+    {
+        QFile f(existing);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("old contents");
+    }
+    const QString full64k = QStringLiteral("The workbook could not be written: no space left on device.");
+    for (const bool ahead : {false, true}) {
+        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(1, 3000, ahead), existing); }), full64k) << "one sheet " << ahead;
+        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(3, 2000, ahead), existing); }), full64k) << "sheets " << ahead;
+    }
+    EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
+    QFile f(existing);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("old contents"));
+
+    // The window reports it instead of showing a broken workbook, and keeps no file of it.
+    quorrix::testing::ScriptedDialogs dialogs;
+    QStringList started;
+    DesktopPresenter::Launcher launcher;
+    launcher.find = [](const QString& program) { return QStringLiteral("/opt/bin/") + program; };
+    launcher.startDetached = [&](const QString& program, const QStringList&) { return started << program, true; };
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    DesktopPresenter presenter(dialogs, cache, launcher);
+    EXPECT_EQ(failureOf([&] { presenter.present(*filled(1, 3000, true)); }), full64k);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_TRUE(dialogs.calls.empty());
+    EXPECT_EQ(entriesOf(cache), QStringList());
+    // Nothing of the library's is left in the temporary folder.
+    EXPECT_EQ(QDir(full.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+}
+
 namespace {
 
 class PresenterTest : public ::testing::Test {
@@ -481,6 +531,48 @@ TEST_F(PresenterTest, TheCacheFolderAndItsWorkbooksAreTheUsersAloneAndOldOnesGo)
                                            "kept.xlsx"}));
     EXPECT_TRUE(QFileInfo(old + QStringLiteral("/Workbook-fold12.xlsx")).isDir());
     EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(dir.filePath(QStringLiteral("missing"))), 0);
+}
+
+TEST_F(PresenterTest, ACacheFolderThatIsALinkOrNotTheUsersOwnIsNeitherCleanedNorWritten) {
+    // Whatever stands at the cache folder's path, the folder a link there leads to holds a month-old
+    // workbook of the presenter's kind.
+    const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+    QDir().mkpath(elsewhere);
+    const QString old = elsewhere + QStringLiteral("/Workbook-abc123.xlsx");
+    {
+        QFile f(old);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("x");
+        f.close();
+        f.setFileTime(QDateTime::currentDateTimeUtc().addDays(-40), QFileDevice::FileModificationTime);
+    }
+    const QString cache = dir.filePath(QStringLiteral("cache"));
+    QDir().mkpath(cache);
+    const auto link = [&](const QString& path) { return QFile::link(elsewhere, path); };
+    const auto file = [&](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::WriteOnly);
+    };
+    const auto othersFolder = [&](const QString& path) {  // root only: a folder of another user
+        return QDir().mkdir(path) && chown(QFile::encodeName(path).constData(), 65534, 65534) == 0 && geteuid() == 0;
+    };
+    const std::vector<std::pair<const char*, std::function<bool(const QString&)>>> cases = {
+        {"a link to a folder", link}, {"a file", file}, {"another user's folder", othersFolder}};
+    for (std::size_t k = 0; k < cases.size(); ++k) {
+        const auto& [what, make] = cases[k];
+        const QString folder = cache + QStringLiteral("/case%1").arg(k);
+        if (!make(folder)) continue;  // not root
+        EXPECT_EQ(DesktopPresenter::removeOldWorkbooks(folder, 30), 0) << what;
+        EXPECT_TRUE(QFileInfo::exists(old)) << what;
+        DesktopPresenter presenter(dialogs, folder, launcher({QStringLiteral("soffice")}));
+        presenter.present(book);
+        const QFileInfo shown(presenter.lastFile());
+        EXPECT_TRUE(shown.absoluteFilePath().startsWith(QDir::tempPath() + QStringLiteral("/quorrix-"))) << what;
+        EXPECT_EQ(modeOf(shown.absolutePath()) & 07777, 0700u) << what;
+        EXPECT_EQ(xlsx::read(presenter.lastFile()).sheets[0].cells.at("A1").text, QStringLiteral("shown")) << what;
+        EXPECT_EQ(entriesOf(elsewhere), QStringList{QStringLiteral("Workbook-abc123.xlsx")}) << what;
+        QDir(shown.absolutePath()).removeRecursively();
+    }
 }
 
 TEST_F(PresenterTest, TheFilePresenterHandsOnAFailureWhenAskedTo) {

@@ -7,6 +7,7 @@
 
 #include "importer/workbook/memory_workbook.h"
 #include "importer/workbook/xlsx_export.h"
+#include "importer/workbook/xlsx_library.h"
 #include "importer/workbook/xlsx_stream.h"
 #include "platform/failure.h"
 #include "xlsx_reading.h"
@@ -204,4 +205,14 @@ TEST(XlsxStream, AbandonedStreamsLeaveNothingOpen) {
     EXPECT_EQ(openDescriptors(), before);
 
     EXPECT_EQ(openDescriptors(), before);
+}
+
+// The library's temporary files are made by the program, where every write to them is checked
+// (a full temporary folder is tried in XlsxExport).
+TEST(XlsxLibrary, TheLibrarysTemporaryFilesAreTheProgramsOwn) {
+    QTemporaryDir dir;
+    xlsx::LibraryWorkbook probe(QFile::encodeName(dir.filePath(QStringLiteral("probe.xlsx"))), false);
+    lxw_worksheet* sheet = probe.addSheet(QStringLiteral("Sheet1"));
+    ASSERT_TRUE(sheet && sheet->optimize_tmpfile);
+    EXPECT_LT(fileno(sheet->optimize_tmpfile), 0) << "the library made a temporary file of its own";
 }

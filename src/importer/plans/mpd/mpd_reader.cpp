@@ -1,30 +1,34 @@
 #include "importer/plans/mpd/mpd_reader.h"
 
-#include <mdbtools.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/mpd/mpd_protocol.h"
+#include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
-#include "platform/wall_clock.h"
 #include "platform/file_names.h"
+#include "platform/wall_clock.h"
 
 namespace quorrix::importer::plans {
 namespace {
 
-[[noreturn]] void fail(const QString& description) { throw Failure(failure_number::kBadFileFormat, description); }
+using mpd::Kind;
 
-[[noreturn]] void damaged(const QString& what) { fail(QStringLiteral("The database is damaged: %1.").arg(what)); }
+[[noreturn]] void fail(const QString& description) { throw Failure(failure_number::kBadFileFormat, description); }
 
 [[noreturn]] void notAProjectDatabase() { fail(QStringLiteral("The file is not a project database.")); }
 
@@ -38,168 +42,92 @@ constexpr char kJetSignature[] = "\0\1\0\0Standard Jet DB";  // 19 bytes, then a
 constexpr qsizetype kSignatureSize = sizeof(kJetSignature) - 1;
 constexpr qsizetype kVersionOffset = 0x14;
 constexpr qint64 kMinimumPages = 3;  // header, free-space map, the catalogue's table definition
+constexpr unsigned kJet3 = 0, kJet4 = 1;
 
 // Checks the header (the file's first bytes) against the file's size: a Jet version this reader
 // knows, and whole pages of the size that version implies.
 void checkHeader(const QByteArray& head, qint64 size) {
     if (!isJetDatabase(head)) notAProjectDatabase();
-    if (head.size() < kVersionOffset + 4) damaged(QStringLiteral("the file ends inside its header"));
+    if (head.size() < kVersionOffset + 4) databaseDamaged(QStringLiteral("the file ends inside its header"));
     const auto version = static_cast<unsigned char>(head[kVersionOffset]);
     qint64 pageSize = 0;
-    if (version == MDB_VER_JET3) pageSize = 2048;
-    else if (version == MDB_VER_JET4) pageSize = 4096;
+    if (version == kJet3) pageSize = 2048;
+    else if (version == kJet4) pageSize = 4096;
     else fail(QStringLiteral("The database was saved in a format that cannot be read (Jet version %1).").arg(version));
-    if (size < kMinimumPages * pageSize) damaged(QStringLiteral("the file is too short to hold its tables"));
-    if (size % pageSize != 0) damaged(QStringLiteral("the file does not end at a page boundary (it is truncated)"));
+    if (size < kMinimumPages * pageSize)
+        databaseDamaged(QStringLiteral("the file is too short to hold its tables"));
+    if (size % pageSize != 0)
+        databaseDamaged(QStringLiteral("the file does not end at a page boundary (it is truncated)"));
 }
 
-// ---- libmdb ------------------------------------------------------------------------------------
+// ---- the reader's answer ----------------------------------------------------------------------
 
-// libmdb keeps a little global state (its options, read once); one database at a time keeps it
-// out of any race when plans are read on more than one thread.
-std::mutex& libmdbLock() {
-    static std::mutex lock;
-    return lock;
-}
-
-struct HandleCloser {
-    void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
-};
-struct TableFreer {
-    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
-};
-
-class Database {
-public:
-    // Without MDB_WRITABLE libmdb opens the file for reading only.
-    explicit Database(const QByteArray& fileName) : mdb_(mdb_open(fileName.constData(), MDB_NOFLAGS)) {
-        if (!mdb_) damaged(QStringLiteral("its header cannot be read"));
-        mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
-        mdb_set_boolean_fmt_numbers(mdb_.get());
-        // Every database lists at least its own system tables.
-        const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
-        if (!catalog || catalog->len == 0) damaged(QStringLiteral("its list of tables cannot be read"));
-    }
-
-    MdbHandle* handle() const { return mdb_.get(); }
-
-    bool hasTable(const char* name) const {
-        const GPtrArray* catalog = mdb_->catalog;
-        if (!catalog) return false;
-        for (guint i = 0; i < catalog->len; ++i) {
-            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
-            if (entry && entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
-                return true;
-        }
-        return false;
-    }
-
-private:
-    std::unique_ptr<MdbHandle, HandleCloser> mdb_;
-};
-
-// The rows of one table, the wanted columns bound as text. A wanted column the table lacks, and
-// one wanted by the empty name, reads as NULL in every row.
+// The rows of one table of the answer; a table that is not there has none.
 class Rows {
 public:
-    Rows(const Database& db, const char* table, const std::vector<const char*>& columns)
-        : name_(QString::fromLatin1(table)) {
-        table_.reset(mdb_read_table_by_name(db.handle(), const_cast<gchar*>(table), MDB_TABLE));
-        if (!table_) damaged(QStringLiteral("the table %1 cannot be read").arg(name_));
-        if (!mdb_read_columns(table_.get()) || !table_->columns)
-            damaged(QStringLiteral("the columns of the table %1 cannot be read").arg(name_));
-        mdb_rewind_table(table_.get());
-        const size_t bindSize = db.handle()->bind_size;
-        values_.resize(columns.size());
-        for (std::size_t c = 0; c < columns.size(); ++c) {
-            Value& value = values_[c];
-            if (columns[c][0] == '\0') continue;  // not wanted
-            for (guint i = 0; i < table_->columns->len; ++i) {
-                const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table_->columns, i));
-                if (g_ascii_strcasecmp(column->name, columns[c]) != 0) continue;
-                value.buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
-                value.buffer[0] = '\0';
-                value.buffer[bindSize] = '\0';  // a text cut at the bind size still ends
-                value.length = 0;
-                if (mdb_bind_column(table_.get(), static_cast<int>(i) + 1, value.buffer.get(), &value.length) < 0)
-                    damaged(QStringLiteral("the column %1 of the table %2 cannot be read")
-                                .arg(QString::fromLatin1(columns[c]), name_));
-                value.capacity = bindSize;
-                break;
-            }
-        }
-    }
+    Rows(const mpd::Answer& answer, Kind kind)
+        : table_(answer.tables[static_cast<std::size_t>(kind)]),
+          columns_(answer.schema->columns[static_cast<std::size_t>(kind)]),
+          name_(QString::fromLatin1(answer.schema->tables[static_cast<std::size_t>(kind)])) {}
 
-    bool next() {
-        for (Value& value : values_) value.length = 0;
-        return mdb_fetch_row(table_.get()) != 0;
-    }
+    bool next() { return ++row_ < table_.rows(); }
 
     // The text of column `c` in the current row; empty for NULL (and for an empty text).
-    std::string_view text(std::size_t c) const {
-        const Value& value = values_[c];
-        if (!value.buffer || value.length <= 0) return {};
-        const auto length = std::min(static_cast<std::size_t>(value.length), value.capacity);
-        return {value.buffer.get(), strnlen(value.buffer.get(), length)};
-    }
-
+    std::string_view text(std::size_t c) const { return table_.at(row_, c); }
     bool isNull(std::size_t c) const { return text(c).empty(); }
-
+    // The column's name in the database; nullptr when its schema has none.
+    const char* column(std::size_t c) const { return columns_[c]; }
     const QString& name() const { return name_; }
 
 private:
-    struct Value {
-        std::unique_ptr<char[]> buffer;
-        std::size_t capacity = 0;
-        int length = 0;
-    };
+    const mpd::Answer::Table& table_;
+    const std::array<const char*, mpd::kMaxColumns>& columns_;
     QString name_;
-    std::unique_ptr<MdbTableDef, TableFreer> table_;
-    std::vector<Value> values_;
+    std::size_t row_ = std::size_t(-1);
 };
 
 // ---- values ------------------------------------------------------------------------------------
 
 QString shown(std::string_view text) { return shownValue(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))); }
 
-[[noreturn]] void badValue(const Rows& rows, const char* column, std::string_view text) {
-    damaged(QStringLiteral("the value \"%1\" in the column %2 of the table %3 cannot be read")
-                .arg(shown(text), QString::fromLatin1(column), rows.name()));
+[[noreturn]] void badValue(const Rows& rows, std::size_t c, std::string_view text) {
+    databaseDamaged(QStringLiteral("the value \"%1\" in the column %2 of the table %3 cannot be read")
+                                         .arg(shown(text), QString::fromLatin1(rows.column(c)), rows.name()));
 }
 
-std::optional<qint64> integerValue(const Rows& rows, std::size_t c, const char* column) {
+std::optional<qint64> integerValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
     std::size_t i = 0;
     const bool negative = text[0] == '-';
     if (negative) ++i;
-    if (i == text.size() || text.size() - i > 12) badValue(rows, column, text);
+    if (i == text.size() || text.size() - i > 12) badValue(rows, c, text);
     qint64 value = 0;
     for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') badValue(rows, column, text);
+        if (text[i] < '0' || text[i] > '9') badValue(rows, c, text);
         value = value * 10 + (text[i] - '0');
     }
     return negative ? -value : value;
 }
 
-std::optional<double> numberValue(const Rows& rows, std::size_t c, const char* column) {
+std::optional<double> numberValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
-    if (text.size() > 64) badValue(rows, column, text);
+    if (text.size() > 64) badValue(rows, c, text);
     QByteArray copy(text.data(), static_cast<qsizetype>(text.size()));
     copy.replace(',', '.');  // whatever the C library's decimal separator
     bool ok = false;
     const double value = copy.toDouble(&ok);
-    if (!ok || !std::isfinite(value)) badValue(rows, column, text);
+    if (!ok || !std::isfinite(value)) badValue(rows, c, text);
     return value;
 }
 
-std::optional<bool> flagValue(const Rows& rows, std::size_t c, const char* column) {
+std::optional<bool> flagValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
     if (text == "1") return true;
     if (text == "0") return false;
-    badValue(rows, column, text);
+    badValue(rows, c, text);
 }
 
 int digits(std::string_view text, std::size_t at, std::size_t count, bool& ok) {
@@ -214,16 +142,15 @@ int digits(std::string_view text, std::size_t at, std::size_t count, bool& ok) {
     return value;
 }
 
-// A date-time as libmdb formats it ("%Y-%m-%d %H:%M:%S"); invalid for NULL.
-QDateTime dateValue(const Rows& rows, std::size_t c, const char* column) {
+// A date-time as the reader formats it ("%Y-%m-%d %H:%M:%S"); invalid for NULL.
+QDateTime dateValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return {};
     bool ok = text.size() == 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':' &&
               text[16] == ':';
     const int year = digits(text, 0, 4, ok), month = digits(text, 5, 2, ok), day = digits(text, 8, 2, ok);
     const int hour = digits(text, 11, 2, ok), minute = digits(text, 14, 2, ok), second = digits(text, 17, 2, ok);
-    if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second))
-        badValue(rows, column, text);
+    if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)) badValue(rows, c, text);
     return wallClock(QDate(year, month, day), QTime(hour, minute, second));
 }
 
@@ -232,56 +159,7 @@ QString textValue(const Rows& rows, std::size_t c) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// ---- the two schemas ---------------------------------------------------------------------------
-
-// Column positions in the task query below.
-enum TaskColumn : std::size_t {
-    kProject, kUniqueId, kId, kName, kDuration, kStart, kFinish, kIsNull,
-    kOutlineLevel, kOutlineNumber, kWbs, kPercentComplete, kMilestone, kSummary,
-    kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart, kActualFinish, kWork, kNotes,
-    kTaskColumns
-};
-
-struct Schema {
-    const char* projects;
-    const char* projectId;
-    const char* projectTitle;
-    const char* projectName;  // when no title is stored
-    const char* tasks;
-    const char* taskColumns[kTaskColumns];  // nullptr: the schema has no such column
-    const char* assignments;
-    const char* assignmentColumns[5];       // project, assignment UID, task UID, resource UID, units
-    const char* resources;
-    const char* resourceColumns[3];         // project, resource UID, name
-};
-
-// Project 2000-2003.
-constexpr Schema kMpd9 = {
-    "MSP_PROJECTS", "PROJ_ID", "PROJ_PROP_TITLE", "PROJ_NAME", "MSP_TASKS",
-    {"PROJ_ID", "TASK_UID", "TASK_ID", "TASK_NAME", "TASK_DUR", "TASK_START_DATE", "TASK_FINISH_DATE", nullptr,
-     "TASK_OUTLINE_LEVEL", "TASK_OUTLINE_NUM", "TASK_WBS", "TASK_PCT_COMP", "TASK_IS_MILESTONE", "TASK_IS_SUMMARY",
-     "TASK_BASE_START", "TASK_BASE_FINISH", "TASK_BASE_DUR", "TASK_ACT_START", "TASK_ACT_FINISH", "TASK_WORK",
-     nullptr},
-    "MSP_ASSIGNMENTS", {"PROJ_ID", "ASSN_UID", "TASK_UID", "RES_UID", "ASSN_UNITS"},
-    "MSP_RESOURCES", {"PROJ_ID", "RES_UID", "RES_NAME"},
-};
-
-// Project 98.
-constexpr Schema kMpd8 = {
-    "Project_Information", "ProjectID", "Title", "ProjectName", "Task_Information",
-    {"ProjectID", "TaskUniqueID", "TaskID", "Name", "Duration", "StartDate", "FinishDate", "Reserved_IsNull",
-     "OutlineLevel", "OutlineNumber", nullptr, "PercentComplete", "Milestone", "Summary",
-     "BaselineStart", "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork",
-     "Notes"},
-    "Assignment_Information", {"ProjectID", "AssignmentUniqueID", "TaskUniqueID", "ResourceUniqueID", "Units"},
-    "Resource_Information", {"ProjectID", "ResourceUniqueID", "Name"},
-};
-
-std::vector<const char*> wanted(const char* const* columns, std::size_t count) {
-    std::vector<const char*> result;
-    for (std::size_t i = 0; i < count; ++i) result.push_back(columns[i] ? columns[i] : "");
-    return result;
-}
+// ---- the plan ----------------------------------------------------------------------------------
 
 // The project a database shows: project 1 when it holds one, else the lowest ID.
 std::optional<qint64> chooseProject(const std::vector<qint64>& ids) {
@@ -301,16 +179,14 @@ struct TaskRow {
 
 // "A,B[50%]": the resources of a task's assignments in the order of the assignments' unique IDs,
 // with the units beside a name when they are not 100%.
-std::map<qint64, QString> resourceNames(const Database& db, const Schema& schema, qint64 project) {
+std::map<qint64, QString> resourceNames(const mpd::Answer& answer, qint64 project) {
     std::map<qint64, QString> result;
-    if (!db.hasTable(schema.assignments) || !db.hasTable(schema.resources)) return result;
-
     std::map<qint64, QString> names;
     {
-        Rows rows(db, schema.resources, wanted(schema.resourceColumns, 3));
+        Rows rows(answer, Kind::Resources);
         while (rows.next()) {
-            const auto owner = integerValue(rows, 0, schema.resourceColumns[0]);
-            const auto uid = integerValue(rows, 1, schema.resourceColumns[1]);
+            const auto owner = integerValue(rows, 0);
+            const auto uid = integerValue(rows, 1);
             if (owner != project || !uid || *uid < 0) continue;
             names.emplace(*uid, textValue(rows, 2));
         }
@@ -321,15 +197,15 @@ std::map<qint64, QString> resourceNames(const Database& db, const Schema& schema
     };
     std::vector<Assignment> assignments;
     {
-        Rows rows(db, schema.assignments, wanted(schema.assignmentColumns, 5));
+        Rows rows(answer, Kind::Assignments);
         while (rows.next()) {
-            const auto owner = integerValue(rows, 0, schema.assignmentColumns[0]);
-            const auto uid = integerValue(rows, 1, schema.assignmentColumns[1]);
-            const auto task = integerValue(rows, 2, schema.assignmentColumns[2]);
-            const auto resource = integerValue(rows, 3, schema.assignmentColumns[3]);
+            const auto owner = integerValue(rows, 0);
+            const auto uid = integerValue(rows, 1);
+            const auto task = integerValue(rows, 2);
+            const auto resource = integerValue(rows, 3);
             if (owner != project || !uid || !task || !resource || *resource < 0) continue;
             if (names.find(*resource) == names.end()) continue;
-            assignments.push_back({*uid, *task, *resource, numberValue(rows, 4, schema.assignmentColumns[4]).value_or(1)});
+            assignments.push_back({*uid, *task, *resource, numberValue(rows, 4).value_or(1)});
         }
     }
     std::stable_sort(assignments.begin(), assignments.end(),
@@ -344,14 +220,14 @@ std::map<qint64, QString> resourceNames(const Database& db, const Schema& schema
     return result;
 }
 
-Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& options) {
-    const auto& columns = schema.taskColumns;
+Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
+    using namespace mpd;  // the task columns
     std::vector<qint64> projectIds;
     std::map<qint64, QString> projectNames;
-    if (db.hasTable(schema.projects)) {
-        Rows rows(db, schema.projects, {schema.projectId, schema.projectTitle, schema.projectName});
+    {
+        Rows rows(answer, Kind::Projects);
         while (rows.next()) {
-            const auto id = integerValue(rows, 0, schema.projectId);
+            const auto id = integerValue(rows, 0);
             if (!id) continue;
             projectIds.push_back(*id);
             const QString title = textValue(rows, 1);
@@ -362,29 +238,26 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
 
     std::vector<TaskRow> found;
     std::vector<qint64> owners;
-    // The further fields' columns are bound only when asked for: libmdb then leaves them alone.
-    std::vector<const char*> bound = wanted(columns, kTaskColumns);
-    if (!options.details) std::fill(bound.begin() + kOutlineLevel, bound.end(), "");
-    Rows rows(db, schema.tasks, bound);
+    Rows rows(answer, Kind::Tasks);
     while (rows.next()) {
-        const auto owner = integerValue(rows, kProject, columns[kProject]);
+        const auto owner = integerValue(rows, kProject);
         if (!owner || (listed && *owner != *listed)) continue;
-        const auto uniqueId = integerValue(rows, kUniqueId, columns[kUniqueId]);
-        const auto id = integerValue(rows, kId, columns[kId]);
+        const auto uniqueId = integerValue(rows, kUniqueId);
+        const auto id = integerValue(rows, kId);
         if (!uniqueId || *uniqueId < 0 || !id) continue;  // placeholder rows
         if (*uniqueId == 0 || *id == 0) continue;           // the project summary task
-        if (*id < 0) damaged(QStringLiteral("a task has the negative ID %1").arg(*id));
-        if (*id > kMaxTaskId) damaged(QStringLiteral("the task ID %1 is out of range").arg(*id));
+        if (*id < 0) databaseDamaged(QStringLiteral("a task has the negative ID %1").arg(*id));
+        if (*id > kMaxTaskId) databaseDamaged(QStringLiteral("the task ID %1 is out of range").arg(*id));
 
         TaskRow row;
         row.owner = *owner;
         row.id = *id;
         row.uniqueId = *uniqueId;
         row.task.name = textValue(rows, kName);
-        row.task.start = dateValue(rows, kStart, columns[kStart]);
-        row.task.finish = dateValue(rows, kFinish, columns[kFinish]);
-        if (columns[kIsNull] && !rows.isNull(kIsNull)) {
-            row.blank = flagValue(rows, kIsNull, columns[kIsNull]).value_or(false);
+        row.task.start = dateValue(rows, kStart);
+        row.task.finish = dateValue(rows, kFinish);
+        if (rows.column(kIsNull) && !rows.isNull(kIsNull)) {
+            row.blank = flagValue(rows, kIsNull).value_or(false);
         } else {
             row.blank = row.task.name.isEmpty() && !row.task.start.isValid() && !row.task.finish.isValid();
         }
@@ -393,28 +266,27 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
             found.push_back(std::move(row));
             continue;
         }
-        const auto tenths = integerValue(rows, kDuration, columns[kDuration]);
+        const auto tenths = integerValue(rows, kDuration);
         row.task.durationMinutes = static_cast<double>(tenths.value_or(0)) / 10;
         if (options.details) {
             auto d = std::make_shared<TaskDetails>();
             d->id = static_cast<double>(*id);
             d->uniqueId = static_cast<double>(*uniqueId);
-            if (const auto level = integerValue(rows, kOutlineLevel, columns[kOutlineLevel]))
-                d->outlineLevel = static_cast<double>(*level);
+            if (const auto level = integerValue(rows, kOutlineLevel)) d->outlineLevel = static_cast<double>(*level);
             d->outlineNumber = textValue(rows, kOutlineNumber);
-            if (columns[kWbs]) d->wbs = textValue(rows, kWbs);
-            if (const auto percent = integerValue(rows, kPercentComplete, columns[kPercentComplete]))
+            d->wbs = textValue(rows, kWbs);
+            if (const auto percent = integerValue(rows, kPercentComplete))
                 d->percentComplete = static_cast<double>(*percent);
-            d->milestone = flagValue(rows, kMilestone, columns[kMilestone]);
-            d->summary = flagValue(rows, kSummary, columns[kSummary]);
-            d->baselineStart = dateValue(rows, kBaselineStart, columns[kBaselineStart]);
-            d->baselineFinish = dateValue(rows, kBaselineFinish, columns[kBaselineFinish]);
-            if (const auto base = integerValue(rows, kBaselineDuration, columns[kBaselineDuration]))
+            d->milestone = flagValue(rows, kMilestone);
+            d->summary = flagValue(rows, kSummary);
+            d->baselineStart = dateValue(rows, kBaselineStart);
+            d->baselineFinish = dateValue(rows, kBaselineFinish);
+            if (const auto base = integerValue(rows, kBaselineDuration))
                 d->baselineDurationMinutes = static_cast<double>(*base) / 10;
-            d->actualStart = dateValue(rows, kActualStart, columns[kActualStart]);
-            d->actualFinish = dateValue(rows, kActualFinish, columns[kActualFinish]);
-            if (const auto work = numberValue(rows, kWork, columns[kWork])) d->workMinutes = *work / 1000;
-            if (columns[kNotes]) d->notes = textValue(rows, kNotes);
+            d->actualStart = dateValue(rows, kActualStart);
+            d->actualFinish = dateValue(rows, kActualFinish);
+            if (const auto work = numberValue(rows, kWork)) d->workMinutes = *work / 1000;
+            d->notes = textValue(rows, kNotes);
             row.details = std::move(d);
         }
         found.push_back(std::move(row));
@@ -438,15 +310,16 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
             plan.positions.resize(index + 1);
             seen.resize(index + 1, false);
         }
-        if (seen[index]) damaged(QStringLiteral("the task ID %1 appears twice").arg(row.id));
+        if (seen[index]) databaseDamaged(QStringLiteral("the task ID %1 appears twice").arg(row.id));
         seen[index] = true;
         if (!row.blank) order.push_back(k);
     }
     std::sort(order.begin(), order.end(), [&found](std::size_t a, std::size_t b) { return found[a].id < found[b].id; });
 
     if (options.details) {
-        const std::map<qint64, QString> resources = resourceNames(db, schema, *project);
-        const QString projectName = projectNames.count(*project) ? projectNames[*project] : QString();
+        const std::map<qint64, QString> resources = resourceNames(answer, *project);
+        const auto named = projectNames.find(*project);
+        const QString projectName = named != projectNames.end() ? named->second : QString();
         for (const std::size_t k : order) {
             found[k].details->project = projectName;
             if (const auto names = resources.find(found[k].uniqueId); names != resources.end())
@@ -462,22 +335,74 @@ Plan readTasks(const Database& db, const Schema& schema, const ReadOptions& opti
     return plan;
 }
 
-Plan readDatabase(const QByteArray& fileName, const ReadOptions& options) {
-    const std::lock_guard<std::mutex> lock(libmdbLock());
-    const Database db(fileName);
-    if (db.hasTable(kMpd9.tasks)) return readTasks(db, kMpd9, options);
-    if (db.hasTable(kMpd8.tasks)) return readTasks(db, kMpd8, options);
-    fail(QStringLiteral("The file is a database but not a project plan."));
+// The reader's own failure as the one line the user is shown.
+[[noreturn]] void readerFailed(const mpd::Answer& answer) {
+    const mpd::Answer::Failure& f = *answer.failure;
+    const auto kind = static_cast<std::size_t>(f.kind);
+    const auto table = [&] { return QString::fromLatin1(answer.schema->tables[kind]); };
+    switch (f.code) {
+    case mpd::Code::HeaderUnreadable: databaseDamaged(QStringLiteral("its header cannot be read"));
+    case mpd::Code::CatalogUnreadable: databaseDamaged(QStringLiteral("its list of tables cannot be read"));
+    case mpd::Code::TableUnreadable:
+        databaseDamaged(QStringLiteral("the table %1 cannot be read").arg(table()));
+    case mpd::Code::ColumnsUnreadable:
+        databaseDamaged(QStringLiteral("the columns of the table %1 cannot be read").arg(table()));
+    case mpd::Code::ColumnUnreadable:
+        databaseDamaged(QStringLiteral("the column %1 of the table %2 cannot be read")
+                                      .arg(QString::fromLatin1(answer.schema->columns[kind][f.column]), table()));
+    case mpd::Code::NotAPlan: fail(QStringLiteral("The file is a database but not a project plan."));
+    case mpd::Code::OutOfMemory: break;
+    }
+    databaseDamaged(QStringLiteral("reading it needs more memory than the reader may use"));
+}
+
+[[noreturn]] void cannotOpen(const char* what, int error) {
+    throw Failure(failure_number::kPermissionDenied,
+                  QStringLiteral("The file cannot be %1: %2.")
+                      .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error))));
 }
 
 }  // namespace
 
-Plan readMpd(const PlanFile& file, const ReadOptions& options) {
-    checkHeader(file.bytes, file.size);
-    // libmdb reads the pages it needs from the file itself.
-    Plan plan = readDatabase(encodeFileName(file.path), options);
+Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
+    mpd::Answer parsed;
+    try {
+        parsed = mpd::parseAnswer(answer, options.details);
+    } catch (const mpd::BadAnswer& bad) {
+        databaseDamaged(QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
+    }
+    if (parsed.failure) readerFailed(parsed);
+    Plan plan = readTasks(parsed, options);
     finishPlan(plan);
     return plan;
+}
+
+Plan readMpd(const PlanFile& file, const ReadOptions& options) { return readMpd(file, options, installedMpdReader()); }
+
+Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSetup& setup) {
+    checkHeader(file.bytes, file.size);
+    // The reader's process reads the file through this descriptor: the one whose size was checked.
+    const int fd = ::open(encodeFileName(file.path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) cannotOpen("opened", errno);
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } const closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) cannotOpen("read", errno);
+    if (!S_ISREG(st.st_mode)) notAProjectDatabase();
+    if (st.st_size != file.size) databaseDamaged(QStringLiteral("it changed while it was read"));
+    // A database that fails after others were read by the same process is read once more by a
+    // fresh one: what an earlier database did to that process is no fault of this one.
+    for (;;) {
+        const MpdReading reading = askMpdReader(fd, st.st_size, options.details, setup);
+        try {
+            return planFromMpdAnswer(reading.answer, options);
+        } catch (const Failure&) {
+            retireMpdReader();
+            if (reading.fresh) throw;
+        }
+    }
 }
 
 bool isJetDatabase(const QByteArray& head) {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <string_view>
 
 #include "importer/plans/common/plan.h"
 #include "importer/plans/common/plan_file.h"
@@ -11,14 +12,24 @@
 // problem - not a database, a database without a plan, a damaged file - is thrown as a
 // quorrix::Failure with a one-line description.
 //
-// The tables are read with libmdb, which opens the file for reading only, after the reader has
-// checked the file's header and size itself (the dispatcher hands it the first bytes only). Calls into libmdb are serialised, so plans may be
-// read on any thread.
+// The reader checks the file's header and size itself (the dispatcher hands it the first bytes
+// only); the tables are read with libmdb in a process of their own (see mpd_service.h), which gets
+// the file open for reading only. A database that makes libmdb crash, loop or run out of memory
+// fails like any damaged database ("The database is damaged: ..."). Plans may be read on any
+// thread.
 namespace quorrix::importer::plans {
 
-// Reads the first project stored in the database file: its first bytes (at least the header's,
-// when the file has them) and its size are checked here, its tables read by libmdb from its path.
+struct MpdReaderSetup;
+
+// Reads the first project stored in the database file with the installed reader program: its
+// first bytes (at least the header's, when the file has them) and its size are checked here.
 Plan readMpd(const PlanFile& file, const ReadOptions& options = {});
+// The same with another reader program or other limits.
+Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSetup& setup);
+
+// The plan in an answer of the reader's process, checked as strictly as a file: a Failure when it
+// breaks any rule.
+Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options);
 
 // True when `head` (the first bytes of a file) carries the signature of a Jet database.
 bool isJetDatabase(const QByteArray& head);

@@ -1,7 +1,10 @@
 // The Project database reader: the further fields of Project 98's schema, and damaged, foreign and
 // lying databases (the walk over the test plans is exactness_test.cpp).
 #include <gtest/gtest.h>
+#include <mdbtools.h>
+#include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -9,14 +12,18 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "importer/plans/mpd/mpd_reader.h"
+#include "importer/plans/mpd/mpd_service.h"
 #include "importer/plans/mpp/mpp_reader.h"
 #include "importer/plans/plan_comparison.h"
 #include "importer/plans/plan_reader.h"
 #include "importer/plans/xml/mspdi_reader.h"
 #include "platform/failure.h"
+#include "support/test_data.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -164,11 +171,11 @@ TEST(MpdReader, IdsAndProjectsAreCheckedAndTheFirstProjectIsRead) {
         for (int k = 0; k < 4; ++k) bytes[at + 4 + k] = static_cast<char>((static_cast<quint32>(id) >> (8 * k)) & 0xFF);
         return bytes;
     };
-    EXPECT_EQ(failureOf(withId(1048576)), QStringLiteral("The database is damaged: the task ID 1048576 is out of range."));
-    EXPECT_EQ(failureOf(withId(2147483647)),
-              QStringLiteral("The database is damaged: the task ID 2147483647 is out of range."));
-    EXPECT_EQ(failureOf(withId(-5)), QStringLiteral("The database is damaged: a task has the negative ID -5."));
-    EXPECT_EQ(failureOf(withId(28)), QStringLiteral("The database is damaged: the task ID 28 appears twice."));
+    const QString damaged = QStringLiteral("The database is damaged: ");
+    EXPECT_EQ(failureOf(withId(1048576)), damaged + QStringLiteral("the task ID 1048576 is out of range."));
+    EXPECT_EQ(failureOf(withId(2147483647)), damaged + QStringLiteral("the task ID 2147483647 is out of range."));
+    EXPECT_EQ(failureOf(withId(-5)), damaged + QStringLiteral("a task has the negative ID -5."));
+    EXPECT_EQ(failureOf(withId(28)), damaged + QStringLiteral("the task ID 28 appears twice."));
     const Plan moved = readBytes(withId(40));
     ASSERT_EQ(moved.positions.size(), 40u);
     EXPECT_FALSE(moved.positions[28].has_value());  // position 29 is now a gap
@@ -222,6 +229,155 @@ TEST(MpdReader, TwoThreadsReadDatabasesAtOnce) {
         EXPECT_TRUE(differences(first[i], alone[i]).isEmpty());
         EXPECT_TRUE(differences(second[i], alone[i]).isEmpty());
     }
+}
+
+// ---- the reader's process ------------------------------------------------------------------------
+
+// The first page of the table definition of `table` in the database at `path` (0 when not found).
+guint32 definitionPage(const QString& path, const char* table) {
+    MdbHandle* mdb = mdb_open(QFile::encodeName(path).constData(), MDB_NOFLAGS);
+    if (!mdb) return 0;
+    guint32 page = 0;
+    if (const GPtrArray* catalog = mdb_read_catalog(mdb, MDB_TABLE))
+        for (guint i = 0; i < catalog->len; ++i) {
+            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (g_ascii_strcasecmp(entry->object_name, table) == 0) page = static_cast<guint32>(entry->table_pg);
+        }
+    mdb_close(mdb);
+    return page;
+}
+
+// The byte of a table definition that says in which row of its page the table's usage map lies.
+QByteArray usageMapRowChanged(QByteArray bytes, guint32 page) {
+    if (page != 0) bytes[page * 4096 + 55] = '\xFF';
+    return bytes;
+}
+
+// Captures what this process writes to standard error while it lives.
+class StandardError {
+public:
+    StandardError() {
+        std::fflush(stderr);
+        saved_ = ::dup(STDERR_FILENO);
+        ::dup2(::fileno(file_), STDERR_FILENO);
+    }
+    ~StandardError() { restore(); }
+    QByteArray restore() {
+        if (saved_ < 0) return {};
+        std::fflush(stderr);
+        ::dup2(saved_, STDERR_FILENO);
+        ::close(saved_);
+        saved_ = -1;
+        std::rewind(file_);
+        QByteArray text;
+        char buffer[256];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file_)) > 0;)
+            text.append(buffer, static_cast<qsizetype>(n));
+        std::fclose(file_);
+        return text;
+    }
+
+private:
+    std::FILE* file_ = std::tmpfile();
+    int saved_ = -1;
+};
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // no limit on the address space
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(MpdReaderProcess, ACrashALimitOrABadAnswerIsThatDatabasesOneLineAndTheNextOneReads) {
+    QUORRIX_NEED_TEST_DATA(kPlans + kProject2003);
+    const QString project98 = kPlans + QStringLiteral("/task-dates/Xtask-dates-project98-mpd8.mpd");
+    const QByteArray good = bytesOf(kPlans + kProject2003), old = bytesOf(project98);
+    const guint32 assignments = definitionPage(kPlans + kProject2003, "MSP_ASSIGNMENTS");
+    const guint32 oldAssignments = definitionPage(project98, "Assignment_Information");
+    ASSERT_GT(assignments, 2u);
+    ASSERT_GT(oldAssignments, 2u);
+
+    // The stand-in reader reads a script after a database header.
+    const auto script = [](const char* what) {
+        QByteArray bytes(3 * 4096, '\0');
+        bytes.replace(0, 20, QByteArray("\0\1\0\0Standard Jet DB\0", 20));
+        bytes[0x14] = 1;
+        bytes.replace(4096, static_cast<qsizetype>(std::strlen(what)), what);
+        return bytes;
+    };
+    MpdReaderSetup stand = installedMpdReader();
+    stand.program = QCoreApplication::applicationDirPath() + QStringLiteral("/mpd_reader_double");
+    stand.cpuSeconds = 1;
+    stand.wallSeconds = 1;
+    stand.memoryMegabytes = 64;
+    MpdReaderSetup spinning = stand;  // the processor-time limit comes first
+    spinning.wallSeconds = 300;  // even on a busy machine
+
+    // Read by the installed reader through the dispatcher, which names the file; by the stand-in
+    // through the .mpd reader itself.
+    const QString named = QStringLiteral("The database \"plan.mpd\" is damaged: ");
+    const QString damaged = QStringLiteral("The database is damaged: ");
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        const MpdReaderSetup& setup;
+        bool details;
+        QString failure;  // its start when it ends with "...", else all of it; empty: it reads
+    };
+    const MpdReaderSetup real = installedMpdReader();
+    const std::vector<Case> cases = {
+        // libmdb reads out of bounds: the catalogue's usage map, then the assignments' (read for the details only).
+        {"catalogue 2003", usageMapRowChanged(good, 2), real, false, named + "..."},
+        {"catalogue 98", usageMapRowChanged(old, 2), real, false, named + "..."},
+        {"assignments 2003", usageMapRowChanged(good, assignments), real, true, named + "..."},
+        {"assignments 98", usageMapRowChanged(old, oldAssignments), real, true, named + "..."},
+        {"assignments, four fields", usageMapRowChanged(good, assignments), real, false, {}},
+        {"crash", script("crash"), stand, false, damaged + "reading it crashed the reader (Aborted)."},
+        {"hang", script("hang"), stand, false, damaged + "reading it did not end within 1 seconds."},
+        {"spin", script("spin"), spinning, false, damaged + "reading it took more than 1 seconds of processor time."},
+        {"memory", script(kSanitized ? "ok" : "memory"), stand, false,
+         kSanitized ? QString() : damaged + "reading it needs more memory than the reader may use."},
+        {"status", script("status"), stand, false, damaged + "its reader ended with status 3."},
+        {"garbage", script("garbage"), stand, false, damaged + "its reader's answer is not valid (an unknown record)."},
+        {"cut", script("cut"), stand, false, damaged + "its reader's answer is not valid (a row ends early)."},
+        {"flood", script("flood"), stand, false, damaged + "its reader gave more data than the database can hold."},
+        {"noise", script("noise"), stand, false, {}},
+        // A process that had read other databases before: the database is read once more by a fresh one.
+        {"after others", script("crash-after-others"), stand, false, {}},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("plan.mpd"));
+    const auto read = [&](const QByteArray& bytes, const MpdReaderSetup& setup, bool details) {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+        file.close();
+        if (&setup == &real) return readPlanFile(path, {details});
+        return readMpd(PlanFile{path, bytes.size(), bytes.left(kPlanHeadSize)}, {details}, setup);
+    };
+    const Plan expected = readPlanFile(kPlans + kProject2003);
+    StandardError quiet;
+    for (const Case& c : cases) {
+        // Each case in a fresh process (a failure in one that had read others is tried twice).
+        if (std::strcmp(c.what, "after others") != 0) retireMpdReader();
+        QString failure;
+        try {
+            read(c.bytes, c.setup, c.details);
+        } catch (const Failure& f) {
+            failure = f.description();
+        }
+        if (c.failure.endsWith(QLatin1String("...")))
+            EXPECT_TRUE(failure.startsWith(c.failure.chopped(3)) && !failure.contains(QLatin1Char('\n')))
+                << c.what << ": " << failure.toStdString();
+        else
+            EXPECT_EQ(failure, c.failure) << c.what;
+        // The same reader goes on with the next database.
+        if (&c.setup != &real)
+            EXPECT_EQ(read(script("ok"), stand, false).positions.size(), 1u) << c.what;
+        else
+            EXPECT_TRUE(differences(read(good, c.setup, false), expected).isEmpty()) << c.what;
+    }
+    // libmdb's complaints about the damaged pages stayed in the reader.
+    EXPECT_EQ(quiet.restore(), QByteArray());
 }
 
 }  // namespace

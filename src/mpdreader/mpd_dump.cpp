@@ -1,0 +1,135 @@
+#include "mpdreader/mpd_dump.h"
+
+#include <mdbtools.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quorrix::mpdreader {
+
+namespace mpd = importer::plans::mpd;
+
+namespace {
+
+// Ends the reading with a failure record.
+struct Stop {
+    mpd::Code code;
+    mpd::Kind kind = mpd::Kind::Projects;
+    std::size_t column = 0;
+};
+
+struct HandleCloser {
+    void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
+};
+struct TableFreer {
+    void operator()(MdbTableDef* table) const { mdb_free_tabledef(table); }
+};
+
+class Database {
+public:
+    // Without MDB_WRITABLE libmdb opens the file for reading only.
+    explicit Database(int fd) {
+        const std::string name = "/proc/self/fd/" + std::to_string(fd);
+        mdb_.reset(mdb_open(name.c_str(), MDB_NOFLAGS));
+        if (!mdb_) throw Stop{mpd::Code::HeaderUnreadable};
+        mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
+        mdb_set_boolean_fmt_numbers(mdb_.get());
+        // Every database lists at least its own system tables.
+        const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
+        if (!catalog || catalog->len == 0) throw Stop{mpd::Code::CatalogUnreadable};
+    }
+
+    MdbHandle* handle() const { return mdb_.get(); }
+
+    bool hasTable(const char* name) const {
+        const GPtrArray* catalog = mdb_->catalog;
+        if (!catalog) return false;
+        for (guint i = 0; i < catalog->len; ++i) {
+            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (entry && entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::unique_ptr<MdbHandle, HandleCloser> mdb_;
+};
+
+// Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
+// that kind, those from `unbound` on left empty. A column the table lacks is empty in every row.
+void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, std::size_t unbound,
+               mpd::AnswerWriter& answer) {
+    const auto k = static_cast<std::size_t>(kind);
+    std::unique_ptr<MdbTableDef, TableFreer> table(
+        mdb_read_table_by_name(db.handle(), const_cast<gchar*>(schema.tables[k]), MDB_TABLE));
+    if (!table) throw Stop{mpd::Code::TableUnreadable, kind};
+    if (!mdb_read_columns(table.get()) || !table->columns) throw Stop{mpd::Code::ColumnsUnreadable, kind};
+    mdb_rewind_table(table.get());
+
+    struct Value {
+        std::unique_ptr<char[]> buffer;
+        int length = 0;
+    };
+    const std::size_t columns = mpd::kColumns[k];
+    const size_t bindSize = db.handle()->bind_size;
+    std::vector<Value> values(columns);
+    for (std::size_t c = 0; c < columns && c < unbound; ++c) {
+        const char* wanted = schema.columns[k][c];
+        if (!wanted) continue;
+        for (guint i = 0; i < table->columns->len; ++i) {
+            const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+            if (g_ascii_strcasecmp(column->name, wanted) != 0) continue;
+            values[c].buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
+            values[c].buffer[bindSize] = '\0';  // a text cut at the bind size still ends
+            if (mdb_bind_column(table.get(), static_cast<int>(i) + 1, values[c].buffer.get(), &values[c].length) < 0)
+                throw Stop{mpd::Code::ColumnUnreadable, kind, c};
+            break;
+        }
+    }
+
+    answer.table(kind);
+    std::vector<std::string_view> fields(columns);
+    for (;;) {
+        for (Value& value : values) value.length = 0;
+        if (!mdb_fetch_row(table.get())) break;
+        for (std::size_t c = 0; c < columns; ++c) {
+            const Value& value = values[c];
+            fields[c] = {};
+            if (!value.buffer || value.length <= 0) continue;
+            const std::size_t length = std::min(static_cast<std::size_t>(value.length), bindSize);
+            fields[c] = {value.buffer.get(), strnlen(value.buffer.get(), length)};
+        }
+        answer.row(fields.data(), columns);
+    }
+}
+
+}  // namespace
+
+void dumpDatabase(int database, bool details, mpd::AnswerWriter& answer) {
+    try {
+        const Database db(database);
+        const mpd::Schema* schema = nullptr;
+        for (const mpd::Schema* s : {&mpd::kSchema9, &mpd::kSchema8})
+            if (!schema && db.hasTable(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
+        if (!schema) throw Stop{mpd::Code::NotAPlan};
+        answer.schema(*schema);
+        const auto has = [&](mpd::Kind kind) { return db.hasTable(schema->tables[static_cast<std::size_t>(kind)]); };
+        if (has(mpd::Kind::Projects)) dumpTable(db, *schema, mpd::Kind::Projects, mpd::kMaxColumns, answer);
+        // The further fields' columns are bound only when asked for: libmdb then leaves them alone.
+        dumpTable(db, *schema, mpd::Kind::Tasks, details ? mpd::kMaxColumns : mpd::kFirstFurtherColumn, answer);
+        if (details && has(mpd::Kind::Resources) && has(mpd::Kind::Assignments)) {
+            dumpTable(db, *schema, mpd::Kind::Resources, mpd::kMaxColumns, answer);
+            dumpTable(db, *schema, mpd::Kind::Assignments, mpd::kMaxColumns, answer);
+        }
+        answer.end();
+    } catch (const Stop& stop) {
+        answer.failure(stop.code, stop.kind, stop.column);
+    }
+}
+
+}  // namespace quorrix::mpdreader
