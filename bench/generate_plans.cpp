@@ -5,14 +5,18 @@
 //   generate_plans FOLDER [--plans N] [--tasks N] [--big N]
 //
 // FOLDER/plans/plan-001.xml ... plan-N.xml hold --tasks tasks each (defaults 200 and 1000), and
-// FOLDER/big/big.xml holds --big tasks (default 200000). Same arguments, same bytes.
+// FOLDER/big/big.xml holds --big tasks (default 200000). With --outline DEPTH the tasks form an
+// outline up to that many levels deep, summary tasks above their subtasks; without it every task
+// is at the first level. Same arguments, same bytes.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -105,7 +109,7 @@ void header(std::string& out, const std::string& title) {
            "\t\t\t<IsBaseCalendar>1</IsBaseCalendar>\n\t\t</Calendar>\n\t</Calendars>\n\t<Tasks>\n";
 }
 
-void task(std::string& out, long id, std::mt19937& random, Clock& cursor, bool blank) {
+void task(std::string& out, long id, std::mt19937& random, Clock& cursor, bool blank, int level, bool summary) {
     out += "\t\t<Task>\n";
     element(out, "UID", std::to_string(id));
     element(out, "ID", std::to_string(id));
@@ -132,7 +136,7 @@ void task(std::string& out, long id, std::mt19937& random, Clock& cursor, bool b
     element(out, "CreateDate", "2024-01-05T09:12:00");
     element(out, "WBS", std::to_string(id));
     element(out, "OutlineNumber", std::to_string(id));
-    element(out, "OutlineLevel", "1");
+    element(out, "OutlineLevel", std::to_string(level));
     element(out, "Priority", "500");
     element(out, "Start", s);
     element(out, "Finish", f);
@@ -145,7 +149,7 @@ void task(std::string& out, long id, std::mt19937& random, Clock& cursor, bool b
     element(out, "OverAllocated", "0");
     element(out, "Estimated", random() % 4 == 0 ? "1" : "0");
     element(out, "Milestone", "0");
-    element(out, "Summary", "0");
+    element(out, "Summary", summary ? "1" : "0");
     element(out, "Critical", random() % 2 ? "1" : "0");
     element(out, "EarlyStart", s);
     element(out, "EarlyFinish", f);
@@ -169,8 +173,23 @@ void task(std::string& out, long id, std::mt19937& random, Clock& cursor, bool b
     out += "\t\t</Task>\n";
 }
 
-bool writePlan(const std::filesystem::path& path, const std::string& title, long tasks, unsigned seed) {
+// The outline level of each task from 1 on: a walk that goes one level deeper at most, stays, or
+// climbs back any number of levels, never deeper than `depth`.
+std::vector<int> outlineLevels(long tasks, int depth, unsigned seed) {
+    std::mt19937 random(seed ^ 0x5EEDu);
+    std::vector<int> levels(static_cast<std::size_t>(tasks) + 2, 1);
+    for (long id = 2; id <= tasks; ++id) {
+        const int before = levels[static_cast<std::size_t>(id - 1)];
+        const unsigned step = random() % 3;
+        levels[static_cast<std::size_t>(id)] =
+            step == 0 ? std::min(before + 1, depth) : step == 1 ? before : 1 + static_cast<int>(random() % before);
+    }
+    return levels;
+}
+
+bool writePlan(const std::filesystem::path& path, const std::string& title, long tasks, unsigned seed, int depth) {
     std::mt19937 random(seed);
+    const std::vector<int> levels = outlineLevels(tasks, std::max(depth, 1), seed);
     std::string out;
     out.reserve(static_cast<std::size_t>(tasks) * 1900 + 4096);
     header(out, title);
@@ -184,7 +203,8 @@ bool writePlan(const std::filesystem::path& path, const std::string& title, long
     for (long id = 1; id <= tasks; ++id) {
         // A long plan runs in parallel streams of work rather than one chain of centuries.
         if (id % 500 == 0) cursor = Clock{2024 + static_cast<int>(id / 500 % 5), 1, 8, 8, 0};
-        task(out, id, random, cursor, random() % 97 == 0);
+        const auto at = static_cast<std::size_t>(id);
+        task(out, id, random, cursor, random() % 97 == 0, levels[at], id < tasks && levels[at + 1] > levels[at]);
     }
     out += "\t</Tasks>\n</Project>\n";
     FILE* file = std::fopen(path.c_str(), "wb");
@@ -197,15 +217,17 @@ bool writePlan(const std::filesystem::path& path, const std::string& title, long
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: generate_plans FOLDER [--plans N] [--tasks N] [--big N]\n");
+        std::fprintf(stderr, "usage: generate_plans FOLDER [--plans N] [--tasks N] [--big N] [--outline DEPTH]\n");
         return 2;
     }
     long plans = 200, tasks = 1000, big = 200000;
+    int depth = 1;
     for (int i = 2; i + 1 < argc; i += 2) {
         const long value = std::atol(argv[i + 1]);
         if (std::strcmp(argv[i], "--plans") == 0) plans = value;
         else if (std::strcmp(argv[i], "--tasks") == 0) tasks = value;
         else if (std::strcmp(argv[i], "--big") == 0) big = value;
+        else if (std::strcmp(argv[i], "--outline") == 0) depth = static_cast<int>(std::clamp(value, 1L, 20L));
     }
     const std::filesystem::path root = argv[1];
     std::filesystem::create_directories(root / "plans");
@@ -213,12 +235,12 @@ int main(int argc, char** argv) {
     for (long n = 1; n <= plans; ++n) {
         char name[32];
         std::snprintf(name, sizeof name, "plan-%03ld", n);
-        if (!writePlan(root / "plans" / (std::string(name) + ".xml"), name, tasks, static_cast<unsigned>(n))) {
+        if (!writePlan(root / "plans" / (std::string(name) + ".xml"), name, tasks, static_cast<unsigned>(n), depth)) {
             std::fprintf(stderr, "cannot write %s\n", name);
             return 1;
         }
     }
-    if (big > 0 && !writePlan(root / "big" / "big.xml", "big", big, 4242u)) {
+    if (big > 0 && !writePlan(root / "big" / "big.xml", "big", big, 4242u, depth)) {
         std::fprintf(stderr, "cannot write big.xml\n");
         return 1;
     }

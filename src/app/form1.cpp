@@ -161,6 +161,7 @@ void Form1::createControls() {
     connect(Option3, &QRadioButton::clicked, this, [this] { Option3_Click(); });
     connect(Option4, &QRadioButton::clicked, this, [this] { Option4_Click(); });
     createColumnsMenu();
+    createSheetMenus();
 
     PushButton1 = button(new QPushButton(this), "PushButton1", QStringLiteral("Add Project File(s)"), 120, 3250, 3840, 405);
     PushButton4 =

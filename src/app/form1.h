@@ -118,6 +118,11 @@ public:
     // The further columns as checkable entries, then the entry that goes back to the four.
     QMenu* ColumnsMenu;
     QAction* DefaultColumnsAction;
+    // Submenus of ColumnsMenu: the sheet options, and the choice of tasks with the entry that
+    // goes back to every task. Each checkable entry holds its settings key as its data.
+    QMenu* SheetMenu;
+    QMenu* RowsMenu;
+    QAction* AllTasksAction;
 
     // Drag reordering state of the list.
     bool DragActive = false;
@@ -140,6 +145,11 @@ private:
     void showColumnChoice();
     void showColumnsInHint();
     void storeColumnChoice();
+    // Keeps a menu open while its checkable entries are clicked one after another.
+    static void keepOpenOnCheck(QMenu* menu);
+    void createSheetMenus();
+    void showSheetChoice();
+    void storeSheetChoice();
     void ApplySkin();
     void Form_Unload();
     void storeLayoutChoice();

@@ -45,13 +45,15 @@ private:
 
 }  // namespace
 
+void Form1::keepOpenOnCheck(QMenu* menu) { menu->installEventFilter(new KeepOpenOnCheck(menu)); }
+
 void Form1::createColumnsMenu() {
     Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Frame1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { Frame1_ContextMenu(pos); });
 
     ColumnsMenu = new QMenu(this);
     ColumnsMenu->setObjectName(QStringLiteral("ColumnsMenu"));
-    ColumnsMenu->installEventFilter(new KeepOpenOnCheck(ColumnsMenu));
+    keepOpenOnCheck(ColumnsMenu);
     for (importer::Column column : importer::extraColumns()) {
         QAction* action = ColumnsMenu->addAction(importer::columnHeader(column));
         action->setCheckable(true);

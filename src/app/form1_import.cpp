@@ -1,5 +1,6 @@
 // "Start Importing Project Files".
 #include <QCoreApplication>
+#include <QDate>
 
 #include "app/form1.h"
 #include "importer/import_run.h"
@@ -25,6 +26,15 @@ public:
     std::vector<importer::Column> columns() override {
         Settings* settings = form_.services().settings;
         return settings ? settings->columns() : importer::defaultColumns();
+    }
+    importer::SheetOptions sheetOptions() override {
+        Settings* settings = form_.services().settings;
+        return settings ? settings->sheetOptions() : importer::SheetOptions{};
+    }
+    // The weeks ahead count from the day the import starts.
+    importer::RowSelection rowSelection() override {
+        Settings* settings = form_.services().settings;
+        return settings ? settings->rowChoice().selectionOn(QDate::currentDate()) : importer::RowSelection{};
     }
 
 private:

@@ -64,7 +64,7 @@ int main(int argc, char* argv[]) {
     quorrix::QtDialogProvider dialogs;
     quorrix::Settings settings;
     const auto spreadsheet = quorrix::importer::makeSpreadsheetAutomation(dialogs);
-    const auto project = quorrix::importer::makeProjectAutomation([&settings] { return settings.taskFieldsWanted(); });
+    const auto project = quorrix::importer::makeProjectAutomation([&settings] { return settings.taskFieldNeed(); });
 
     quorrix::Form1::Services services;
     services.dialogs = &dialogs;

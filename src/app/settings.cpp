@@ -1,10 +1,65 @@
 #include "app/settings.h"
 
+#include <QStringList>
 #include <algorithm>
+#include <optional>
 
 #include "platform/config.h"
 
 namespace quorrix {
+
+namespace {
+
+// A stored value as one text; a comma list written by hand without quotes comes back as a list.
+QString textOf(const QVariant& v) {
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(QLatin1Char(','));
+    return v.canConvert<QString>() ? v.toString() : QString();
+}
+
+const QString kMilestones = QStringLiteral("milestones");
+const QString kUnfinished = QStringLiteral("unfinished");
+const QString kMaxOutlineLevel = QStringLiteral("max-outline-level=");
+const QString kNextWeeksKey = QStringLiteral("next-weeks=");
+
+}  // namespace
+
+std::optional<RowChoice> RowChoice::fromText(const QString& text) {
+    RowChoice choice;
+    if (text.trimmed().isEmpty()) return choice;
+    const auto number = [](const QString& item, const QString& key) {
+        bool ok = false;
+        const int n = item.mid(key.size()).trimmed().toInt(&ok);
+        return ok ? n : -1;
+    };
+    for (const QString& raw : text.split(QLatin1Char(','))) {
+        const QString item = raw.trimmed().toLower();
+        if (item == kMilestones && !choice.milestonesOnly) {
+            choice.milestonesOnly = true;
+        } else if (item == kUnfinished && !choice.unfinishedOnly) {
+            choice.unfinishedOnly = true;
+        } else if (item.startsWith(kMaxOutlineLevel) && choice.maxOutlineLevel == 0) {
+            choice.maxOutlineLevel = number(item, kMaxOutlineLevel);
+            if (choice.maxOutlineLevel < 1 || choice.maxOutlineLevel > importer::kMaxOutlineLevelChoice)
+                return std::nullopt;
+        } else if (item.startsWith(kNextWeeksKey) && choice.nextWeeks == 0) {
+            choice.nextWeeks = number(item, kNextWeeksKey);
+            if (std::find(std::begin(kNextWeeks), std::end(kNextWeeks), choice.nextWeeks) == std::end(kNextWeeks))
+                return std::nullopt;
+        } else {
+            return std::nullopt;
+        }
+    }
+    return choice;
+}
+
+QString RowChoice::text() const {
+    QStringList items;
+    if (milestonesOnly) items << kMilestones;
+    if (unfinishedOnly) items << kUnfinished;
+    if (maxOutlineLevel > 0) items << kMaxOutlineLevel + QString::number(maxOutlineLevel);
+    if (nextWeeks > 0) items << kNextWeeksKey + QString::number(nextWeeks);
+    return items.join(QLatin1Char(','));
+}
 
 Settings::Settings()
     : store_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, config::kSettingsApplication,
@@ -20,16 +75,12 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
     if (!v.isValid()) {
-        taskFieldsWanted_ = false;
+        columnsNeed_ = importer::TaskFieldNeed{};
         return importer::defaultColumns();
     }
-    // The store reads an unquoted comma list, as a hand-edited file may hold it, as a list of texts.
-    const QString text = v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(','))
-                         : v.canConvert<QString>()             ? v.toString()
-                                                               : QString();
-    const importer::ColumnChoice choice = importer::parseColumnList(text);
+    const importer::ColumnChoice choice = importer::parseColumnList(textOf(v));
     const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    columnsNeed_ = importer::taskFieldNeed(chosen);
     return chosen;
 }
 
@@ -37,13 +88,57 @@ void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
     for (importer::Column c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    taskFieldsWanted_ = importer::needsTaskFields(chosen);
+    columnsNeed_ = importer::taskFieldNeed(chosen);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();
         return;
     }
     write(QStringLiteral("Columns"), importer::columnListText(chosen));
+}
+
+
+importer::RowSelection RowChoice::selectionOn(const QDate& today) const {
+    importer::RowSelection selection;
+    selection.milestonesOnly = milestonesOnly;
+    selection.unfinishedOnly = unfinishedOnly;
+    selection.maxOutlineLevel = maxOutlineLevel;
+    if (nextWeeks > 0) {
+        selection.activeFrom = today;
+        selection.activeTo = today.addDays(7 * nextWeeks - 1);
+    }
+    return selection;
+}
+
+importer::SheetOptions Settings::sheetOptions() const {
+    const QVariant v = store_->value(QStringLiteral("Sheet"));
+    const importer::SheetOptions options =
+        v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{}) : importer::SheetOptions{};
+    sheetNeed_ = importer::taskFieldNeed(options);
+    return options;
+}
+
+void Settings::setSheetOptions(const importer::SheetOptions& options) {
+    sheetNeed_ = importer::taskFieldNeed(options);
+    writeOrRemove(QStringLiteral("Sheet"), importer::sheetOptionsText(options));
+}
+
+RowChoice Settings::rowChoice() const {
+    const QVariant v = store_->value(QStringLiteral("Rows"));
+    const RowChoice choice = v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
+    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
+    return choice;
+}
+
+void Settings::setRowChoice(const RowChoice& choice) {
+    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
+    writeOrRemove(QStringLiteral("Rows"), choice.text());
+}
+
+void Settings::writeOrRemove(const QString& key, const QString& text) {
+    if (!text.isEmpty()) return write(key, text);
+    store_->remove(key);
+    store_->sync();
 }
 
 void Settings::write(const QString& key, const QString& text) {

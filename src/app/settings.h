@@ -1,14 +1,38 @@
 #pragma once
 
+#include <QDate>
 #include <QSettings>
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "importer/columns.h"
+#include "importer/sheet_options.h"
 
 namespace quorrix {
+
+// The tasks the window imports: the selections of the import run, with the window of days given
+// as weeks from the day an import starts.
+struct RowChoice {
+    bool milestonesOnly = false;
+    bool unfinishedOnly = false;
+    int maxOutlineLevel = 0;  // 1 to 9; 0 for every level
+    int nextWeeks = 0;        // one of kNextWeeks: tasks active from that day for as many weeks; 0: any time
+    friend bool operator==(const RowChoice&, const RowChoice&) = default;
+
+    // The selection of an import that starts on `today`.
+    importer::RowSelection selectionOn(const QDate& today) const;
+
+    // As comma-separated keys: "milestones,unfinished,max-outline-level=N,next-weeks=N", each
+    // chosen one in this order; empty for every task.
+    QString text() const;
+    // Keys in any order and letter case; nothing for an unknown key, a number out of range, an
+    // empty item or a key given twice. An empty text is every task.
+    static std::optional<RowChoice> fromText(const QString& text);
+};
+inline constexpr int kNextWeeks[] = {1, 2, 4, 8};
 
 // The per-user settings store (application "Veltrano", section "Quorrix"): an INI file under
 // the user's config folder. Every read and write of a stored value passes through here.
@@ -30,15 +54,32 @@ public:
     // Keeps the default four followed by the given further columns in list order; with none,
     // the value is removed and the workbook is the default one again.
     void setExtraColumns(const std::vector<importer::Column>& extras);
-    // Whether the columns last read or kept need the further task fields. Safe on any thread (the
-    // plan readers ask it from the read-ahead thread); the run reads columns() before any plan.
-    bool taskFieldsWanted() const { return taskFieldsWanted_.load(); }
+    // The sheet options, kept under "Sheet" as comma-separated keys ("freeze-header,filter-buttons,
+    // group-outline,indent-names"); none removes the value. An absent or unreadable value gives none.
+    importer::SheetOptions sheetOptions() const;
+    void setSheetOptions(const importer::SheetOptions& options);
+    // The tasks to import, kept under "Rows" as comma-separated keys ("milestones,unfinished,
+    // max-outline-level=N,next-weeks=N"); every task removes the value. An absent or unreadable
+    // value gives every task.
+    RowChoice rowChoice() const;
+    void setRowChoice(const RowChoice& choice);
+
+    // The further task fields the columns, sheet options and rows last read or kept need. Safe on
+    // any thread (the plan readers ask it from the read-ahead thread); the run reads all three
+    // before any plan.
+    importer::TaskFieldNeed taskFieldNeed() const {
+        return columnsNeed_.load() | sheetNeed_.load() | rowsNeed_.load();
+    }
 
     QString fileName() const { return store_->fileName(); }
 
 private:
     std::unique_ptr<QSettings> store_;
-    mutable std::atomic<bool> taskFieldsWanted_{false};
+    void writeOrRemove(const QString& key, const QString& text);
+
+    mutable std::atomic<importer::TaskFieldNeed> columnsNeed_{};
+    mutable std::atomic<importer::TaskFieldNeed> sheetNeed_{};
+    mutable std::atomic<importer::TaskFieldNeed> rowsNeed_{};
 };
 
 }  // namespace quorrix

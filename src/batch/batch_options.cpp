@@ -1,5 +1,6 @@
 #include "batch/batch_options.h"
 
+#include <QDate>
 #include <QHash>
 #include <algorithm>
 
@@ -23,6 +24,12 @@ QString columnKeyLines() {
     return out + line + QLatin1Char('\n');
 }
 
+// A day written as YYYY-MM-DD, and nothing else; an invalid date for anything else.
+QDate isoDay(const std::optional<QString>& text) {
+    if (!text || text->size() != 10 || text->at(4) != QLatin1Char('-') || text->at(7) != QLatin1Char('-')) return {};
+    return QDate::fromString(*text, QStringLiteral("yyyy-MM-dd"));
+}
+
 }  // namespace
 
 QString usageText() {
@@ -41,6 +48,17 @@ QString usageText() {
         "                          (default: name,duration,start,finish); the keys:\n") +
            columnKeyLines() +
            QStringLiteral(
+               "      --freeze-header     keep the header row in view while the rows scroll\n"
+               "      --filter-buttons    filter buttons on the header row, over every written row and column\n"
+               "      --group-outline     group the rows by the tasks' outline levels, summary rows above\n"
+               "      --indent-names      indent each task name one step per outline level below the first\n"
+               "      --milestones        import milestones only\n"
+               "      --unfinished        import unfinished tasks only (% complete below 100)\n"
+               "      --max-outline-level N\n"
+               "                          import the outline levels 1 to N only (N from 1 to 9)\n"
+               "      --active-between FROM TO\n"
+               "                          import only the tasks whose span from start to finish touches the\n"
+               "                          days FROM to TO (dates as YYYY-MM-DD); chosen selections all apply\n"
                "      --list              print the resulting list entries, one a line, and import nothing\n"
                "      --null              with --list: end each entry with NUL instead of a line feed\n"
                "  -q, --quiet             print no closing message; error reports still go to standard error\n"
@@ -55,7 +73,9 @@ QString usageText() {
                "or no files added.\n"
                "\n"
                "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n"
-               "         quorrix-batch -c plan,id,name,start,finish,resources -o all.xlsx a.mpp b.xml\n");
+               "         quorrix-batch -c plan,id,name,start,finish,resources -o all.xlsx a.mpp b.xml\n"
+               "         quorrix-batch --active-between 2024-06-03 2024-06-16 --freeze-header --filter-buttons \\\n"
+               "                       -o next-two-weeks.xlsx ~/Plans\n");
 }
 
 QString usageErrorText(const QString& reason) {
@@ -75,7 +95,10 @@ constexpr ValueOption kOutput{QLatin1StringView("--output"), u'o'};
 constexpr ValueOption kLayout{QLatin1StringView("--layout"), u'l'};
 constexpr ValueOption kColumns{QLatin1StringView("--columns"), u'c'};
 constexpr ValueOption kExtension{QLatin1StringView("--extension"), u'e'};
-constexpr ValueOption kValueOptions[] = {kOutput, kLayout, kColumns, kExtension};
+// Long names only; --active-between takes a second value, the argument after its first.
+constexpr ValueOption kMaxOutlineLevel{QLatin1StringView("--max-outline-level"), u'\0'};
+constexpr ValueOption kActiveBetween{QLatin1StringView("--active-between"), u'\0'};
+constexpr ValueOption kValueOptions[] = {kOutput, kLayout, kColumns, kExtension, kMaxOutlineLevel, kActiveBetween};
 
 // The option an argument stands for in its long form, with its value when it carries one: "-o x"
 // and "-ox" as "--output" and "--output=x", a run of flags such as "-qV" as its first one with
@@ -133,8 +156,12 @@ ParsedOptions parseOptions(const QStringList& arguments) {
             continue;
         }
         if (!s.rest.isEmpty()) pending.insert(i + 1, s.rest);
-        static const QStringList kFlags{QStringLiteral("--help"), QStringLiteral("--version"), QStringLiteral("--quiet"),
-                                        QStringLiteral("--list"), QStringLiteral("--null")};
+        static const QStringList kFlags{QStringLiteral("--help"),          QStringLiteral("--version"),
+                                        QStringLiteral("--quiet"),         QStringLiteral("--list"),
+                                        QStringLiteral("--null"),          QStringLiteral("--freeze-header"),
+                                        QStringLiteral("--filter-buttons"), QStringLiteral("--group-outline"),
+                                        QStringLiteral("--indent-names"),  QStringLiteral("--milestones"),
+                                        QStringLiteral("--unfinished")};
         const bool takesValue = std::any_of(std::begin(kValueOptions), std::end(kValueOptions),
                                             [&](const ValueOption& v) { return s.option == v.name; });
         if (!takesValue && !kFlags.contains(s.option)) return fail(QStringLiteral("Unknown option: ") + s.option);
@@ -155,6 +182,29 @@ ParsedOptions parseOptions(const QStringList& arguments) {
             o.listOnly = true;
         } else if (s.option == QStringLiteral("--null")) {
             nullSeparated = true;
+        } else if (s.option == QStringLiteral("--freeze-header")) {
+            o.sheet.freezeHeader = true;
+        } else if (s.option == QStringLiteral("--filter-buttons")) {
+            o.sheet.filterButtons = true;
+        } else if (s.option == QStringLiteral("--group-outline")) {
+            o.sheet.groupOutline = true;
+        } else if (s.option == QStringLiteral("--indent-names")) {
+            o.sheet.indentNames = true;
+        } else if (s.option == QStringLiteral("--milestones")) {
+            o.rows.milestonesOnly = true;
+        } else if (s.option == QStringLiteral("--unfinished")) {
+            o.rows.unfinishedOnly = true;
+        } else if (s.option == kMaxOutlineLevel.name) {
+            bool ok = false;
+            const int level = value ? value->toInt(&ok) : 0;
+            if (!ok || level < 1 || level > importer::kMaxOutlineLevelChoice)
+                return fail(QStringLiteral("--max-outline-level takes a whole number from 1 to 9."));
+            o.rows.maxOutlineLevel = level;
+        } else if (s.option == kActiveBetween.name) {
+            o.rows.activeFrom = isoDay(value);
+            o.rows.activeTo = isoDay(i + 1 < pending.size() ? std::optional(pending[++i]) : std::nullopt);
+            if (!o.rows.hasWindow() || o.rows.activeFrom > o.rows.activeTo)
+                return fail(QStringLiteral("--active-between takes two dates FROM TO as YYYY-MM-DD, FROM not after TO."));
         } else if (s.option == kLayout.name) {
             if (value == QStringLiteral("one-sheet"))
                 o.oneSheet = true;

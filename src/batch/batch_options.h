@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "importer/columns.h"
+#include "importer/sheet_options.h"
 
 namespace quorrix::batch {
 
@@ -18,6 +19,8 @@ struct BatchOptions {
     bool quiet = false;  // no closing message; the exit status tells the outcome
     QStringList paths;
     std::vector<importer::Column> columns = importer::defaultColumns();  // in the order given
+    importer::SheetOptions sheet;
+    importer::RowSelection rows;
 };
 
 // The options of the command line, or the one-line reason they are unusable.

@@ -30,13 +30,13 @@ using namespace quorrix;
 // run shows goes to the progress line.
 class BatchHost : public importer::ImportHost {
 public:
-    BatchHost(QStringList entries, bool oneSheet, std::vector<importer::Column> columns, batch::ProgressLine& progress)
-        : entries_(std::move(entries)), oneSheet_(oneSheet), columns_(std::move(columns)), progress_(progress) {
+    BatchHost(QStringList entries, const batch::BatchOptions& options, batch::ProgressLine& progress)
+        : entries_(std::move(entries)), options_(options), progress_(progress) {
         progress_.setTotal(static_cast<int>(entries_.size()));
     }
     int entryCount() override { return static_cast<int>(entries_.size()); }
     QString entryText(int position) override { return entries_.at(position - 1); }
-    bool oneSheetLayout() override { return oneSheet_; }
+    bool oneSheetLayout() override { return options_.oneSheet; }
     void setProgressValue(double) override {}
     void setProgressText(const QString&) override {}
     void progress(int position, int, const QString& fileName) override {
@@ -49,12 +49,13 @@ public:
     void setBusy(bool) override {}
     void yield() override {}
     void setRunning(bool) override {}
-    std::vector<importer::Column> columns() override { return columns_; }
+    std::vector<importer::Column> columns() override { return options_.columns; }
+    importer::SheetOptions sheetOptions() override { return options_.sheet; }
+    importer::RowSelection rowSelection() override { return options_.rows; }
 
 private:
     QStringList entries_;
-    bool oneSheet_;
-    std::vector<importer::Column> columns_;
+    const batch::BatchOptions& options_;
     batch::ProgressLine& progress_;
 };
 
@@ -160,10 +161,11 @@ int runCommandLine(const QStringList& arguments) {
         runDialogs.withholdMessages();
     });
     const auto project = importer::makeProjectAutomation(
-        [taskFields = importer::needsTaskFields(options.columns)] { return taskFields; });
+        [need = importer::taskFieldNeed(options.columns) | importer::taskFieldNeed(options.sheet) |
+                importer::taskFieldNeed(options.rows)] { return need; });
     batch::ReportSubjectProject reportedProject(*project, runDialogs);
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
-    BatchHost entryList(entries, options.oneSheet, options.columns, progress);
+    BatchHost entryList(entries, options, progress);
     importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = fileStampOf(options.output);

@@ -7,6 +7,7 @@
 
 #include "importer/automation/automation.h"
 #include "importer/columns.h"
+#include "importer/sheet_options.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"
 
@@ -23,11 +24,11 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
     const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
-// The plan-file project application. `taskFields` tells, each time a plan is read, whether the run
-// writes a column that needs the further task fields; they are read only then. Plans may be read
-// ahead on a second thread, so it is called on either thread and must be safe to call from both.
-// Without it, plans are read for the default four columns only.
-using TaskFieldsWanted = std::function<bool()>;
+// The plan-file project application. `taskFields` tells, each time a plan is read, which further
+// task fields the run needs; they are read only then. Plans may be read ahead on a second thread,
+// so it is called on either thread and must be safe to call from both. Without it, plans are read
+// for the default four columns only.
+using TaskFieldsWanted = std::function<TaskFieldNeed()>;
 std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields = {});
 
 }  // namespace quorrix::importer

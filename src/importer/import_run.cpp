@@ -1,5 +1,7 @@
 #include "importer/import_run.h"
 
+#include <algorithm>
+
 #include "importer/application_checks.h"
 #include "platform/application_title.h"
 #include "platform/error_trap.h"
@@ -59,6 +61,58 @@ int lineSlot(Column column) {
     }
 }
 
+// "A" to "Z", then "AA", ...: the letters that name a column.
+QString columnLetters(int column) {
+    QString letters;
+    for (; column > 0; column = (column - 1) / 26) letters.prepend(QChar(u'A' + (column - 1) % 26));
+    return letters;
+}
+
+// A task's outline level as the plan gives it; 1 when it gives none.
+int outlineLevelOf(ProjectTask& task) {
+    const Value value = task.field(TaskField::OutlineLevel);
+    const auto* level = std::get_if<double>(&value);
+    if (!level || !(*level >= 1)) return 1;
+    return *level >= 1000 ? 1000 : static_cast<int>(*level);
+}
+
+// The day of a start or finish; nothing for a task without one ("NA").
+std::optional<QDate> dayOf(const Value& value) {
+    const auto* at = std::get_if<QDateTime>(&value);
+    if (!at || !at->isValid()) return std::nullopt;
+    return at->date();
+}
+
+// Whether a task passes every test of the selection. `level` receives the task's outline level
+// when a test reads it.
+bool isSelected(const RowSelection& selection, ProjectTask& task, std::optional<int>& level) {
+    if (selection.milestonesOnly) {
+        const Value milestone = task.field(TaskField::Milestone);
+        const auto* flag = std::get_if<QString>(&milestone);
+        if (!flag || *flag != QLatin1String("Yes")) return false;
+    }
+    if (selection.unfinishedOnly) {
+        const Value complete = task.field(TaskField::PercentComplete);
+        const auto* percent = std::get_if<double>(&complete);
+        if (percent && *percent >= 100) return false;
+    }
+    if (selection.maxOutlineLevel > 0) {
+        level = outlineLevelOf(task);
+        if (*level > selection.maxOutlineLevel) return false;
+    }
+    if (selection.hasWindow()) {
+        // A task with one date only lasts that day; one with neither is active at no time.
+        std::optional<QDate> start = dayOf(task.start());
+        std::optional<QDate> finish = dayOf(task.finish());
+        if (!start) start = finish;
+        if (!finish) finish = start;
+        if (!start) return false;
+        if (*finish < *start) std::swap(start, finish);
+        if (*start > selection.activeTo || *finish < selection.activeFrom) return false;
+    }
+    return true;
+}
+
 Value cellValue(Column column, ProjectTask& task, const QString& path) {
     switch (column) {
     case Column::Name: return task.name();
@@ -110,6 +164,11 @@ public:
         }
         columns_ = host_.columns();
         if (columns_.empty()) columns_ = defaultColumns();
+        sheet_ = host_.sheetOptions();
+        rows_ = host_.rowSelection();
+        selecting_ = rows_ != RowSelection{};
+        const auto name = std::find(columns_.begin(), columns_.end(), Column::Name);
+        if (sheet_.indentNames && name != columns_.end()) nameColumn_ = static_cast<int>(name - columns_.begin()) + 1;
         oneSheet_ = trap_.test(114, [&] { return host_.oneSheetLayout(); });
         if (!oneSheet_ && !trap_.step(114, [&] { checkOpenFilesFor(host_.entryCount()); })) return finish();
         outcome_.ran = true;
@@ -132,6 +191,32 @@ private:
             trap_.step(firstLine + 2 * lineSlot(column),
                        [&] { workbook().setActiveSheetCell(1, static_cast<int>(i) + 1, columnHeader(column)); });
         }
+        lastRow_ = 1;
+        // The sheet's view and outline report under the header's first line, like the header.
+        if (sheet_.freezeHeader) trap_.step(firstLine, [&] { workbook().freezeActiveSheetPanes(1, 0); });
+        if (sheet_.groupOutline) trap_.step(firstLine, [&] { workbook().setActiveSheetSummaryRowAbove(true); });
+    }
+
+    // The filter buttons of the active sheet, over the header and every row written below it.
+    void filterSheet(int headerLine) {
+        if (!sheet_.filterButtons) return;
+        trap_.step(headerLine, [&] {
+            workbook().autoFilterActiveSheetRange(QStringLiteral("A1:") + columnLetters(static_cast<int>(columns_.size())) +
+                                                  QString::number(lastRow_));
+        });
+    }
+
+    // A task row's outline level and its name's indent, from the task's outline level.
+    void outlineRow(const Lines& lines, ProjectTask& task, long row, std::optional<int> level) {
+        if (!level) trap_.step(lines.cells, [&] { level = outlineLevelOf(task); });
+        if (!level || *level <= 1) return;
+        if (sheet_.groupOutline)
+            trap_.step(lines.cells,
+                       [&] { workbook().setActiveSheetRowOutlineLevel(row, std::min(*level, kMaxRowOutlineLevel)); });
+        if (nameColumn_ > 0)
+            trap_.step(lines.cells, [&] {
+                workbook().setActiveSheetCellIndent(row, nameColumn_, std::min(*level - 1, kMaxIndentLevel));
+            });
     }
 
     void prepareWorkbook() {
@@ -220,6 +305,7 @@ private:
         } else {
             addFailure(lines.failedNoPlan, path);
         }
+        if (!oneSheet_) filterSheet(244);
         trap_.step(lines.quit, [&] { need(project).quit(); });
         trap_.step(lines.releaseProject, [&] { active.reset(); });
         trap_.step(lines.releaseApplication, [&] { project.reset(); });
@@ -235,7 +321,11 @@ private:
         for (long t = 1; t <= *count; ++t) {
             std::unique_ptr<ProjectTask> task;
             trap_.step(lines.taskItem, [&] { task = need(active).taskItem(t); });
-            if (!trap_.test(lines.taskTest, [&] { return task != nullptr; })) continue;
+            // A task left out by the selection takes no row, like a blank position.
+            std::optional<int> level;
+            if (!trap_.test(lines.taskTest,
+                            [&] { return task != nullptr && (!selecting_ || isSelected(rows_, *task, level)); }))
+                continue;
             if (nextRow_ > kSheetRows) return sheetFull(lines, active, path, t, *count);
             const long row = nextRow_;
             for (std::size_t i = 0; i < columns_.size(); ++i) {
@@ -244,6 +334,8 @@ private:
                     workbook().setActiveSheetCell(row, static_cast<int>(i) + 1, cellValue(column, need(task), path));
                 });
             }
+            lastRow_ = std::max(lastRow_, row);
+            if (sheet_.groupOutline || nameColumn_ > 0) outlineRow(lines, need(task), row, level);
             trap_.step(lines.nextRow, [&] { ++nextRow_; });
         }
     }
@@ -254,7 +346,9 @@ private:
         long left = 1;
         for (long u = t + 1; u <= count; ++u) {
             try {
-                if (need(active).taskItem(u)) ++left;
+                std::optional<int> level;
+                const std::unique_ptr<ProjectTask> task = need(active).taskItem(u);
+                if (task && (!selecting_ || isSelected(rows_, *task, level))) ++left;
             } catch (...) {
                 ++left;  // a task that cannot be read did not fit either
             }
@@ -268,6 +362,7 @@ private:
 
     void finishWorkbook() {
         if (oneSheet_) {
+            filterSheet(124);
             trap_.step(208, [&] { workbook().autoFitActiveSheetColumns(); });
             trap_.step(210, [&] { workbook().selectActiveSheetRange(QStringLiteral("A1")); });
             trap_.step(212, [&] { need(application_).setVisible(true); });
@@ -317,6 +412,11 @@ private:
 
     bool oneSheet_ = true;
     std::vector<Column> columns_;
+    SheetOptions sheet_;
+    RowSelection rows_;
+    bool selecting_ = false;
+    int nameColumn_ = 0;  // the column of the names to indent; 0 for none
+    long lastRow_ = 1;    // the last row of the active sheet written so far
     QString failureReport_;
     long nextRow_ = 2;
     std::unique_ptr<SpreadsheetApplication> application_;

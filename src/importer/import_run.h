@@ -6,6 +6,7 @@
 
 #include "importer/automation/automation.h"
 #include "importer/columns.h"
+#include "importer/sheet_options.h"
 #include "platform/dialogs.h"
 
 namespace quorrix::importer {
@@ -30,6 +31,10 @@ public:
     // The workbook's columns in order, read once as the run starts; the default four unless a
     // host offers a choice.
     virtual std::vector<Column> columns() { return defaultColumns(); }
+    // How the sheets are set up and which tasks become rows, read once as the run starts; the
+    // plain sheet and every task unless a host offers a choice.
+    virtual SheetOptions sheetOptions() { return {}; }
+    virtual RowSelection rowSelection() { return {}; }
 };
 
 struct ImportOutcome {

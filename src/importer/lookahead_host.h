@@ -40,6 +40,8 @@ public:
     QString entryText(int position) override;
     bool oneSheetLayout() override { return host_.oneSheetLayout(); }
     std::vector<Column> columns() override { return host_.columns(); }
+    SheetOptions sheetOptions() override { return host_.sheetOptions(); }
+    RowSelection rowSelection() override { return host_.rowSelection(); }
     void setProgressValue(double percent) override { host_.setProgressValue(percent); }
     void setProgressText(const QString& text) override { host_.setProgressText(text); }
     void progress(int position, int count, const QString& fileName) override {

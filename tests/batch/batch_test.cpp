@@ -5,12 +5,15 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <memory>
+#include <functional>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "batch/batch_options.h"
 #include "batch/console_dialogs.h"
+#include "importer/plans/plan_reader.h"
 #include "importer/workbook/xlsx_reading.h"
 #include "support/full_folder.h"
 #include "support/scripted_dialogs.h"
@@ -167,6 +170,45 @@ TEST(QuorrixBatch, ACommandLineItCannotUseGivesOneReasonAndStatusTwo) {
     EXPECT_EQ(dotted.out, QStringLiteral("Done.\n"));
 }
 
+TEST(BatchOptions, SheetOptionsAndSelectionsAndUsageErrorsThatNameTheOption) {
+    const auto all = parseOptions({"--freeze-header", "--filter-buttons", "--group-outline", "--indent-names",
+                                   "--milestones", "--unfinished", "--max-outline-level", "9", "--active-between",
+                                   "2024-06-03", "2024-06-16", "--output", "o.xlsx", "a"});
+    ASSERT_TRUE(all.options) << all.error.toStdString();
+    EXPECT_EQ(all.options->sheet, (importer::SheetOptions{true, true, true, true}));
+    EXPECT_EQ(all.options->rows, (importer::RowSelection{true, true, 9, QDate(2024, 6, 3), QDate(2024, 6, 16)}));
+    EXPECT_EQ(all.options->paths, QStringList{"a"});
+    const auto plain = parseOptions({"--output", "o.xlsx", "a"});
+    EXPECT_EQ(plain.options->sheet, importer::SheetOptions{});
+    EXPECT_EQ(plain.options->rows, importer::RowSelection{});
+    const auto joined = parseOptions({"--max-outline-level=1", "--active-between=2024-02-29", "2024-02-29", "--output",
+                                      "o.xlsx", "a"});
+    ASSERT_TRUE(joined.options) << joined.error.toStdString();
+    EXPECT_EQ(joined.options->rows.maxOutlineLevel, 1);
+    EXPECT_EQ(joined.options->rows.activeTo, QDate(2024, 2, 29));
+
+    struct Bad {
+        QStringList arguments;
+        const char* option;
+    };
+    const Bad bad[] = {
+        {{"--max-outline-level", "0"}, "--max-outline-level"},
+        {{"--max-outline-level", "10"}, "--max-outline-level"},
+        {{"--max-outline-level=2.5"}, "--max-outline-level"},
+        {{"--max-outline-level"}, "--max-outline-level"},
+        {{"--active-between", "2024-06-16", "2024-06-03"}, "--active-between"},
+        {{"--active-between", "2024-6-3", "2024-06-16"}, "--active-between"},
+        {{"--active-between", "2024-02-30", "2024-03-01"}, "--active-between"},
+        {{"--active-between", "2024-06-03", "2024-06-16x"}, "--active-between"},
+        {{"--active-between", "2024-06-03"}, "--active-between"},
+    };
+    for (const Bad& b : bad) {
+        const auto parsed = parseOptions(QStringList{"--output", "o.xlsx", "a"} + b.arguments);
+        EXPECT_FALSE(parsed.options) << b.arguments.join(' ').toStdString();
+        EXPECT_TRUE(parsed.error.startsWith(QLatin1String(b.option))) << parsed.error.toStdString();
+    }
+}
+
 TEST(BatchOptions, TerminalTextTurnsBothBreaksIntoLineFeeds) {
     EXPECT_EQ(withLineFeeds(QStringLiteral("a\r\nb\r\rc")), QStringLiteral("a\nb\n\nc"));
 }
@@ -203,6 +245,80 @@ TEST(QuorrixBatch, ImportsRealPlansAndReportsFailuresWithTheWindowsTexts) {
     QFile f(junk);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("just some notes\n"));
+}
+
+// Every sheet option and selections, over the real plans and the samples, one sheet per plan:
+// each plan's sheet holds exactly the tasks its own fields select, in its order, each row at
+// its task's outline level and its name indented by it, under the frozen header and the filter.
+TEST(QuorrixBatch, SheetOptionsAndSelectionsFollowEachPlansOwnFields) {
+    QUORRIX_NEED_TEST_DATA(plans());
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("sheets.xlsx"));
+    const QStringList inputs{plans(), QStringLiteral(QUORRIX_SOURCE_DIR "/data/Samples")};
+    const QStringList entries = runBatch(QStringList{"--list"} + inputs).out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_GT(entries.size(), 20);
+    using importer::plans::PlanTask;
+    const auto level = [](const PlanTask& t) { return int(t.details->outlineLevel.value_or(1)); };
+    const QDate from(2000, 1, 1), to(2005, 12, 31);
+    struct Case {
+        QStringList options;
+        std::function<bool(const PlanTask&)> selected;
+        bool frozenAndFiltered, indented;
+    };
+    const Case cases[] = {
+        {{"--freeze-header", "--filter-buttons", "--group-outline", "--indent-names", "--unfinished",
+          "--max-outline-level", "2"},
+         [&](const PlanTask& t) { return t.details->percentComplete.value_or(0) < 100 && level(t) <= 2; }, true, true},
+        {{"--group-outline", "--milestones", "--active-between", "2000-01-01", "2005-12-31"},
+         [&](const PlanTask& t) {
+             QDate start = t.start.isValid() ? t.start.date() : t.finish.date();
+             QDate finish = t.finish.isValid() ? t.finish.date() : start;
+             return t.details->milestone.value_or(false) && start.isValid() && start <= to && finish >= from;
+         },
+         false, false},
+    };
+    int written = 0, grouped = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        const Result result = runBatch(c.options + QStringList{"--layout", "sheet-per-file", "--output", out} + inputs);
+        ASSERT_EQ(result.exitCode, 1) << result.err.toStdString();  // the other tools' files are no plans
+        const testing::xlsx::Book book = testing::xlsx::read(out);
+        ASSERT_EQ(book.sheets.size(), static_cast<std::size_t>(entries.size()));
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            SCOPED_TRACE(entries[i].toStdString());
+            const testing::xlsx::Sheet& sheet = book.sheets[static_cast<std::size_t>(i)];
+            importer::plans::ReadOptions details;
+            details.details = true;
+            std::optional<importer::plans::Plan> plan;
+            try {
+                plan = importer::plans::readPlanFile(entries[i], details);
+            } catch (const Failure&) {
+                EXPECT_TRUE(result.out.contains(entries[i]));
+                EXPECT_EQ(sheet.cells.size(), 4u);  // the header alone
+                continue;
+            }
+            int row = 1;
+            for (const auto& position : plan->positions) {
+                if (!position || !c.selected(*position)) continue;
+                ++row;
+                const QString a = QStringLiteral("A%1").arg(row);
+                EXPECT_EQ(sheet.cells.count(a) ? sheet.cells.at(a).text : QString(), position->name) << a.toStdString();
+                const int expected = std::min(level(*position), 8) - 1;
+                EXPECT_EQ(sheet.rowLevels.count(row) ? sheet.rowLevels.at(row) : 0, expected) << a.toStdString();
+                if (sheet.cells.count(a)) {
+                    EXPECT_EQ(sheet.cells.at(a).indent, c.indented ? std::min(level(*position) - 1, 15) : 0);
+                }
+                grouped += expected > 0;
+            }
+            written += row - 1;
+            EXPECT_EQ(sheet.cells.count(QStringLiteral("A%1").arg(row + 1)), 0u);
+            EXPECT_EQ(sheet.frozenRows, c.frozenAndFiltered ? 1 : 0);
+            EXPECT_EQ(sheet.autoFilter, c.frozenAndFiltered ? QStringLiteral("A1:D%1").arg(row) : QString());
+            EXPECT_FALSE(sheet.summaryBelow);
+        }
+    }
+    EXPECT_GT(written, 100);  // the walk saw real rows, some of them grouped
+    EXPECT_GT(grouped, 10);
 }
 
 TEST(QuorrixBatch, UsageAndOutputErrorsExitWithTwo) {

@@ -23,6 +23,13 @@ public:
     void autoFitActiveSheetColumns() override { inner_.autoFitActiveSheetColumns(); }
     void autoFitSheetColumns(int k) override { inner_.autoFitSheetColumns(k); }
     void selectActiveSheetRange(const QString& r) override { inner_.selectActiveSheetRange(r); }
+    void freezeActiveSheetPanes(long rows, int columns) override { inner_.freezeActiveSheetPanes(rows, columns); }
+    void autoFilterActiveSheetRange(const QString& reference) override { inner_.autoFilterActiveSheetRange(reference); }
+    void setActiveSheetSummaryRowAbove(bool above) override { inner_.setActiveSheetSummaryRowAbove(above); }
+    void setActiveSheetRowOutlineLevel(long row, int level) override { inner_.setActiveSheetRowOutlineLevel(row, level); }
+    void setActiveSheetCellIndent(long row, int column, int level) override {
+        inner_.setActiveSheetCellIndent(row, column, level);
+    }
     int sheetsCount() override { return inner_.sheetsCount(); }
     void setSheetName(int k, const QString& name) override {
         if (k == owner_.failSheetName) throw Failure(9, QStringLiteral("Subscript out of range"));

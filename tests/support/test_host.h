@@ -23,6 +23,8 @@ public:
     std::function<void()> onProcessEvents;  // runs while the run yields
     int processEventsCalls = 0;
     std::vector<importer::Column> chosenColumns = importer::defaultColumns();
+    importer::SheetOptions chosenSheet;
+    importer::RowSelection chosenRows;
 
     int entryCount() override { return static_cast<int>(entries.size()); }
     QString entryText(int position) override;
@@ -39,6 +41,8 @@ public:
     }
     void setRunning(bool on) override { running.push_back(on); }
     std::vector<importer::Column> columns() override { return chosenColumns; }
+    importer::SheetOptions sheetOptions() override { return chosenSheet; }
+    importer::RowSelection rowSelection() override { return chosenRows; }
 };
 
 // A spreadsheet backend that fails chosen operations of the in-memory one.

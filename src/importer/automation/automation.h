@@ -12,6 +12,11 @@ namespace quorrix::importer {
 
 // ---- Spreadsheet ---------------------------------------------------------------------------
 
+// The deepest outline level of a sheet's rows, counting the ungrouped level as 1, and the widest
+// indent of a cell, in steps.
+inline constexpr int kMaxRowOutlineLevel = 8;
+inline constexpr int kMaxIndentLevel = 15;
+
 // A workbook of the spreadsheet application. "Active sheet" operations act on the sheet that
 // receives writes: the first sheet of a new workbook, or the sheet last added.
 class Workbook {
@@ -26,6 +31,19 @@ public:
     virtual void autoFitSheetColumns(int k) = 0;
     // ActiveSheet.Range(reference).Select
     virtual void selectActiveSheetRange(const QString& reference) = 0;
+
+    // ActiveWindow.SplitRow = rows, SplitColumn = columns, FreezePanes = True, for the active
+    // sheet: its first `rows` rows and `columns` columns stay in view; 0 and 0 unfreeze.
+    virtual void freezeActiveSheetPanes(long rows, int columns) = 0;
+    // ActiveSheet.Range(reference).AutoFilter: filter buttons on the first row of the range, over
+    // its rows and columns.
+    virtual void autoFilterActiveSheetRange(const QString& reference) = 0;
+    // ActiveSheet.Outline.SummaryRow: xlAbove (true) or xlBelow (false, a new sheet's setting).
+    virtual void setActiveSheetSummaryRowAbove(bool above) = 0;
+    // ActiveSheet.Rows(row).OutlineLevel = level, from 1 (not grouped) to kMaxRowOutlineLevel.
+    virtual void setActiveSheetRowOutlineLevel(long row, int level) = 0;
+    // ActiveSheet.Cells(row, column).IndentLevel = level, from 0 to kMaxIndentLevel.
+    virtual void setActiveSheetCellIndent(long row, int column, int level) = 0;
 
     // Sheets.count
     virtual int sheetsCount() = 0;

@@ -64,6 +64,23 @@ bool parseCell(const QString& text, long& row, int& column) {
     return true;
 }
 
+// "A1", "b2:$C$4": a cell or a rectangle, its corners in any order.
+std::optional<CellRange> parseRange(const QString& reference) {
+    const QString text = reference.trimmed();
+    const qsizetype colon = text.indexOf(QLatin1Char(':'));
+    CellRange range;
+    if (colon < 0) {
+        if (!parseCell(text, range.firstRow, range.firstColumn)) return std::nullopt;
+        range.lastRow = range.firstRow;
+        range.lastColumn = range.firstColumn;
+        return range;
+    }
+    long r1 = 0, r2 = 0;
+    int c1 = 0, c2 = 0;
+    if (!parseCell(text.left(colon), r1, c1) || !parseCell(text.mid(colon + 1), r2, c2)) return std::nullopt;
+    return CellRange{std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
+}
+
 bool isValidSheetName(const QString& name) {
     if (name.isEmpty() || name.size() > 31) return false;
     if (name.startsWith(QLatin1Char('\'')) || name.endsWith(QLatin1Char('\''))) return false;
@@ -224,7 +241,7 @@ void MemoryWorkbook::handOver(SheetData& sheet, std::size_t r) {
         return;
     }
     for (std::size_t q = sheet.handed; q < r && q < sheet.rows.size(); ++q) {
-        if (sheet.rows[q].cells == 0) continue;
+        if (!sheet.holdsRow(q)) continue;
         if (!stream_->row(sheet, static_cast<long>(q + 1), record(sheet, q))) {
             stream_.reset();
             return;
@@ -365,22 +382,51 @@ void MemoryWorkbook::autoFitSheetColumns(int k) {
 }
 
 void MemoryWorkbook::selectActiveSheetRange(const QString& reference) {
-    const QString text = reference.trimmed();
-    const qsizetype colon = text.indexOf(QLatin1Char(':'));
-    CellRange range;
-    bool ok;
-    if (colon < 0) {
-        ok = parseCell(text, range.firstRow, range.firstColumn);
-        range.lastRow = range.firstRow;
-        range.lastColumn = range.firstColumn;
-    } else {
-        long r1 = 0, r2 = 0;
-        int c1 = 0, c2 = 0;
-        ok = parseCell(text.left(colon), r1, c1) && parseCell(text.mid(colon + 1), r2, c2);
-        range = {std::min(r1, r2), std::min(c1, c2), std::max(r1, r2), std::max(c1, c2)};
-    }
-    if (!ok) throw Failure(kApplicationDefined, QStringLiteral("Method 'Range' of object '_Worksheet' failed"));
-    sheets_[static_cast<std::size_t>(active_)].selection = range;
+    const std::optional<CellRange> range = parseRange(reference);
+    if (!range) throw Failure(kApplicationDefined, QStringLiteral("Method 'Range' of object '_Worksheet' failed"));
+    sheets_[static_cast<std::size_t>(active_)].selection = *range;
+}
+
+void MemoryWorkbook::freezeActiveSheetPanes(long rows, int columns) {
+    if (rows < 0 || rows >= kMaxRows || columns < 0 || columns >= kMaxColumns) applicationDefined();
+    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
+    sheet.frozenRows = rows;
+    sheet.frozenColumns = columns;
+}
+
+void MemoryWorkbook::autoFilterActiveSheetRange(const QString& reference) {
+    const std::optional<CellRange> range = parseRange(reference);
+    if (!range) throw Failure(kApplicationDefined, QStringLiteral("AutoFilter method of Range class failed"));
+    sheets_[static_cast<std::size_t>(active_)].autoFilter = *range;
+}
+
+void MemoryWorkbook::setActiveSheetSummaryRowAbove(bool above) {
+    sheets_[static_cast<std::size_t>(active_)].summaryRowAbove = above;
+}
+
+void MemoryWorkbook::setActiveSheetRowOutlineLevel(long row, int level) {
+    if (row < 1 || row > kMaxRows || level < 1 || level > kMaxRowOutlineLevel) applicationDefined();
+    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
+    const auto r = static_cast<std::size_t>(row - 1);
+    if (sheet.rowLevel(r) == level - 1) return;
+    handOver(sheet, r);
+    if (r >= sheet.rowLevels.size()) sheet.rowLevels.resize(r + 1, 0);
+    sheet.rowLevels[r] = static_cast<std::uint8_t>(level - 1);
+    if (r >= sheet.rows.size()) sheet.rows.resize(r + 1);
+}
+
+void MemoryWorkbook::setActiveSheetCellIndent(long row, int column, int level) {
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns || level < 0 || level > kMaxIndentLevel)
+        applicationDefined();
+    SheetData& sheet = sheets_[static_cast<std::size_t>(active_)];
+    const auto r = static_cast<std::size_t>(row - 1);
+    if (sheet.indent(r, column) == level) return;
+    handOver(sheet, r);
+    auto it = std::find_if(sheet.indents.begin(), sheet.indents.end(),
+                           [&](const ColumnIndents& c) { return c.column == column; });
+    if (it == sheet.indents.end()) it = sheet.indents.insert(it, ColumnIndents{column, {}});
+    if (r >= it->rows.size()) it->rows.resize(r + 1, 0);
+    it->rows[r] = static_cast<std::uint8_t>(level);
 }
 
 int MemoryWorkbook::sheetsCount() { return sheetCount(); }

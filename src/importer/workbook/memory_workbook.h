@@ -76,6 +76,12 @@ private:
     std::size_t size_ = 0;
 };
 
+// The indents of the cells of one column, in steps.
+struct ColumnIndents {
+    int column = 0;
+    std::vector<std::uint8_t> rows;  // the indent of row r at [r - 1]; rows past its end have none
+};
+
 struct SheetData {
     QString name;
     std::uint64_t id = 0;        // the sheet's own number, never given to another sheet
@@ -83,6 +89,24 @@ struct SheetData {
     RowTable rows;               // rows[r - 1]; rows past the last written are absent
     std::vector<double> widths;  // width in characters of column c at [c - 1]; 0: the standard width
     CellRange selection;
+
+    // The view and the outline; a new sheet has none of them.
+    long frozenRows = 0;  // rows and columns kept in view while the rest scrolls
+    int frozenColumns = 0;
+    std::optional<CellRange> autoFilter;
+    bool summaryRowAbove = false;         // an outline's summary rows stand above their details
+    std::vector<std::uint8_t> rowLevels;  // outline level - 1 of row r at [r - 1]; rows past its end: 0
+    std::vector<ColumnIndents> indents;   // the columns that have indented cells
+
+    // Row r counted from 0: its outline level - 1 (0 to 7), and the indent of its cell in `column`.
+    int rowLevel(std::size_t r) const { return r < rowLevels.size() ? rowLevels[r] : 0; }
+    int indent(std::size_t r, int column) const {
+        for (const ColumnIndents& c : indents)
+            if (c.column == column) return r < c.rows.size() ? c.rows[r] : 0;
+        return 0;
+    }
+    // Whether row r (from 0) goes to the file: it has cells or an outline level.
+    bool holdsRow(std::size_t r) const { return rows[r].cells != 0 || rowLevel(r) != 0; }
 };
 
 // A row's cells as the workbook keeps them: valid until the workbook changes or is read again.
@@ -123,6 +147,11 @@ public:
     void autoFitActiveSheetColumns() override;
     void autoFitSheetColumns(int k) override;
     void selectActiveSheetRange(const QString& reference) override;
+    void freezeActiveSheetPanes(long rows, int columns) override;
+    void autoFilterActiveSheetRange(const QString& reference) override;
+    void setActiveSheetSummaryRowAbove(bool above) override;
+    void setActiveSheetRowOutlineLevel(long row, int level) override;
+    void setActiveSheetCellIndent(long row, int column, int level) override;
     int sheetsCount() override;
     void setSheetName(int k, const QString& name) override;
     void addSheetAfterLast() override;

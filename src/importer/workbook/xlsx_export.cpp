@@ -221,9 +221,15 @@ void writeWhole(const MemoryWorkbook& workbook, const QByteArray& name) {
     for (std::size_t k = 0; k < sheets.size(); ++k) {
         lxw_worksheet* out = writer.addSheet(sheets[k].name);
         writer.finishSheet(out, sheets[k], static_cast<int>(k) + 1 == workbook.activeSheet());
-        workbook.visitCells(static_cast<int>(k) + 1, [&](long r, int c, const CellView& cell) {
-            xlsx::check(writer.writeCell(out, r, c, cell, scratch));
-        });
+        const SheetData& sheet = sheets[k];
+        for (std::size_t r = 0; r < sheet.rows.size(); ++r) {
+            if (!sheet.holdsRow(r)) continue;
+            const auto row = static_cast<long>(r + 1);
+            if (const int level = sheet.rowLevel(r)) xlsx::check(writer.setRowLevel(out, row, level));
+            visitRecord(workbook.record(sheet, r), [&](int c, const CellView& cell) {
+                xlsx::check(writer.writeCell(out, row, c, cell, scratch, sheet.indent(r, c)));
+            });
+        }
     }
     writer.close();
 }

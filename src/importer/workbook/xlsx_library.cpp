@@ -32,10 +32,11 @@ QString libraryError(lxw_error error) {
     return text;
 }
 
-lxw_format* numberFormat(lxw_workbook* book, const char* code) {
+lxw_format* cellFormat(lxw_workbook* book, const char* code, int indent) {
     lxw_format* format = workbook_add_format(book);
     if (!format) cannotWrite(QStringLiteral("out of memory"));
-    format_set_num_format(format, code);
+    if (code) format_set_num_format(format, code);
+    if (indent > 0) format_set_indent(format, static_cast<uint8_t>(indent));
     return format;
 }
 
@@ -204,8 +205,10 @@ LibraryWorkbook::LibraryWorkbook(const QByteArray& name, bool huge) {
     options.tmpdir = temporary_.path.data();
     book_ = workbook_new_opt(name.constData(), &options);
     if (!book_) cannotWrite(QStringLiteral("the file could not be created"));
-    dateTime_ = numberFormat(book_, "m/d/yyyy h:mm");
-    date_ = numberFormat(book_, "m/d/yyyy");
+    const char* codes[kFormatKinds] = {nullptr, "m/d/yyyy h:mm", "m/d/yyyy"};
+    for (int kind = 0; kind < kFormatKinds; ++kind)
+        for (int indent = kind == kGeneral ? 1 : 0; indent <= kMaxIndentLevel; ++indent)
+            formats_[kind][indent] = cellFormat(book_, codes[kind], indent);
 }
 
 LibraryWorkbook::~LibraryWorkbook() {
@@ -240,23 +243,38 @@ void LibraryWorkbook::finishSheet(lxw_worksheet* out, const SheetData& sheet, bo
     for (std::size_t c = 0; c < sheet.widths.size(); ++c)
         if (sheet.widths[c] > 0)
             check(worksheet_set_column(out, static_cast<lxw_col_t>(c), static_cast<lxw_col_t>(c), sheet.widths[c], nullptr));
+    if (sheet.frozenRows > 0 || sheet.frozenColumns > 0)
+        worksheet_freeze_panes(out, static_cast<lxw_row_t>(sheet.frozenRows), static_cast<lxw_col_t>(sheet.frozenColumns));
     const CellRange& s = sheet.selection;
     if (!(s.firstRow == 1 && s.firstColumn == 1 && s.lastRow == 1 && s.lastColumn == 1))
         worksheet_set_selection(out, static_cast<lxw_row_t>(s.firstRow - 1), static_cast<lxw_col_t>(s.firstColumn - 1),
                                 static_cast<lxw_row_t>(s.lastRow - 1), static_cast<lxw_col_t>(s.lastColumn - 1));
+    if (const auto& f = sheet.autoFilter)
+        check(worksheet_autofilter(out, static_cast<lxw_row_t>(f->firstRow - 1), static_cast<lxw_col_t>(f->firstColumn - 1),
+                                   static_cast<lxw_row_t>(f->lastRow - 1), static_cast<lxw_col_t>(f->lastColumn - 1)));
+    // Outline symbols shown, summary columns to the right as usual, no automatic styles.
+    if (sheet.summaryRowAbove) worksheet_outline_settings(out, LXW_TRUE, LXW_FALSE, LXW_TRUE, LXW_FALSE);
 }
 
-lxw_error LibraryWorkbook::writeCell(lxw_worksheet* out, long r, int c, const CellView& cell, std::string& scratch) const {
+lxw_error LibraryWorkbook::setRowLevel(lxw_worksheet* out, long row, int level) {
+    lxw_row_col_options options{};
+    options.level = static_cast<uint8_t>(level);
+    return worksheet_set_row_opt(out, static_cast<lxw_row_t>(row - 1), LXW_DEF_ROW_HEIGHT, nullptr, &options);
+}
+
+lxw_error LibraryWorkbook::writeCell(lxw_worksheet* out, long r, int c, const CellView& cell, std::string& scratch,
+                                     int indent) const {
     const auto row = static_cast<lxw_row_t>(r - 1);
     const auto column = static_cast<lxw_col_t>(c - 1);
+    const auto& general = formats_[kGeneral];
     switch (cell.kind) {
     case CellView::Kind::Text:
         fileCellText(cell.text, scratch);
-        return worksheet_write_string(out, row, column, scratch.c_str(), nullptr);
-    case CellView::Kind::Number: return worksheet_write_number(out, row, column, cell.number, nullptr);
+        return worksheet_write_string(out, row, column, scratch.c_str(), general[indent]);
+    case CellView::Kind::Number: return worksheet_write_number(out, row, column, cell.number, general[indent]);
     case CellView::Kind::DateTime:
         return worksheet_write_number(out, row, column, shown::dateSerial(cell.msecs),
-                                      shown::isMidnight(cell.msecs) ? date_ : dateTime_);
+                                      formats_[shown::isMidnight(cell.msecs) ? kDate : kDateTime][indent]);
     case CellView::Kind::Empty: break;
     }
     return LXW_NO_ERROR;

@@ -49,14 +49,20 @@ public:
 
     lxw_workbook* book() const { return book_; }
     lxw_worksheet* addSheet(const QString& name);
-    // Gives a sheet what is set on it apart from its cells: column widths, selection, activity.
+    // Gives a sheet what is set on it apart from its cells and rows: column widths, selection,
+    // activity, frozen panes, autofilter and where the outline's summary rows stand.
     void finishSheet(lxw_worksheet* out, const SheetData& sheet, bool active);
     // Writes the file; throws Failure when it cannot be written.
     void close();
 
-    // Writes one cell. It may be called on another thread than the one that made the workbook,
-    // one thread at a time: a cell's date format gets its number in the file at its first use.
-    lxw_error writeCell(lxw_worksheet* out, long row, int column, const CellView& cell, std::string& scratch) const;
+    // Writes one cell, indented by `indent` steps. It may be called on another thread than the
+    // one that made the workbook, one thread at a time: a cell's format gets its number in the
+    // file at its first use.
+    lxw_error writeCell(lxw_worksheet* out, long row, int column, const CellView& cell, std::string& scratch,
+                        int indent = 0) const;
+    // Gives a row (1-based) its outline level - 1, before or after its cells and before any later
+    // row of the sheet; the same threads as writeCell.
+    static lxw_error setRowLevel(lxw_worksheet* out, long row, int level);
 
 private:
     // The private folder of the library's temporary files, made in the temporary folder and
@@ -74,10 +80,15 @@ private:
     void checkTemporaryFiles() const;
 
     TemporaryFolder temporary_;
+
+    enum FormatKind { kGeneral, kDateTime, kDate, kFormatKinds };
+
     lxw_workbook* book_ = nullptr;
     std::vector<std::unique_ptr<char[]>> rowBuffers_;  // live as long as the library's row files
-    lxw_format* dateTime_ = nullptr;
-    lxw_format* date_ = nullptr;
+    // The format of each kind of cell at each indent; [kGeneral][0] is none. All are made at the
+    // start, where the library's list of formats is changed on one thread only; a format never
+    // used does not reach the file.
+    lxw_format* formats_[kFormatKinds][kMaxIndentLevel + 1] = {};
 };
 
 // Whether parts of the file may pass 4 GB and need the zip format's large extensions.

@@ -17,12 +17,20 @@ constexpr std::size_t kMaxParcels = 8;
 // Past this many sheets the stream gives up: the library keeps a temporary file open for each.
 constexpr std::size_t kMaxSheets = 256;
 
-// A row in a parcel: where it goes, then its record.
+// A row in a parcel: where it goes, then its record, then its indented cells.
 struct RowHead {
     lxw_worksheet* out;
     std::uint32_t row;
     std::uint32_t bytes;
     std::uint16_t cells;
+    std::uint16_t indents;  // the number of indented cells that follow the record
+    std::uint8_t level;     // outline level - 1
+};
+
+// An indented cell of a row in a parcel.
+struct IndentEntry {
+    std::uint16_t column;
+    std::uint8_t indent;
 };
 
 }  // namespace
@@ -73,9 +81,19 @@ bool XlsxStream::row(const SheetData& sheet, long row, const RowRecord& record) 
         broken_ = true;
         return false;
     }
-    const RowHead head{out, static_cast<std::uint32_t>(row), record.bytes, record.cells};
+    const auto r = static_cast<std::size_t>(row - 1);
+    RowHead head{out, static_cast<std::uint32_t>(row), record.bytes, record.cells, 0,
+                 static_cast<std::uint8_t>(sheet.rowLevel(r))};
+    const std::size_t at = filling_.size();
     filling_.append(reinterpret_cast<const char*>(&head), sizeof head);
     filling_.append(record.data, record.bytes);
+    for (const ColumnIndents& indents : sheet.indents) {
+        if (r >= indents.rows.size() || indents.rows[r] == 0) continue;
+        const IndentEntry entry{static_cast<std::uint16_t>(indents.column), indents.rows[r]};
+        filling_.append(reinterpret_cast<const char*>(&entry), sizeof entry);
+        ++head.indents;
+    }
+    if (head.indents) std::memcpy(filling_.data() + at, &head, sizeof head);
     cells_ += record.cells;
     // A file this large needs the zip format's large extensions, which the stream's file was
     // started without: it is written at the end instead.
@@ -123,10 +141,22 @@ void XlsxStream::write() {
             RowHead head;
             std::memcpy(&head, p, sizeof head);
             p += sizeof head;
+            const char* indents = p + head.bytes;
+            const auto indentOf = [&](int column) {
+                for (std::uint16_t i = 0; i < head.indents; ++i) {
+                    IndentEntry entry;
+                    std::memcpy(&entry, indents + i * sizeof entry, sizeof entry);
+                    if (entry.column == column) return int(entry.indent);
+                }
+                return 0;
+            };
+            if (head.level && xlsx::LibraryWorkbook::setRowLevel(head.out, head.row, head.level) != LXW_NO_ERROR)
+                failed_ = true;
             visitRecord({p, head.bytes, head.cells}, [&](int column, const CellView& cell) {
-                if (!failed_ && book_->writeCell(head.out, head.row, column, cell, scratch) != LXW_NO_ERROR) failed_ = true;
+                if (!failed_ && book_->writeCell(head.out, head.row, column, cell, scratch, indentOf(column)) != LXW_NO_ERROR)
+                    failed_ = true;
             });
-            p += head.bytes;
+            p = indents + head.indents * sizeof(IndentEntry);
         }
     }
 }
@@ -148,12 +178,19 @@ bool XlsxStream::finish(const MemoryWorkbook& workbook, int fd) {
     if (added_.size() > sheets.size()) return false;
     for (std::size_t k = 0; k < added_.size(); ++k)
         if (added_[k].id != sheets[k].id || added_[k].name != sheets[k].name) return false;
+    // The library takes a sheet's filter only while no row below it is written yet; a filter
+    // that ends above the sheet's last row is given to a sheet written at the end.
+    for (const SheetData& sheet : sheets) {
+        if (!sheet.autoFilter) continue;
+        for (auto r = static_cast<std::size_t>(sheet.autoFilter->lastRow); r < sheet.rows.size(); ++r)
+            if (sheet.holdsRow(r)) return false;
+    }
 
     // What was not handed over yet, and the sheets that have no row written ahead.
     for (const SheetData& sheet : sheets) {
         if (!sheetFor(sheet)) return false;
         for (std::size_t r = sheet.handed; r < sheet.rows.size(); ++r)
-            if (sheet.rows[r].cells != 0 && !row(sheet, static_cast<long>(r + 1), workbook.record(sheet, r))) return false;
+            if (sheet.holdsRow(r) && !row(sheet, static_cast<long>(r + 1), workbook.record(sheet, r))) return false;
     }
     send();
     stop();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "importer/workbook/memory_spreadsheet.h"
 #include "importer/workbook/memory_workbook.h"
 #include "platform/failure.h"
@@ -134,6 +136,39 @@ TEST_F(NoAlerts, SelectingSheetsAndRanges) {
                               QStringLiteral("1A"), QStringLiteral("A1:"), QStringLiteral("AAAA1")})
         EXPECT_EQ(failureOf([&] { book.selectActiveSheetRange(bad); }).number, 1004) << bad.toStdString();
     EXPECT_EQ(book.sheet(4).selection, (CellRange{1, 1, 1, 1}));
+}
+
+TEST_F(NoAlerts, FrozenPanesFiltersOutlineLevelsAndIndentsBelongToTheActiveSheet) {
+    book.selectSheet(2);
+    book.freezeActiveSheetPanes(1, 0);
+    book.autoFilterActiveSheetRange(QStringLiteral("d9:A1"));
+    book.setActiveSheetSummaryRowAbove(true);
+    book.setActiveSheetRowOutlineLevel(3, 8);
+    book.setActiveSheetRowOutlineLevel(4, 2);
+    book.setActiveSheetRowOutlineLevel(4, 1);  // back to no grouping
+    book.setActiveSheetCellIndent(3, 2, 15);
+    const SheetData& two = book.sheet(2);
+    EXPECT_EQ(two.frozenRows, 1);
+    EXPECT_EQ(two.autoFilter, (CellRange{1, 1, 9, 4}));
+    EXPECT_TRUE(two.summaryRowAbove);
+    EXPECT_EQ(two.rowLevel(2), 7);
+    EXPECT_EQ(two.rowLevel(3), 0);
+    EXPECT_EQ(two.indent(2, 2), 15);
+    EXPECT_EQ(two.indent(2, 1), 0);
+    EXPECT_TRUE(two.holdsRow(2));  // a row with a level and no cell still counts
+    const SheetData& one = book.sheet(1);
+    EXPECT_EQ(one.frozenRows, 0);
+    EXPECT_FALSE(one.autoFilter);
+    EXPECT_EQ(one.rowLevel(2), 0);
+
+    const std::function<void()> bad[] = {
+        [&] { book.freezeActiveSheetPanes(-1, 0); },          [&] { book.freezeActiveSheetPanes(0, kMaxColumns); },
+        [&] { book.autoFilterActiveSheetRange(QStringLiteral("A1:")); },
+        [&] { book.setActiveSheetRowOutlineLevel(2, 0); },    [&] { book.setActiveSheetRowOutlineLevel(2, 9); },
+        [&] { book.setActiveSheetRowOutlineLevel(0, 2); },    [&] { book.setActiveSheetCellIndent(2, 1, 16); },
+        [&] { book.setActiveSheetCellIndent(2, 1, -1); },     [&] { book.setActiveSheetCellIndent(2, 0, 1); },
+    };
+    for (std::size_t i = 0; i < std::size(bad); ++i) EXPECT_EQ(failureOf(bad[i]).number, 1004) << i;
 }
 
 TEST(MemoryWorkbookCells, CellsKeepTheirType) {

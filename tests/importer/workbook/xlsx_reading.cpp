@@ -115,9 +115,11 @@ Book read(const QString& path) {
         for (auto f : styles.child("styleSheet").child("numFmts").children("numFmt"))
             codes[f.attribute("numFmtId").as_int()] = q(f.attribute("formatCode").value());
         std::vector<QString> xfFormats;
+        std::vector<int> xfIndents;
         for (auto xf : styles.child("styleSheet").child("cellXfs").children("xf")) {
             const int id = xf.attribute("numFmtId").as_int();
             xfFormats.push_back(codes.count(id) ? codes[id] : (id == 0 ? QString() : QString::number(id)));
+            xfIndents.push_back(xf.child("alignment").attribute("indent").as_int(0));
         }
 
         // Shared strings, where a writer uses them.
@@ -147,7 +149,14 @@ Book read(const QString& path) {
             for (auto col : root.child("cols").children("col"))
                 for (int c = col.attribute("min").as_int(); c <= col.attribute("max").as_int(); ++c)
                     sheet.widths[c] = col.attribute("width").as_double();
-            for (auto row : root.child("sheetData").children("row"))
+            const auto pane = view.child("pane");
+            if (QLatin1String(pane.attribute("state").value()) == QLatin1String("frozen"))
+                sheet.frozenRows = pane.attribute("ySplit").as_int(0);
+            sheet.autoFilter = q(root.child("autoFilter").attribute("ref").value());
+            sheet.summaryBelow = root.child("sheetPr").child("outlinePr").attribute("summaryBelow").as_bool(true);
+            for (auto row : root.child("sheetData").children("row")) {
+                if (const auto level = row.attribute("outlineLevel"))
+                    sheet.rowLevels[row.attribute("r").as_int()] = level.as_int();
                 for (auto c : row.children("c")) {
                     Cell cell;
                     cell.type = q(c.attribute("t").value());
@@ -161,9 +170,13 @@ Book read(const QString& path) {
                         cell.number = c.child("v").text().as_double();
                     }
                     const int s = c.attribute("s").as_int(0);
-                    if (s > 0 && static_cast<std::size_t>(s) < xfFormats.size()) cell.format = xfFormats[static_cast<std::size_t>(s)];
+                    if (s > 0 && static_cast<std::size_t>(s) < xfFormats.size()) {
+                        cell.format = xfFormats[static_cast<std::size_t>(s)];
+                        cell.indent = xfIndents[static_cast<std::size_t>(s)];
+                    }
                     sheet.cells[q(c.attribute("r").value())] = cell;
                 }
+            }
             book.sheets.push_back(std::move(sheet));
         }
     } catch (...) {

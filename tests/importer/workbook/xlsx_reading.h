@@ -15,6 +15,7 @@ struct Cell {
     QString text;        // the text of a text cell
     double number = 0;   // the value of a number cell
     QString format;      // the number format code of its style, empty for General
+    int indent = 0;      // the indent of its style
 };
 
 struct Sheet {
@@ -24,6 +25,10 @@ struct Sheet {
     QString sqref;
     std::map<int, double> widths;      // 1-based column -> width attribute
     std::map<QString, Cell> cells;     // "A1" -> cell
+    int frozenRows = 0;                // the ySplit of a frozen pane
+    QString autoFilter;                // the autofilter's range, empty for none
+    bool summaryBelow = true;          // where an outline's summary rows stand
+    std::map<int, int> rowLevels;      // 1-based row -> outlineLevel attribute, rows that have one
 };
 
 struct Book {

@@ -106,6 +106,19 @@ TEST(XlsxStream, WritesTheSameFileAsWritingAtTheEnd) {
              book.selectSheet(1);
          }},
         {QStringLiteral("nothing written"), [](MemoryWorkbook&) {}},
+        {QStringLiteral("outlined"),
+         [](MemoryWorkbook& book) {
+             book.setActiveSheetCell(1, 1, QStringLiteral("Task Name"));
+             book.freezeActiveSheetPanes(1, 0);
+             book.setActiveSheetSummaryRowAbove(true);
+             for (int n = 1; n <= 3000; ++n) {
+                 taskRow(book, n + 1, n);
+                 book.setActiveSheetRowOutlineLevel(n + 1, 1 + n % 8);
+                 book.setActiveSheetCellIndent(n + 1, 1 + n % 3, n % 16);  // dates and numbers too
+             }
+             book.setActiveSheetRowOutlineLevel(3003, 2);  // a row with a level and no cell
+             book.autoFilterActiveSheetRange(QStringLiteral("A1:D3003"));
+         }},
     };
     for (const auto& [name, fill] : fills) {
         SCOPED_TRACE(name.toStdString());
@@ -119,6 +132,19 @@ TEST(XlsxStream, WritesTheSameFileAsWritingAtTheEnd) {
     EXPECT_EQ(book.sheets[0].cells.at(QStringLiteral("A20001")).text, QStringLiteral("Task 20000 <&> \x01"));
     EXPECT_EQ(book.sheets[0].cells.at(QStringLiteral("B20003")).text, QStringLiteral("last, after a blank row"));
     EXPECT_EQ(book.sheets[0].cells.count(QStringLiteral("A20002")), 0u);
+    const readback::Sheet outlined = readback::read(dir.filePath(QStringLiteral("outlined-ahead.xlsx"))).sheets[0];
+    EXPECT_EQ(outlined.frozenRows, 1);
+    EXPECT_EQ(outlined.autoFilter, QStringLiteral("A1:D3003"));
+    EXPECT_FALSE(outlined.summaryBelow);
+    EXPECT_EQ(outlined.rowLevels.count(9), 0u);  // level 1 is no grouping
+    EXPECT_EQ(outlined.rowLevels.at(2), 1);
+    EXPECT_EQ(outlined.rowLevels.at(3), 2);
+    EXPECT_EQ(outlined.rowLevels.at(8), 7);
+    EXPECT_EQ(outlined.rowLevels.at(3003), 1);
+    EXPECT_EQ(outlined.cells.at(QStringLiteral("C3")).indent, 2);
+    EXPECT_EQ(outlined.cells.at(QStringLiteral("C3")).format, QStringLiteral("m/d/yyyy"));  // a midnight
+    EXPECT_EQ(outlined.cells.at(QStringLiteral("A16")).indent, 15);
+    EXPECT_EQ(outlined.cells.at(QStringLiteral("B16")).indent, 0);
     EXPECT_EQ(openDescriptors(), before);
 }
 
@@ -166,6 +192,17 @@ TEST(XlsxStream, ChangesToRowsAlreadyHandedOverStillReachTheFile) {
              book.selectSheet(1);
              taskRow(book, 6, 6);
          }},
+        {QStringLiteral("an outline level and an indent given to rows handed over"), false,
+         [](MemoryWorkbook& book) {
+             for (int n = 1; n <= 300; ++n) taskRow(book, n, n);
+             book.setActiveSheetRowOutlineLevel(2, 3);
+             book.setActiveSheetCellIndent(4, 1, 2);
+         }},
+        {QStringLiteral("a filter that ends above the last row"), false,
+         [](MemoryWorkbook& book) {
+             for (int n = 1; n <= 300; ++n) taskRow(book, n, n);
+             book.autoFilterActiveSheetRange(QStringLiteral("A1:D299"));
+         }},
         {QStringLiteral("a filled sheet deleted"), false,
          [](MemoryWorkbook& book) {
              for (int n = 1; n <= 5; ++n) taskRow(book, n, n);
@@ -185,6 +222,15 @@ TEST(XlsxStream, ChangesToRowsAlreadyHandedOverStillReachTheFile) {
     EXPECT_EQ(rewritten.sheets[0].cells.at(QStringLiteral("B2")).text, QStringLiteral("changed"));
     EXPECT_EQ(rewritten.sheets[0].cells.count(QStringLiteral("D3")), 0u);
     EXPECT_EQ(rewritten.sheets[0].cells.at(QStringLiteral("A310")).text, QStringLiteral("Task 310 <&> \x01"));
+    const readback::Sheet late =
+        readback::read(dir.filePath(QStringLiteral("an outline level and an indent given to rows handed over-ahead.xlsx")))
+            .sheets[0];
+    EXPECT_EQ(late.rowLevels, (std::map<int, int>{{2, 2}}));
+    EXPECT_EQ(late.cells.at(QStringLiteral("A4")).indent, 2);
+    EXPECT_EQ(readback::read(dir.filePath(QStringLiteral("a filter that ends above the last row-ahead.xlsx")))
+                  .sheets[0]
+                  .autoFilter,
+              QStringLiteral("A1:D299"));
     const readback::Book renamed = readback::read(dir.filePath(QStringLiteral("a sheet renamed-ahead.xlsx")));
     EXPECT_EQ(renamed.sheets[0].name, QStringLiteral("Renamed"));
     const readback::Book deleted = readback::read(dir.filePath(QStringLiteral("a filled sheet deleted-ahead.xlsx")));

@@ -49,9 +49,19 @@ struct Plan {
     std::vector<std::optional<PlanTask>> positions;
 };
 
+// Details that may be asked for alone (ReadOptions::only).
+enum DetailField : unsigned {
+    kOutlineLevelDetail = 1u << 0,
+    kMilestoneDetail = 1u << 1,
+    kPercentCompleteDetail = 1u << 2,
+};
+
 // What a reader is asked for beyond the four fields.
 struct ReadOptions {
     bool details = false;  // fill PlanTask::details
+    // With details: the DetailField bits of the only details wanted, 0 when all are. A reader may
+    // leave the others empty and spare itself the work of reading them, or fill them all the same.
+    unsigned only = 0;
 };
 
 }  // namespace quorrix::importer::plans

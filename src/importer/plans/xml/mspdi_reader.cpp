@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -317,10 +318,12 @@ bool isBaselineZero(const pugi::xml_node& baseline, bool prefixed) {
 // One walk over the children of a task; the first of a field written twice counts. The further
 // fields are noted only when they are asked for (a baseline is looked into only then), and
 // without them the walk ends once the four fields and the identifiers are found: Project writes
-// them among a task's first elements.
-TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, bool details) {
+// them among a task's first elements. Asked for some details only, it ends once it has those too.
+TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions& options) {
     TaskFields f;
-    int missing = 6;  // of ID, IsNull, Name, Duration, Start and Finish
+    const bool details = options.details && options.only == 0;
+    const unsigned some = options.details ? options.only : 0;
+    int missing = 6 + std::popcount(some);  // of ID, IsNull, Name, Duration, Start, Finish and those asked for
     const auto take = [&missing](pugi::xml_node& field, const pugi::xml_node& child) {
         if (field) return;
         field = child;
@@ -328,6 +331,10 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, bool details) {
     };
     const auto note = [details](pugi::xml_node& field, const pugi::xml_node& child) {
         if (details && !field) field = child;
+    };
+    const auto noteAsked = [&](pugi::xml_node& field, const pugi::xml_node& child, unsigned bit) {
+        if (some & bit) take(field, child);
+        else note(field, child);
     };
     for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
         const Field field = fieldOf(child, prefixed);
@@ -343,11 +350,11 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, bool details) {
         case Field::Duration: take(f.duration, child); break;
         case Field::Start: take(f.start, child); break;
         case Field::Finish: take(f.finish, child); break;
-        case Field::OutlineLevel: note(f.outlineLevel, child); break;
+        case Field::OutlineLevel: noteAsked(f.outlineLevel, child, kOutlineLevelDetail); break;
         case Field::OutlineNumber: note(f.outlineNumber, child); break;
         case Field::Wbs: note(f.wbs, child); break;
-        case Field::PercentComplete: note(f.percentComplete, child); break;
-        case Field::Milestone: note(f.milestone, child); break;
+        case Field::PercentComplete: noteAsked(f.percentComplete, child, kPercentCompleteDetail); break;
+        case Field::Milestone: noteAsked(f.milestone, child, kMilestoneDetail); break;
         case Field::Summary: note(f.summary, child); break;
         case Field::ActualStart: note(f.actualStart, child); break;
         case Field::ActualFinish: note(f.actualFinish, child); break;
@@ -435,18 +442,20 @@ private:
     std::unordered_map<long long, std::vector<Assignment>> byTask_;
 };
 
-std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments& assignments,
+// Without assignments, only the details that may be asked for alone are read.
+std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments* assignments,
                                        const QString& project) {
     auto d = std::make_shared<TaskDetails>();
+    d->outlineLevel = numberIn(f.outlineLevel);
+    d->percentComplete = numberIn(f.percentComplete);
+    d->milestone = flagIn(f.milestone);
+    if (!assignments) return d;
     d->project = project;
     d->id = static_cast<double>(id);
     const std::optional<long long> uid = wholeNumberIn(f.uid);
     if (uid) d->uniqueId = static_cast<double>(*uid);
-    d->outlineLevel = numberIn(f.outlineLevel);
     d->outlineNumber = textIn(f.outlineNumber);
     d->wbs = textIn(f.wbs);
-    d->percentComplete = numberIn(f.percentComplete);
-    d->milestone = flagIn(f.milestone);
     d->summary = flagIn(f.summary);
     if (f.baseline) {
         pugi::xml_node start, finish, duration;
@@ -468,7 +477,7 @@ std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefix
     if (const std::optional<double> cost = numberIn(f.cost)) d->cost = *cost / 100;
     d->workMinutes = minutesIn(f.work);
     d->notes = notesIn(f.notes);
-    d->resourceNames = assignments.namesOf(uid);
+    d->resourceNames = assignments->namesOf(uid);
     return d;
 }
 
@@ -493,22 +502,23 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
 
     std::vector<pugi::xml_node> taskLists;
     pugi::xml_node resources, assignmentList, title;
+    const bool every = options.details && options.only == 0;
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
         if (isNamed(child, "Tasks")) taskLists.push_back(child);
-        else if (options.details && !title && isNamed(child, "Title")) title = child;
-        else if (options.details && !resources && isNamed(child, "Resources")) resources = child;
-        else if (options.details && !assignmentList && isNamed(child, "Assignments")) assignmentList = child;
+        else if (every && !title && isNamed(child, "Title")) title = child;
+        else if (every && !resources && isNamed(child, "Resources")) resources = child;
+        else if (every && !assignmentList && isNamed(child, "Assignments")) assignmentList = child;
     }
     std::optional<Assignments> assignments;
     QString project;
-    if (options.details) {
+    if (every) {
         assignments.emplace(resources, assignmentList, prefixed);
         // The project's title, else the name of the project summary task (ID 0, written first).
         project = textIn(title);
         for (pugi::xml_node task = taskLists.empty() ? pugi::xml_node() : taskLists[0].first_child();
              project.isEmpty() && task; task = task.next_sibling()) {
             if (!isNamed(task, "Task")) continue;
-            const TaskFields f = fieldsOf(task, prefixed, false);
+            const TaskFields f = fieldsOf(task, prefixed, ReadOptions{});
             std::string spare;
             long id = -1;
             if (f.id && parseTaskId(trimmed(textOf(f.id, spare)), id) && id == 0) project = textIn(f.name);
@@ -522,7 +532,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
     for (const pugi::xml_node& tasks : taskLists) {
         for (pugi::xml_node task = tasks.first_child(); task; task = task.next_sibling()) {
             if (!isNamed(task, "Task")) continue;
-            const TaskFields f = fieldsOf(task, prefixed, options.details);
+            const TaskFields f = fieldsOf(task, prefixed, options);
 
             long id = previousId + 1;
             if (f.id) {
@@ -570,7 +580,8 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
             }
             out.start = readDate(f.start, "start", id);
             out.finish = readDate(f.finish, "finish", id);
-            if (options.details) out.details = detailsOf(f, id, prefixed, *assignments, project);
+            if (options.details)
+                out.details = detailsOf(f, id, prefixed, assignments ? &*assignments : nullptr, project);
         }
     }
     return plan;
