@@ -75,20 +75,23 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
     if (!v.isValid()) {
-        columnsNeed_ = importer::TaskFieldNeed{};
+        keep(columnsNeed_, importer::TaskFieldNeed{});
         return importer::defaultColumns();
     }
     const importer::ColumnChoice choice = importer::parseColumnList(textOf(v));
     const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    columnsNeed_ = importer::taskFieldNeed(chosen);
+    keep(columnsNeed_, importer::taskFieldNeed(chosen));
     return chosen;
 }
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
-    for (importer::Column c : importer::extraColumns())
+    for (const importer::Column& c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    columnsNeed_ = importer::taskFieldNeed(chosen);
+    // Columns no menu entry offers (a custom field by its name) stay where the setting had them.
+    for (const importer::Column& c : extras)
+        if (std::find(chosen.begin(), chosen.end(), c) == chosen.end()) chosen.push_back(c);
+    keep(columnsNeed_, importer::taskFieldNeed(chosen));
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();
@@ -114,24 +117,24 @@ importer::SheetOptions Settings::sheetOptions() const {
     const QVariant v = store_->value(QStringLiteral("Sheet"));
     const importer::SheetOptions options =
         v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{}) : importer::SheetOptions{};
-    sheetNeed_ = importer::taskFieldNeed(options);
+    keep(sheetNeed_, importer::taskFieldNeed(options));
     return options;
 }
 
 void Settings::setSheetOptions(const importer::SheetOptions& options) {
-    sheetNeed_ = importer::taskFieldNeed(options);
+    keep(sheetNeed_, importer::taskFieldNeed(options));
     writeOrRemove(QStringLiteral("Sheet"), importer::sheetOptionsText(options));
 }
 
 RowChoice Settings::rowChoice() const {
     const QVariant v = store_->value(QStringLiteral("Rows"));
     const RowChoice choice = v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
-    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
+    keep(rowsNeed_, importer::taskFieldNeed(choice.selectionOn(QDate::currentDate())));
     return choice;
 }
 
 void Settings::setRowChoice(const RowChoice& choice) {
-    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
+    keep(rowsNeed_, importer::taskFieldNeed(choice.selectionOn(QDate::currentDate())));
     writeOrRemove(QStringLiteral("Rows"), choice.text());
 }
 

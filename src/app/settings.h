@@ -3,7 +3,7 @@
 #include <QDate>
 #include <QSettings>
 #include <QString>
-#include <atomic>
+#include <mutex>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -68,7 +68,8 @@ public:
     // any thread (the plan readers ask it from the read-ahead thread); the run reads all three
     // before any plan.
     importer::TaskFieldNeed taskFieldNeed() const {
-        return columnsNeed_.load() | sheetNeed_.load() | rowsNeed_.load();
+        std::lock_guard lock(needMutex_);
+        return columnsNeed_ | sheetNeed_ | rowsNeed_;
     }
 
     QString fileName() const { return store_->fileName(); }
@@ -76,10 +77,15 @@ public:
 private:
     std::unique_ptr<QSettings> store_;
     void writeOrRemove(const QString& key, const QString& text);
+    void keep(importer::TaskFieldNeed& slot, const importer::TaskFieldNeed& need) const {
+        std::lock_guard lock(needMutex_);
+        slot = need;
+    }
 
-    mutable std::atomic<importer::TaskFieldNeed> columnsNeed_{};
-    mutable std::atomic<importer::TaskFieldNeed> sheetNeed_{};
-    mutable std::atomic<importer::TaskFieldNeed> rowsNeed_{};
+    mutable std::mutex needMutex_;
+    mutable importer::TaskFieldNeed columnsNeed_{};
+    mutable importer::TaskFieldNeed sheetNeed_{};
+    mutable importer::TaskFieldNeed rowsNeed_{};
 };
 
 }  // namespace quorrix

@@ -19,14 +19,7 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
 std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields) {
     if (!taskFields) return std::make_unique<PlanProjectAutomation>();
     return std::make_unique<PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
-        const TaskFieldNeed need = taskFields();
-        plans::ReadOptions options;
-        options.details = need.any();
-        if (!need.every)
-            options.only = (need.outlineLevel ? plans::kOutlineLevelDetail : 0u) |
-                           (need.milestone ? plans::kMilestoneDetail : 0u) |
-                           (need.percentComplete ? plans::kPercentCompleteDetail : 0u);
-        return plans::readPlanFile(path, options);
+        return plans::readPlanFile(path, readOptionsFor(taskFields()));
     });
 }
 

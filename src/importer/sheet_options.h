@@ -37,20 +37,25 @@ struct RowSelection {
 inline constexpr int kMaxOutlineLevelChoice = 9;
 
 // The further task fields the plan readers read for a run: every one, or some of the few that
-// sheet options and row selections look at.
+// sheet options and row selections look at; the schedule fields and custom fields only for a
+// column that shows one (every custom field for a column chosen by a field's name).
 struct TaskFieldNeed {
     bool every = false;
     bool outlineLevel = false;
     bool milestone = false;
     bool percentComplete = false;
+    bool schedule = false;
+    plans::CustomSlots custom{};
     friend bool operator==(const TaskFieldNeed&, const TaskFieldNeed&) = default;
 
-    bool any() const { return every || outlineLevel || milestone || percentComplete; }
+    bool any() const { return every || outlineLevel || milestone || percentComplete || schedule || custom.any(); }
     TaskFieldNeed operator|(const TaskFieldNeed& other) const;
 };
 TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns);
 TaskFieldNeed taskFieldNeed(const SheetOptions& options);
 TaskFieldNeed taskFieldNeed(const RowSelection& selection);
+// What a plan reader is asked to read for a need.
+plans::ReadOptions readOptionsFor(const TaskFieldNeed& need);
 
 // The options as comma-separated keys ("freeze-header,filter-buttons,group-outline,indent-names"),
 // in that order; empty for none.
