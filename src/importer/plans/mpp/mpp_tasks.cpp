@@ -99,7 +99,7 @@ public:
         uniqueIdOffset_ = block0Offset(task_field::kUniqueId, 0);
         idOffset_ = block0Offset(task_field::kId, 4);
         nameKey_ = fields_.varKey(task_field::kName);
-        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data);
+        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data, *tables_);
     }
 
     Plan run() {
@@ -123,6 +123,12 @@ public:
             if (project.isEmpty() && row.uniqueId == 0) project = row.task.name;
         for (TaskDetails* d : details)
             if (d) d->project = project;
+        if (tables_->schedule) {
+            // The link records moved their lag in the files of Project 2013 and later.
+            const bool lagFirst = mpp14_ && s_.applicationVersion >= 15;
+            finishSchedule(details, mppLinks(lagFirst, tables_->links.fixedMeta, tables_->links.fixedData),
+                           tables_->settings);
+        }
         return plan;
     }
 
@@ -219,7 +225,7 @@ private:
             }
         }
         row.hasName = !row.task.name.isEmpty();
-        readSchedule(index, data, data2, row.task);
+        const bool manual = readSchedule(index, data, data2, row.task);
 
         if (const auto earlier = byStoredId_.find(row.storedId); earlier != byStoredId_.end()) {
             if (!hasVar) return;
@@ -234,15 +240,18 @@ private:
         }
         if (!mpp9_ && data2.size() >= 24) row.sortPosition = usable(data2.f64(16));
         if (detailReader_ && uniqueId != 0) {
-            row.details = detailReader_->read(uniqueId, data, data2, meta_.item(index));
+            const TaskDetailReader::Shown shown{row.task.durationMinutes, manual, mpp9_ ? Bytes() : meta2_.item(index)};
+            row.details = detailReader_->read(uniqueId, data, data2, meta_.item(index), shown);
             row.task.details = row.details;
         }
         byStoredId_[row.storedId] = rows.size();
         rows.push_back(std::move(row));
     }
 
-    void readSchedule(qint64 index, Bytes data, Bytes data2, PlanTask& task) const {
+    // The four fields; whether the task is manually scheduled.
+    bool readSchedule(qint64 index, Bytes data, Bytes data2, PlanTask& task) const {
         using namespace task_field;
+        bool manual = false;
         std::optional<QDateTime> start = date(kStart, data, data2);
         std::optional<QDateTime> finish = date(kFinish, data, data2);
         double duration = 0;  // a missing duration reads as none
@@ -250,7 +259,7 @@ private:
 
         if (mpp14_) {
             const quint8 modeByte = meta2_.item(index).u8(8);
-            const bool manual = (modeByte & (s_.applicationVersion <= 14 ? 0x08 : 0x80)) != 0;
+            manual = (modeByte & (s_.applicationVersion <= 14 ? 0x08 : 0x80)) != 0;
             const auto taskStart = date(kTaskStart, data, data2);
             const auto taskFinish = date(kTaskFinish, data, data2);
             if (manual) {
@@ -283,6 +292,7 @@ private:
         task.start = start.value_or(QDateTime());
         task.finish = finish.value_or(QDateTime());
         task.durationMinutes = duration;
+        return manual;
     }
 
     // The text stored at `offset` of Var2Data. Tasks may share a value, so each is decoded once
