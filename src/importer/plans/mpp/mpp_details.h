@@ -45,6 +45,9 @@ struct DetailTables {
 struct Mpp8Tables {
     Bytes resources, resourceTexts, assignments;
     QString projectTitle;  // empty: the summary task's name is the project's
+    bool schedule = false;  // the schedule fields too
+    ScheduleSettings settings;
+    Bytes links;  // "FixFix   0" of "TBkndCons"
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded

@@ -189,7 +189,19 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     const QByteArray resources = optional("TBkndRsc", "FixFix   0");
     const QByteArray resourceTexts = optional("TBkndRsc", "FixDeferFix   0");
     const QByteArray assignments = optional("TBkndAssn", "FixFix   0");
-    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments), summaryTitle(file)};
+    Mpp8Tables tables;
+    tables.resources = Bytes(resources);
+    tables.resourceTexts = Bytes(resourceTexts);
+    tables.assignments = Bytes(assignments);
+    tables.projectTitle = summaryTitle(file);
+    QByteArray links;
+    if (options.schedule) {
+        tables.schedule = true;
+        if (const auto props = file.stream({storage, QStringLiteral("Props")}))
+            tables.settings = scheduleSettings(Props::parseMpp8(Bytes(*props)));
+        links = optional("TBkndCons", "FixFix   0");
+        tables.links = Bytes(links);
+    }
     return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
 }
 

@@ -14,6 +14,7 @@ constexpr qint32 kCriticalSlackLimit = 0x02400014;
 constexpr int kLinkMetaItemSize = 10;
 constexpr int kOutlineCodeMetaItemSize = 10;
 constexpr qint64 kMpp8LinkRecord = 36;
+constexpr qint64 kMpp8Record = 316;  // as Project 98 writes it
 
 // The custom field whose alias is the k-th text of the Project 2000 list, or -1.
 int mpp9AliasSlot(int k) {
@@ -174,6 +175,7 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
             s.predecessors = found->second.predecessors;
             s.successors = found->second.successors;
         }
+        if (!s.totalSlackMinutes) continue;  // not derived without the slack
         CriticalFacts facts;
         facts.complete = d->percentComplete.value_or(0) >= 100 || d->actualFinish.isValid();
         facts.totalSlackTenths = s.totalSlackMinutes.value_or(0) * 10;
@@ -188,8 +190,11 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
 void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const auto date = [&record](qint64 offset) { return timestamp(record, offset).value_or(QDateTime()); };
-    s.freeSlackMinutes = record.i32(36) / 10.0;
-    s.totalSlackMinutes = record.i32(40) / 10.0;
+    // Project 2000 and 2003 write longer records whose slack is not where Project 98 keeps it.
+    if (record.size() == kMpp8Record) {
+        s.freeSlackMinutes = record.i32(36) / 10.0;
+        s.totalSlackMinutes = record.i32(40) / 10.0;
+    }
     s.constraintType = record.u16(88);
     s.constraintDate = date(120);
     s.priority = (record.u16(128) + 1) * 100.0;
@@ -201,7 +206,7 @@ void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettin
     s.manual = false;
     s.active = true;
     s.estimated = false;
-    const int format = record.u16(72) & 0x1F;
+    const int format = record.u16(72) & 0x1F;  // Project 98 formats hold no estimates
     s.durationShown = durationText(durationMinutes, format, settings.units);
     s.durationDays = plans::durationDays(durationMinutes, format, settings.units);
     if (d.baselineDurationMinutes) {

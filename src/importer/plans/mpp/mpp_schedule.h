@@ -54,13 +54,14 @@ private:
     qint64 budget_;
 };
 
-// The Predecessors and Successors texts and Critical of every task, once the positions (the
-// details of each, null for a blank row; position k holds ID k + 1) are known.
+// The Predecessors and Successors texts and Critical (of a task whose Total Slack is known) of
+// every task, once the positions (the details of each, null for a blank row; position k holds
+// ID k + 1) are known.
 void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vector<PlanLink>& links,
                     const ScheduleSettings& settings);
 
-// The schedule fields a Project 98 task record holds; Total Slack, Critical and the links wait
-// for finishSchedule.
+// The schedule fields a Project 98 task record holds (the slack only in the records Project 98
+// writes itself); Critical and the links wait for finishSchedule.
 void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, TaskDetails& d);
 
 }  // namespace quorrix::importer::plans::mpp

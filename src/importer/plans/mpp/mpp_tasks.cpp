@@ -478,6 +478,8 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             row.task.durationMinutes = durationMinutes(record.i32(68)).value_or(0.0);
             if (details) {
                 row.details = readMpp8Details(record);
+                if (details->schedule)
+                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, *row.details);
                 row.task.details = row.details;
             }
         }
@@ -504,6 +506,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
         attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
         for (TaskDetails* d : ordered)
             if (d) d->project = details->projectTitle.isEmpty() ? summaryName : details->projectTitle;
+        if (details->schedule) finishSchedule(ordered, mpp8Links(details->links), details->settings);
     }
     return plan;
 }

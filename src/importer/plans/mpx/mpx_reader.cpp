@@ -1005,6 +1005,9 @@ private:
         if (hasBaseline) d.baselineDurationMinutes = baseline;
         d.baselineStart = date(r, field::kBaselineStart, entry.id, "baseline start", {}, false);
         d.baselineFinish = date(r, field::kBaselineFinish, entry.id, "baseline finish", hasBaseline ? baseline : 1, false);
+        // No baseline: NA dates and a zero duration, as the .mpp files of the same plans hold it.
+        if (baseline == 0 && !d.baselineStart.isValid() && !d.baselineFinish.isValid())
+            d.baselineDurationMinutes.reset();
         d.actualStart = date(r, field::kActualStart, entry.id, "actual start", {}, false);
         d.actualFinish = date(r, field::kActualFinish, entry.id, "actual finish", task.durationMinutes == 0 ? 0 : 1, false);
         if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
