@@ -48,6 +48,7 @@ struct Mpp8Tables {
     bool schedule = false;  // the schedule fields too
     ScheduleSettings settings;
     Bytes links;  // "FixFix   0" of "TBkndCons"
+    CustomSlots custom{};  // and these custom fields
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded

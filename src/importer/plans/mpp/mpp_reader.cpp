@@ -194,6 +194,7 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     tables.resourceTexts = Bytes(resourceTexts);
     tables.assignments = Bytes(assignments);
     tables.projectTitle = summaryTitle(file);
+    tables.custom = options.custom;
     QByteArray links;
     if (options.schedule) {
         tables.schedule = true;
