@@ -74,21 +74,15 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
-    if (!v.isValid()) {
-        columnsNeed_ = importer::TaskFieldNeed{};
-        return importer::defaultColumns();
-    }
+    if (!v.isValid()) return importer::defaultColumns();
     const importer::ColumnChoice choice = importer::parseColumnList(textOf(v));
-    const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    columnsNeed_ = importer::taskFieldNeed(chosen);
-    return chosen;
+    return choice.columns ? *choice.columns : importer::defaultColumns();
 }
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
     for (importer::Column c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    columnsNeed_ = importer::taskFieldNeed(chosen);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();
@@ -112,26 +106,20 @@ importer::RowSelection RowChoice::selectionOn(const QDate& today) const {
 
 importer::SheetOptions Settings::sheetOptions() const {
     const QVariant v = store_->value(QStringLiteral("Sheet"));
-    const importer::SheetOptions options =
-        v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{}) : importer::SheetOptions{};
-    sheetNeed_ = importer::taskFieldNeed(options);
-    return options;
+    return v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{})
+                       : importer::SheetOptions{};
 }
 
 void Settings::setSheetOptions(const importer::SheetOptions& options) {
-    sheetNeed_ = importer::taskFieldNeed(options);
     writeOrRemove(QStringLiteral("Sheet"), importer::sheetOptionsText(options));
 }
 
 RowChoice Settings::rowChoice() const {
     const QVariant v = store_->value(QStringLiteral("Rows"));
-    const RowChoice choice = v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
-    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
-    return choice;
+    return v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
 }
 
 void Settings::setRowChoice(const RowChoice& choice) {
-    rowsNeed_ = importer::taskFieldNeed(choice.selectionOn(QDate::currentDate()));
     writeOrRemove(QStringLiteral("Rows"), choice.text());
 }
 

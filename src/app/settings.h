@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QSettings>
 #include <QString>
-#include <atomic>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,22 +63,11 @@ public:
     RowChoice rowChoice() const;
     void setRowChoice(const RowChoice& choice);
 
-    // The further task fields the columns, sheet options and rows last read or kept need. Safe on
-    // any thread (the plan readers ask it from the read-ahead thread); the run reads all three
-    // before any plan.
-    importer::TaskFieldNeed taskFieldNeed() const {
-        return columnsNeed_.load() | sheetNeed_.load() | rowsNeed_.load();
-    }
-
     QString fileName() const { return store_->fileName(); }
 
 private:
     std::unique_ptr<QSettings> store_;
     void writeOrRemove(const QString& key, const QString& text);
-
-    mutable std::atomic<importer::TaskFieldNeed> columnsNeed_{};
-    mutable std::atomic<importer::TaskFieldNeed> sheetNeed_{};
-    mutable std::atomic<importer::TaskFieldNeed> rowsNeed_{};
 };
 
 }  // namespace quorrix

@@ -52,6 +52,16 @@ TaskFieldNeed taskFieldNeed(const RowSelection& selection) {
     return need;
 }
 
+plans::ReadOptions readOptionsFor(const TaskFieldNeed& need) {
+    plans::ReadOptions options;
+    options.details = need.any();
+    if (!need.every)
+        options.only = (need.outlineLevel ? plans::kOutlineLevelDetail : 0u) |
+                       (need.milestone ? plans::kMilestoneDetail : 0u) |
+                       (need.percentComplete ? plans::kPercentCompleteDetail : 0u);
+    return options;
+}
+
 QString sheetOptionsText(const SheetOptions& options) {
     QStringList keys;
     for (const OptionKey& k : kKeys)

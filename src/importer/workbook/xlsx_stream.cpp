@@ -37,11 +37,15 @@ struct IndentEntry {
 
 XlsxStream::XlsxStream() = default;
 
-XlsxStream::~XlsxStream() {
+XlsxStream::~XlsxStream() { abandon(); }
+
+void XlsxStream::abandon() {
+    broken_ = true;
     failed_ = true;  // parcels still waiting are let go unwritten
     stop();
     book_.reset();
     if (reserved_ >= 0) ::close(reserved_);
+    reserved_ = -1;
 }
 
 bool XlsxStream::start() {
@@ -55,7 +59,8 @@ bool XlsxStream::start() {
     } catch (const Failure&) {
         return false;
     }
-    writer_ = std::thread([this] { write(); });
+    writer_.reset(QThread::create([this] { write(); }));
+    writer_->start();
     return true;
 }
 
@@ -162,17 +167,22 @@ void XlsxStream::write() {
 }
 
 void XlsxStream::stop() {
-    if (!writer_.joinable()) return;
+    if (!writer_) return;
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
-    writer_.join();
+    writer_->wait();
+    writer_.reset();
 }
 
 bool XlsxStream::finish(const MemoryWorkbook& workbook, int fd) {
     if (broken_ || failed_) return false;
+    struct Done {
+        bool& broken;
+        ~Done() { broken = true; }  // no more rows, whatever happens here
+    } done{broken_};
     const std::vector<SheetData>& sheets = workbook.sheets();
     // The sheets written ahead must be the first of the workbook's, in order, under their names.
     if (added_.size() > sheets.size()) return false;
