@@ -59,8 +59,7 @@ bool XlsxStream::start() {
     } catch (const Failure&) {
         return false;
     }
-    writer_.reset(QThread::create([this] { write(); }));
-    writer_->start();
+    writer_ = std::thread([this] { write(); });
     return true;
 }
 
@@ -167,14 +166,13 @@ void XlsxStream::write() {
 }
 
 void XlsxStream::stop() {
-    if (!writer_) return;
+    if (!writer_.joinable()) return;
     {
         const std::lock_guard lock(mutex_);
         stopping_ = true;
     }
     changed_.notify_all();
-    writer_->wait();
-    writer_.reset();
+    writer_.join();
 }
 
 bool XlsxStream::finish(const MemoryWorkbook& workbook, int fd) {
