@@ -119,11 +119,13 @@ public:
     QRadioButton* Option4;
     // The further columns as checkable entries, then the entry that goes back to the four.
     QMenu* ColumnsMenu;
+    // Every column entry of the menu and its column submenus.
+    QList<QAction*> columnEntries() const;
     QAction* DefaultColumnsAction;
     // Submenus of ColumnsMenu: the sheet options, and the choice of tasks with the entry that
     // goes back to every task. Each checkable entry holds its settings key as its data.
-    QMenu* SheetMenu;
-    QMenu* RowsMenu;
+    QMenu* SheetMenu = nullptr;
+    QMenu* RowsMenu = nullptr;
     QAction* AllTasksAction;
 
     // Drag reordering state of the list.

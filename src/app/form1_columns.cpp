@@ -1,5 +1,6 @@
 // The choice of further workbook columns: a menu on the "Import Options" frame.
 #include <QAction>
+#include <algorithm>
 #include <QMouseEvent>
 
 #include "app/form1.h"
@@ -47,6 +48,38 @@ private:
 
 void Form1::keepOpenOnCheck(QMenu* menu) { menu->installEventFilter(new KeepOpenOnCheck(menu)); }
 
+namespace {
+
+// The further columns grouped as the menu offers them; each group is a submenu of no more than
+// about twenty entries.
+struct ColumnGroup {
+    const char* title;
+    std::vector<importer::Column> columns;
+};
+
+std::vector<ColumnGroup> columnGroups() {
+    using C = importer::Column;
+    std::vector<ColumnGroup> groups{
+        {"Task",
+         {C::Plan, C::Project, C::Id, C::ActivityId, C::UniqueId, C::OutlineLevel, C::OutlineNumber, C::Wbs,
+          C::Milestone, C::Summary, C::Notes, C::ResourceNames, C::TaskType, C::TaskMode, C::Active, C::Estimated,
+          C::Priority}},
+        {"Schedule",
+         {C::DurationShown, C::DurationDays, C::TotalSlack, C::FreeSlack, C::Critical, C::ConstraintType,
+          C::ConstraintDate, C::Deadline, C::EarlyStart, C::EarlyFinish, C::LateStart, C::LateFinish}},
+        {"Links", {C::Predecessors, C::Successors}},
+        {"Baseline and Progress",
+         {C::PercentComplete, C::BaselineStart, C::BaselineFinish, C::BaselineDuration, C::BaselineDurationShown,
+          C::BaselineDurationDays, C::ActualStart, C::ActualFinish, C::Cost, C::Work}},
+    };
+    return groups;
+}
+
+// The custom fields of one kind, in runs of at most fifteen.
+constexpr int kCustomRun = 15;
+
+}  // namespace
+
 void Form1::createColumnsMenu() {
     Frame1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Frame1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) { Frame1_ContextMenu(pos); });
@@ -54,11 +87,37 @@ void Form1::createColumnsMenu() {
     ColumnsMenu = new QMenu(this);
     ColumnsMenu->setObjectName(QStringLiteral("ColumnsMenu"));
     keepOpenOnCheck(ColumnsMenu);
-    for (importer::Column column : importer::extraColumns()) {
-        QAction* action = ColumnsMenu->addAction(importer::columnHeader(column));
+    const auto addEntry = [this](QMenu* menu, const importer::Column& column, const QString& text) {
+        QAction* action = menu->addAction(text);
         action->setCheckable(true);
-        action->setData(static_cast<int>(column));
+        action->setData(importer::columnKey(column));
         connect(action, &QAction::triggered, this, [this] { storeColumnChoice(); });
+    };
+    const auto addSubmenu = [this](QMenu* parent, const QString& title) {
+        QMenu* menu = parent->addMenu(title);
+        keepOpenOnCheck(menu);
+        return menu;
+    };
+    for (const ColumnGroup& group : columnGroups()) {
+        QMenu* menu = addSubmenu(ColumnsMenu, QString::fromLatin1(group.title));
+        for (const importer::Column& column : group.columns) addEntry(menu, column, importer::columnHeader(column));
+    }
+    QMenu* custom = addSubmenu(ColumnsMenu, QStringLiteral("Custom Fields"));
+    for (int k = 0; k < importer::plans::kCustomKindCount; ++k) {
+        const auto kind = static_cast<importer::plans::CustomKind>(k);
+        const int count = importer::plans::customFieldsOf(kind);
+        const QString name = importer::plans::customKindName(kind);
+        for (int first = 1; first <= count; first += kCustomRun) {
+            const int last = std::min(count, first + kCustomRun - 1);
+            const QString title = count <= 20 ? name
+                                              : QStringLiteral("%1 %2\u2013%3").arg(name).arg(first).arg(last);
+            QMenu* menu = addSubmenu(custom, title);
+            for (int n = first; n <= (count <= 20 ? count : last); ++n) {
+                const int slot = importer::plans::customSlot(kind, n);
+                addEntry(menu, importer::Column::custom(slot), importer::plans::customFieldName(slot));
+            }
+            if (count <= 20) break;
+        }
     }
     ColumnsMenu->addSeparator();
     DefaultColumnsAction = ColumnsMenu->addAction(QStringLiteral("Only Task Name, Duration, Start Date, Finish Date"));
@@ -87,24 +146,45 @@ void Form1::Frame1_ContextMenu(const QPoint& pos) {
     ColumnsMenu->popup(Frame1->mapToGlobal(pos));
 }
 
+// Every column entry of the menu and its submenus; the sheet and row submenus hold no columns.
+QList<QAction*> Form1::columnEntries() const {
+    QList<QAction*> entries;
+    std::vector<QMenu*> menus{ColumnsMenu};
+    while (!menus.empty()) {
+        QMenu* menu = menus.back();
+        menus.pop_back();
+        for (QAction* action : menu->actions()) {
+            if (action->menu() == SheetMenu || action->menu() == RowsMenu) continue;
+            if (action->menu()) menus.push_back(action->menu());
+            else if (action->isCheckable()) entries << action;
+        }
+    }
+    return entries;
+}
+
 // The entries as the settings hold the choice now.
 void Form1::showColumnChoice() {
     const std::vector<importer::Column> chosen = services_.settings->columns();
-    for (QAction* action : ColumnsMenu->actions()) {
-        if (!action->isCheckable()) continue;
-        const auto column = static_cast<importer::Column>(action->data().toInt());
-        action->setChecked(std::find(chosen.begin(), chosen.end(), column) != chosen.end());
-    }
+    QStringList keys;
+    for (const importer::Column& c : chosen) keys << importer::columnKey(c);
+    for (QAction* action : columnEntries()) action->setChecked(keys.contains(action->data().toString()));
     DefaultColumnsAction->setEnabled(chosen != importer::defaultColumns());
     // The entry that goes back to the four closes the menu before it acts.
     if (!ColumnsMenu->isVisible()) showColumnsInHint();
 }
 
 void Form1::storeColumnChoice() {
+    QStringList keys;
+    for (QAction* action : columnEntries())
+        if (action->isChecked()) keys << action->data().toString();
     std::vector<importer::Column> extras;
-    for (QAction* action : ColumnsMenu->actions())
-        if (action->isCheckable() && action->isChecked())
-            extras.push_back(static_cast<importer::Column>(action->data().toInt()));
+    // The columns no entry offers (a custom field by its name) are kept as chosen.
+    for (const importer::Column& c : services_.settings->columns())
+        if (c.kind() == importer::Column::Alias) extras.push_back(c);
+    if (!keys.isEmpty()) {
+        const importer::ColumnChoice choice = importer::parseColumnList(keys.join(QLatin1Char(',')));
+        if (choice.columns) extras.insert(extras.begin(), choice.columns->begin(), choice.columns->end());
+    }
     services_.settings->setExtraColumns(extras);
     showColumnChoice();
 }

@@ -81,8 +81,11 @@ std::vector<importer::Column> Settings::columns() const {
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
-    for (importer::Column c : importer::extraColumns())
+    for (const importer::Column& c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
+    // Columns no menu entry offers (a custom field by its name) stay where the setting had them.
+    for (const importer::Column& c : extras)
+        if (std::find(chosen.begin(), chosen.end(), c) == chosen.end()) chosen.push_back(c);
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();

@@ -48,6 +48,9 @@ QString usageText() {
         "                          (default: name,duration,start,finish); the keys:\n") +
            columnKeyLines() +
            QStringLiteral(
+               "                          text1..text30 stands for text1, text2, ... text30; a custom field's\n"
+               "                          header is the name the plan gives it; alias:NAME is the custom field\n"
+               "                          each plan names NAME\n"
                "      --freeze-header     keep the header row in view while the rows scroll\n"
                "      --filter-buttons    filter buttons on the header row, over every written row and column\n"
                "      --group-outline     group the rows by the tasks' outline levels, summary rows above\n"
@@ -74,6 +77,7 @@ QString usageText() {
                "\n"
                "Example: quorrix-batch --layout sheet-per-file --extension mpp --output plans.xlsx ~/Plans\n"
                "         quorrix-batch -c plan,id,name,start,finish,resources -o all.xlsx a.mpp b.xml\n"
+               "         quorrix-batch -c name,duration-shown,predecessors,critical,alias:Region -o s.xlsx a.mpp\n"
                "         quorrix-batch --active-between 2024-06-03 2024-06-16 --freeze-header --filter-buttons \\\n"
                "                       -o next-two-weeks.xlsx ~/Plans\n");
 }

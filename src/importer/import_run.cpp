@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "importer/application_checks.h"
+#include "importer/plans/common/custom_fields.h"
 #include "platform/application_title.h"
 #include "platform/error_trap.h"
 #include "platform/failure.h"
@@ -44,19 +45,42 @@ constexpr Lines kSheetPerFile{226, 228, 228, 232, 234, 236, 252, 290, 254, 256, 
 // apart. A further column's statements report under the line of the default column nearest in
 // meaning: descriptions of the task under the name, amounts under the duration, start dates
 // under the start, finish dates under the finish.
-int lineSlot(Column column) {
-    switch (column) {
+int lineSlot(const Column& column) {
+    if (column.kind() == Column::Custom) {
+        switch (plans::customKindOf(column.customSlot())) {
+        case plans::CustomKind::Number:
+        case plans::CustomKind::Duration:
+        case plans::CustomKind::Cost: return 1;
+        case plans::CustomKind::Start: return 2;
+        case plans::CustomKind::Finish: return 3;
+        default: return 0;
+        }
+    }
+    switch (column.kind()) {
     case Column::Duration:
     case Column::PercentComplete:
     case Column::BaselineDuration:
     case Column::Cost:
-    case Column::Work: return 1;
+    case Column::Work:
+    case Column::TotalSlack:
+    case Column::FreeSlack:
+    case Column::Priority:
+    case Column::DurationShown:
+    case Column::DurationDays:
+    case Column::BaselineDurationShown:
+    case Column::BaselineDurationDays: return 1;
     case Column::Start:
     case Column::BaselineStart:
-    case Column::ActualStart: return 2;
+    case Column::ActualStart:
+    case Column::EarlyStart:
+    case Column::LateStart:
+    case Column::ConstraintDate: return 2;
     case Column::Finish:
     case Column::BaselineFinish:
-    case Column::ActualFinish: return 3;
+    case Column::ActualFinish:
+    case Column::EarlyFinish:
+    case Column::LateFinish:
+    case Column::Deadline: return 3;
     default: return 0;
     }
 }
@@ -113,13 +137,16 @@ bool isSelected(const RowSelection& selection, ProjectTask& task, std::optional<
     return true;
 }
 
-Value cellValue(Column column, ProjectTask& task, const QString& path) {
-    switch (column) {
+// `fieldId`: the custom field a custom or alias column shows in this plan (0: none).
+Value cellValue(const Column& column, ProjectTask& task, const QString& path, long fieldId) {
+    switch (column.kind()) {
     case Column::Name: return task.name();
     case Column::Duration: return task.duration();
     case Column::Start: return task.start();
     case Column::Finish: return task.finish();
     case Column::Plan: return Main::FileNameOf(path);
+    case Column::Custom:
+    case Column::Alias: return fieldId ? task.customField(fieldId) : Value{};
     default: return task.field(*columnField(column));
     }
 }
@@ -191,15 +218,53 @@ private:
     Workbook& workbook() { return need(workbook_); }
 
     void writeHeader(int firstLine) {
+        headerLine_ = firstLine;
+        headers_.assign(columns_.size(), QString());
         for (std::size_t i = 0; i < columns_.size(); ++i) {
-            const Column column = columns_[i];
-            trap_.step(firstLine + 2 * lineSlot(column),
-                       [&] { workbook().setActiveSheetCell(1, static_cast<int>(i) + 1, columnHeader(column)); });
+            const Column& column = columns_[i];
+            trap_.step(firstLine + 2 * lineSlot(column), [&] {
+                workbook().setActiveSheetCell(1, static_cast<int>(i) + 1, columnHeader(column));
+                headers_[i] = columnHeader(column);
+            });
         }
         lastRow_ = 1;
         // The sheet's view and outline report under the header's first line, like the header.
         if (sheet_.freezeHeader) trap_.step(firstLine, [&] { workbook().freezeActiveSheetPanes(1, 0); });
         if (sheet_.groupOutline) trap_.step(firstLine, [&] { workbook().setActiveSheetSummaryRowAbove(true); });
+    }
+
+    // The custom field each custom column shows in the plan now open, and its header: the plan's
+    // name for the field; on the one sheet of many plans, the name when every plan that names the
+    // field names it alike, else the field's own name.
+    void matchCustomColumns(ActiveProject* active) {
+        fieldIds_.assign(columns_.size(), 0);
+        if (agreed_.size() != columns_.size()) agreed_.assign(columns_.size(), Agreement{});
+        for (std::size_t i = 0; i < columns_.size(); ++i) {
+            const Column& column = columns_[i];
+            if (!column.isCustom()) continue;
+            trap_.step(headerLine_ + 2 * lineSlot(column), [&] {
+                if (column.kind() == Column::Alias) {
+                    fieldIds_[i] = need(active).customFieldOfName(column.aliasName());
+                    return;
+                }
+                fieldIds_[i] = plans::customFieldId(column.customSlot());
+                const QString alias = need(active).customFieldName(fieldIds_[i]);
+                QString header = columnHeader(column);
+                if (oneSheet_) {
+                    Agreement& a = agreed_[i];
+                    if (!alias.isEmpty()) {
+                        if (!a.alias) a.alias = alias;
+                        else if (*a.alias != alias) a.differ = true;
+                    }
+                    if (a.alias && !a.differ) header = *a.alias;
+                } else if (!alias.isEmpty()) {
+                    header = alias;
+                }
+                if (header == headers_[i]) return;
+                workbook().setActiveSheetCell(1, static_cast<int>(i) + 1, header);
+                headers_[i] = header;
+            });
+        }
     }
 
     // The filter buttons of the active sheet, over the header and every row written below it.
@@ -318,6 +383,7 @@ private:
 
     void copyTasks(const Lines& lines, ActiveProject* active, const QString& path) {
         // A plan whose task count cannot be read is listed as failed instead of looping blindly.
+        matchCustomColumns(active);
         const auto count = trap_.value(lines.taskLoop, [&] { return need(active).tasksCount(); });
         if (!count) {
             addFailure(lines.failedNoActive, path);
@@ -334,9 +400,10 @@ private:
             if (nextRow_ > kSheetRows) return sheetFull(lines, active, path, t, *count);
             const long row = nextRow_;
             for (std::size_t i = 0; i < columns_.size(); ++i) {
-                const Column column = columns_[i];
+                const Column& column = columns_[i];
                 trap_.step(lines.cells + 2 * lineSlot(column), [&] {
-                    workbook().setActiveSheetCell(row, static_cast<int>(i) + 1, cellValue(column, need(task), path));
+                    workbook().setActiveSheetCell(row, static_cast<int>(i) + 1,
+                                                  cellValue(column, need(task), path, fieldIds_[i]));
                 });
             }
             lastRow_ = std::max(lastRow_, row);
@@ -423,6 +490,14 @@ private:
     bool selecting_ = false;
     int nameColumn_ = 0;  // the column of the names to indent; 0 for none
     long lastRow_ = 1;    // the last row of the active sheet written so far
+    struct Agreement {
+        std::optional<QString> alias;  // the first name a plan gave the field
+        bool differ = false;           // a later plan named it otherwise
+    };
+    std::vector<Agreement> agreed_;
+    std::vector<long> fieldIds_;
+    std::vector<QString> headers_;  // as the sheet being written holds them
+    int headerLine_ = 124;
     QString failureReport_;
     long nextRow_ = 2;
     std::unique_ptr<SpreadsheetApplication> application_;

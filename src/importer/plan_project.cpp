@@ -1,5 +1,6 @@
 #include "importer/plan_project.h"
 
+#include "importer/plans/common/schedule.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
 
@@ -35,6 +36,7 @@ public:
     Value start() override { return date(task().start); }
     Value finish() override { return date(task().finish); }
     Value field(TaskField which) override;
+    Value customField(long fieldId) override;
 
 private:
     const PlanTask& task() const {
@@ -87,6 +89,65 @@ Value PlanTaskHandle::field(TaskField which) {
     case TaskField::Work: return number(d.workMinutes);
     case TaskField::Notes: return text(d.notes);
     case TaskField::ResourceNames: return text(d.resourceNames);
+    default: break;
+    }
+    const plans::ScheduleFields& s = d.schedule;
+    const auto optionalDate = [](const std::optional<QDateTime>& v) -> Value {
+        if (!v) return {};
+        return date(*v);
+    };
+    const auto word = [](const std::optional<int>& v, QString (*name)(int)) -> Value {
+        if (!v) return {};
+        const QString w = name(*v);
+        if (w.isEmpty()) return {};
+        return w;
+    };
+    switch (which) {
+    case TaskField::Predecessors: return text(s.predecessors);
+    case TaskField::Successors: return text(s.successors);
+    case TaskField::TotalSlack: return number(s.totalSlackMinutes);
+    case TaskField::FreeSlack: return number(s.freeSlackMinutes);
+    case TaskField::Critical: return flag(s.critical);
+    case TaskField::ConstraintType: return word(s.constraintType, plans::constraintTypeName);
+    case TaskField::ConstraintDate: return optionalDate(s.constraintDate);
+    case TaskField::Deadline: return optionalDate(s.deadline);
+    case TaskField::Priority: return number(s.priority);
+    case TaskField::EarlyStart: return optionalDate(s.earlyStart);
+    case TaskField::EarlyFinish: return optionalDate(s.earlyFinish);
+    case TaskField::LateStart: return optionalDate(s.lateStart);
+    case TaskField::LateFinish: return optionalDate(s.lateFinish);
+    case TaskField::TaskType: return word(s.taskType, plans::taskTypeName);
+    case TaskField::TaskMode:
+        if (!s.manual) return {};
+        return *s.manual ? QStringLiteral("Manually Scheduled") : QStringLiteral("Auto Scheduled");
+    case TaskField::Active: return flag(s.active);
+    case TaskField::Estimated: return flag(s.estimated);
+    case TaskField::DurationShown: return text(s.durationShown);
+    case TaskField::DurationDays: return number(s.durationDays);
+    case TaskField::BaselineDurationShown: return text(s.baselineDurationShown);
+    case TaskField::BaselineDurationDays: return number(s.baselineDurationDays);
+    default: return {};
+    }
+}
+
+// A custom field the plan holds but the task leaves unset shows the field's default.
+Value PlanTaskHandle::customField(long fieldId) {
+    const PlanTask& whole = task();
+    const auto slot = plans::customSlotOfId(fieldId);
+    if (!slot || !whole.details || !plan_->plan.customHeld.test(static_cast<std::size_t>(*slot))) return {};
+    const plans::CustomValue* v = whole.details->customValue(*slot);
+    switch (plans::customKindOf(*slot)) {
+    case plans::CustomKind::Text:
+    case plans::CustomKind::OutlineCode:
+        if (!v || v->text.isEmpty()) return {};
+        return v->text;
+    case plans::CustomKind::Flag: return v && v->number != 0 ? QStringLiteral("Yes") : QStringLiteral("No");
+    case plans::CustomKind::Date:
+    case plans::CustomKind::Start:
+    case plans::CustomKind::Finish: return date(v ? v->date : QDateTime());
+    case plans::CustomKind::Number:
+    case plans::CustomKind::Duration:
+    case plans::CustomKind::Cost: return v ? v->number : 0.0;
     }
     return {};
 }
@@ -108,6 +169,22 @@ public:
         const auto index = static_cast<std::size_t>(t - 1);
         if (!positions[index]) return nullptr;
         return std::make_unique<PlanTaskHandle>(plan_, index);
+    }
+
+    QString customFieldName(long fieldId) override {
+        requireOpen(*plan_);
+        const auto slot = plans::customSlotOfId(fieldId);
+        if (!slot) return {};
+        for (const auto& [aliased, alias] : plan_->plan.customAliases)
+            if (aliased == *slot) return alias;
+        return {};
+    }
+
+    long customFieldOfName(const QString& name) override {
+        requireOpen(*plan_);
+        for (const auto& [slot, alias] : plan_->plan.customAliases)
+            if (alias.compare(name, Qt::CaseInsensitive) == 0) return plans::customFieldId(slot);
+        return 0;
     }
 
 private:

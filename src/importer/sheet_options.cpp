@@ -21,18 +21,23 @@ constexpr std::array<OptionKey, 4> kKeys{{
 }  // namespace
 
 TaskFieldNeed TaskFieldNeed::operator|(const TaskFieldNeed& o) const {
-    return {every || o.every, outlineLevel || o.outlineLevel, milestone || o.milestone,
-            percentComplete || o.percentComplete};
+    return {every || o.every,         outlineLevel || o.outlineLevel, milestone || o.milestone,
+            percentComplete || o.percentComplete, schedule || o.schedule, custom | o.custom};
 }
 
 TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns) {
     TaskFieldNeed need;
-    for (Column c : columns) {
-        switch (c) {
+    for (const Column& c : columns) {
+        switch (c.kind()) {
         case Column::OutlineLevel: need.outlineLevel = true; break;
         case Column::Milestone: need.milestone = true; break;
         case Column::PercentComplete: need.percentComplete = true; break;
-        default: need.every = need.every || columnField(c).has_value(); break;
+        case Column::Custom: need.custom.set(static_cast<std::size_t>(c.customSlot())); break;
+        case Column::Alias: need.custom.set(); break;
+        default:
+            need.every = need.every || columnField(c).has_value();
+            need.schedule = need.schedule || isScheduleColumn(c);
+            break;
         }
     }
     return need;
@@ -59,6 +64,8 @@ plans::ReadOptions readOptionsFor(const TaskFieldNeed& need) {
         options.only = (need.outlineLevel ? plans::kOutlineLevelDetail : 0u) |
                        (need.milestone ? plans::kMilestoneDetail : 0u) |
                        (need.percentComplete ? plans::kPercentCompleteDetail : 0u);
+    options.schedule = need.schedule;
+    options.custom = need.custom;
     return options;
 }
 

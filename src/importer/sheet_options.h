@@ -38,15 +38,18 @@ struct RowSelection {
 inline constexpr int kMaxOutlineLevelChoice = 9;
 
 // The further task fields the plan readers read for a run: every one, or some of the few that
-// sheet options and row selections look at.
+// sheet options and row selections look at; the schedule fields and custom fields only for a
+// column that shows one (every custom field for a column chosen by a field's name).
 struct TaskFieldNeed {
     bool every = false;
     bool outlineLevel = false;
     bool milestone = false;
     bool percentComplete = false;
+    bool schedule = false;
+    plans::CustomSlots custom{};
     friend bool operator==(const TaskFieldNeed&, const TaskFieldNeed&) = default;
 
-    bool any() const { return every || outlineLevel || milestone || percentComplete; }
+    bool any() const { return every || outlineLevel || milestone || percentComplete || schedule || custom.any(); }
     TaskFieldNeed operator|(const TaskFieldNeed& other) const;
 };
 TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns);

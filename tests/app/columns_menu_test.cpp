@@ -38,7 +38,7 @@ protected:
         QCoreApplication::sendEvent(w, &event);
     }
     static QAction* entry(Form1& f, const QString& text) {
-        for (QAction* a : f.ColumnsMenu->actions())
+        for (QAction* a : f.columnEntries())
             if (a->text() == text) return a;
         ADD_FAILURE() << "no entry " << text.toStdString();
         return nullptr;
@@ -71,17 +71,32 @@ TEST_F(ColumnsMenuTest, RightClickOnTheFrameOffersTheFurtherColumnsAndKeepsTheFr
 
     rightClick(f.Frame1);
     ASSERT_TRUE(f.ColumnsMenu->isVisible());
+    // Groups of no more than twenty entries; the custom fields one submenu per kind, Text in two.
+    QStringList groups;
+    for (QAction* a : f.ColumnsMenu->actions())
+        if (a->menu()) groups << a->text();
+    EXPECT_EQ(groups,
+              (QStringList{"Task", "Schedule", "Links", "Baseline and Progress", "Custom Fields", "Sheet", "Rows"}));
+    QStringList kinds;
+    for (QMenu* menu : f.ColumnsMenu->findChildren<QMenu*>()) {
+        EXPECT_LE(menu->actions().size(), 20) << menu->title().toStdString();
+        const auto* parent = qobject_cast<QMenu*>(menu->parent());
+        if (parent && parent->title() == QLatin1String("Custom Fields")) kinds << menu->title();
+    }
+    EXPECT_EQ(kinds, (QStringList{"Text 1\u201315", "Text 16\u201330", "Number", "Flag", "Date", "Start", "Finish",
+                                  "Duration", "Cost", "Outline Code"}));
     QStringList checkable;
-    for (QAction* a : f.ColumnsMenu->actions()) {
-        if (!a->isCheckable()) continue;
+    for (QAction* a : f.columnEntries()) {
         checkable << a->text();
         EXPECT_FALSE(a->isChecked()) << a->text().toStdString();
     }
-    EXPECT_EQ(checkable, (QStringList{"Plan", "Project", "ID", "Activity ID", "Unique ID", "Outline Level",
-                                      "Outline Number", "WBS",
-                                      "% Complete", "Milestone", "Summary", "Baseline Start", "Baseline Finish",
-                                      "Baseline Duration", "Actual Start", "Actual Finish", "Cost", "Work", "Notes",
-                                      "Resource Names"}));
+    // Every further column once.
+    EXPECT_EQ(checkable.size(), static_cast<qsizetype>(importer::extraColumns().size()));
+    checkable.removeDuplicates();
+    EXPECT_EQ(checkable.size(), static_cast<qsizetype>(importer::extraColumns().size()));
+    for (const char* text : {"Plan", "Resource Names", "Predecessors", "Total Slack", "Duration (Shown)",
+                             "Baseline Duration (Days)", "Text30", "Outline Code10"})
+        EXPECT_TRUE(checkable.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(f.ColumnsMenu->actions().back(), f.DefaultColumnsAction);
     EXPECT_FALSE(f.DefaultColumnsAction->isEnabled());  // the four are what is chosen
     f.ColumnsMenu->hide();
@@ -147,13 +162,16 @@ TEST_F(ColumnsMenuTest, AClickOnAnEntryKeepsTheMenuOpenForTheNext) {
     ASSERT_TRUE(f.ColumnsMenu->isVisible());
     // The release of the right button that opened the menu, over its first entry, checks nothing.
     QAction* plan = entry(f, QStringLiteral("Plan"));
-    QTest::mouseRelease(f.ColumnsMenu, Qt::RightButton, Qt::NoModifier, f.ColumnsMenu->actionGeometry(plan).center());
+    auto* task = qobject_cast<QMenu*>(plan->parent());
+    ASSERT_NE(task, nullptr);
+    task->popup(f.ColumnsMenu->pos());
+    QTest::mouseRelease(task, Qt::RightButton, Qt::NoModifier, task->actionGeometry(plan).center());
     EXPECT_FALSE(plan->isChecked());
     EXPECT_EQ(stored(), QStringLiteral("<absent>"));
     QAction* wbs = entry(f, QStringLiteral("WBS"));
-    QTest::mouseClick(f.ColumnsMenu, Qt::LeftButton, Qt::NoModifier, f.ColumnsMenu->actionGeometry(wbs).center());
+    QTest::mouseClick(task, Qt::LeftButton, Qt::NoModifier, task->actionGeometry(wbs).center());
     EXPECT_TRUE(wbs->isChecked());
-    EXPECT_TRUE(f.ColumnsMenu->isVisible());
+    EXPECT_TRUE(task->isVisible());
     EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,wbs"));
     f.ColumnsMenu->hide();
 }
@@ -178,6 +196,17 @@ TEST_F(ColumnsMenuTest, StoredValuesThatCannotBeReadGiveTheFourWithoutAReport) {
     }
     settings = std::make_unique<Settings>(settings->fileName());
     EXPECT_EQ(settings->columns(), (std::vector<importer::Column>{importer::Column::Plan, importer::Column::Name}));
+
+    // Entries of the submenus are kept like the others, in list order; a custom field chosen by its
+    // name, which no entry offers, stays chosen.
+    settings->write(QStringLiteral("Columns"), QStringLiteral("name,duration,start,finish,alias:Region"));
+    Form1& f = loaded();
+    rightClick(f.Frame1);
+    entry(f, QStringLiteral("Text2"))->trigger();
+    entry(f, QStringLiteral("Critical"))->trigger();
+    EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,critical,text2,alias:Region"));
+    EXPECT_TRUE(entry(f, QStringLiteral("Text2"))->isChecked());
+    f.ColumnsMenu->hide();
 }
 
 TEST_F(ColumnsMenuTest, TheMenuDoesNotOpenWhileAnImportRuns) {

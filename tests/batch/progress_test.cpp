@@ -234,7 +234,10 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
     ASSERT_TRUE(completion.open(QIODevice::ReadOnly));
     const QByteArray completionText = completion.readAll();
     // The completion offers exactly the program's column keys, in its order.
-    EXPECT_TRUE(completionText.contains(importer::columnKeyList().replace(QLatin1Char(','), QLatin1Char(' ')).toUtf8()));
+    const QString keys = importer::columnListText(importer::allColumns()).replace(QLatin1Char(','), QLatin1Char(' '));
+    const qsizetype custom = keys.indexOf(QLatin1String(" text1 "));
+    EXPECT_TRUE(completionText.contains(keys.left(custom).toUtf8() + '"'));
+    EXPECT_TRUE(completionText.contains(keys.mid(custom).toUtf8() + " alias:\""));
     for (const char* option : {"--output", "--layout", "--extension", "--columns", "--list", "--null", "--quiet",
                                "--help", "--version", "-o", "-l", "-e", "-c", "-q", "-h", "-V"}) {
         EXPECT_TRUE(help.out.contains(option)) << option;
@@ -275,8 +278,13 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
         {{"-l", "o"}, {"one-sheet"}},
         {{"--layout", "=", "s"}, {"sheet-per-file"}},
         {{"--layout="}, {"--layout=one-sheet", "--layout=sheet-per-file"}},
-        {{"--columns", "name,du"}, {"name,duration"}},
-        {{"--columns", "base"}, {"baseline-start", "baseline-finish", "baseline-duration"}},
+        {{"--columns", "name,wo"}, {"name,work"}},
+        {{"--columns", "base"},
+         {"baseline-start", "baseline-finish", "baseline-duration", "baseline-duration-shown",
+          "baseline-duration-days"}},
+        {{"--columns", "name,su"}, {"name,summary", "name,successors"}},
+        {{"--columns", "name,outline-code1"}, {"name,outline-code1", "name,outline-code10"}},
+        {{"--columns", "ali"}, {"alias:"}},
         {{"--columns", "=", "pl"}, {"plan"}},
         {{"--columns=pl"}, {"--columns=plan"}},
         {{"-c", "wo"}, {"work"}},
@@ -284,7 +292,9 @@ TEST(QuorrixBatchCommandLine, HelpAndCompletionKnowEveryOption) {
         {{"--columns", "=", "plan,pl"}, {}},
         {{"--columns=start,finish,baseline-start,baseline-"},
          {"--columns=start,finish,baseline-start,baseline-finish",
-          "--columns=start,finish,baseline-start,baseline-duration"}},
+          "--columns=start,finish,baseline-start,baseline-duration",
+          "--columns=start,finish,baseline-start,baseline-duration-shown",
+          "--columns=start,finish,baseline-start,baseline-duration-days"}},
         {{"-e", "m"}, {"mpp", "mpt", "mpx", "mpd"}},
     };
     for (const auto& c : cases)

@@ -1,10 +1,13 @@
 #include "importer/columns.h"
 
 #include <QTemporaryDir>
+#include <map>
 #include <gtest/gtest.h>
 
 #include "importer/backends.h"
 #include "importer/import_run.h"
+#include "importer/plan_project.h"
+#include "importer/sheet_options.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "importer/workbook/xlsx_reading.h"
 #include "support/scripted_dialogs.h"
@@ -20,22 +23,55 @@ using testing::ServedTask;
 using testing::TestHost;
 using workbook::MemorySpreadsheetAutomation;
 using workbook::MemoryWorkbook;
+using plans::ReadOptions;
 
 const QString kAllKeys = QStringLiteral(
-    "name,duration,start,finish,plan,project,id,activity-id,unique-id,outline-level,outline-number,wbs,percent-complete,milestone,"
-    "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,resources");
+    "name,duration,start,finish,plan,project,id,activity-id,unique-id,outline-level,outline-number,wbs,"
+    "percent-complete,milestone,"
+    "summary,baseline-start,baseline-finish,baseline-duration,actual-start,actual-finish,cost,work,notes,resources,"
+    "predecessors,successors,total-slack,free-slack,critical,constraint-type,constraint-date,deadline,priority,"
+    "early-start,early-finish,late-start,late-finish,task-type,task-mode,active,estimated,duration-shown,"
+    "duration-days,baseline-duration-shown,baseline-duration-days");
+const QString kCustomRanges = QStringLiteral(
+    "text1..text30,number1..number20,flag1..flag20,date1..date10,start1..start10,finish1..finish10,"
+    "duration1..duration10,cost1..cost10,outline-code1..outline-code10,alias:NAME");
+
+// Every key one by one: the fixed ones, then each custom field.
+QString everyKey() {
+    QStringList keys = kAllKeys.split(QLatin1Char(','));
+    for (const QString& range : kCustomRanges.split(QLatin1Char(','))) {
+        const int dots = range.indexOf(QLatin1String(".."));
+        if (dots < 0) continue;
+        const QString first = range.left(dots);
+        const qsizetype digits = first.size() - 1;
+        const QString stem = first.left(digits);
+        const int last = range.mid(dots + 2 + stem.size()).toInt();
+        for (int n = 1; n <= last; ++n) keys << stem + QString::number(n);
+    }
+    return keys.join(QLatin1Char(','));
+}
 
 TEST(Columns, KeysHeadersAndFieldsInListOrder) {
-    EXPECT_EQ(columnKeyList(), kAllKeys);
+    EXPECT_EQ(columnKeyList(), kAllKeys + QLatin1Char(',') + kCustomRanges);
     QStringList headers;
     for (Column c : allColumns()) headers << columnHeader(c);
-    EXPECT_EQ(headers, (QStringList{"Task Name", "Duration", "Start Date", "Finish Date", "Plan", "Project", "ID",
-                                    "Activity ID", "Unique ID",
-                                    "Outline Level", "Outline Number", "WBS", "% Complete", "Milestone", "Summary",
-                                    "Baseline Start", "Baseline Finish", "Baseline Duration", "Actual Start",
-                                    "Actual Finish", "Cost", "Work", "Notes", "Resource Names"}));
+    EXPECT_EQ(headers.mid(0, 45),
+              (QStringList{"Task Name", "Duration", "Start Date", "Finish Date", "Plan", "Project", "ID",
+                           "Activity ID", "Unique ID", "Outline Level", "Outline Number", "WBS", "% Complete", "Milestone", "Summary",
+                           "Baseline Start", "Baseline Finish", "Baseline Duration", "Actual Start", "Actual Finish",
+                           "Cost", "Work", "Notes", "Resource Names", "Predecessors", "Successors", "Total Slack",
+                           "Free Slack", "Critical", "Constraint Type", "Constraint Date", "Deadline", "Priority",
+                           "Early Start", "Early Finish", "Late Start", "Late Finish", "Task Type", "Task Mode",
+                           "Active", "Estimated", "Duration (Shown)", "Duration (Days)", "Baseline Duration (Shown)",
+                           "Baseline Duration (Days)"}));
+    EXPECT_EQ(headers.mid(45, 2), (QStringList{"Text1", "Text2"}));
+    EXPECT_EQ(headers.last(), QStringLiteral("Outline Code10"));
     EXPECT_EQ(columnListText(defaultColumns()), QStringLiteral("name,duration,start,finish"));
-    EXPECT_EQ(extraColumns().size(), 20u);
+    EXPECT_EQ(extraColumns().size(), 41u + 130u);
+    EXPECT_EQ(columnField(Column::Predecessors), TaskField::Predecessors);
+    EXPECT_EQ(columnField(Column::BaselineDurationDays), TaskField::BaselineDurationDays);
+    EXPECT_FALSE(columnField(Column::custom(0)));
+    EXPECT_TRUE(needsTaskFields({Column::Name, Column::custom(3)}));
     EXPECT_EQ(extraColumns().front(), Column::Plan);
 
     EXPECT_EQ(columnField(Column::Project), TaskField::Project);
@@ -57,14 +93,40 @@ TEST(Columns, ListIsReadInTheOrderGivenAndRefusedWhenUnusable) {
     ASSERT_TRUE(some.columns);
     EXPECT_EQ(*some.columns, (std::vector<Column>{Column::Plan, Column::Name, Column::ResourceNames, Column::Finish}));
 
-    const ColumnChoice all = parseColumnList(kAllKeys);
+    const ColumnChoice all = parseColumnList(everyKey());
     ASSERT_TRUE(all.columns);
     EXPECT_EQ(*all.columns, allColumns());
+
+    // A custom field by the name the plan gives it; the name keeps its letter case, and compares
+    // without regard to it.
+    const ColumnChoice named = parseColumnList(QStringLiteral("name, alias:Region ,TEXT3,Outline-Code2"));
+    ASSERT_TRUE(named.columns);
+    EXPECT_EQ(columnListText(*named.columns), QStringLiteral("name,alias:Region,text3,outline-code2"));
+    EXPECT_EQ(columnHeader(named.columns->at(1)), QStringLiteral("Region"));
+    EXPECT_TRUE(parseColumnList(QStringLiteral("alias:Region,alias:REGION")).error.contains(QStringLiteral("twice")));
+    EXPECT_FALSE(parseColumnList(QStringLiteral("alias: ")).columns);
+    EXPECT_FALSE(parseColumnList(QStringLiteral("text31")).columns);
+    EXPECT_FALSE(parseColumnList(QStringLiteral("text0")).columns);
+
+    // Only what the columns show is read: the schedule for a schedule column, a custom field for
+    // its own column, every custom field for a name.
+    using Columns = std::vector<Column>;
+    const ReadOptions plain = readOptionsFor(taskFieldNeed(Columns{Column::Name, Column::Notes}));
+    EXPECT_TRUE(plain.details);
+    EXPECT_FALSE(plain.schedule);
+    EXPECT_TRUE(plain.custom.none());
+    const ReadOptions schedule =
+        readOptionsFor(taskFieldNeed(Columns{Column::Name, Column::Critical, Column::custom(5)}));
+    EXPECT_TRUE(schedule.schedule);
+    EXPECT_EQ(schedule.custom.count(), 1u);
+    EXPECT_TRUE(schedule.custom.test(5));
+    EXPECT_TRUE(readOptionsFor(taskFieldNeed(*named.columns)).custom.all());
 
     const ColumnChoice unknown = parseColumnList(QStringLiteral("name,colour"));
     EXPECT_FALSE(unknown.columns);
     EXPECT_TRUE(unknown.error.contains(QStringLiteral("colour")));
     EXPECT_TRUE(unknown.error.contains(kAllKeys));
+    EXPECT_TRUE(unknown.error.contains(kCustomRanges));
 
     for (const char* bad : {"", " ", "name,,start", "name,", ",name", "name,start,name", "Id,id"}) {
         const ColumnChoice parsed = parseColumnList(QString::fromLatin1(bad));
@@ -246,6 +308,87 @@ TEST_F(ChosenColumnsTest, ChosenColumnsReachTheXlsxFileAsTypedCells) {
     EXPECT_DOUBLE_EQ(cells.at("I2").number, 1250.5);
     EXPECT_TRUE(cells.at("I2").format.isEmpty());
     EXPECT_EQ(read.sheets[0].widths.size(), 10u);
+}
+
+}  // namespace
+}  // namespace quorrix::importer
+
+namespace quorrix::importer {
+namespace {
+
+// Plans built in memory, served by the plan-file project application as if read from files.
+plans::Plan customPlan(std::vector<std::pair<int, QString>> aliases, int slot, double number) {
+    plans::Plan plan;
+    plan.customHeld.set(static_cast<std::size_t>(plans::customSlot(plans::CustomKind::Text, 1)));
+    plan.customHeld.set(static_cast<std::size_t>(plans::customSlot(plans::CustomKind::Number, 1)));
+    plan.customHeld.set(static_cast<std::size_t>(plans::customSlot(plans::CustomKind::Number, 2)));
+    plan.customAliases = std::move(aliases);
+    plans::PlanTask task{QStringLiteral("T"), 480, wallClock(QDate(2024, 5, 1), QTime(8, 0)),
+                         wallClock(QDate(2024, 5, 1), QTime(17, 0)), nullptr};
+    auto details = std::make_shared<plans::TaskDetails>();
+    details->custom.push_back({static_cast<std::uint8_t>(slot), number, {}, {}});
+    details->schedule.critical = true;
+    task.details = details;
+    plan.positions.emplace_back(task);
+    return plan;
+}
+
+TEST(CustomColumns, HeadersTakeThePlansNamesAndNamesPickEachPlansOwnField) {
+    const int text1 = plans::customSlot(plans::CustomKind::Text, 1);
+    const int number1 = plans::customSlot(plans::CustomKind::Number, 1);
+    const int number2 = plans::customSlot(plans::CustomKind::Number, 2);
+    const std::map<QString, plans::Plan> plans{
+        {QStringLiteral("/a.xml"), customPlan({{number1, QStringLiteral("Budget")}}, number1, 7)},
+        {QStringLiteral("/b.xml"), customPlan({{number2, QStringLiteral("budget")}}, number2, 9)},
+        {QStringLiteral("/c.xml"), customPlan({}, number1, 4)},
+        {QStringLiteral("/d.xml"), customPlan({{number1, QStringLiteral("Cash")}, {text1, QStringLiteral("Area")}},
+                                              number1, 5)},
+    };
+    struct Case {
+        QStringList files;
+        bool oneSheet;
+        QStringList headers;        // of the first sheet
+        QStringList firstRow;       // its first task
+    };
+    const QString columns = QStringLiteral("name,number1,alias:Budget,text1,number3,critical");
+    const Case cases[] = {
+        // Named alike by every plan that names it: the name; a plan that names none does not count.
+        {{"/a.xml", "/c.xml"}, true, {"Task Name", "Budget", "Budget", "Text1", "Number3", "Critical"},
+         {"T", "7", "7", "", "", "Yes"}},
+        // Named otherwise by one plan: the field's own name.
+        {{"/a.xml", "/d.xml"}, true, {"Task Name", "Number1", "Budget", "Area", "Number3", "Critical"},
+         {"T", "7", "7", "", "", "Yes"}},
+        // A name picks whichever field the plan calls so; a plan without it leaves the cell empty.
+        {{"/b.xml", "/c.xml"}, true, {"Task Name", "Number1", "Budget", "Text1", "Number3", "Critical"},
+         {"T", "0", "9", "", "", "Yes"}},
+        // A sheet per plan: each plan's own names.
+        {{"/d.xml"}, false, {"Task Name", "Cash", "Budget", "Area", "Number3", "Critical"},
+         {"T", "5", "", "", "", "Yes"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files.join(QLatin1Char(',')).toStdString());
+        PlanProjectAutomation project([&plans](const QString& path, const ReadOptions&) { return plans.at(path); });
+        testing::TestHost host;
+        host.entries = c.files;
+        host.oneSheet = c.oneSheet;
+        host.chosenColumns = *parseColumnList(columns).columns;
+        testing::ScriptedDialogs dialogs;
+        workbook::MemorySpreadsheetAutomation memory{nullptr};
+        importPlans(host, dialogs, memory, project);
+        EXPECT_EQ(dialogs.reports(), QStringList{});
+        const workbook::MemoryWorkbook& book = *memory.workbooks().back();
+        QStringList headers, first;
+        for (int col = 1; col <= 6; ++col) {
+            const Value h = book.cell(1, 1, col);
+            headers << (std::holds_alternative<QString>(h) ? std::get<QString>(h) : QString());
+            const Value v = book.cell(1, 2, col);
+            if (const auto* s = std::get_if<QString>(&v)) first << *s;
+            else if (const auto* d = std::get_if<double>(&v)) first << QString::number(*d);
+            else first << QString();
+        }
+        EXPECT_EQ(headers, c.headers);
+        EXPECT_EQ(first, c.firstRow);
+    }
 }
 
 }  // namespace

@@ -212,8 +212,9 @@ TEST(SheetOptionKeys, TextFormAndWhatTheReadersAreAskedFor) {
     EXPECT_EQ(taskFieldNeed(SheetOptions{false, false, false, true}), (TaskFieldNeed{false, true, false, false}));
     EXPECT_EQ(taskFieldNeed(RowSelection{true, true, 3, {}, {}}), (TaskFieldNeed{false, true, true, true}));
     EXPECT_FALSE(taskFieldNeed(RowSelection{false, false, 0, QDate(2024, 1, 1), QDate(2024, 1, 2)}).any());
-    EXPECT_EQ(taskFieldNeed({Column::Name, Column::Milestone}), (TaskFieldNeed{false, false, true, false}));
-    EXPECT_TRUE(taskFieldNeed({Column::Name, Column::Notes}).every);
+    EXPECT_EQ(taskFieldNeed(std::vector<Column>{Column::Name, Column::Milestone}),
+              (TaskFieldNeed{false, false, true, false}));
+    EXPECT_TRUE(taskFieldNeed(std::vector<Column>{Column::Name, Column::Notes}).every);
     EXPECT_FALSE(taskFieldNeed(defaultColumns()).any());
 }
 

@@ -100,6 +100,13 @@ public:
     // texts as text; flags as "Yes" or "No"; dates as date-times, or "NA" when the plan has none;
     // nothing when the plan does not hold the field.
     virtual Value field(TaskField which) = 0;
+    // A custom field by the project application's field ID (Text1 = 188743731, ...): texts and
+    // outline codes as text, numbers, costs and duration minutes as numbers, flags as "Yes" or
+    // "No", dates as date-times or "NA"; nothing when the plan cannot hold the field.
+    virtual Value customField(long fieldId) {
+        (void)fieldId;
+        return {};
+    }
 };
 
 // ActiveProject.
@@ -110,6 +117,17 @@ public:
     virtual long tasksCount() = 0;
     // Tasks.Item(t), 1-based; nullptr for a blank row.
     virtual std::unique_ptr<ProjectTask> taskItem(long t) = 0;
+    // CustomFieldGetName: the name the plan gives a custom task field, empty when it gives none.
+    virtual QString customFieldName(long fieldId) {
+        (void)fieldId;
+        return {};
+    }
+    // FieldNameToFieldConstant for a custom task field's name: its field ID, 0 when no custom
+    // field of the plan has that name.
+    virtual long customFieldOfName(const QString& name) {
+        (void)name;
+        return 0;
+    }
 };
 
 // One instance of the project application.

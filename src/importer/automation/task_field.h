@@ -24,8 +24,30 @@ enum class TaskField {
     Work,
     Notes,
     ResourceNames,
+    // The schedule: links, slack, constraints and the duration as the plan shows it.
+    Predecessors,
+    Successors,
+    TotalSlack,
+    FreeSlack,
+    Critical,
+    ConstraintType,
+    ConstraintDate,
+    Deadline,
+    Priority,
+    EarlyStart,
+    EarlyFinish,
+    LateStart,
+    LateFinish,
+    TaskType,
+    TaskMode,
+    Active,
+    Estimated,
+    DurationShown,
+    DurationDays,
+    BaselineDurationShown,
+    BaselineDurationDays,
 };
 
-inline constexpr int kTaskFieldCount = static_cast<int>(TaskField::ResourceNames) + 1;
+inline constexpr int kTaskFieldCount = static_cast<int>(TaskField::BaselineDurationDays) + 1;
 
 }  // namespace quorrix::importer

@@ -12,7 +12,7 @@ int outlineLevelOf(const std::optional<double>& stored) {
 }
 
 void finishPlan(Plan& plan, const ReadOptions& options) {
-    if (options.only != 0) return;
+    if (options.only != 0 && !options.schedule) return;
     struct Place {
         TaskDetails* details;
         std::size_t id;

@@ -24,6 +24,25 @@ Props Props::parse(Bytes stream) {
     return props;
 }
 
+Props Props::parseMpp8(Bytes stream) {
+    Props props;
+    const int count = stream.u16(12);
+    qint64 at = 16;
+    for (int k = 0; k < count; ++k) {
+        if (!stream.holds(at, 12)) break;
+        const qint32 a = stream.i32(at);
+        const qint32 key = stream.i32(at + 4);
+        const qint32 b = stream.i32(at + 8);
+        at += 12;
+        const qint32 size = ((key >> 16) & 0xFF) == 64 ? a : (b == 65536 ? 4 : b);
+        if (size < 0 || !stream.holds(at, size)) break;
+        props.entries_.emplace_back(key, stream.slice(at, size));
+        at += size;
+        if (size % 2 != 0) ++at;
+    }
+    return props;
+}
+
 std::optional<Bytes> Props::value(qint32 key) const {
     for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
         if (it->first == key) return it->second;

@@ -19,6 +19,9 @@ inline constexpr quint32 kBlockMagic = 0xFADFADBA;
 class Props {
 public:
     static Props parse(Bytes stream);
+    // The Project 98 form: entries of i32 a, i32 key, i32 b and a value of a bytes when the key's
+    // third byte is 64, else of b bytes (65536 standing for 4), padded to an even length.
+    static Props parseMpp8(Bytes stream);
     // The value of `key`; the last entry wins when a key repeats.
     std::optional<Bytes> value(qint32 key) const;
 

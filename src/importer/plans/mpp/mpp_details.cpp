@@ -5,6 +5,7 @@
 #include <cmath>
 #include <map>
 
+#include "importer/plans/common/custom_fields.h"
 #include "importer/plans/mpp/mpp_notes_rtf.h"
 #include "platform/failure.h"
 
@@ -26,13 +27,37 @@ std::optional<double> finite(double value) {
 // ---- the stored fields of a task -------------------------------------------------------------
 
 TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields,
-                                   const VarMeta& var, Bytes var2Data)
+                                   const VarMeta& var, Bytes var2Data, const DetailTables& tables)
     : format_(format),
       applicationVersion_(applicationVersion),
       fields_(fields),
       var_(var),
       var2Data_(var2Data),
-      textBudget_(var2Data.size()) {}
+      textBudget_(var2Data.size()),
+      tables_(tables) {
+    bool outlineCodes = false;
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
+        customSlots_.push_back(slot);
+        outlineCodes = outlineCodes || customKindOf(slot) == CustomKind::OutlineCode;
+    }
+    if (outlineCodes) {
+        const TableStreams& t = tables.outlineCodes;
+        outlineCodes_.emplace(format, applicationVersion, t.fixedMeta, t.fixedData, t.varMeta, t.var2Data);
+    }
+}
+
+std::optional<int> TaskDetailReader::u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
+    const auto v = value(field, uniqueId, data, data2);
+    if (!v) return std::nullopt;
+    return v->bytes.u16(v->offset);
+}
+
+std::optional<qint32> TaskDetailReader::i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
+    const auto v = value(field, uniqueId, data, data2);
+    if (!v) return std::nullopt;
+    return v->bytes.i32(v->offset);
+}
 
 std::optional<TaskDetailReader::Value> TaskDetailReader::value(int field, qint32 uniqueId, Bytes data,
                                                                Bytes data2) const {
@@ -68,8 +93,8 @@ QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
     return result;
 }
 
-std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2,
-                                                    Bytes metaItem) {
+std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem,
+                                                    const Shown& shown) {
     using namespace task_field;
     auto d = std::make_shared<TaskDetails>();
     d->uniqueId = uniqueId;
@@ -110,7 +135,108 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
 
     d->wbs = text(kWbs, uniqueId, false);
     d->notes = text(kNotes, uniqueId, true);
+    if (tables_.schedule) readSchedule(uniqueId, data, data2, shown, *d);
+    if (!customSlots_.empty()) readCustom(uniqueId, data, data2, metaItem, *d);
     return d;
+}
+
+// Total Slack and Critical are not stored: the slack comes from the start and finish slack here,
+// Critical once the links are known (finishSchedule).
+void TaskDetailReader::readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d) {
+    using namespace task_field;
+    ScheduleFields& s = d.schedule;
+    const DurationUnits& units = tables_.settings.units;
+    const auto dateOf = [&](int field) { return date(field, uniqueId, data, data2).value_or(QDateTime()); };
+    const auto minutesOf = [&](int field) -> std::optional<double> {
+        const auto tenths = i32At(field, uniqueId, data, data2);
+        if (!tenths) return std::nullopt;
+        return *tenths / 10.0;
+    };
+    s.freeSlackMinutes = minutesOf(kFreeSlack);
+    const auto startSlack = minutesOf(kStartSlack);
+    const auto finishSlack = minutesOf(kFinishSlack);
+    if (finishSlack && (d.actualStart.isValid() || !startSlack)) s.totalSlackMinutes = finishSlack;
+    else if (startSlack) s.totalSlackMinutes = finishSlack ? std::min(*startSlack, *finishSlack) : *startSlack;
+    s.constraintType = u16At(kConstraintType, uniqueId, data, data2);
+    s.constraintDate = dateOf(kConstraintDate);
+    s.deadline = dateOf(kDeadline);
+    if (const auto priority = u16At(kPriority, uniqueId, data, data2)) s.priority = *priority;
+    s.earlyStart = dateOf(kEarlyStart);
+    s.earlyFinish = dateOf(kEarlyFinish);
+    s.lateStart = dateOf(kLateStart);
+    s.lateFinish = dateOf(kLateFinish);
+    s.taskType = u16At(kTaskType, uniqueId, data, data2);
+    s.manual = shown.manual;
+    // Only Project 2010 and later plans can hold inactive tasks.
+    s.active = format_ != Format::Mpp14 || (shown.meta2Item.u8(8) & (applicationVersion_ <= 14 ? 0x04 : 0x40)) != 0;
+    const int format = u16At(kDurationFormat, uniqueId, data, data2).value_or(kDefaultFormat);
+    s.estimated = (format & kEstimatedBit) != 0;
+    const QString typed = shown.manual ? text(kDurationText, uniqueId, false) : QString();
+    s.durationShown = typed.isEmpty() ? durationText(shown.durationMinutes, format, units) : typed;
+    s.durationDays = durationDays(shown.durationMinutes, format, units);
+    if (d.baselineDurationMinutes) {
+        const int baseline =
+            u16At(kBaselineDurationFormat, uniqueId, data, data2).value_or(format & ~kEstimatedBit);
+        s.baselineDurationShown = durationText(*d.baselineDurationMinutes, baseline, units);
+        s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, baseline, units);
+    }
+}
+
+// Flag n is a bit of the task's FixedMeta item, whose place moved with the versions of Project.
+bool TaskDetailReader::flag(Bytes metaItem, int number) const {
+    int byte = 37, bit = 4 + number;
+    if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
+        byte = number <= 10 ? 24 : 33;
+        bit = number <= 10 ? number : number - 10;
+    } else if (format_ == Format::Mpp14) {
+        byte = 35;
+        bit = 5 + number;
+    }
+    return (metaItem.u8(byte + bit / 8) & (1 << (bit % 8))) != 0;
+}
+
+void TaskDetailReader::readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d) {
+    for (const int slot : customSlots_) {
+        const CustomKind kind = customKindOf(slot);
+        CustomValue out;
+        out.slot = static_cast<std::uint8_t>(slot);
+        if (kind == CustomKind::Flag) {
+            if (!flag(metaItem, customNumberOf(slot))) continue;
+            out.number = 1;
+            d.custom.push_back(std::move(out));
+            continue;
+        }
+        // An outline code's value is a reference kept under the next index.
+        const int index = customFieldIndex(slot) + (kind == CustomKind::OutlineCode ? 1 : 0);
+        const auto v = value(index, uniqueId, data, data2);
+        if (!v) continue;
+        const Bytes bytes = v->bytes.slice(v->offset, v->bytes.size() - v->offset);
+        switch (kind) {
+        case CustomKind::Text: out.text = text(index, uniqueId, false); break;
+        case CustomKind::OutlineCode: out.text = outlineCodes_->text(bytes); break;
+        case CustomKind::Number:
+        case CustomKind::Cost: {
+            const auto number = finite(bytes.f64(0));
+            if (!number) continue;
+            out.number = kind == CustomKind::Cost ? *number / 100.0 : *number;  // costs in hundredths
+            break;
+        }
+        case CustomKind::Date:
+        case CustomKind::Start:
+        case CustomKind::Finish: out.date = timestamp(bytes, 0).value_or(QDateTime()); break;
+        case CustomKind::Duration: {
+            const auto minutes = durationMinutes(bytes.i32(0));
+            if (!minutes) continue;
+            out.number = *minutes;
+            break;
+        }
+        case CustomKind::Flag: break;
+        }
+        if (out.text.isEmpty() && !out.date.isValid() && out.number == 0 && kind != CustomKind::Number &&
+            kind != CustomKind::Cost && kind != CustomKind::Duration)
+            continue;
+        d.custom.push_back(std::move(out));
+    }
 }
 
 // ---- resource names ----------------------------------------------------------------------------

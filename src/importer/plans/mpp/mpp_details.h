@@ -11,6 +11,7 @@
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_bytes.h"
 #include "importer/plans/mpp/mpp_fields.h"
+#include "importer/plans/mpp/mpp_schedule.h"
 
 // The fields of a task beyond name, duration, start and finish (TaskDetails), read from the
 // task records of an .mpp plan and from its resource and assignment tables. They are read only
@@ -31,6 +32,12 @@ struct DetailTables {
     TableStreams assignments;  // Var2Data not needed
     std::function<TableStreams()> resources;
     QString projectTitle;  // empty: the summary task's name is the project's
+    // The schedule fields and these custom fields, when asked for.
+    bool schedule = false;
+    CustomSlots custom{};
+    ScheduleSettings settings;
+    TableStreams links;         // "TBkndCons": FixedMeta and FixedData
+    TableStreams outlineCodes;  // "TBkndOutlCode", read when an outline code is asked for
 };
 
 // The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
@@ -38,6 +45,10 @@ struct DetailTables {
 struct Mpp8Tables {
     Bytes resources, resourceTexts, assignments;
     QString projectTitle;  // empty: the summary task's name is the project's
+    bool schedule = false;  // the schedule fields too
+    ScheduleSettings settings;
+    Bytes links;  // "FixFix   0" of "TBkndCons"
+    CustomSlots custom{};  // and these custom fields
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded
@@ -46,11 +57,17 @@ struct Mpp8Tables {
 class TaskDetailReader {
   public:
     TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var,
-                     Bytes var2Data);
+                     Bytes var2Data, const DetailTables& tables);
 
+    // What the task's four fields were read as: its schedule fields need them.
+    struct Shown {
+        double durationMinutes = 0;
+        bool manual = false;
+        Bytes meta2Item;  // the Fixed2Meta item (MPP12, MPP14)
+    };
     // The fields stored for the task `uniqueId` whose chosen records are `data` (FixedData) and
     // `data2` (Fixed2Data) and whose FixedMeta item is `metaItem`.
-    std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem);
+    std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, const Shown& shown);
 
   private:
     struct Value {
@@ -60,6 +77,11 @@ class TaskDetailReader {
     std::optional<Value> value(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
     std::optional<QDateTime> date(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
     QString text(int field, qint32 uniqueId, bool notes);
+    std::optional<int> u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
+    std::optional<qint32> i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
+    void readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d);
+    void readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d);
+    bool flag(Bytes metaItem, int number) const;
 
     Format format_;
     int applicationVersion_;
@@ -68,6 +90,9 @@ class TaskDetailReader {
     Bytes var2Data_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
+    const DetailTables& tables_;
+    std::vector<int> customSlots_;  // asked for
+    std::optional<OutlineCodes> outlineCodes_;
 };
 
 // One assignment of a resource to a task.

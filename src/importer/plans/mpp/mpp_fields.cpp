@@ -3,13 +3,16 @@
 #include <QtEndian>
 #include <algorithm>
 
+#include "importer/plans/common/custom_fields.h"
+
 namespace quorrix::importer::plans::mpp {
 namespace {
 
 constexpr int kRecordSize = 28;
 constexpr int kNotFixed = 0xFFFF;
 
-// The fields the four columns need come first: they are looked up for every task.
+// The fields the four columns need come first: they are looked up for every task; then the schedule
+// and the custom fields with, for an outline code, the index of its value's reference after it.
 constexpr int kTaskIndices[] = {
     task_field::kUniqueId,     task_field::kId,          task_field::kName,           task_field::kDuration,
     task_field::kStart,        task_field::kFinish,      task_field::kCreated,        task_field::kConstraintType,
@@ -17,7 +20,19 @@ constexpr int kTaskIndices[] = {
     task_field::kManualDuration, task_field::kWork,      task_field::kCost,           task_field::kNotes,
     task_field::kWbs,          task_field::kBaselineDuration, task_field::kPercentComplete,
     task_field::kActualStart,  task_field::kActualFinish, task_field::kBaselineStart, task_field::kBaselineFinish,
-    task_field::kOutlineLevel};
+    task_field::kOutlineLevel, task_field::kConstraintDate, task_field::kFreeSlack, task_field::kPriority,
+    task_field::kEarlyStart,   task_field::kEarlyFinish, task_field::kTaskType, task_field::kBaselineDurationFormat,
+    task_field::kDurationFormat, task_field::kDeadline, task_field::kStartSlack, task_field::kFinishSlack,
+    task_field::kDurationText};
+
+std::vector<int> taskIndices() {
+    std::vector<int> out(std::begin(kTaskIndices), std::end(kTaskIndices));
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        out.push_back(customFieldIndex(slot));
+        if (customKindOf(slot) == CustomKind::OutlineCode) out.push_back(customFieldIndex(slot) + 1);
+    }
+    return out;
+}
 constexpr int kResourceIndices[] = {resource_field::kUniqueId, resource_field::kId, resource_field::kName};
 constexpr int kAssignmentIndices[] = {assignment_field::kUniqueId, assignment_field::kTaskUniqueId,
                                       assignment_field::kResourceUniqueId, assignment_field::kUnits};
@@ -28,12 +43,13 @@ FieldSet::FieldSet(quint32 tableBase, std::span<const int> kept) : base(tableBas
     const int largest = indices.empty() ? -1 : *std::max_element(indices.begin(), indices.end());
     slotOfIndex.assign(static_cast<size_t>(largest + 1), -1);
     for (size_t k = indices.size(); k-- > 0;) {
-        if (indices[k] >= 0) slotOfIndex[static_cast<size_t>(indices[k])] = static_cast<qint8>(k);
+        if (indices[k] >= 0) slotOfIndex[static_cast<size_t>(indices[k])] = static_cast<qint16>(k);
     }
 }
 
 const FieldSet& taskFields() {
-    static const FieldSet set{0x0B400000, kTaskIndices};
+    static const std::vector<int> indices = taskIndices();
+    static const FieldSet set{0x0B400000, indices};
     return set;
 }
 const FieldSet& resourceFields() {

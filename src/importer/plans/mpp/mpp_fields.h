@@ -39,6 +39,19 @@ inline constexpr int kActualFinish = 42;
 inline constexpr int kBaselineStart = 43;
 inline constexpr int kBaselineFinish = 44;
 inline constexpr int kOutlineLevel = 249;
+// The schedule, read only when asked for; the custom fields are found by their own indexes.
+inline constexpr int kConstraintDate = 18;
+inline constexpr int kFreeSlack = 21;
+inline constexpr int kPriority = 25;
+inline constexpr int kEarlyStart = 37;
+inline constexpr int kEarlyFinish = 38;
+inline constexpr int kTaskType = 128;
+inline constexpr int kBaselineDurationFormat = 179;
+inline constexpr int kDurationFormat = 181;
+inline constexpr int kDeadline = 437;
+inline constexpr int kStartSlack = 438;
+inline constexpr int kFinishSlack = 439;
+inline constexpr int kDurationText = 1287;
 }  // namespace task_field
 
 // Resource field indices (field ID - 0x0C400000).
@@ -62,7 +75,7 @@ struct FieldSet {
     FieldSet(quint32 tableBase, std::span<const int> kept);
     quint32 base;
     std::span<const int> indices;
-    std::vector<qint8> slotOfIndex;
+    std::vector<qint16> slotOfIndex;  // more than 127 fields are kept
 };
 
 // Tasks (the default), resources and assignments.

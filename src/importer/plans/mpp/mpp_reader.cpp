@@ -9,6 +9,7 @@
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_container.h"
 #include "importer/plans/mpp/mpp_fields.h"
+#include "importer/plans/mpp/mpp_schedule.h"
 #include "importer/plans/mpp/mpp_tasks.h"
 #include "platform/failure.h"
 #include "platform/file_names.h"
@@ -37,6 +38,8 @@ constexpr qint32 kResourceFieldMap = 0x00020015;
 constexpr qint32 kResourceFieldMapFallback = 0x03000015;
 constexpr qint32 kAssignmentFieldMap = 0x00020017;
 constexpr qint32 kAssignmentFieldMapFallback = 0x03000017;
+constexpr qint32 kMpp9Aliases = 0x00100001;
+constexpr qint32 kTaskAliases = 0x04400001;
 
 const QString kCompObj = QStringLiteral("\001CompObj");
 
@@ -186,7 +189,20 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     const QByteArray resources = optional("TBkndRsc", "FixFix   0");
     const QByteArray resourceTexts = optional("TBkndRsc", "FixDeferFix   0");
     const QByteArray assignments = optional("TBkndAssn", "FixFix   0");
-    const Mpp8Tables tables{Bytes(resources), Bytes(resourceTexts), Bytes(assignments), summaryTitle(file)};
+    Mpp8Tables tables;
+    tables.resources = Bytes(resources);
+    tables.resourceTexts = Bytes(resourceTexts);
+    tables.assignments = Bytes(assignments);
+    tables.projectTitle = summaryTitle(file);
+    tables.custom = options.custom;
+    QByteArray links;
+    if (options.schedule) {
+        tables.schedule = true;
+        if (const auto props = file.stream({storage, QStringLiteral("Props")}))
+            tables.settings = scheduleSettings(Props::parseMpp8(Bytes(*props)));
+        links = optional("TBkndCons", "FixFix   0");
+        tables.links = Bytes(links);
+    }
     return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
 }
 
@@ -245,6 +261,9 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     FieldMap fields = FieldMap::defaults(identity.format);
     DetailTables tables;
     if (options.details) tables.projectTitle = summaryTitle(file);
+    tables.schedule = options.details && options.schedule;
+    tables.custom = options.details ? options.custom : CustomSlots();
+    std::vector<std::pair<int, QString>> aliases;
     if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));
@@ -259,6 +278,10 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
             }
             if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
                 tables.assignmentMap = FieldMap::parse(*map, identity.format, assignmentFields());
+            }
+            tables.settings = scheduleSettings(props);
+            if (tables.custom.any() && identity.format == Format::Mpp9) {
+                if (const auto names = props.value(kMpp9Aliases)) aliases = mpp9Aliases(*names);
             }
         }
     }
@@ -295,7 +318,26 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
         return resources->streams();
     };
-    return decodeTasks(streams, fields, &tables);
+    std::optional<TableData> links, outlineCodes;
+    if (tables.schedule) {
+        links.emplace(file, storage, QStringLiteral("TBkndCons"), false);
+        tables.links = links->streams();
+    }
+    if (tables.custom.any()) {
+        outlineCodes.emplace(file, storage, QStringLiteral("TBkndOutlCode"));
+        tables.outlineCodes = outlineCodes->streams();
+        if (identity.format != Format::Mpp9) {
+            if (auto taskProps = file.stream({storage, tasks, QStringLiteral("Props")})) {
+                unmask(*taskProps, mask);
+                if (const auto names = Props::parse(Bytes(*taskProps)).value(kTaskAliases))
+                    aliases = mpp12Aliases(*names);
+            }
+        }
+    }
+    Plan plan = decodeTasks(streams, fields, &tables);
+    plan.customHeld.set();
+    plan.customAliases = std::move(aliases);
+    return plan;
 }
 
 }  // namespace

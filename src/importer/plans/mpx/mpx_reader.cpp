@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <map>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/common/schedule.h"
 #include "platform/failure.h"
 #include "platform/wall_clock.h"
 #include "platform/file_names.h"
@@ -73,7 +75,61 @@ constexpr int kId = 90;
 constexpr int kUniqueId = 98;
 constexpr int kOutlineNumber = 99;
 constexpr int kSummary = 120;
+// the schedule
+constexpr int kPredecessors = 70;
+constexpr int kLateStart = 54;
+constexpr int kLateFinish = 55;
+constexpr int kConstraintDate = 68;
+constexpr int kFixed = 80;
+constexpr int kCritical = 82;
+constexpr int kConstraintType = 91;
+constexpr int kFreeSlack = 93;
+constexpr int kTotalSlack = 94;
+constexpr int kPriority = 95;
 }  // namespace field
+
+// The custom fields MPX holds: kind, number, field number.
+struct MpxCustom {
+    CustomKind kind;
+    int number;
+    int field;
+};
+constexpr MpxCustom kMpxCustom[] = {
+    {CustomKind::Text, 1, 4},      {CustomKind::Text, 2, 5},      {CustomKind::Text, 3, 6},
+    {CustomKind::Text, 4, 7},      {CustomKind::Text, 5, 8},      {CustomKind::Text, 6, 9},
+    {CustomKind::Text, 7, 10},     {CustomKind::Text, 8, 11},     {CustomKind::Text, 9, 12},
+    {CustomKind::Text, 10, 13},    {CustomKind::Start, 1, 60},    {CustomKind::Finish, 1, 61},
+    {CustomKind::Start, 2, 62},    {CustomKind::Finish, 2, 63},   {CustomKind::Start, 3, 64},
+    {CustomKind::Finish, 3, 65},   {CustomKind::Start, 4, 126},   {CustomKind::Finish, 4, 127},
+    {CustomKind::Start, 5, 128},   {CustomKind::Finish, 5, 129},  {CustomKind::Number, 1, 140},
+    {CustomKind::Number, 2, 141},  {CustomKind::Number, 3, 142},  {CustomKind::Number, 4, 143},
+    {CustomKind::Number, 5, 144},  {CustomKind::Duration, 1, 46}, {CustomKind::Duration, 2, 47},
+    {CustomKind::Duration, 3, 48}, {CustomKind::Cost, 1, 36},     {CustomKind::Cost, 2, 37},
+    {CustomKind::Cost, 3, 38},     {CustomKind::Flag, 1, 110},    {CustomKind::Flag, 2, 111},
+    {CustomKind::Flag, 3, 112},    {CustomKind::Flag, 4, 113},    {CustomKind::Flag, 5, 114},
+    {CustomKind::Flag, 6, 115},    {CustomKind::Flag, 7, 116},    {CustomKind::Flag, 8, 117},
+    {CustomKind::Flag, 9, 118},    {CustomKind::Flag, 10, 119},
+};
+
+// Words of the constraint types and priorities, English and German.
+struct Word {
+    const char* text;
+    int value;
+};
+constexpr Word kConstraintWords[] = {
+    {"As Soon As Possible", 0},    {"As Late As Possible", 1},     {"Must Start On", 2},
+    {"Must Finish On", 3},         {"Start No Earlier Than", 4},   {"Start No Later Than", 5},
+    {"Finish No Earlier Than", 6}, {"Finish No Later Than", 7},    {"So fr\xFCh wie m\xF6glich", 0},
+    {"So sp\xE4t wie m\xF6glich", 1}, {"Muss anfangen am", 2},   {"Muss enden am", 3},
+    {"Anfang nicht fr\xFCher als", 4}, {"Anfang nicht sp\xE4ter als", 5},
+    {"Ende nicht fr\xFCher als", 6},  {"Ende nicht sp\xE4ter als", 7},
+};
+constexpr Word kPriorityWords[] = {
+    {"Lowest", 100}, {"Very Low", 200}, {"Lower", 300},   {"Low", 400},       {"Medium", 500},
+    {"High", 600},   {"Higher", 700},   {"Very High", 800}, {"Highest", 900}, {"Do Not Level", 1000},
+};
+
+
 
 // Resource field numbers (record 41 and the columns of record 50).
 constexpr int kResourceName = 1;
@@ -548,6 +604,25 @@ std::optional<bool> parseFlag(std::string_view text) {
     return std::nullopt;
 }
 
+// The display format of a duration's unit as the file writes it ("d", "ew", "t", ...); 7 (days)
+// for a number alone; nothing for a unit not known.
+std::optional<int> formatOfUnit(std::string_view unit) {
+    struct Unit {
+        const char* name;
+        int format;
+    };
+    static constexpr Unit kUnits[] = {
+        {"", 7},    {"m", 3},     {"min", 3},   {"mins", 3},  {"em", 4},    {"emin", 4},  {"emins", 4},
+        {"h", 5},   {"hr", 5},    {"hrs", 5},   {"eh", 6},    {"ehr", 6},   {"ehrs", 6},  {"d", 7},
+        {"day", 7}, {"days", 7},  {"t", 7},     {"ed", 8},    {"eday", 8},  {"edays", 8}, {"et", 8},
+        {"w", 9},   {"wk", 9},    {"wks", 9},   {"ew", 10},   {"ewk", 10},  {"ewks", 10}, {"mo", 11},
+        {"mon", 11}, {"mons", 11}, {"emo", 12}, {"emon", 12}, {"emons", 12}, {"%", 19},   {"e%", 20},
+    };
+    for (const Unit& u : kUnits)
+        if (equalsIgnoringCase(unit, u.name)) return u.format;
+    return std::nullopt;
+}
+
 // ---- the reader ----------------------------------------------------------------------------
 
 // What the records say about one task, until the plan is put together.
@@ -568,7 +643,10 @@ struct Assignment {
 
 class Reader {
 public:
-    explicit Reader(const ReadOptions& options) : details_(options.details) {}
+    explicit Reader(const ReadOptions& options)
+        : details_(options.details),
+          schedule_(options.details && options.schedule),
+          custom_(options.details ? options.custom : CustomSlots()) {}
 
     Plan read(std::string_view bytes) {
         if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
@@ -927,12 +1005,175 @@ private:
         if (hasBaseline) d.baselineDurationMinutes = baseline;
         d.baselineStart = date(r, field::kBaselineStart, entry.id, "baseline start", {}, false);
         d.baselineFinish = date(r, field::kBaselineFinish, entry.id, "baseline finish", hasBaseline ? baseline : 1, false);
+        // No baseline: NA dates and a zero duration, as the .mpp files of the same plans hold it.
+        if (baseline == 0 && !d.baselineStart.isValid() && !d.baselineFinish.isValid())
+            d.baselineDurationMinutes.reset();
         d.actualStart = date(r, field::kActualStart, entry.id, "actual start", {}, false);
         d.actualFinish = date(r, field::kActualFinish, entry.id, "actual finish", task.durationMinutes == 0 ? 0 : 1, false);
         if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
         double work = 0;
         if (!trimmed(value(r, field::kWork)).empty() && parseDuration(value(r, field::kWork), settings_, work))
             d.workMinutes = work;
+        if (schedule_) scheduleFields(r, entry, d);
+        if (custom_.any()) customFields(r, entry, d);
+    }
+
+    DurationUnits units() const {
+        DurationUnits u;
+        u.minutesPerDay = settings_.minutesPerDay;
+        u.minutesPerWeek = settings_.minutesPerWeek;
+        return u;
+    }
+
+    // The display format of a duration text ("2w", "3ed", "1d"): its unit; nothing when unreadable.
+    std::optional<int> formatOf(std::string_view text) const {
+        text = trimmed(text);
+        if (!text.empty() && text.back() == '?') text.remove_suffix(1);
+        double number = 0;
+        std::string_view unit;
+        if (!parseNumber(trimmed(text), settings_, number, unit)) return std::nullopt;
+        return formatOfUnit(trimmed(unit));
+    }
+
+    std::optional<int> wordValue(std::string_view text, const Word* words, std::size_t count) const {
+        text = trimmed(text);
+        for (std::size_t i = 0; i < count; ++i)
+            if (equalsIgnoringCase(text, words[i].text)) return words[i].value;
+        return std::nullopt;
+    }
+
+    // Project 98, which wrote MPX, had no manual tasks, no inactive ones and no estimates
+    // written to the file; it stored whether a task's duration is fixed, not its other types.
+    void scheduleFields(const Records& r, const Entry& entry, TaskDetails& d) {
+        ScheduleFields& s = d.schedule;
+        const DurationUnits u = units();
+        const auto slack = [&](int number) -> std::optional<double> {
+            double minutes = 0;
+            const std::string_view text = value(r, number);
+            if (trimmed(text).empty() || !parseDuration(text, settings_, minutes)) return std::nullopt;
+            return minutes;
+        };
+        s.totalSlackMinutes = slack(field::kTotalSlack);
+        s.freeSlackMinutes = slack(field::kFreeSlack);
+        s.critical = parseFlag(value(r, field::kCritical));
+        s.constraintType =
+            wordValue(value(r, field::kConstraintType), kConstraintWords, std::size(kConstraintWords));
+        if (s.constraintType)
+            s.constraintDate = date(r, field::kConstraintDate, entry.id, "constraint date", {}, false);
+        s.priority = wordValue(value(r, field::kPriority), kPriorityWords, std::size(kPriorityWords));
+        const double duration = entry.task.durationMinutes;
+        s.earlyStart = date(r, field::kEarlyStart, entry.id, "early start", {}, false);
+        s.earlyFinish = date(r, field::kEarlyFinish, entry.id, "early finish", duration == 0 ? 0 : 1, false);
+        s.lateStart = date(r, field::kLateStart, entry.id, "late start", {}, false);
+        s.lateFinish = date(r, field::kLateFinish, entry.id, "late finish", duration == 0 ? 0 : 1, false);
+        if (parseFlag(value(r, field::kFixed)).value_or(false)) s.taskType = 1;
+        s.manual = false;
+        s.active = true;
+        s.estimated = false;
+        if (const auto format = formatOf(value(r, field::kDuration))) {
+            s.durationShown = durationText(duration, *format, u);
+            s.durationDays = durationDays(duration, *format, u);
+        }
+        if (d.baselineDurationMinutes)
+            if (const auto format = formatOf(value(r, field::kBaselineDuration))) {
+                s.baselineDurationShown = durationText(*d.baselineDurationMinutes, *format, u);
+                s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, *format, u);
+            }
+        predecessors(value(r, field::kPredecessors), entry.id);
+    }
+
+    // "10FS+1d,9" (German "10EA+1t"): the ID, a type, a signed lag with its unit; entries apart by
+    // the list separator, which is the file's delimiter.
+    void predecessors(std::string_view text, long id) {
+        text = trimmed(text);
+        while (!text.empty()) {
+            std::size_t end = text.find(delimiter_);
+            if (delimiter_ != ',' && end == std::string_view::npos) end = text.find(',');
+            const std::string_view item = trimmed(text.substr(0, end));
+            text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+            std::size_t at = 0;
+            while (at < item.size() && isDigit(item[at])) ++at;
+            long other = 0;
+            if (at == 0 || !parseCount(item.substr(0, at), other)) continue;
+            PlanLink link;
+            link.predecessor = other;
+            link.successor = id;
+            std::string_view rest = item.substr(at);
+            if (rest.size() >= 2 && !isDigit(rest[0]) && rest[0] != '+' && rest[0] != '-') {
+                const std::string_view type = rest.substr(0, 2);
+                struct Type {
+                    const char* letters;
+                    int type;
+                };
+                static constexpr Type kTypes[] = {{"FF", 0}, {"FS", 1}, {"SF", 2}, {"SS", 3},
+                                                  {"EE", 0}, {"EA", 1}, {"AE", 2}, {"AA", 3}};
+                bool known = false;
+                for (const Type& t : kTypes)
+                    if (equalsIgnoringCase(type, t.letters)) link.type = t.type, known = true;
+                if (!known) continue;
+                rest = rest.substr(2);
+            }
+            rest = trimmed(rest);
+            if (!rest.empty()) {
+                const bool negative = rest[0] == '-';
+                if (rest[0] != '+' && rest[0] != '-') continue;
+                const auto format = formatOf(rest.substr(1));
+                double number = 0;
+                std::string_view unit;
+                if (!format || !parseNumber(trimmed(rest.substr(1)), settings_, number, unit)) continue;
+                const int unitCode = *format & 0x1F;
+                const double tenths = unitCode == 19 || unitCode == 20 ? number : number * unitMinutes(*format, units()) * 10;
+                link.lagTenths = negative ? -tenths : tenths;
+                link.lagFormat = *format;
+            }
+            links_.push_back(link);
+        }
+    }
+
+    void customFields(const Records& r, const Entry& entry, TaskDetails& d) {
+        for (const MpxCustom& c : kMpxCustom) {
+            const int slot = customSlot(c.kind, c.number);
+            if (!custom_.test(static_cast<std::size_t>(slot))) continue;
+            const std::string_view text = value(r, c.field);
+            if (trimmed(text).empty()) continue;
+            CustomValue v;
+            v.slot = static_cast<std::uint8_t>(slot);
+            switch (c.kind) {
+            case CustomKind::Text: v.text = decode(page_, text); break;
+            case CustomKind::Number: {
+                double number = 0;
+                std::string_view rest;
+                if (!parseNumber(trimmed(text), settings_, number, rest) || !trimmed(rest).empty()) continue;
+                v.number = number;
+                break;
+            }
+            case CustomKind::Cost: {
+                const auto amount = money(text);
+                if (!amount) continue;
+                v.number = *amount;
+                break;
+            }
+            case CustomKind::Flag: {
+                const auto flag = parseFlag(text);
+                if (!flag) continue;
+                v.number = *flag ? 1 : 0;
+                break;
+            }
+            case CustomKind::Duration:
+                if (!parseDuration(text, settings_, v.number)) continue;
+                break;
+            case CustomKind::Start:
+                v.date = date(r, c.field, entry.id, "custom start", {}, false);
+                if (!v.date.isValid()) continue;
+                break;
+            case CustomKind::Finish:
+                v.date = date(r, c.field, entry.id, "custom finish", 1, false);
+                if (!v.date.isValid()) continue;
+                break;
+            default: continue;
+            }
+            d.custom.push_back(std::move(v));
+        }
     }
 
     // An amount of money: the currency symbol before or after the number, a minus sign or
@@ -972,6 +1213,7 @@ private:
         if (details_) finishDetails();
 
         Plan plan;
+        for (const MpxCustom& c : kMpxCustom) plan.customHeld.set(static_cast<std::size_t>(customSlot(c.kind, c.number)));
         plan.positions.resize(static_cast<size_t>(highestId_));
         std::vector<bool> seen(static_cast<size_t>(highestId_), false);
         for (Entry& entry : entries_) {
@@ -987,6 +1229,18 @@ private:
 
     // What the records give only together: resource names, outline numbers, summary flags.
     void finishDetails() {
+        if (schedule_) {
+            std::unordered_map<long long, long> ids;  // links name tasks by ID
+            for (const Entry& e : entries_)
+                if (!e.blank) ids.emplace(e.id, e.id);
+            const auto texts = linkTexts(links_, ids, units());
+            for (Entry& e : entries_) {
+                const auto found = texts.find(e.id);
+                if (found == texts.end() || e.blank) continue;
+                detailsOf(e).schedule.predecessors = found->second.predecessors;
+                detailsOf(e).schedule.successors = found->second.successors;
+            }
+        }
         for (const Assignment& a : assignments_) {
             const auto found = resources_.find(a.resourceId);
             if (found == resources_.end() || found->second.isEmpty()) continue;
@@ -1004,6 +1258,10 @@ private:
     }
 
     bool details_;
+    bool schedule_;
+    CustomSlots custom_;
+    // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
+    std::vector<PlanLink> links_;
     char delimiter_ = ',';
     CodePage page_ = CodePage::Windows1252;
     QString projectTitle_, summaryName_;

@@ -16,6 +16,7 @@
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/common/schedule.h"
 #include "platform/failure.h"
 #include "platform/wall_clock.h"
 #include "platform/file_names.h"
@@ -89,6 +90,27 @@ enum class Field : unsigned char {
     TaskUid,
     ResourceUid,
     Units,
+    // the schedule
+    TotalSlack,
+    FreeSlack,
+    Critical,
+    ConstraintType,
+    ConstraintDate,
+    Deadline,
+    Priority,
+    EarlyStart,
+    EarlyFinish,
+    LateStart,
+    LateFinish,
+    Type,
+    Manual,
+    Active,
+    Estimated,
+    DurationFormat,
+    DurationText,
+    PredecessorLink,
+    ExtendedAttribute,
+    OutlineCode,
 };
 
 [[gnu::always_inline]] inline Field fieldOf(const char* n) {
@@ -99,18 +121,36 @@ enum class Field : unsigned char {
             if (nameIs(n, "ActualStart")) return Field::ActualStart;
             if (nameIs(n, "ActualFinish")) return Field::ActualFinish;
         }
+        if (nameIs(n, "Active")) return Field::Active;
         break;
     case 'B':
         if (nameIs(n, "Baseline")) return Field::Baseline;
         break;
     case 'C':
         if (nameIs(n, "Cost")) return Field::Cost;
+        if (nameIs(n, "Critical")) return Field::Critical;
+        if (nameIs(n, "ConstraintType")) return Field::ConstraintType;
+        if (nameIs(n, "ConstraintDate")) return Field::ConstraintDate;
         break;
     case 'D':
         if (nameIs(n, "Duration")) return Field::Duration;
+        if (nameIs(n, "DurationFormat")) return Field::DurationFormat;
+        if (nameIs(n, "DurationText")) return Field::DurationText;
+        if (nameIs(n, "Deadline")) return Field::Deadline;
+        break;
+    case 'E':
+        if (nameIs(n, "EarlyStart")) return Field::EarlyStart;
+        if (nameIs(n, "EarlyFinish")) return Field::EarlyFinish;
+        if (nameIs(n, "Estimated")) return Field::Estimated;
+        if (nameIs(n, "ExtendedAttribute")) return Field::ExtendedAttribute;
+        break;
+    case 'L':
+        if (nameIs(n, "LateStart")) return Field::LateStart;
+        if (nameIs(n, "LateFinish")) return Field::LateFinish;
         break;
     case 'F':
         if (nameIs(n, "Finish")) return Field::Finish;
+        if (nameIs(n, "FreeSlack")) return Field::FreeSlack;
         break;
     case 'I':
         if (n[1] == 'D' && n[2] == '\0') return Field::Id;
@@ -118,6 +158,7 @@ enum class Field : unsigned char {
         break;
     case 'M':
         if (nameIs(n, "Milestone")) return Field::Milestone;
+        if (nameIs(n, "Manual")) return Field::Manual;
         break;
     case 'N':
         if (n[1] == 'a' && nameIs(n, "Name")) return Field::Name;
@@ -127,9 +168,12 @@ enum class Field : unsigned char {
     case 'O':
         if (nameIs(n, "OutlineLevel")) return Field::OutlineLevel;
         if (nameIs(n, "OutlineNumber")) return Field::OutlineNumber;
+        if (nameIs(n, "OutlineCode")) return Field::OutlineCode;
         break;
     case 'P':
         if (nameIs(n, "PercentComplete")) return Field::PercentComplete;
+        if (nameIs(n, "Priority")) return Field::Priority;
+        if (nameIs(n, "PredecessorLink")) return Field::PredecessorLink;
         break;
     case 'R':
         if (nameIs(n, "ResourceUID")) return Field::ResourceUid;
@@ -140,6 +184,8 @@ enum class Field : unsigned char {
         break;
     case 'T':
         if (nameIs(n, "TaskUID")) return Field::TaskUid;
+        if (nameIs(n, "TotalSlack")) return Field::TotalSlack;
+        if (nameIs(n, "Type")) return Field::Type;
         break;
     case 'U':
         if (n[1] == 'I' && n[2] == 'D' && n[3] == '\0') return Field::Uid;
@@ -302,6 +348,10 @@ struct TaskFields {
     pugi::xml_node id, name, isNull, duration, start, finish;
     pugi::xml_node uid, outlineLevel, outlineNumber, wbs, percentComplete, milestone, summary, actualStart,
         actualFinish, cost, work, notes, baseline;
+    pugi::xml_node totalSlack, freeSlack, critical, constraintType, constraintDate, deadline, priority, earlyStart,
+        earlyFinish, lateStart, lateFinish, type, manual, active, estimated, durationFormat, durationText;
+    bool hasLinks = false;
+    bool hasCustom = false;
     bool hasOtherFields = false;
 };
 
@@ -322,6 +372,9 @@ bool isBaselineZero(const pugi::xml_node& baseline, bool prefixed) {
 TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions& options) {
     TaskFields f;
     const bool details = options.details && options.only == 0;
+    const bool schedule = options.details && options.schedule;
+    const bool custom = options.details && options.custom.any();
+    const bool walkAll = details || schedule || custom;
     const unsigned some = options.details ? options.only : 0;
     int missing = 6 + std::popcount(some);  // of ID, IsNull, Name, Duration, Start, Finish and those asked for
     const auto take = [&missing](pugi::xml_node& field, const pugi::xml_node& child) {
@@ -336,6 +389,9 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions
         if (some & bit) take(field, child);
         else note(field, child);
     };
+    const auto noteSchedule = [schedule](pugi::xml_node& field, const pugi::xml_node& child) {
+        if (schedule && !field) field = child;
+    };
     for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
         const Field field = fieldOf(child, prefixed);
         // Identifiers alone make a blank row.
@@ -345,7 +401,9 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions
         case Field::None: continue;
         case Field::Id: take(f.id, child); break;
         case Field::IsNull: take(f.isNull, child); break;
-        case Field::Uid: note(f.uid, child); break;
+        case Field::Uid:
+            if (walkAll && !f.uid) f.uid = child;
+            break;
         case Field::Name: take(f.name, child); break;
         case Field::Duration: take(f.duration, child); break;
         case Field::Start: take(f.start, child); break;
@@ -362,11 +420,31 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions
         case Field::Work: note(f.work, child); break;
         case Field::Notes: note(f.notes, child); break;
         case Field::Baseline:
-            if (details && !f.baseline && isBaselineZero(child, prefixed)) f.baseline = child;
+            if ((details || schedule) && !f.baseline && isBaselineZero(child, prefixed)) f.baseline = child;
             break;
+        case Field::TotalSlack: noteSchedule(f.totalSlack, child); break;
+        case Field::FreeSlack: noteSchedule(f.freeSlack, child); break;
+        case Field::Critical: noteSchedule(f.critical, child); break;
+        case Field::ConstraintType: noteSchedule(f.constraintType, child); break;
+        case Field::ConstraintDate: noteSchedule(f.constraintDate, child); break;
+        case Field::Deadline: noteSchedule(f.deadline, child); break;
+        case Field::Priority: noteSchedule(f.priority, child); break;
+        case Field::EarlyStart: noteSchedule(f.earlyStart, child); break;
+        case Field::EarlyFinish: noteSchedule(f.earlyFinish, child); break;
+        case Field::LateStart: noteSchedule(f.lateStart, child); break;
+        case Field::LateFinish: noteSchedule(f.lateFinish, child); break;
+        case Field::Type: noteSchedule(f.type, child); break;
+        case Field::Manual: noteSchedule(f.manual, child); break;
+        case Field::Active: noteSchedule(f.active, child); break;
+        case Field::Estimated: noteSchedule(f.estimated, child); break;
+        case Field::DurationFormat: noteSchedule(f.durationFormat, child); break;
+        case Field::DurationText: noteSchedule(f.durationText, child); break;
+        case Field::PredecessorLink: f.hasLinks = f.hasLinks || schedule; break;
+        case Field::ExtendedAttribute:
+        case Field::OutlineCode: f.hasCustom = f.hasCustom || custom; break;
         default: break;
         }
-        if (missing == 0 && !details) break;
+        if (missing == 0 && !walkAll) break;
     }
     return f;
 }
@@ -442,6 +520,216 @@ private:
     std::unordered_map<long long, std::vector<Assignment>> byTask_;
 };
 
+
+// ---- the schedule and the custom fields ----
+
+// The child element of that local name, or none.
+pugi::xml_node childNamed(const pugi::xml_node& parent, const char* name) {
+    for (pugi::xml_node child = parent.first_child(); child; child = child.next_sibling())
+        if (isNamed(child, name)) return child;
+    return {};
+}
+
+std::optional<int> smallNumberIn(const pugi::xml_node& node) {
+    const std::optional<long long> v = wholeNumberIn(node);
+    if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max()) return std::nullopt;
+    return static_cast<int>(*v);
+}
+
+// What the plan says about itself that its tasks' schedule and custom fields need.
+struct PlanSettings {
+    DurationUnits units;
+    struct CodeValue {
+        long long parent = 0;
+        QString text;
+    };
+    // Per outline-code field ID: the values by value ID, and the separator after each level.
+    std::unordered_map<long, std::unordered_map<long long, CodeValue>> codeValues;
+    std::unordered_map<long, std::vector<QString>> codeSeparators;
+
+    void readSetting(const pugi::xml_node& child) {
+        const char* n = localName(child.name());
+        if (std::strcmp(n, "MinutesPerDay") == 0) {
+            if (const auto v = numberIn(child); v && *v > 0) units.minutesPerDay = *v;
+        } else if (std::strcmp(n, "MinutesPerWeek") == 0) {
+            if (const auto v = numberIn(child); v && *v > 0) units.minutesPerWeek = *v;
+        } else if (std::strcmp(n, "DaysPerMonth") == 0) {
+            if (const auto v = numberIn(child); v && *v > 0) units.daysPerMonth = *v;
+        } else if (std::strcmp(n, "DurationFormat") == 0) {
+            if (const auto v = smallNumberIn(child)) units.defaultFormat = *v;
+        }
+    }
+
+    void readAliases(const pugi::xml_node& list, Plan& plan) const {
+        for (pugi::xml_node a = list.first_child(); a; a = a.next_sibling()) {
+            if (!isNamed(a, "ExtendedAttribute")) continue;
+            const std::optional<long long> id = wholeNumberIn(childNamed(a, "FieldID"));
+            const QString alias = textIn(childNamed(a, "Alias"));
+            if (!id || alias.isEmpty()) continue;
+            if (const auto slot = customSlotOfId(static_cast<long>(*id))) plan.customAliases.emplace_back(*slot, alias);
+        }
+    }
+
+    void readOutlineCodes(const pugi::xml_node& list, Plan& plan) {
+        for (pugi::xml_node code = list.first_child(); code; code = code.next_sibling()) {
+            if (!isNamed(code, "OutlineCode")) continue;
+            const std::optional<long long> id = wholeNumberIn(childNamed(code, "FieldID"));
+            if (!id) continue;
+            const auto slot = customSlotOfId(static_cast<long>(*id));
+            if (!slot || customKindOf(*slot) != CustomKind::OutlineCode) continue;
+            const QString alias = textIn(childNamed(code, "Alias"));
+            if (!alias.isEmpty()) plan.customAliases.emplace_back(*slot, alias);
+            auto& values = codeValues[static_cast<long>(*id)];
+            for (pugi::xml_node v = childNamed(code, "Values").first_child(); v; v = v.next_sibling()) {
+                if (!isNamed(v, "Value")) continue;
+                const std::optional<long long> valueId = wholeNumberIn(childNamed(v, "ValueID"));
+                if (!valueId) continue;
+                values[*valueId] = {wholeNumberIn(childNamed(v, "ParentValueID")).value_or(0),
+                                    textIn(childNamed(v, "Value"))};
+            }
+            auto& separators = codeSeparators[static_cast<long>(*id)];
+            for (pugi::xml_node m = childNamed(code, "Masks").first_child(); m; m = m.next_sibling())
+                if (isNamed(m, "Mask")) separators.push_back(textIn(childNamed(m, "Separator")));
+        }
+    }
+
+    // The value's text with its ancestors' from the top, each level followed by its separator.
+    QString outlineCodeText(long fieldId, long long valueId) const {
+        const auto values = codeValues.find(fieldId);
+        if (values == codeValues.end()) return {};
+        std::vector<const QString*> path;
+        for (long long at = valueId; at != 0 && path.size() < 100;) {
+            const auto v = values->second.find(at);
+            if (v == values->second.end()) break;
+            path.push_back(&v->second.text);
+            if (v->second.parent == at) break;
+            at = v->second.parent;
+        }
+        const auto separators = codeSeparators.find(fieldId);
+        QString text;
+        for (std::size_t level = 0; level < path.size(); ++level) {
+            if (level > 0) {
+                QString separator = QStringLiteral(".");
+                if (separators != codeSeparators.end() && level - 1 < separators->second.size() &&
+                    !separators->second[level - 1].isEmpty())
+                    separator = separators->second[level - 1];
+                text += separator;
+            }
+            text += *path[path.size() - 1 - level];
+        }
+        return text;
+    }
+};
+
+void readSchedule(const TaskFields& f, double durationMinutes, const PlanSettings& plan, ScheduleFields& s) {
+    const auto slack = [](const pugi::xml_node& node) -> std::optional<double> {
+        const std::optional<double> tenths = numberIn(node);
+        if (!tenths) return std::nullopt;
+        return *tenths / 10;
+    };
+    s.totalSlackMinutes = slack(f.totalSlack);
+    s.freeSlackMinutes = slack(f.freeSlack);
+    s.critical = flagIn(f.critical);
+    s.constraintType = smallNumberIn(f.constraintType);
+    s.constraintDate = dateIn(f.constraintDate);
+    s.deadline = dateIn(f.deadline);
+    s.priority = numberIn(f.priority);
+    s.earlyStart = dateIn(f.earlyStart);
+    s.earlyFinish = dateIn(f.earlyFinish);
+    s.lateStart = dateIn(f.lateStart);
+    s.lateFinish = dateIn(f.lateFinish);
+    s.taskType = smallNumberIn(f.type);
+    s.manual = flagIn(f.manual);
+    s.active = flagIn(f.active);
+    s.estimated = flagIn(f.estimated);
+    int format = smallNumberIn(f.durationFormat).value_or(kDefaultFormat);
+    if (s.estimated.value_or(false)) format |= kEstimatedBit;
+    const QString typed = textIn(f.durationText);
+    s.durationShown = s.manual.value_or(false) && !typed.isEmpty()
+                          ? typed
+                          : durationText(durationMinutes, format, plan.units);
+    s.durationDays = durationDays(durationMinutes, format, plan.units);
+    if (f.baseline) {
+        const std::optional<double> minutes = minutesIn(childNamed(f.baseline, "Duration"));
+        if (minutes) {
+            const int baselineFormat =
+                smallNumberIn(childNamed(f.baseline, "DurationFormat")).value_or(format & ~kEstimatedBit);
+            s.baselineDurationShown = durationText(*minutes, baselineFormat, plan.units);
+            s.baselineDurationDays = durationDays(*minutes, baselineFormat, plan.units);
+        }
+    }
+}
+
+// The task's links to its predecessors, in the order the file writes them.
+void readLinks(const pugi::xml_node& task, long long uid, std::vector<PlanLink>& links) {
+    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
+        if (!isNamed(child, "PredecessorLink")) continue;
+        const std::optional<long long> from = wholeNumberIn(childNamed(child, "PredecessorUID"));
+        if (!from) continue;
+        PlanLink link;
+        link.predecessor = *from;
+        link.successor = uid;
+        link.type = smallNumberIn(childNamed(child, "Type")).value_or(1);
+        link.lagTenths = numberIn(childNamed(child, "LinkLag")).value_or(0);
+        link.lagFormat = smallNumberIn(childNamed(child, "LagFormat")).value_or(7);
+        links.push_back(link);
+    }
+}
+
+void readCustom(const pugi::xml_node& task, const ReadOptions& options, const PlanSettings& plan,
+                std::vector<CustomValue>& out) {
+    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
+        const bool extended = isNamed(child, "ExtendedAttribute");
+        if (!extended && !isNamed(child, "OutlineCode")) continue;
+        const std::optional<long long> id = wholeNumberIn(childNamed(child, "FieldID"));
+        if (!id) continue;
+        const auto slot = customSlotOfId(static_cast<long>(*id));
+        if (!slot || !options.custom.test(static_cast<std::size_t>(*slot))) continue;
+        CustomValue value;
+        value.slot = static_cast<std::uint8_t>(*slot);
+        const CustomKind kind = customKindOf(*slot);
+        if (!extended || kind == CustomKind::OutlineCode) {
+            const std::optional<long long> valueId = wholeNumberIn(childNamed(child, "ValueID"));
+            if (!valueId) continue;
+            value.text = plan.outlineCodeText(static_cast<long>(*id), *valueId);
+            if (value.text.isEmpty()) value.text = textIn(childNamed(child, "Value"));
+        } else {
+            const pugi::xml_node text = childNamed(child, "Value");
+            if (!text) continue;
+            switch (kind) {
+            case CustomKind::Text: value.text = textIn(text); break;
+            case CustomKind::Number:
+            case CustomKind::Cost: {
+                const std::optional<double> n = numberIn(text);
+                if (!n) continue;
+                value.number = kind == CustomKind::Cost ? *n / 100 : *n;  // costs in hundredths
+                break;
+            }
+            case CustomKind::Flag: {
+                const std::optional<bool> b = flagIn(text);
+                if (!b) continue;
+                value.number = *b ? 1 : 0;
+                break;
+            }
+            case CustomKind::Date:
+            case CustomKind::Start:
+            case CustomKind::Finish:
+                value.date = dateIn(text);
+                if (!value.date.isValid()) continue;
+                break;
+            case CustomKind::Duration: {
+                const std::optional<double> minutes = minutesIn(text);
+                if (!minutes) continue;
+                value.number = *minutes;
+                break;
+            }
+            case CustomKind::OutlineCode: break;
+            }
+        }
+        out.push_back(std::move(value));
+    }
+}
+
 // Without assignments, only the details that may be asked for alone are read.
 std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments* assignments,
                                        const QString& project) {
@@ -500,6 +788,11 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
     // stripped of theirs.
     const bool prefixed = colon != nullptr;
 
+    Plan plan;
+    plan.customHeld.set();
+    PlanSettings settings;
+    const bool schedule = options.details && options.schedule;
+    const bool custom = options.details && options.custom.any();
     std::vector<pugi::xml_node> taskLists;
     pugi::xml_node resources, assignmentList, title;
     const bool every = options.details && options.only == 0;
@@ -508,6 +801,9 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
         else if (every && !title && isNamed(child, "Title")) title = child;
         else if (every && !resources && isNamed(child, "Resources")) resources = child;
         else if (every && !assignmentList && isNamed(child, "Assignments")) assignmentList = child;
+        else if (custom && isNamed(child, "ExtendedAttributes")) settings.readAliases(child, plan);
+        else if (custom && isNamed(child, "OutlineCodes")) settings.readOutlineCodes(child, plan);
+        else if (schedule) settings.readSetting(child);
     }
     std::optional<Assignments> assignments;
     QString project;
@@ -525,8 +821,10 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
             break;
         }
     }
+    std::vector<PlanLink> links;
+    std::unordered_map<long long, long> idOfUnique;
+    std::vector<std::pair<long long, TaskDetails*>> linkable;
 
-    Plan plan;
     std::vector<bool> seen;
     long previousId = -1;
     for (const pugi::xml_node& tasks : taskLists) {
@@ -580,8 +878,29 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
             }
             out.start = readDate(f.start, "start", id);
             out.finish = readDate(f.finish, "finish", id);
-            if (options.details)
-                out.details = detailsOf(f, id, prefixed, assignments ? &*assignments : nullptr, project);
+            if (options.details) {
+                std::shared_ptr<TaskDetails> d =
+                    detailsOf(f, id, prefixed, assignments ? &*assignments : nullptr, project);
+                if (schedule) {
+                    readSchedule(f, out.durationMinutes, settings, d->schedule);
+                    if (const std::optional<long long> uid = wholeNumberIn(f.uid)) {
+                        idOfUnique.emplace(*uid, id);
+                        linkable.emplace_back(*uid, d.get());
+                        if (f.hasLinks) readLinks(task, *uid, links);
+                    }
+                }
+                if (f.hasCustom) readCustom(task, options, settings, d->custom);
+                out.details = std::move(d);
+            }
+        }
+    }
+    if (!links.empty()) {
+        const auto texts = linkTexts(links, idOfUnique, settings.units);
+        for (auto& [uid, d] : linkable) {
+            const auto found = texts.find(uid);
+            if (found == texts.end()) continue;
+            d->schedule.predecessors = found->second.predecessors;
+            d->schedule.successors = found->second.successors;
         }
     }
     return plan;

@@ -1,0 +1,144 @@
+#include "importer/plans/common/schedule.h"
+
+#include <cmath>
+
+namespace quorrix::importer::plans {
+namespace {
+
+struct UnitFacts {
+    const char* one;
+    const char* many;
+    const char* shortName;
+};
+
+// Indexed by the low five bits, 3 … 20.
+const UnitFacts* unitFacts(int unit) {
+    static const UnitFacts kUnits[] = {
+        {"min", "mins", "m"},    {"emin", "emins", "em"}, {"hr", "hrs", "h"},     {"ehr", "ehrs", "eh"},
+        {"day", "days", "d"},    {"eday", "edays", "ed"}, {"wk", "wks", "w"},     {"ewk", "ewks", "ew"},
+        {"mon", "mons", "mo"},   {"emon", "emons", "emo"},
+    };
+    if (unit >= 3 && unit <= 12) return &kUnits[unit - 3];
+    return nullptr;
+}
+
+int unitOf(int format, const DurationUnits& units) {
+    int unit = format & 0x1F;
+    if (unit == kDefaultFormat) unit = units.defaultFormat & 0x1F;
+    if (unit == kDefaultFormat || (!unitFacts(unit) && unit != 19 && unit != 20)) unit = 7;
+    return unit;
+}
+
+// Two decimals, halves away from zero, no trailing zeros.
+QString shortNumber(double value) {
+    const double rounded = std::round(value * 100) / 100;
+    QString text = QString::number(rounded, 'f', 2);
+    while (text.endsWith(QLatin1Char('0'))) text.chop(1);
+    if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+    if (text == QLatin1String("-0")) text = QStringLiteral("0");
+    return text;
+}
+
+QString typeLetters(int type) {
+    switch (type) {
+    case 0: return QStringLiteral("FF");
+    case 2: return QStringLiteral("SF");
+    case 3: return QStringLiteral("SS");
+    default: return QStringLiteral("FS");
+    }
+}
+
+}  // namespace
+
+double unitMinutes(int format, const DurationUnits& units) {
+    switch (unitOf(format, units)) {
+    case 3:
+    case 4: return 1;
+    case 5:
+    case 6: return 60;
+    case 7: return units.minutesPerDay;
+    case 8: return 1440;
+    case 9: return units.minutesPerWeek;
+    case 10: return 10080;
+    case 11: return units.minutesPerDay * units.daysPerMonth;
+    case 12: return 43200;
+    default: return 0;
+    }
+}
+
+QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
+    const int unit = unitOf(format, units);
+    const QString estimate = (format & kEstimatedBit) ? QStringLiteral("?") : QString();
+    if (unit == 19 || unit == 20)
+        return shortNumber(minutes) + (unit == 20 ? QStringLiteral("e%") : QStringLiteral("%")) + estimate;
+    const double size = unitMinutes(format, units);
+    const QString number = shortNumber(size > 0 ? minutes / size : 0);
+    const UnitFacts& f = *unitFacts(unit);
+    if (shortForm) return number + QLatin1String(f.shortName) + estimate;
+    const bool one = number == QLatin1String("1");
+    return number + QLatin1Char(' ') + QLatin1String(one ? f.one : f.many) + estimate;
+}
+
+double durationDays(double minutes, int format, const DurationUnits& units) {
+    const int unit = unitOf(format, units);
+    const bool elapsed = unit == 4 || unit == 6 || unit == 8 || unit == 10 || unit == 12;
+    const double day = elapsed ? 1440 : units.minutesPerDay;
+    return day > 0 ? minutes / day : 0;
+}
+
+std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& links,
+                                                   const std::unordered_map<long long, long>& idOfUnique,
+                                                   const DurationUnits& units, bool shortForm) {
+    std::unordered_map<long long, LinkTexts> out;
+    const auto entry = [&](long id, const PlanLink& link) {
+        QString text = QString::number(id);
+        if (link.type != 1 || link.lagTenths != 0) text += typeLetters(link.type);
+        if (link.lagTenths != 0) {
+            const int unit = link.lagFormat & 0x1F;
+            // A percentage lag is stored as the percentage itself.
+            const double amount = (unit == 19 || unit == 20) ? link.lagTenths : link.lagTenths / 10;
+            text += (amount < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+                    durationText(std::fabs(amount), link.lagFormat, units, shortForm);
+        }
+        return text;
+    };
+    const auto append = [](QString& list, const QString& item) {
+        if (!list.isEmpty()) list += QLatin1Char(',');
+        list += item;
+    };
+    for (const PlanLink& link : links) {
+        if (link.predecessor == link.successor) continue;
+        const auto from = idOfUnique.find(link.predecessor);
+        const auto to = idOfUnique.find(link.successor);
+        if (from == idOfUnique.end() || to == idOfUnique.end()) continue;
+        append(out[link.successor].predecessors, entry(from->second, link));
+        append(out[link.predecessor].successors, entry(to->second, link));
+    }
+    return out;
+}
+
+bool isCritical(const CriticalFacts& f) {
+    if (f.complete) return false;
+    if (f.totalSlackTenths > f.slackLimitTenths) return false;
+    if (f.manual && !f.linked && f.estimated) return false;
+    return true;
+}
+
+QString constraintTypeName(int type) {
+    static const char* const kNames[] = {"As Soon As Possible",   "As Late As Possible",    "Must Start On",
+                                         "Must Finish On",        "Start No Earlier Than",  "Start No Later Than",
+                                         "Finish No Earlier Than", "Finish No Later Than"};
+    if (type < 0 || type > 7) return {};
+    return QString::fromLatin1(kNames[type]);
+}
+
+QString taskTypeName(int type) {
+    switch (type) {
+    case 0: return QStringLiteral("Fixed Units");
+    case 1: return QStringLiteral("Fixed Duration");
+    case 2: return QStringLiteral("Fixed Work");
+    default: return {};
+    }
+}
+
+}  // namespace quorrix::importer::plans
