@@ -15,7 +15,7 @@ namespace {
 
 namespace mpd = quorrix::importer::plans::mpd;
 
-void script(int database, bool, mpd::AnswerWriter& answer) {
+void script(int database, unsigned, mpd::AnswerWriter& answer) {
     char text[64] = {};
     if (::pread(database, text, sizeof text - 1, 4096) < 0) return;
     const std::string what(text, strcspn(text, "\n"));

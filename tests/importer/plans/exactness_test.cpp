@@ -618,16 +618,7 @@ const Format kFormats[] = {
     {"mpp", twinOfMpp, false, true, {}, {}},
     {"mpx", twinOfMpx, false, false, {}, {}},
     {"mpd", twinOfMpd, true, true, {QStringLiteral("Baseline Duration"), QStringLiteral("Cost")},
-     {QStringLiteral("Predecessors"), QStringLiteral("Successors"), QStringLiteral("Total Slack"),
-      QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Constraint Type"),
-      QStringLiteral("Constraint Date"), QStringLiteral("Deadline"), QStringLiteral("Priority"),
-      QStringLiteral("Early Start"), QStringLiteral("Early Finish"), QStringLiteral("Late Start"),
-      QStringLiteral("Late Finish"), QStringLiteral("Task Type"), QStringLiteral("Task Mode"), QStringLiteral("Active"),
-      QStringLiteral("Estimated"), QStringLiteral("Duration (Shown)"), QStringLiteral("Duration (Days)"),
-      QStringLiteral("Baseline Duration (Shown)"), QStringLiteral("Baseline Duration (Days)"), QStringLiteral("Text"),
-      QStringLiteral("Number"), QStringLiteral("Flag"), QStringLiteral("Date"), QStringLiteral("Start"),
-      QStringLiteral("Finish"), QStringLiteral("Duration"), QStringLiteral("Cost"), QStringLiteral("Outline Code"),
-      QStringLiteral("Aliases")}},
+     {QStringLiteral("Aliases")}},
 };
 
 QString detailFormat(const QFileInfo& plan, const Twin& twin) {
