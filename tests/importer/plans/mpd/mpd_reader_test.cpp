@@ -340,6 +340,10 @@ TEST(MpdReaderProcess, ACrashALimitOrABadAnswerIsThatDatabasesOneLineAndTheNextO
         {"status", script("status"), stand, false, damaged + "its reader ended with status 3."},
         {"garbage", script("garbage"), stand, false, damaged + "its reader's answer is not valid (an unknown record)."},
         {"cut", script("cut"), stand, false, damaged + "its reader's answer is not valid (a row ends early)."},
+        {"unread", script("unread"), stand, false,
+         damaged + "its reader's answer is not valid (a value came for a column not read)."},
+        {"unasked", script("unasked"), stand, false,
+         damaged + "its reader's answer is not valid (a table came that was not asked for)."},
         {"flood", script("flood"), stand, false, damaged + "its reader gave more data than the database can hold."},
         {"noise", script("noise"), stand, false, {}},
         // A process that had read other databases before: the database is read once more by a fresh one.
