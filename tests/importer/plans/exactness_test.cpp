@@ -397,10 +397,14 @@ const QStringList kStateFields{QStringLiteral("Task Mode"),       QStringLiteral
                                QStringLiteral("Late Start"),      QStringLiteral("Late Finish"),
                                QStringLiteral("Total Slack"),     QStringLiteral("Free Slack")};
 
+// Stands for the custom fields the plan says its format cannot hold (Plan::customHeld).
+const QString kUnheld = QStringLiteral("custom fields not held");
+
 // Fields a format cannot hold, by the format the walk names: Project 98 files keep no deadline and
 // no estimate (its shown duration is compared without the "?"), Project 2000 and 2003 put the
 // slack elsewhere in their Project 98 files and no custom value there at all; Project 98's
-// exchange files have no Critical column, and tell only whether a task's duration is fixed.
+// exchange files have no Critical column, tell only whether a task's duration is fixed, and hold
+// only some of the custom fields.
 const struct {
     const char* format;
     QStringList fields;
@@ -411,7 +415,7 @@ const struct {
       QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Text"), QStringLiteral("Number"),
       QStringLiteral("Flag"), QStringLiteral("Date"), QStringLiteral("Start"), QStringLiteral("Finish"),
       QStringLiteral("Duration"), QStringLiteral("Cost"), QStringLiteral("Outline Code")}},
-    {"MPX", {QStringLiteral("Critical"), QStringLiteral("Task Type"), QStringLiteral("Estimated")}},
+    {"MPX", {QStringLiteral("Critical"), QStringLiteral("Task Type"), QStringLiteral("Estimated"), kUnheld}},
 };
 
 // Plans whose twin holds another state although the tasks' modes agree: file, task IDs.
@@ -432,6 +436,7 @@ long compareSchedule(Tallies& tallies, const QString& format, const QString& sho
     for (const auto& lacking : kLacking)
         if (format.startsWith(QLatin1String(lacking.format) + QStringLiteral(" /"))) unserved += lacking.fields;
     const bool noEstimates = unserved.contains(QStringLiteral("Estimated"));
+    const bool heldOnly = unserved.contains(kUnheld);
     std::set<std::size_t> otherState;
     for (const auto& known : kOtherState)
         if (shown.endsWith(QLatin1Char('/') + QLatin1String(known.file))) otherState = known.ids;
@@ -453,6 +458,8 @@ long compareSchedule(Tallies& tallies, const QString& format, const QString& sho
             const QString& field = expected[f].first;
             if (expected[f].second == QLatin1String("-") || listed(unserved, field)) continue;
             if (!sameState && kStateFields.contains(field)) continue;
+            const std::size_t slot = f - (expected.size() - kCustomFieldCount);  // custom fields come last
+            if (heldOnly && f >= expected.size() - kCustomFieldCount && !plan.customHeld.test(slot)) continue;
             QString wanted = expected[f].second;
             if (noEstimates && field.startsWith(QLatin1String("Duration (")) && wanted.endsWith(QLatin1Char('?')))
                 wanted.chop(1);

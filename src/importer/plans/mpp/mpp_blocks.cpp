@@ -143,6 +143,13 @@ bool VarMeta::has(qint32 uniqueId) const {
     return it != entries_.end() && it->uniqueId == uniqueId;
 }
 
+std::span<const VarMeta::Entry> VarMeta::entriesOf(qint32 uniqueId) const {
+    const auto [first, last] = std::equal_range(
+        entries_.begin(), entries_.end(), Entry{uniqueId, 0, 0},
+        [](const Entry& a, const Entry& b) { return a.uniqueId < b.uniqueId; });
+    return {first, last};
+}
+
 std::optional<qint32> VarMeta::offset(qint32 uniqueId, int key) const {
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(uniqueId, key),
                                      [](const Entry& e, const std::pair<qint32, int>& wanted) {

@@ -6,7 +6,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "importer/plans/common/custom_fields.h"
 #include "importer/plans/mpp/mpp_blocks.h"
+#include "importer/plans/mpp/mpp_schedule.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::plans::mpp {
@@ -355,10 +357,13 @@ public:
 
     QString at(qint64 varOffset) {
         if (const auto it = names_.find(varOffset); it != names_.end()) return it->second;
-        QString name = follow(varOffset);
+        QString name = utf16Text(Bytes(follow(varOffset)));
         names_.emplace(varOffset, name);
         return name;
     }
+
+    // The bytes of a chain that holds other data than a name, read once.
+    QByteArray data(qint64 varOffset) { return follow(varOffset); }
 
 private:
     void spend(qint64 bytes) {
@@ -367,7 +372,7 @@ private:
     }
 
     // Empty when the chain cannot be followed.
-    QString follow(qint64 varOffset) {
+    QByteArray follow(qint64 varOffset) {
         const qint64 streamSize = defer_.size();
         if (varOffset <= 0 || !defer_.holds(varOffset, 8)) return {};
         const qint32 next = defer_.i32(varOffset);
@@ -376,7 +381,7 @@ private:
         if (next == -1) {
             if (size > 28 || !defer_.holds(varOffset + 8, size)) return {};
             spend(size);
-            return utf16Text(defer_.slice(varOffset + 8, size));
+            return QByteArray(defer_.data() + varOffset + 8, size);
         }
         if (!defer_.holds(varOffset + 8, 28)) return {};
         spend(28);
@@ -394,7 +399,7 @@ private:
             block = following;
         }
         payload.truncate(size);
-        return utf16Text(Bytes(payload));
+        return payload;
     }
 
     Bytes defer_;
@@ -402,6 +407,66 @@ private:
     const char* kind_;
     std::unordered_map<qint64, QString> names_;
 };
+
+// The key of a custom field in a Project 98 task's extended data; -1 for none (outline codes).
+int mpp8CustomKey(int slot) {
+    const int n = customNumberOf(slot);
+    switch (customKindOf(slot)) {
+    case CustomKind::Text: return n <= 10 ? 105 + n : 173 + n;
+    case CustomKind::Start: return 116 + 2 * (n - 1);
+    case CustomKind::Finish: return 117 + 2 * (n - 1);
+    case CustomKind::Number: return n <= 10 ? 136 + n : 193 + n;
+    case CustomKind::Date: return 173 + n;
+    case CustomKind::Duration: return 147 + 2 * (n - 1);
+    case CustomKind::Cost: return 236 + n;
+    default: return -1;
+    }
+}
+
+// The custom values of a Project 98 task record: flags from two bit sets of the record (flag n is
+// set when bit n of the values and bit n - 1 of the mask are), the others from the extended data
+// the record points to in FixDeferFix, a list of (i32 size, i32 key, value) items.
+void readMpp8Custom(Bytes record, Mpp8Names& defer, const std::vector<int>& asked, TaskDetails& d) {
+    const quint32 flags = record.u32(268) & 0xFFFFFF;
+    const quint32 mask = record.u32(303) & 0xFFFFFF;
+    std::unordered_map<int, Bytes> items;
+    const qint32 reference = record.i32(312);
+    const QByteArray extended = reference < 0 ? defer.data(-1 - qint64(reference)) : QByteArray();
+    const Bytes list(extended);
+    for (qint64 at = 0; list.holds(at, 8);) {
+        const qint32 size = list.i32(at);
+        if (size < 0 || !list.holds(at + 8, size)) break;
+        items.emplace(list.i32(at + 4), list.slice(at + 8, size));
+        at += 8 + size;
+    }
+    for (const int slot : asked) {
+        CustomValue out;
+        out.slot = static_cast<std::uint8_t>(slot);
+        const CustomKind kind = customKindOf(slot);
+        if (kind == CustomKind::Flag) {
+            const int n = customNumberOf(slot);
+            if (!(flags & (1u << n)) || !(mask & (1u << (n - 1)))) continue;
+            out.number = 1;
+            d.custom.push_back(std::move(out));
+            continue;
+        }
+        const auto item = items.find(mpp8CustomKey(slot));
+        if (item == items.end()) continue;
+        const Bytes v = item->second;
+        switch (kind) {
+        case CustomKind::Text: out.text = defer.at(-1 - qint64(v.i32(0))); break;
+        case CustomKind::Number: out.number = v.f64(0); break;
+        case CustomKind::Cost: out.number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100; break;
+        case CustomKind::Duration: out.number = durationMinutes(v.i32(0)).value_or(0.0); break;
+        case CustomKind::Date:
+        case CustomKind::Start:
+        case CustomKind::Finish: out.date = timestamp(v, 0).value_or(QDateTime()); break;
+        default: continue;
+        }
+        if (!std::isfinite(out.number)) continue;
+        d.custom.push_back(std::move(out));
+    }
+}
 
 }  // namespace
 
@@ -461,6 +526,16 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     std::vector<Row> rows;
     Mpp8Names names(fixDeferFix);
     QString summaryName;
+    // Project 2000 and 2003 write longer records and keep no custom value where Project 98 does.
+    CustomSlots held;
+    std::vector<int> customSlots;
+    if (recordSize == kMpp8Record) {
+        for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+            if (customKindOf(slot) == CustomKind::OutlineCode) continue;
+            held.set(static_cast<std::size_t>(slot));
+            if (details && details->custom.test(static_cast<std::size_t>(slot))) customSlots.push_back(slot);
+        }
+    }
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
@@ -480,6 +555,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
                 row.details = readMpp8Details(record);
                 if (details->schedule)
                     readMpp8Schedule(record, row.task.durationMinutes, details->settings, *row.details);
+                if (!customSlots.empty()) readMpp8Custom(record, names, customSlots, *row.details);
                 row.task.details = row.details;
             }
         }
@@ -488,6 +564,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     // Project 98 keeps IDs current: the rows follow their stored IDs.
     std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.storedId < b.storedId; });
     Plan plan;
+    plan.customHeld = held;
     plan.positions.reserve(rows.size());
     std::vector<TaskDetails*> ordered;
     for (const Row& row : rows) {
