@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "app/settings.h"
+#include "importer/import_run.h"
 #include "filelist/list_editing.h"
 #include "platform/dialogs.h"
 
@@ -40,6 +41,7 @@ public:
         Settings* settings = nullptr;
         importer::SpreadsheetAutomation* spreadsheet = nullptr;
         importer::ProjectAutomation* project = nullptr;
+        importer::PlanReading* planReading = nullptr;  // told which fields the run reads of the plans
         QString installFolder;                   // folder of the executable, no trailing separator
         std::function<void(int)> exitProcess;    // ends the process at once
         double startupWaitSeconds = 1.0;

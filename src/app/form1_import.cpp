@@ -4,7 +4,6 @@
 
 #include "app/form1.h"
 #include "importer/import_run.h"
-#include "importer/lookahead_host.h"
 #include "platform/failure.h"
 
 namespace quorrix {
@@ -63,11 +62,8 @@ void Form1::PushButton2_Click() {
     static NoProject noProject;
     WindowHost window(*this);
     importer::ProjectAutomation& project = services_.project ? *services_.project : noProject;
-    // Plans are read ahead while the run works; closing the window mid-run ends the process at
-    // once, the reading thread with it.
-    importer::LookaheadHost host(window, importer::lookaheadOf(project));
-    importer::importPlans(host, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
-                                project);
+    importer::importPlans(window, dialogs(), services_.spreadsheet ? *services_.spreadsheet : noSpreadsheet,
+                          project, services_.project ? services_.planReading : nullptr);
 }
 
 }  // namespace quorrix

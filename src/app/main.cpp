@@ -64,13 +64,14 @@ int main(int argc, char* argv[]) {
     quorrix::QtDialogProvider dialogs;
     quorrix::Settings settings;
     const auto spreadsheet = quorrix::importer::makeSpreadsheetAutomation(dialogs);
-    const auto project = quorrix::importer::makeProjectAutomation([&settings] { return settings.taskFieldNeed(); });
+    const auto project = quorrix::importer::makeProjectAutomation();
 
     quorrix::Form1::Services services;
     services.dialogs = &dialogs;
     services.settings = &settings;
     services.spreadsheet = spreadsheet.get();
     services.project = project.get();
+    services.planReading = project.get();
     services.installFolder = quorrix::auxiliaryFolder(QCoreApplication::applicationDirPath());
 
     quorrix::Form1 form(services);

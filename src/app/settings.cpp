@@ -74,14 +74,9 @@ QString Settings::read(const QString& key, const QString& defaultText) const {
 
 std::vector<importer::Column> Settings::columns() const {
     const QVariant v = store_->value(QStringLiteral("Columns"));
-    if (!v.isValid()) {
-        keep(columnsNeed_, importer::TaskFieldNeed{});
-        return importer::defaultColumns();
-    }
+    if (!v.isValid()) return importer::defaultColumns();
     const importer::ColumnChoice choice = importer::parseColumnList(textOf(v));
-    const std::vector<importer::Column> chosen = choice.columns ? *choice.columns : importer::defaultColumns();
-    keep(columnsNeed_, importer::taskFieldNeed(chosen));
-    return chosen;
+    return choice.columns ? *choice.columns : importer::defaultColumns();
 }
 
 void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
@@ -91,7 +86,6 @@ void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     // Columns no menu entry offers (a custom field by its name) stay where the setting had them.
     for (const importer::Column& c : extras)
         if (std::find(chosen.begin(), chosen.end(), c) == chosen.end()) chosen.push_back(c);
-    keep(columnsNeed_, importer::taskFieldNeed(chosen));
     if (chosen.size() == importer::defaultColumns().size()) {
         store_->remove(QStringLiteral("Columns"));
         store_->sync();
@@ -115,26 +109,20 @@ importer::RowSelection RowChoice::selectionOn(const QDate& today) const {
 
 importer::SheetOptions Settings::sheetOptions() const {
     const QVariant v = store_->value(QStringLiteral("Sheet"));
-    const importer::SheetOptions options =
-        v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{}) : importer::SheetOptions{};
-    keep(sheetNeed_, importer::taskFieldNeed(options));
-    return options;
+    return v.isValid() ? importer::parseSheetOptions(textOf(v)).value_or(importer::SheetOptions{})
+                       : importer::SheetOptions{};
 }
 
 void Settings::setSheetOptions(const importer::SheetOptions& options) {
-    keep(sheetNeed_, importer::taskFieldNeed(options));
     writeOrRemove(QStringLiteral("Sheet"), importer::sheetOptionsText(options));
 }
 
 RowChoice Settings::rowChoice() const {
     const QVariant v = store_->value(QStringLiteral("Rows"));
-    const RowChoice choice = v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
-    keep(rowsNeed_, importer::taskFieldNeed(choice.selectionOn(QDate::currentDate())));
-    return choice;
+    return v.isValid() ? RowChoice::fromText(textOf(v)).value_or(RowChoice{}) : RowChoice{};
 }
 
 void Settings::setRowChoice(const RowChoice& choice) {
-    keep(rowsNeed_, importer::taskFieldNeed(choice.selectionOn(QDate::currentDate())));
     writeOrRemove(QStringLiteral("Rows"), choice.text());
 }
 

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QSettings>
 #include <QString>
-#include <mutex>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -64,28 +63,11 @@ public:
     RowChoice rowChoice() const;
     void setRowChoice(const RowChoice& choice);
 
-    // The further task fields the columns, sheet options and rows last read or kept need. Safe on
-    // any thread (the plan readers ask it from the read-ahead thread); the run reads all three
-    // before any plan.
-    importer::TaskFieldNeed taskFieldNeed() const {
-        std::lock_guard lock(needMutex_);
-        return columnsNeed_ | sheetNeed_ | rowsNeed_;
-    }
-
     QString fileName() const { return store_->fileName(); }
 
 private:
     std::unique_ptr<QSettings> store_;
     void writeOrRemove(const QString& key, const QString& text);
-    void keep(importer::TaskFieldNeed& slot, const importer::TaskFieldNeed& need) const {
-        std::lock_guard lock(needMutex_);
-        slot = need;
-    }
-
-    mutable std::mutex needMutex_;
-    mutable importer::TaskFieldNeed columnsNeed_{};
-    mutable importer::TaskFieldNeed sheetNeed_{};
-    mutable importer::TaskFieldNeed rowsNeed_{};
 };
 
 }  // namespace quorrix

@@ -17,7 +17,6 @@
 #include "importer/backends.h"
 #include "importer/import_run.h"
 #include "importer/workbook/xlsx_export.h"
-#include "importer/lookahead_host.h"
 #include "platform/file_facts.h"
 #include "platform/error_trap.h"
 #include "platform/file_names.h"
@@ -160,17 +159,14 @@ int runCommandLine(const QStringList& arguments) {
         notWritten = reason;
         runDialogs.withholdMessages();
     });
-    const auto project = importer::makeProjectAutomation(
-        [need = importer::taskFieldNeed(options.columns) | importer::taskFieldNeed(options.sheet) |
-                importer::taskFieldNeed(options.rows)] { return need; });
+    const auto project = importer::makeProjectAutomation();
     batch::ReportSubjectProject reportedProject(*project, runDialogs);
     batch::RowCountingSpreadsheet counted(*spreadsheet, [&progress] { progress.taskWritten(); });
     BatchHost entryList(entries, options, progress);
-    importer::LookaheadHost host(entryList, importer::lookaheadOf(*project));  // plans are read ahead
 
     const FileStamp before = fileStampOf(options.output);
     const importer::ImportOutcome outcome =
-        importer::importPlans(host, runDialogs, counted, reportedProject);
+        importer::importPlans(entryList, runDialogs, counted, reportedProject, project.get());
     progress.finish();
     if (terminal) std::fclose(terminal);
     if (!outcome.ran) return 2;

@@ -1,7 +1,5 @@
 #include "importer/backends.h"
 
-#include "importer/plan_project.h"
-#include "importer/plans/plan_reader.h"
 #include "importer/workbook/presenters.h"
 
 namespace quorrix::importer {
@@ -16,11 +14,6 @@ std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutoma
         std::make_shared<workbook::FilePresenter>(outputPath, std::move(failed)));
 }
 
-std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields) {
-    if (!taskFields) return std::make_unique<PlanProjectAutomation>();
-    return std::make_unique<PlanProjectAutomation>([taskFields = std::move(taskFields)](const QString& path) {
-        return plans::readPlanFile(path, readOptionsFor(taskFields()));
-    });
-}
+std::unique_ptr<PlanProjectAutomation> makeProjectAutomation() { return std::make_unique<PlanProjectAutomation>(); }
 
 }  // namespace quorrix::importer

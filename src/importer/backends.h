@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "importer/automation/automation.h"
-#include "importer/columns.h"
-#include "importer/sheet_options.h"
+#include "importer/plan_project.h"
 #include "importer/workbook/memory_spreadsheet.h"
 #include "platform/dialogs.h"
 
@@ -24,11 +23,8 @@ std::unique_ptr<SpreadsheetAutomation> makeSpreadsheetAutomation(DialogProvider&
 std::unique_ptr<workbook::MemorySpreadsheetAutomation> makeFileSpreadsheetAutomation(
     const QString& outputPath, std::function<void(const QString& reason)> failed = {});
 
-// The plan-file project application. `taskFields` tells, each time a plan is read, which further
-// task fields the run needs; they are read only then. Plans may be read ahead on a second thread,
-// so it is called on either thread and must be safe to call from both. Without it, plans are read
-// for the default four columns only.
-using TaskFieldsWanted = std::function<TaskFieldNeed()>;
-std::unique_ptr<ProjectAutomation> makeProjectAutomation(TaskFieldsWanted taskFields = {});
+// The plan-file project application; the import run tells it (as PlanReading) which further task
+// fields to read.
+std::unique_ptr<PlanProjectAutomation> makeProjectAutomation();
 
 }  // namespace quorrix::importer

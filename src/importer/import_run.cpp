@@ -167,11 +167,13 @@ void checkOpenFilesFor(long plans) {
 
 class Run {
 public:
-    Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project)
+    Run(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet, ProjectAutomation& project,
+        PlanReading* reading)
         : host_(host),
           dialogs_(dialogs),
           spreadsheetAutomation_(spreadsheet),
           projectAutomation_(project),
+          reading_(reading),
           trap_(QStringLiteral("Form1.PushButton2_Click"), dialogs) {}
 
     ImportOutcome execute() {
@@ -194,6 +196,9 @@ public:
         sheet_ = host_.sheetOptions();
         rows_ = host_.rowSelection();
         selecting_ = rows_ != RowSelection{};
+        // Plans are read for the fields that these columns, sheet options and rows look at.
+        if (reading_) reading_->readWith(readOptionsFor(taskFieldNeed(columns_) | taskFieldNeed(sheet_) |
+                                                        taskFieldNeed(rows_)));
         const auto name = std::find(columns_.begin(), columns_.end(), Column::Name);
         if (sheet_.indentNames && name != columns_.end()) nameColumn_ = static_cast<int>(name - columns_.begin()) + 1;
         oneSheet_ = trap_.test(114, [&] { return host_.oneSheetLayout(); });
@@ -475,6 +480,7 @@ private:
     DialogProvider& dialogs_;
     SpreadsheetAutomation& spreadsheetAutomation_;
     ProjectAutomation& projectAutomation_;
+    PlanReading* reading_;
     ErrorTrap trap_;
 
     bool oneSheet_ = true;
@@ -502,8 +508,8 @@ private:
 }  // namespace
 
 ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                          ProjectAutomation& project) {
-    return Run(host, dialogs, spreadsheet, project).execute();
+                          ProjectAutomation& project, PlanReading* reading) {
+    return Run(host, dialogs, spreadsheet, project, reading).execute();
 }
 
 }  // namespace quorrix::importer

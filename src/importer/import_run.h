@@ -37,6 +37,14 @@ public:
     virtual RowSelection rowSelection() { return {}; }
 };
 
+// A project backend that reads plan files itself, told by the run which fields it reads of them.
+class PlanReading {
+public:
+    virtual ~PlanReading() = default;
+    // The run starts: the plans it opens until it ends are read with these options.
+    virtual void readWith(const plans::ReadOptions& options) = 0;
+};
+
 struct ImportOutcome {
     bool ran = false;         // false: declined at the question, no files, or more plans than one workbook takes
     QStringList failedFiles;  // in list order
@@ -47,8 +55,9 @@ struct ImportOutcome {
 // The import run: every listed plan into one new workbook, in the layout the host chooses; ends
 // with the workbook shown and the closing message. Its failures are reported as those of the
 // window's "Start Importing Project Files" (Form1.PushButton2_Click), which calls it, as does
-// the command line.
+// the command line. `reading`, when given, is told as the run starts which fields of the plans its
+// columns, sheet options and row selection need.
 ImportOutcome importPlans(ImportHost& host, DialogProvider& dialogs, SpreadsheetAutomation& spreadsheet,
-                          ProjectAutomation& project);
+                          ProjectAutomation& project, PlanReading* reading = nullptr);
 
 }  // namespace quorrix::importer

@@ -1,6 +1,5 @@
 #include "importer/plan_project.h"
 
-#include "importer/plan_prefetch.h"
 #include "importer/plans/common/schedule.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
@@ -194,17 +193,15 @@ private:
 
 class PlanProjectApplication : public ProjectApplication {
 public:
-    PlanProjectApplication(PlanProjectAutomation::Reader reader, std::shared_ptr<PlanPrefetcher> prefetcher)
-        : reader_(std::move(reader)), prefetcher_(std::move(prefetcher)) {}
+    PlanProjectApplication(PlanProjectAutomation::Reader reader, std::shared_ptr<const plans::ReadOptions> options)
+        : reader_(std::move(reader)), options_(std::move(options)) {}
     ~PlanProjectApplication() override { close(); }
 
     void fileOpen(const QString& path, bool /*readOnly: plans are only ever read*/) override {
         running();
         close();  // one plan at a time; a failed open leaves none
         auto plan = std::make_shared<OpenPlan>();
-        // A failure the read ahead met is thrown here, as the read would throw it now.
-        std::optional<Plan> ahead = prefetcher_ ? prefetcher_->take(path) : std::nullopt;
-        plan->plan = ahead ? std::move(*ahead) : reader_(path);
+        plan->plan = reader_(path, *options_);
         plan_ = std::move(plan);
     }
 
@@ -247,7 +244,7 @@ private:
     }
 
     PlanProjectAutomation::Reader reader_;
-    std::shared_ptr<PlanPrefetcher> prefetcher_;
+    std::shared_ptr<const plans::ReadOptions> options_;
     std::shared_ptr<OpenPlan> plan_;
     bool visible_ = false;
     bool quit_ = false;
@@ -256,19 +253,16 @@ private:
 }  // namespace
 
 PlanProjectAutomation::PlanProjectAutomation(Reader reader)
-    : reader_(reader ? std::move(reader) : Reader([](const QString& path) { return plans::readPlanFile(path); })),
-      prefetcher_(std::make_shared<PlanPrefetcher>(reader_)) {}
+    : reader_(reader ? std::move(reader) : Reader([](const QString& path, const plans::ReadOptions& options) {
+          return plans::readPlanFile(path, options);
+      })) {}
 
 PlanProjectAutomation::~PlanProjectAutomation() = default;
-
-void PlanProjectAutomation::expectPlans(long step, const QStringList& paths) { prefetcher_->expect(step, paths); }
-
-void PlanProjectAutomation::settle() { prefetcher_->settle(); }
 
 std::unique_ptr<ProjectApplication> PlanProjectAutomation::create(const QString& progId) {
     if (progId.compare(QLatin1String("MSProject.Application"), Qt::CaseInsensitive) != 0)
         throw Failure(failure_number::kCannotCreateObject, QStringLiteral("ActiveX component can't create object"));
-    return std::make_unique<PlanProjectApplication>(reader_, prefetcher_);
+    return std::make_unique<PlanProjectApplication>(reader_, options_);
 }
 
 }  // namespace quorrix::importer

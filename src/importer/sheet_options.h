@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "importer/columns.h"
+#include "importer/plans/common/plan.h"
 
 namespace quorrix::importer {
 
@@ -54,7 +55,7 @@ struct TaskFieldNeed {
 TaskFieldNeed taskFieldNeed(const std::vector<Column>& columns);
 TaskFieldNeed taskFieldNeed(const SheetOptions& options);
 TaskFieldNeed taskFieldNeed(const RowSelection& selection);
-// What a plan reader is asked to read for a need.
+// The options a plan reader is given for that need.
 plans::ReadOptions readOptionsFor(const TaskFieldNeed& need);
 
 // The options as comma-separated keys ("freeze-header,filter-buttons,group-outline,indent-names"),

@@ -367,7 +367,7 @@ TEST(CustomColumns, HeadersTakeThePlansNamesAndNamesPickEachPlansOwnField) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.files.join(QLatin1Char(',')).toStdString());
-        PlanProjectAutomation project([&plans](const QString& path) { return plans.at(path); });
+        PlanProjectAutomation project([&plans](const QString& path, const ReadOptions&) { return plans.at(path); });
         testing::TestHost host;
         host.entries = c.files;
         host.oneSheet = c.oneSheet;

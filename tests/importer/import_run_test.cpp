@@ -194,6 +194,57 @@ TEST_F(ImportRunTest, EmptyListSaysNoFilesAddedAndCreatesNothing) {
     EXPECT_TRUE(host.running.empty());
 }
 
+TEST_F(ImportRunTest, PlansAreReadForTheFieldsTheColumnsSheetAndRowsLookAt) {
+    struct Reading : PlanReading {
+        std::vector<plans::ReadOptions> given;
+        void readWith(const plans::ReadOptions& options) override { given.push_back(options); }
+    };
+    using C = Column;
+    const std::vector<C> four = defaultColumns();
+    const auto with = [&](C extra) {
+        std::vector<C> c = four;
+        c.push_back(extra);
+        return c;
+    };
+    struct Case {
+        std::vector<C> columns;
+        SheetOptions sheet;
+        RowSelection rows;
+        bool details;
+        unsigned only;
+    };
+    SheetOptions grouped;
+    grouped.groupOutline = true;
+    RowSelection milestones, unfinished;
+    milestones.milestonesOnly = true;
+    unfinished.unfinishedOnly = true;
+    const Case cases[] = {
+        {four, {}, {}, false, 0},
+        {with(C::OutlineLevel), {}, {}, true, plans::kOutlineLevelDetail},
+        {with(C::Wbs), {}, {}, true, 0},  // every field
+        {four, grouped, milestones, true, plans::kOutlineLevelDetail | plans::kMilestoneDetail},
+        {four, {}, unfinished, true, plans::kPercentCompleteDetail},
+    };
+    for (const Case& c : cases) {
+        TestHost caseHost;
+        caseHost.entries = {QStringLiteral("/p/a.mpp")};
+        caseHost.chosenColumns = c.columns;
+        caseHost.chosenSheet = c.sheet;
+        caseHost.chosenRows = c.rows;
+        ScriptedDialogs caseDialogs;
+        ServedProject served;
+        Reading reading;
+        importPlans(caseHost, caseDialogs, failing, served, &reading);
+        ASSERT_EQ(reading.given.size(), 1u);
+        EXPECT_EQ(reading.given[0].details, c.details);
+        EXPECT_EQ(reading.given[0].only, c.only);
+    }
+    // A run that stops before it reads the choice tells nothing.
+    Reading none;
+    importPlans(host, dialogs, failing, project, &none);
+    EXPECT_TRUE(none.given.empty());
+}
+
 TEST_F(ImportRunTest, RunningSpreadsheetIsAskedAboutFirst) {
     failing.running = true;
     dialogs.answerMessage(MsgAnswer::No);

@@ -35,8 +35,10 @@ int failureNumber(const std::function<void()>& action) {
 
 TEST(PlanProject, ServesTasksAsTheProjectApplicationReturnsThem) {
     QStringList opened;
-    PlanProjectAutomation automation([&](const QString& path) {
+    std::vector<ReadOptions> given;
+    PlanProjectAutomation automation([&](const QString& path, const ReadOptions& options) {
         opened << path;
+        given.push_back(options);
         return threePositions();
     });
     auto app = automation.create(QStringLiteral("Msproject.Application"));
@@ -47,6 +49,14 @@ TEST(PlanProject, ServesTasksAsTheProjectApplicationReturnsThem) {
     app->setVisible(true);
     EXPECT_EQ(opened, QStringList{QStringLiteral("/plans/a.xml")});
     EXPECT_EQ(app->projectsCount(), 1);
+    // The four fields alone until the run says otherwise; then the options it gave, also for an
+    // application made before.
+    automation.readWith({true, kMilestoneDetail});
+    app->fileOpen(QStringLiteral("/plans/a.xml"), true);
+    ASSERT_EQ(given.size(), 2u);
+    EXPECT_FALSE(given[0].details);
+    EXPECT_TRUE(given[1].details);
+    EXPECT_EQ(given[1].only, kMilestoneDetail);
 
     auto project = app->activeProject();
     ASSERT_TRUE(project);
@@ -76,7 +86,7 @@ TEST(PlanProject, ServesTasksAsTheProjectApplicationReturnsThem) {
 }
 
 TEST(PlanProject, ClassNamesAndFailures) {
-    PlanProjectAutomation automation([](const QString& path) -> Plan {
+    PlanProjectAutomation automation([](const QString& path, const ReadOptions&) -> Plan {
         if (path == QLatin1String("bad")) throw Failure(321, QStringLiteral("The file \"bad\" is not a project plan."));
         return threePositions();
     });

@@ -17,7 +17,7 @@ public:
 
     void workbooksAdd() override {
         auto workbook = std::make_shared<MemoryWorkbook>(settings_);
-        if (presenter_ && presenter_->writesXlsx()) workbook->streamAhead();
+        if (presenter_) presenter_->workbookAdded(*workbook);
         workbooks_.push_back(workbook);
         registry_->push_back(std::move(workbook));
     }

@@ -14,9 +14,9 @@ class WorkbookPresenter {
 public:
     virtual ~WorkbookPresenter() = default;
     virtual void present(const MemoryWorkbook& workbook) = 0;
-    // True when presenting writes the workbook as an .xlsx file: its workbooks then write the
-    // file ahead while they are filled (MemoryWorkbook::streamAhead).
-    virtual bool writesXlsx() const { return false; }
+    // A workbook of the application was added: a presenter that writes files may have it write
+    // ahead while it is filled (FilesAhead).
+    virtual void workbookAdded(MemoryWorkbook& /*workbook*/) {}
 };
 
 // The spreadsheet application on platforms without one: every instance holds its workbooks in

@@ -8,7 +8,6 @@
 
 #include "importer/workbook/cell_text.h"
 #include "importer/workbook/shown_values.h"
-#include "importer/workbook/xlsx_stream.h"
 #include "platform/failure.h"
 
 namespace quorrix::importer::workbook {
@@ -223,27 +222,22 @@ SheetData MemoryWorkbook::newSheet(const QString& name) {
     return sheet;
 }
 
-void MemoryWorkbook::streamAhead() {
-    if (!stream_) stream_ = std::make_unique<XlsxStream>();
-}
-
-std::unique_ptr<XlsxStream> MemoryWorkbook::takeStream() const { return std::move(stream_); }
-
 RowRecord MemoryWorkbook::record(const SheetData& sheet, std::size_t r) const {
     const RowSlot& slot = sheet.rows[r];
     return {log_->view(slot.offset(), slot.bytes), slot.bytes, slot.cells};
 }
 
 void MemoryWorkbook::handOver(SheetData& sheet, std::size_t r) {
-    if (!stream_) return;
+    if (!sink_) return;
     if (r < sheet.handed) {
-        stream_.reset();
+        sink_->abandon();
+        sink_.reset();
         return;
     }
     for (std::size_t q = sheet.handed; q < r && q < sheet.rows.size(); ++q) {
         if (!sheet.holdsRow(q)) continue;
-        if (!stream_->row(sheet, static_cast<long>(q + 1), record(sheet, q))) {
-            stream_.reset();
+        if (!sink_->row(sheet, static_cast<long>(q + 1), record(sheet, q))) {
+            sink_.reset();
             return;
         }
     }

@@ -85,7 +85,7 @@ struct ColumnIndents {
 struct SheetData {
     QString name;
     std::uint64_t id = 0;        // the sheet's own number, never given to another sheet
-    std::size_t handed = 0;      // rows [0, handed) are handed over to the workbook's stream
+    std::size_t handed = 0;      // rows [0, handed) are handed over to the workbook's row sink
     RowTable rows;               // rows[r - 1]; rows past the last written are absent
     std::vector<double> widths;  // width in characters of column c at [c - 1]; 0: the standard width
     CellRange selection;
@@ -119,7 +119,17 @@ struct RowRecord {
 // Calls `visit(column, cell)` for every cell of a row record that holds something.
 void visitRecord(const RowRecord& record, const std::function<void(int column, const CellView& cell)>& visit);
 
-class XlsxStream;
+// Where a workbook hands each row it is done with (MemoryWorkbook::setRowSink): a row is done once
+// a later row of its sheet is written or another sheet is made active.
+class RowSink {
+public:
+    virtual ~RowSink() = default;
+    // Row `row` (1-based) of `sheet`, whose cells are the workbook's record of it. False when the
+    // sink has given up: the workbook hands it nothing more.
+    virtual bool row(const SheetData& sheet, long row, const RowRecord& record) = 0;
+    // The workbook changed a row it had handed over: what the sink made of the rows is of no use.
+    virtual void abandon() = 0;
+};
 
 // What the application settings that a workbook obeys are now.
 struct SpreadsheetSettings {
@@ -135,12 +145,9 @@ public:
     explicit MemoryWorkbook(std::shared_ptr<const SpreadsheetSettings> settings = nullptr);
     ~MemoryWorkbook() override;
 
-    // From now on the workbook hands each row it is done with to a stream that writes the .xlsx
-    // file ahead (see XlsxStream); a row is done once a later row of its sheet is written or
-    // another sheet is made active. Writing the file takes the stream (`takeStream`).
-    void streamAhead();
-    // The stream, if the workbook has one that may still be of use; the workbook then has none.
-    std::unique_ptr<XlsxStream> takeStream() const;
+    // From now on the workbook hands each row it is done with to `sink` (the .xlsx file written
+    // ahead, XlsxStream), until the sink gives up or is abandoned.
+    void setRowSink(std::shared_ptr<RowSink> sink) { sink_ = std::move(sink); }
 
     // ---- Workbook ----
     void setActiveSheetCell(long row, int column, const Value& value) override;
@@ -181,8 +188,8 @@ private:
     int checkedIndex(int k) const;
     void checkNewName(const QString& name, int renamed) const;
     SheetData newSheet(const QString& name);
-    // Hands the rows of a sheet before row r (0-based) to the stream; a change to a row already
-    // handed over ends the stream.
+    // Hands the rows of a sheet before row r (0-based) to the sink; a change to a row already
+    // handed over abandons the sink.
     void handOver(SheetData& sheet, std::size_t r);
     void leaveActiveSheet();
 
@@ -193,7 +200,7 @@ private:
     int active_ = 0;
     int lastNumber_ = 3;  // the number in the name of the last sheet added
     std::uint64_t lastId_ = 0;
-    mutable std::unique_ptr<XlsxStream> stream_;
+    std::shared_ptr<RowSink> sink_;
 };
 
 }  // namespace quorrix::importer::workbook

@@ -147,7 +147,7 @@ void DesktopPresenter::present(const MemoryWorkbook& workbook) {
     // Written into the folder just checked, whatever its path leads to by now.
     const QString within = QStringLiteral("/proc/self/fd/%1/").arg(open.get()) + name;
     try {
-        exportXlsx(workbook, within);
+        ahead_.exportXlsx(workbook, within);
     } catch (...) {
         ::unlinkat(open.get(), QFile::encodeName(name).constData(), 0);
         throw;
@@ -167,7 +167,7 @@ void DesktopPresenter::present(const MemoryWorkbook& workbook) {
 
 void FilePresenter::present(const MemoryWorkbook& workbook) {
     try {
-        exportXlsx(workbook, path_);
+        ahead_.exportXlsx(workbook, path_);
     } catch (const Failure& failure) {
         if (!failed_) throw;
         failed_(failure.description());

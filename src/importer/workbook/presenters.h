@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "importer/workbook/memory_spreadsheet.h"
+#include "importer/workbook/xlsx_export.h"
 #include "platform/dialogs.h"
 
 namespace quorrix::importer::workbook {
@@ -28,7 +29,7 @@ public:
     explicit DesktopPresenter(DialogProvider& dialogs, QString folder = {}, Launcher launcher = {});
 
     void present(const MemoryWorkbook& workbook) override;
-    bool writesXlsx() const override { return true; }
+    void workbookAdded(MemoryWorkbook& workbook) override { ahead_.start(workbook); }
 
     // The file the last workbook was written to.
     const QString& lastFile() const { return lastFile_; }
@@ -48,6 +49,7 @@ private:
     QString folder_;
     Launcher launcher_;
     QString lastFile_;
+    FilesAhead ahead_;
 };
 
 // Delivers the workbook to one named file and opens nothing (the command-line front end).
@@ -58,7 +60,7 @@ public:
     explicit FilePresenter(QString path, std::function<void(const QString& reason)> failed = {})
         : path_(std::move(path)), failed_(std::move(failed)) {}
     void present(const MemoryWorkbook& workbook) override;
-    bool writesXlsx() const override { return true; }
+    void workbookAdded(MemoryWorkbook& workbook) override { ahead_.start(workbook); }
     // How many workbooks were written.
     int written() const { return written_; }
 
@@ -66,6 +68,7 @@ private:
     QString path_;
     std::function<void(const QString&)> failed_;
     int written_ = 0;
+    FilesAhead ahead_;
 };
 
 }  // namespace quorrix::importer::workbook

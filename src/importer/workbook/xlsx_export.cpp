@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -242,19 +243,39 @@ void checkOutputPath(const QString& path) {
     existingFile(folder.get(), d);
 }
 
-void exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
-    std::unique_ptr<XlsxStream> stream = workbook.takeStream();
+void exportXlsx(const MemoryWorkbook& workbook, const QString& path, XlsxStream* ahead) {
     const Destination d = destinationOf(path);
     const Descriptor folder = openFolder(d);
     const std::optional<struct stat> existing = existingFile(folder.get(), d);
 
     PendingFile file(folder.get(), d.name);
-    if (!stream || !stream->finish(workbook, file.descriptor())) {
-        stream.reset();  // what it wrote ahead goes before the workbook is written again
+    if (!ahead || !ahead->finish(workbook, file.descriptor())) {
+        if (ahead) ahead->abandon();  // what it wrote ahead goes before the workbook is written again
         writeWhole(workbook, file.libraryPath());
     }
     if (existing) file.takeOver(*existing);
     file.putInPlace(existing.has_value());
+}
+
+FilesAhead::FilesAhead() = default;
+FilesAhead::~FilesAhead() = default;
+
+void FilesAhead::start(MemoryWorkbook& workbook) {
+    // A stream let go has no use any more, and its workbook's address may be another's by now.
+    std::erase_if(streams_, [&](const auto& s) { return s.second.expired() || s.first == &workbook; });
+    auto stream = std::make_shared<XlsxStream>();
+    workbook.setRowSink(stream);
+    streams_.emplace_back(&workbook, stream);
+}
+
+void FilesAhead::exportXlsx(const MemoryWorkbook& workbook, const QString& path) {
+    std::shared_ptr<XlsxStream> stream;
+    const auto it = std::find_if(streams_.begin(), streams_.end(), [&](const auto& s) { return s.first == &workbook; });
+    if (it != streams_.end()) {
+        stream = it->second.lock();
+        streams_.erase(it);
+    }
+    workbook::exportXlsx(workbook, path, stream.get());
 }
 
 }  // namespace quorrix::importer::workbook

@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "importer/workbook/memory_workbook.h"
 
 namespace quorrix::importer::workbook {
+
+class XlsxStream;
 
 // Writes the workbook as an .xlsx file at `path`: every sheet in order with its name, every cell
 // with its type (dates with the formats the spreadsheet gives them), the fitted column widths,
@@ -16,7 +21,26 @@ namespace quorrix::importer::workbook {
 // stays a link. A failure, or anything at `path` that is not a file (a folder, a device, a named
 // pipe, a socket, a link leading nowhere), leaves the folder as it was and throws
 // quorrix::Failure with one line.
-void exportXlsx(const MemoryWorkbook& workbook, const QString& path);
+//
+// `ahead`, when given, is the stream the workbook handed its rows to while it was filled: the
+// file it wrote ahead is used where it can be, else the workbook is written whole.
+void exportXlsx(const MemoryWorkbook& workbook, const QString& path, XlsxStream* ahead = nullptr);
+
+// The .xlsx files of workbooks written ahead while they are filled, a stream for each. The
+// workbook owns its stream (as its row sink): the stream and its thread end with the workbook, or
+// when the workbook gives up on it.
+class FilesAhead {
+public:
+    FilesAhead();
+    ~FilesAhead();
+    // From now on `workbook` hands the rows it is done with to a stream of its own.
+    void start(MemoryWorkbook& workbook);
+    // exportXlsx with the workbook's stream, if it has one; the stream is done then.
+    void exportXlsx(const MemoryWorkbook& workbook, const QString& path);
+
+private:
+    std::vector<std::pair<const MemoryWorkbook*, std::weak_ptr<XlsxStream>>> streams_;
+};
 
 // Throws the Failure exportXlsx would give for `path` before writing anything: no file name, a
 // missing folder, or something there that is not a file.

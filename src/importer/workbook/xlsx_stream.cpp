@@ -37,11 +37,15 @@ struct IndentEntry {
 
 XlsxStream::XlsxStream() = default;
 
-XlsxStream::~XlsxStream() {
+XlsxStream::~XlsxStream() { abandon(); }
+
+void XlsxStream::abandon() {
+    broken_ = true;
     failed_ = true;  // parcels still waiting are let go unwritten
     stop();
     book_.reset();
     if (reserved_ >= 0) ::close(reserved_);
+    reserved_ = -1;
 }
 
 bool XlsxStream::start() {
@@ -173,6 +177,10 @@ void XlsxStream::stop() {
 
 bool XlsxStream::finish(const MemoryWorkbook& workbook, int fd) {
     if (broken_ || failed_) return false;
+    struct Done {
+        bool& broken;
+        ~Done() { broken = true; }  // no more rows, whatever happens here
+    } done{broken_};
     const std::vector<SheetData>& sheets = workbook.sheets();
     // The sheets written ahead must be the first of the workbook's, in order, under their names.
     if (added_.size() > sheets.size()) return false;

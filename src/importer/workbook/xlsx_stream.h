@@ -30,20 +30,23 @@ class LibraryWorkbook;
 //
 // Every call comes from the thread that fills the workbook. The rows waiting for the writing
 // thread are bounded (a few MB); when they are all taken, handing over waits.
-class XlsxStream {
+class XlsxStream : public RowSink {
 public:
     XlsxStream();
-    ~XlsxStream();  // abandons whatever was written ahead
+    ~XlsxStream() override;  // abandons whatever was written ahead
     XlsxStream(const XlsxStream&) = delete;
     XlsxStream& operator=(const XlsxStream&) = delete;
 
     // A row (1-based) of `sheet`, whose cells are the workbook's record of it; copied. False when
     // the stream has given up (it cannot be of use any more, and may be dropped).
-    bool row(const SheetData& sheet, long row, const RowRecord& record);
+    bool row(const SheetData& sheet, long row, const RowRecord& record) override;
+    // Lets go of whatever was written ahead; the stream takes no more rows and finishes nothing.
+    void abandon() override;
 
     // Completes the file from what was handed over and what the workbook holds beyond it, and
     // writes it into the file open at descriptor `fd`. False, with nothing written to `fd`, when
-    // the stream cannot give this workbook; throws Failure when the file cannot be written.
+    // the stream cannot give this workbook; throws Failure when the file cannot be written. Either
+    // way the stream is done: it takes no more rows.
     bool finish(const MemoryWorkbook& workbook, int fd);
 
 private:
@@ -65,7 +68,9 @@ private:
     bool broken_ = false;
     std::string filling_;
 
-    std::thread writer_;
+    // A std::thread rather than a QThread: Qt's own synchronisation of a finished QThread is not
+    // visible to ThreadSanitizer, which checks this class, and a join is.
+    std::thread writer_;  // started with the first sheet, joined by stop()
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::string> queue_;

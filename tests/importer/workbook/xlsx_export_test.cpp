@@ -304,7 +304,8 @@ TEST(XlsxExport, OnlyFilesAreReplacedAndLinksAndPermissionsStay) {
 TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     QTemporaryDir dir;
     MemoryWorkbook book, ahead;
-    ahead.streamAhead();  // the same rows, its file written while they are
+    FilesAhead files;
+    files.start(ahead);  // the same rows, its file written while they are
     for (int r = 1; r <= 3000; ++r)
         for (MemoryWorkbook* b : {&book, &ahead}) b->setActiveSheetCell(r, 1, QStringLiteral("task %1 with a longer name").arg(r));
     const QString existing = dir.filePath(QStringLiteral("existing.xlsx"));
@@ -322,7 +323,7 @@ TEST(XlsxExport, AFailedWriteLeavesNothingAndSaysWhy) {
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const QString newText = failureOf([&] { exportXlsx(book, dir.filePath(QStringLiteral("new.xlsx"))); });
     const QString replaceText = failureOf([&] { exportXlsx(book, existing); });
-    const QString aheadText = failureOf([&] { exportXlsx(ahead, existing); });
+    const QString aheadText = failureOf([&] { files.exportXlsx(ahead, existing); });
     setrlimit(RLIMIT_FSIZE, &before);
     std::signal(SIGXFSZ, oldHandler);
 
@@ -342,9 +343,12 @@ TEST(XlsxExport, AFullTemporaryFolderFailsTheWriteInBothLayoutsAndTheWindowShows
     const quorrix::testing::ScopedVariable tmpdir("TMPDIR", QFile::encodeName(full.path()));
 
     // One sheet of many rows; several sheets: each written at the end and written ahead.
-    const auto filled = [](int sheets, int rows, bool ahead) {
+    FilesAhead files;
+    // `added` is told of the new workbook, as the spreadsheet tells its presenter.
+    const auto filled = [&files](int sheets, int rows, bool ahead, WorkbookPresenter* added = nullptr) {
         auto book = std::make_unique<MemoryWorkbook>();
-        if (ahead) book->streamAhead();
+        if (added) added->workbookAdded(*book);
+        else if (ahead) files.start(*book);
         for (int s = 1; s <= sheets; ++s) {
             if (s > 1) book->addSheetAfterLast();
             for (int r = 1; r <= rows; ++r)
@@ -360,8 +364,10 @@ TEST(XlsxExport, AFullTemporaryFolderFailsTheWriteInBothLayoutsAndTheWindowShows
     }
     const QString full64k = QStringLiteral("The workbook could not be written: no space left on device.");
     for (const bool ahead : {false, true}) {
-        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(1, 3000, ahead), existing); }), full64k) << "one sheet " << ahead;
-        EXPECT_EQ(failureOf([&] { exportXlsx(*filled(3, 2000, ahead), existing); }), full64k) << "sheets " << ahead;
+        EXPECT_EQ(failureOf([&] { files.exportXlsx(*filled(1, 3000, ahead), existing); }), full64k)
+            << "one sheet " << ahead;
+        EXPECT_EQ(failureOf([&] { files.exportXlsx(*filled(3, 2000, ahead), existing); }), full64k)
+            << "sheets " << ahead;
     }
     EXPECT_EQ(entriesOf(dir.path()), QStringList{QStringLiteral("existing.xlsx")});
     QFile f(existing);
@@ -376,7 +382,7 @@ TEST(XlsxExport, AFullTemporaryFolderFailsTheWriteInBothLayoutsAndTheWindowShows
     launcher.startDetached = [&](const QString& program, const QStringList&) { return started << program, true; };
     const QString cache = dir.filePath(QStringLiteral("cache"));
     DesktopPresenter presenter(dialogs, cache, launcher);
-    EXPECT_EQ(failureOf([&] { presenter.present(*filled(1, 3000, true)); }), full64k);
+    EXPECT_EQ(failureOf([&] { presenter.present(*filled(1, 3000, true, &presenter)); }), full64k);
     EXPECT_TRUE(started.isEmpty());
     EXPECT_TRUE(dialogs.calls.empty());
     EXPECT_EQ(entriesOf(cache), QStringList());

@@ -30,10 +30,11 @@ int openDescriptors() { return static_cast<int>(QDir(QStringLiteral("/proc/self/
 QString written(const QTemporaryDir& dir, const QString& name, const Fill& fill, bool ahead) {
     auto settings = std::make_shared<SpreadsheetSettings>(SpreadsheetSettings{false});
     MemoryWorkbook book(settings);
-    if (ahead) book.streamAhead();
+    const auto stream = ahead ? std::make_shared<XlsxStream>() : nullptr;
+    if (stream) book.setRowSink(stream);
     fill(book);
     const QString path = dir.filePath(name);
-    exportXlsx(book, path);
+    exportXlsx(book, path, stream.get());
     return path;
 }
 
@@ -41,12 +42,12 @@ QString written(const QTemporaryDir& dir, const QString& name, const Fill& fill,
 bool streamServes(const Fill& fill) {
     auto settings = std::make_shared<SpreadsheetSettings>(SpreadsheetSettings{false});
     MemoryWorkbook book(settings);
-    book.streamAhead();
+    const auto stream = std::make_shared<XlsxStream>();
+    book.setRowSink(stream);
     fill(book);
-    std::unique_ptr<XlsxStream> stream = book.takeStream();
     QTemporaryFile file;
     if (!file.open()) throw std::runtime_error("no temporary file");
-    return stream && stream->finish(book, file.handle());
+    return stream->finish(book, file.handle());
 }
 
 // Every part of the two files but the creation time is the same, byte for byte.
@@ -245,7 +246,7 @@ TEST(XlsxStream, AbandonedStreamsLeaveNothingOpen) {
     const int before = openDescriptors();
     {
         MemoryWorkbook book;
-        book.streamAhead();
+        book.setRowSink(std::make_shared<XlsxStream>());
         for (int n = 1; n <= 3000; ++n) taskRow(book, n, n);
     }
     EXPECT_EQ(openDescriptors(), before);

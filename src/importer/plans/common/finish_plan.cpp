@@ -11,7 +11,8 @@ int outlineLevelOf(const std::optional<double>& stored) {
     return static_cast<int>(*stored);
 }
 
-void finishPlan(Plan& plan) {
+void finishPlan(Plan& plan, const ReadOptions& options) {
+    if (options.only != 0 && !options.schedule) return;
     struct Place {
         TaskDetails* details;
         std::size_t id;

@@ -23,6 +23,8 @@ int outlineLevelOf(const std::optional<double>& stored);
 // - the WBS code: the outline number;
 // - the summary flag: whether the next task is deeper.
 // A stored value is always kept, and a stored outline number still counts in the numbering.
-void finishPlan(Plan& plan);
+// A plan read for only some details (`options.only`) gets none of this: those details are never
+// among the derived ones.
+void finishPlan(Plan& plan, const ReadOptions& options = {});
 
 }  // namespace quorrix::importer::plans

@@ -1056,7 +1056,7 @@ QDateTime parseWallClock(const char* text) {
 Plan readMspdi(QByteArray bytes, const ReadOptions& options) {
     if (bytes.isEmpty()) throw Failure(kBadFileFormat, QStringLiteral("The plan is empty."));
     Plan plan = parse(bytes, options);
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 
