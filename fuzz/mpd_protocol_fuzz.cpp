@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 seen = seen + static_cast<std::size_t>(d->resourceNames.size() + d->outlineNumber.size() +
                                                        d->notes.size() + d->schedule.predecessors.size() +
                                                        d->schedule.durationShown.size());
-                for (const auto& v : d->custom) seen = seen + static_cast<std::size_t>(v.text.size()) + v.date.isValid();
+                for (const auto& v : d->custom)
+                    seen = seen + static_cast<std::size_t>(v.text.size()) + v.date.isValid();
             }
         }
     } catch (const quorrix::Failure& failure) {

@@ -22,13 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& task : plan.positions) {
             if (!task) continue;
             seen = seen + static_cast<std::size_t>(task->name.size()) + task->start.isValid() + task->finish.isValid();
-            if (task->details)
-                seen = seen + static_cast<std::size_t>(task->details->outlineNumber.size() + task->details->wbs.size() +
-                                                       task->details->notes.size() + task->details->resourceNames.size() +
-                                                       task->details->schedule.predecessors.size() +
-                                                       task->details->schedule.successors.size());
-            if (task->details)
-                for (const auto& v : task->details->custom) seen = seen + static_cast<std::size_t>(v.text.size()) + v.slot;
+            if (const auto& d = task->details) {
+                seen = seen + static_cast<std::size_t>(d->outlineNumber.size() + d->wbs.size() + d->notes.size() +
+                                                       d->resourceNames.size() + d->schedule.predecessors.size() +
+                                                       d->schedule.successors.size());
+                for (const auto& v : d->custom) seen = seen + static_cast<std::size_t>(v.text.size()) + v.slot;
+            }
         }
     } catch (const quorrix::Failure& failure) {
         if (failure.description().isEmpty() || failure.description().contains(QLatin1Char('\n'))) __builtin_trap();

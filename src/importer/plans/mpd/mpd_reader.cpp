@@ -309,7 +309,8 @@ std::vector<PlanLink> linksOf(const mpd::Answer& answer, qint64 project) {
     Rows rows(answer, Kind::Links);
     while (rows.next()) {
         if (integerValue(rows, kLinkProject) != project) continue;
-        if (flagValue(rows, kLinkIsNull).value_or(false) || flagValue(rows, kLinkCrossProject).value_or(false)) continue;
+        if (flagValue(rows, kLinkIsNull).value_or(false) || flagValue(rows, kLinkCrossProject).value_or(false))
+            continue;
         const auto predecessor = integerValue(rows, kLinkPredecessor);
         const auto successor = integerValue(rows, kLinkSuccessor);
         if (!predecessor || !successor || *predecessor <= 0 || *successor <= 0) continue;
@@ -468,7 +469,8 @@ void readCustomValues(const mpd::Answer& answer, qint64 project, const CustomSlo
     }
     for (const std::size_t k : order) {
         auto& custom = found[k].details->custom;
-        std::sort(custom.begin(), custom.end(), [](const CustomValue& a, const CustomValue& b) { return a.slot < b.slot; });
+        std::sort(custom.begin(), custom.end(),
+                  [](const CustomValue& a, const CustomValue& b) { return a.slot < b.slot; });
     }
 }
 
@@ -576,8 +578,9 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
 
     if (options.details) {
         const auto settings = projectSettings.find(*project);
-        if (schedule) finishSchedule(answer, *project, settings != projectSettings.end() ? settings->second : Settings(),
-                                     found, order);
+        if (schedule)
+            finishSchedule(answer, *project, settings != projectSettings.end() ? settings->second : Settings(), found,
+                           order);
         if (options.custom.any()) readCustomValues(answer, *project, options.custom, found, order);
         plan.customHeld.set();
         if (project98)  // Project 98 has no outline codes

@@ -55,7 +55,8 @@ const struct {
 std::string_view withoutSpaces(std::string_view t) {
     while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\n' || t.front() == '\r'))
         t.remove_prefix(1);
-    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\n' || t.back() == '\r')) t.remove_suffix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\n' || t.back() == '\r'))
+        t.remove_suffix(1);
     return t;
 }
 
@@ -63,7 +64,7 @@ std::string_view withoutSpaces(std::string_view t) {
 
 int constraintTypeOf(std::string_view name) {
     name = withoutSpaces(name);
-    if (name.empty()) return -1;
+    if (name.empty() || name == "None") return -1;
     for (const auto& c : kConstraints)
         if (name == c.xml || name == c.xer) return c.type;
     return -2;
@@ -670,7 +671,9 @@ private:
 
     // The schedule fields of an activity's row, but for the links.
     void readSchedule(const Activity& a, const Project& p, ScheduleFields& s) const {
-        const auto minutes = [](double hours) { return given(hours) ? std::optional<double>(rounded(hours * 60, 100)) : std::nullopt; };
+        const auto minutes = [](double hours) {
+            return given(hours) ? std::optional<double>(rounded(hours * 60, 100)) : std::nullopt;
+        };
         const auto date = [](Minutes m) { return std::optional<QDateTime>(toDateTime(m)); };  // NA when none
         s.totalSlackMinutes = minutes(a.totalFloat);
         s.freeSlackMinutes = minutes(a.freeFloat);
@@ -678,8 +681,10 @@ private:
         else if (p.longestPath) s.critical = a.longestPath;
         else if (given(a.totalFloat)) s.critical = a.totalFloat <= p.criticalFloat;
         else if (a.progress == Progress::Completed) s.critical = false;
-        s.constraintType = std::max(a.constraintType, 0);
-        s.constraintDate = date(a.constraintType > 0 ? a.constraintDate : kNoDate);
+        if (a.constraintType >= -1) {  // a constraint of a later P6 stays an empty cell
+            s.constraintType = std::max(a.constraintType, 0);
+            s.constraintDate = date(a.constraintType > 0 ? a.constraintDate : kNoDate);
+        }
         s.earlyStart = date(a.earlyStart);
         s.earlyFinish = date(a.earlyFinish);
         s.lateStart = date(a.lateStart);

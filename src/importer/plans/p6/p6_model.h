@@ -85,7 +85,7 @@ struct Activity {
     // application's type (-1: none given).
     double totalFloat = kNone, freeFloat = kNone;
     Minutes lateStart = kNoDate, lateFinish = kNoDate;
-    int constraintType = -1;
+    int constraintType = -1;  // -2: one P6 names as no version this reader knows does
     Minutes constraintDate = kNoDate;
     bool longestPath = false;
     std::int8_t critical = -1;  // P6's own flag (P6 XML): 0 or 1; -1 when not given
@@ -158,7 +158,7 @@ struct P6File {
 };
 
 // The project application's constraint type (0 ... 7) for P6's name of one ("Start On or After",
-// "CS_MSOA"), -1 for none; an unknown name is -2.
+// "CS_MSOA"), -1 for none ("" or "None"); an unknown name is -2.
 int constraintTypeOf(std::string_view name);
 // The project application's link type for P6's relationship type ("Finish to Start", "PR_FS"; none
 // is finish to start); -1 for an unknown one.

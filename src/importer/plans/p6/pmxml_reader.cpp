@@ -28,7 +28,7 @@ using Token = XmlScanner::Token;
 constexpr std::size_t kMaxNameLength = 40;
 // Kept records beyond the rows, so that a file of tiny records cannot make far more memory than
 // it has bytes.
-constexpr std::size_t kMaxRelationships = 8'000'000;
+constexpr std::size_t kMaxRecords = 8'000'000;
 
 // The element names one kind of record is read for, found by length and then compared.
 class FieldSet {
@@ -294,7 +294,8 @@ private:
                 case kSeparator: q.separator = text(v); break;
                 case kBaseline: q.baseline = key(v, "CurrentBaselineProjectObjectId"); break;
                 case kFloatLimit:
-                    if (const double limit = number(v, "CriticalActivityFloatLimit"); given(limit)) q.criticalFloat = limit;
+                    if (const double limit = number(v, "CriticalActivityFloatLimit"); given(limit))
+                        q.criticalFloat = limit;
                     break;
                 case kPathType: q.longestPath = trimmed(v) == "Longest Path"; break;
                 }
@@ -409,7 +410,6 @@ private:
             a.lateStart = date(f[kLateStart], "LateStartDate");
             a.lateFinish = date(f[kLateFinish], "LateFinishDate");
             a.constraintType = constraintTypeOf(f[kConstraintType]);
-            if (a.constraintType == -2) badValue("PrimaryConstraintType", f[kConstraintType], "a constraint");
             a.constraintDate = date(f[kConstraintDate], "PrimaryConstraintDate");
             const std::string_view critical = trimmed(f[kCritical]);
             if (!critical.empty()) a.critical = critical == "true" || critical == "1" ? 1 : 0;
@@ -419,8 +419,8 @@ private:
     }
 
     void relationship() {
-        if (file_.relationships.size() >= kMaxRelationships)
-            reporter_.damaged(QStringLiteral("it holds more relationships than a plan can (%1)").arg(kMaxRelationships));
+        if (file_.relationships.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more relationships than a plan can (%1)").arg(kMaxRecords));
         scratch_.clear();
         static const FieldSet set{"PredecessorActivityObjectId", "SuccessorActivityObjectId", "Type", "Lag"};
         std::array<std::string_view, 4> f;
@@ -442,8 +442,8 @@ private:
         std::array<std::string_view, 4> f;
         fields(set, f);
         if (trimmed(f[1]) != "Activity") return;
-        if (file_.udfTypes.size() >= kMaxRelationships)
-            reporter_.damaged(QStringLiteral("it holds more user-defined fields than a plan can (%1)").arg(kMaxRelationships));
+        if (file_.udfTypes.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more user-defined fields than a plan can (%1)").arg(kMaxRecords));
         context_ = {"a user-defined field"};
         file_.udfTypes.push_back({key(f[0], "ObjectId"), text(f[2]), udfKindOf(f[3])});
         context_ = {};
@@ -451,8 +451,8 @@ private:
 
     // An activity's value of a user-defined field; the activity is known at its end.
     void udfValue() {
-        if (file_.udfValues.size() >= kMaxRelationships)
-            reporter_.damaged(QStringLiteral("it holds more user-defined values than a plan can (%1)").arg(kMaxRelationships));
+        if (file_.udfValues.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more user-defined values than a plan can (%1)").arg(kMaxRecords));
         static const FieldSet set{"TypeObjectId",  "TextValue",      "DoubleValue",    "IntegerValue",
                                   "CostValue",     "StartDateValue", "FinishDateValue"};
         std::array<std::string_view, 7> f;

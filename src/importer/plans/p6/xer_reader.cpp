@@ -164,8 +164,8 @@ enum UdfValue { kValueType, kValueOwner, kValueDate, kValueNumber, kValueText };
 const std::array<TableSpec, static_cast<std::size_t>(Table::Count)>& tableSpecs() {
     static const std::array<TableSpec, static_cast<std::size_t>(Table::Count)> specs{{
         {"PROJECT",
-         {"proj_id", "proj_short_name", "export_flag", "clndr_id", "last_recalc_date", "name_sep_char", "sum_base_proj_id",
-          "critical_drtn_hr_cnt", "critical_path_type"},
+         {"proj_id", "proj_short_name", "export_flag", "clndr_id", "last_recalc_date", "name_sep_char",
+          "sum_base_proj_id", "critical_drtn_hr_cnt", "critical_path_type"},
          Need::Always},
         {"PROJWBS", {"wbs_id", "proj_id", "parent_wbs_id", "seq_num", "proj_node_flag", "wbs_short_name", "wbs_name"},
          Need::Always},
@@ -521,7 +521,6 @@ private:
         a.lateStart = date(col::kLateStart);
         a.lateFinish = date(col::kLateFinish);
         a.constraintType = constraintTypeOf(raw(col::kConstraintType));
-        if (a.constraintType == -2) badValue(col::kConstraintType, raw(col::kConstraintType), "a constraint");
         a.constraintDate = date(col::kConstraintDate);
         a.longestPath = flag(col::kDrivingPath);
     }

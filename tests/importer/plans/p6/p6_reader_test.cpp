@@ -59,7 +59,8 @@ QString rowText(const std::optional<PlanTask>& t) {
           << maybe(s.critical) << maybe(s.constraintType) << day(s.constraintDate) << day(s.earlyStart)
           << day(s.earlyFinish) << day(s.lateStart) << day(s.lateFinish);
         for (const CustomValue& v : d->custom)
-            f << QStringLiteral("%1=%2%3%4").arg(customFieldKey(v.slot), v.text, QString::number(v.number), date(v.date));
+            f << QStringLiteral("%1=%2%3%4").arg(customFieldKey(v.slot), v.text, QString::number(v.number),
+                                                 date(v.date));
     }
     return f.join(QLatin1Char('|'));
 }
