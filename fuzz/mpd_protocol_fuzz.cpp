@@ -1,6 +1,6 @@
 // libFuzzer target: what the Project database reader's process sends back is input like any file.
-// Its first byte says what was asked for (bit 0 the further fields, 1 the schedule, 2 the custom
-// fields); the rest is the answer,
+// Its first byte says what was asked for (bit 0 the further fields, 1 the schedule, the others the
+// kinds of custom field as mpd::Asked has them); the rest is the answer,
 // which must become a plan or a one-line failure, never a crash, a hang or a read out of bounds.
 // fuzz/run seeds it with the answers the reader gives for the test databases (mpd_answers).
 #include <QString>
@@ -16,7 +16,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     quorrix::importer::plans::ReadOptions options;
     options.details = (data[0] & 1) != 0;
     options.schedule = (data[0] & 2) != 0;
-    if (data[0] & 4) options.custom.set();
+    using quorrix::importer::plans::CustomKind;
+    const struct {
+        unsigned bit;
+        CustomKind kind;
+    } kinds[] = {{4, CustomKind::Text},      {8, CustomKind::Cost},  {16, CustomKind::Finish},
+                 {32, CustomKind::Duration}, {64, CustomKind::Flag}, {128, CustomKind::OutlineCode}};
+    for (const auto& k : kinds)
+        if (data[0] & k.bit)
+            options.custom.set(static_cast<std::size_t>(quorrix::importer::plans::customSlot(k.kind, 1)));
     const std::string_view answer(reinterpret_cast<const char*>(data + 1), size - 1);
     try {
         const auto plan = quorrix::importer::plans::planFromMpdAnswer(answer, options);

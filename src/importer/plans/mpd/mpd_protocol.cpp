@@ -20,21 +20,23 @@ const Schema* schemaNumbered(unsigned number) {
 }
 
 bool tableAsked(Kind kind, unsigned asked) {
+    if (kind == Kind::Projects || kind == Kind::Tasks) return true;
+    if (!(asked & kAskDetails)) return false;
     switch (kind) {
     case Kind::Projects:
-    case Kind::Tasks: return true;
+    case Kind::Tasks:
     case Kind::Resources:
-    case Kind::Assignments: return (asked & kAskDetails) != 0;
-    case Kind::Links: return (asked & kAskDetails) && (asked & kAskSchedule);
-    case Kind::TextFields:
-    case Kind::NumberFields:
-    case Kind::DateFields:
-    case Kind::DurationFields:
-    case Kind::FlagFields:
+    case Kind::Assignments: return true;
+    case Kind::Links: return (asked & kAskSchedule) != 0;
+    case Kind::TextFields: return (asked & kAskTexts) != 0;
+    case Kind::NumberFields: return (asked & kAskNumbers) != 0;
+    case Kind::DateFields: return (asked & kAskDates) != 0;
+    case Kind::DurationFields: return (asked & kAskDurations) != 0;
+    case Kind::FlagFields: return (asked & kAskFlags) != 0;
     case Kind::CodeFields:
     case Kind::OutlineCodes: break;
     }
-    return (asked & kAskDetails) && (asked & kAskCustom);
+    return (asked & kAskCodes) != 0;
 }
 
 bool columnAsked(Kind kind, std::size_t column, unsigned asked) {
@@ -44,7 +46,7 @@ bool columnAsked(Kind kind, std::size_t column, unsigned asked) {
     if (kind != Kind::Tasks || column < kFirstFurtherColumn) return true;
     if (column < kFirstScheduleColumn) return details;
     if (column < kFlag1) return details && (asked & kAskSchedule);
-    return details && (asked & kAskCustom);
+    return details && (asked & kAskFlags);
 }
 
 // ---- writing -----------------------------------------------------------------------------------

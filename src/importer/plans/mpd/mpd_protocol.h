@@ -37,9 +37,20 @@ enum class Kind : std::uint8_t {
 inline constexpr std::size_t kKinds = 12;
 
 // What a request asks for beyond the four fields (bits): the further fields, with them the
-// schedule (settings, links, the task's schedule columns) and the custom fields (their tables and
-// the flag columns of the task table).
-enum Asked : std::uint8_t { kAskDetails = 1, kAskSchedule = 2, kAskCustom = 4 };
+// schedule (settings, links, the task's schedule columns) and the custom fields by the table of
+// values they come from (the flags also from columns of the task table; the outline codes with
+// the list of codes).
+enum Asked : std::uint8_t {
+    kAskDetails = 1,
+    kAskSchedule = 2,
+    kAskTexts = 4,
+    kAskNumbers = 8,  // and costs
+    kAskDates = 16,   // dates, starts and finishes
+    kAskDurations = 32,
+    kAskFlags = 64,
+    kAskCodes = 128,
+};
+inline constexpr unsigned kAskCustom = kAskTexts | kAskNumbers | kAskDates | kAskDurations | kAskFlags | kAskCodes;
 inline constexpr unsigned kAskAll = kAskDetails | kAskSchedule | kAskCustom;
 
 // Column positions of the project table: ID, title, name (the title when stored, else the name

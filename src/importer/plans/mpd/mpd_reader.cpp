@@ -625,10 +625,26 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     databaseDamaged(QStringLiteral("reading it needs more memory than the reader may use"));
 }
 
-// What the reader's process is asked for beyond the four fields.
+// What the reader's process is asked for beyond the four fields: of the custom fields, the tables
+// of the kinds asked for.
 unsigned askedOf(const ReadOptions& options) {
     if (!options.details) return 0;
-    return mpd::kAskDetails | (options.schedule ? mpd::kAskSchedule : 0) | (options.custom.any() ? mpd::kAskCustom : 0);
+    unsigned asked = mpd::kAskDetails | (options.schedule ? mpd::kAskSchedule : 0);
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        if (!options.custom.test(static_cast<std::size_t>(slot))) continue;
+        switch (customKindOf(slot)) {
+        case CustomKind::Text: asked |= mpd::kAskTexts; break;
+        case CustomKind::Number:
+        case CustomKind::Cost: asked |= mpd::kAskNumbers; break;
+        case CustomKind::Date:
+        case CustomKind::Start:
+        case CustomKind::Finish: asked |= mpd::kAskDates; break;
+        case CustomKind::Duration: asked |= mpd::kAskDurations; break;
+        case CustomKind::Flag: asked |= mpd::kAskFlags; break;
+        case CustomKind::OutlineCode: asked |= mpd::kAskCodes; break;
+        }
+    }
+    return asked;
 }
 
 [[noreturn]] void cannotOpen(const char* what, int error) {
