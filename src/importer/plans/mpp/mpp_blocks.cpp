@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/wall_clock.h"
 
 namespace quorrix::importer::plans::mpp {
 
@@ -182,11 +181,12 @@ std::optional<QDateTime> timestamp(Bytes bytes, qint64 offset) {
     if (day <= 1 || day == 0xFFFF) return std::nullopt;
     quint16 time = bytes.u16(offset);
     if (time == 0xFFFF) time = 0;
-    static const QDate kEpoch(1983, 12, 31);
     const qint64 seconds = qint64(time) * 6;
-    QDateTime result = wallClock(kEpoch.addDays(day), QTime(0, 0)).addSecs(seconds);
     if (day < 100 && seconds % 60 != 0) return std::nullopt;
-    return result;
+    // Days after 1983-12-31, which is day 5,112 after 1970-01-01; built from the milliseconds as
+    // wallClock would build it from the day and time.
+    constexpr qint64 kEpochDay = 5112;
+    return QDateTime::fromMSecsSinceEpoch(((kEpochDay + day) * 86400 + seconds) * 1000, Qt::UTC);
 }
 
 std::optional<double> durationMinutes(qint32 tenths) {

@@ -1,6 +1,5 @@
-// The parts of an .mpp schedule that the test plans do not exercise: link records of both layouts,
-// the custom fields' names in both forms, outline-code paths (also looping ones) and the custom
-// fields beyond the first 127 fields a field map is read for.
+// The parts of an .mpp schedule that the test plans do not exercise: link records left out, the
+// custom fields' names in both forms and outline-code paths (also looping ones).
 #include "importer/plans/mpp/mpp_schedule.h"
 
 #include <gtest/gtest.h>
@@ -28,34 +27,30 @@ std::pair<QByteArray, QByteArray> blocks(const std::vector<std::pair<quint16, QB
     return {meta, data};
 }
 
-TEST(MppSchedule, LinkRecordsOfBothLayouts) {
-    // Unique IDs at 4 and 8, type at 12; the lag and its format at 16 and 14, or (Project 2013
-    // and later) at 14 and 18.
-    const auto record = [](qint32 from, qint32 to, quint16 type, qint32 lag, quint16 format, bool lagFirst) {
+TEST(MppSchedule, LinkRecordsLeftOut) {
+    // Unique IDs at 4 and 8, type at 12, the lag's format at 14 and the lag at 16.
+    const auto record = [](qint32 from, qint32 to, quint16 type, qint32 lag, quint16 format) {
         QByteArray r(20, '\0');
         put32(r, 4, static_cast<quint32>(from));
         put32(r, 8, static_cast<quint32>(to));
         put16(r, 12, type);
-        put32(r, lagFirst ? 14 : 16, static_cast<quint32>(lag));
-        put16(r, lagFirst ? 18 : 14, format);
+        put16(r, 14, format);
+        put32(r, 16, static_cast<quint32>(lag));
         return r;
     };
-    for (const bool lagFirst : {false, true}) {
-        const auto [meta, data] = blocks({{0, record(1, 2, 1, 48000, 7, lagFirst)},
-                                          {0, record(2, 3, 3, -4800, 39, lagFirst)},
-                                          {1, record(3, 4, 1, 0, 7, lagFirst)},    // deleted
-                                          {0, record(0, 4, 1, 0, 7, lagFirst)},    // from the summary task
-                                          {0, record(4, 5, 9, 0, 7, lagFirst).left(12)}});  // too short
-        const std::vector<PlanLink> links = mppLinks(lagFirst, Bytes(meta), Bytes(data));
-        ASSERT_EQ(links.size(), 2u) << lagFirst;
-        EXPECT_EQ(links[1].predecessor, 2);
-        EXPECT_EQ(links[1].successor, 3);
-        std::vector<TaskDetails> tasks(3);
-        for (int k = 0; k < 3; ++k) tasks[static_cast<std::size_t>(k)].uniqueId = k + 1;
-        finishSchedule({&tasks[0], &tasks[1], &tasks[2]}, links, {});
-        EXPECT_EQ(tasks[1].schedule.predecessors, QStringLiteral("1FS+10 days")) << lagFirst;
-        EXPECT_EQ(tasks[1].schedule.successors, QStringLiteral("3SS-1 day?")) << lagFirst;
-    }
+    const auto [meta, data] = blocks({{0, record(1, 2, 1, 48000, 7)},
+                                      {0, record(2, 3, 3, -4800, 39)},
+                                      {1, record(3, 1, 1, 0, 7)},              // deleted
+                                      {0, record(0, 3, 1, 0, 7)},              // from the summary task
+                                      {0, record(3, 2, 9, 0, 7).left(12)}});  // too short
+    const std::vector<PlanLink> links = mppLinks(false, Bytes(meta), Bytes(data));
+    std::vector<TaskDetails> tasks(3);
+    for (int k = 0; k < 3; ++k) tasks[static_cast<std::size_t>(k)].uniqueId = k + 1;
+    finishSchedule({&tasks[0], &tasks[1], &tasks[2]}, links, {});
+    EXPECT_EQ(tasks[0].schedule.predecessors, QString());
+    EXPECT_EQ(tasks[1].schedule.predecessors, QStringLiteral("1FS+10 days"));
+    EXPECT_EQ(tasks[1].schedule.successors, QStringLiteral("3SS-1 day?"));
+    EXPECT_EQ(tasks[2].schedule.successors, QString());
 }
 
 TEST(MppSchedule, AliasesOfBothForms) {
@@ -117,14 +112,6 @@ TEST(MppSchedule, OutlineCodesShowTheirPathOrTheirOwnText) {
     for (const auto& c : cases) EXPECT_EQ(codes.text(Bytes(c.reference)), c.text) << c.reference.toHex().constData();
     // A loop ends: the path stops after a bounded number of levels.
     EXPECT_LE(codes.text(Bytes(reference(0x0701, 7))).size(), 300);
-}
-
-TEST(MppSchedule, FieldsPastTheFirst127AreFoundInTheMap) {
-    const int last = customFieldIndex(customSlot(CustomKind::OutlineCode, 10)) + 1;  // its value's reference
-    const FieldMap map = FieldMap::parse(
-        Bytes(fieldMap({{task_field::kDurationText, 0xFFFF, 512, 0x08}, {last, 0xFFFF, 26, 0x08}})), Format::Mpp14);
-    EXPECT_EQ(map.varKey(task_field::kDurationText), task_field::kDurationText);
-    EXPECT_EQ(map.varKey(last), last);
 }
 
 }  // namespace
