@@ -625,27 +625,6 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     databaseDamaged(QStringLiteral("reading it needs more memory than the reader may use"));
 }
 
-// What the reader's process is asked for beyond the four fields: of the custom fields, the tables
-// of the kinds asked for.
-unsigned askedOf(const ReadOptions& options) {
-    if (!options.details) return 0;
-    unsigned asked = mpd::kAskDetails | (options.schedule ? mpd::kAskSchedule : 0);
-    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
-        if (!options.custom.test(static_cast<std::size_t>(slot))) continue;
-        switch (customKindOf(slot)) {
-        case CustomKind::Text: asked |= mpd::kAskTexts; break;
-        case CustomKind::Number:
-        case CustomKind::Cost: asked |= mpd::kAskNumbers; break;
-        case CustomKind::Date:
-        case CustomKind::Start:
-        case CustomKind::Finish: asked |= mpd::kAskDates; break;
-        case CustomKind::Duration: asked |= mpd::kAskDurations; break;
-        case CustomKind::Flag: asked |= mpd::kAskFlags; break;
-        case CustomKind::OutlineCode: asked |= mpd::kAskCodes; break;
-        }
-    }
-    return asked;
-}
 
 [[noreturn]] void cannotOpen(const char* what, int error) {
     throw Failure(failure_number::kPermissionDenied,
@@ -658,7 +637,7 @@ unsigned askedOf(const ReadOptions& options) {
 Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
     mpd::Answer parsed;
     try {
-        parsed = mpd::parseAnswer(answer, askedOf(options));
+        parsed = mpd::parseAnswer(answer, mpdAsked(options));
     } catch (const mpd::BadAnswer& bad) {
         databaseDamaged(QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
     }
@@ -686,7 +665,7 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
     // A database that fails after others were read by the same process is read once more by a
     // fresh one: what an earlier database did to that process is no fault of this one.
     for (;;) {
-        const MpdReading reading = askMpdReader(fd, st.st_size, askedOf(options), setup);
+        const MpdReading reading = askMpdReader(fd, st.st_size, mpdAsked(options), setup);
         try {
             return planFromMpdAnswer(reading.answer, options);
         } catch (const Failure&) {
@@ -694,6 +673,26 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
             if (reading.fresh) throw;
         }
     }
+}
+
+unsigned mpdAsked(const ReadOptions& options) {
+    if (!options.details) return 0;
+    unsigned asked = mpd::kAskDetails | (options.schedule ? mpd::kAskSchedule : 0);
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        if (!options.custom.test(static_cast<std::size_t>(slot))) continue;
+        switch (customKindOf(slot)) {
+        case CustomKind::Text: asked |= mpd::kAskTexts; break;
+        case CustomKind::Number:
+        case CustomKind::Cost: asked |= mpd::kAskNumbers; break;
+        case CustomKind::Date:
+        case CustomKind::Start:
+        case CustomKind::Finish: asked |= mpd::kAskDates; break;
+        case CustomKind::Duration: asked |= mpd::kAskDurations; break;
+        case CustomKind::Flag: asked |= mpd::kAskFlags; break;
+        case CustomKind::OutlineCode: asked |= mpd::kAskCodes; break;
+        }
+    }
+    return asked;
 }
 
 bool isJetDatabase(const QByteArray& head) {
