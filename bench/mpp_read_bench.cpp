@@ -3,7 +3,9 @@
 // tasks per second and MB per second of CPU time, in total and for each file against the XML that
 // the same Project version saved (for Project 98, which saved no XML, against the XML of the oldest
 // version in the folder: the same plan). The .mpp plans are also read with all further task
-// fields (ReadOptions::details), and the cost of that against the four-field read is reported.
+// fields (ReadOptions::details), and the cost of that against the four-field read is reported; for
+// every format, reading every column (the schedule and the custom fields too) against the four,
+// and one custom field against one further column.
 // Project databases are read in a process of their own: their figures are wall-clock time, and
 // set what that process costs against reading the same database in this one.
 //
@@ -27,6 +29,7 @@
 #include <optional>
 #include <string>
 
+#include "importer/plans/common/custom_fields.h"
 #include "importer/plans/mpd/mpd_protocol.h"
 #include "importer/plans/mpd/mpd_reader.h"
 #include "importer/plans/mpp/mpp_reader.h"
@@ -195,14 +198,14 @@ double medianMicros(Read read, double budget) {
 
 // A database read as before the reader had a process of its own: libmdb in this process, its
 // answer checked and made a plan here (from the opening of the file, as the dispatcher does).
-Plan readInProcess(const QString& path) {
+Plan readInProcess(const QString& path, const ReadOptions& options = {}) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw quorrix::Failure(53, QStringLiteral("cannot open %1").arg(path));
     mpd::AnswerWriter answer;
     answer.header();
-    quorrix::mpdreader::dumpDatabase(fd, false, answer);
+    quorrix::mpdreader::dumpDatabase(fd, mpdAsked(options), answer);
     ::close(fd);
-    return planFromMpdAnswer(answer.pending(), {});
+    return planFromMpdAnswer(answer.pending(), options);
 }
 
 // Project databases (.mpd): each read through the reader's process (as the programs read them),
@@ -265,6 +268,45 @@ void benchDatabases(const QString& folder, double budget) {
     std::printf("the process's cost per database: %.0f us on average; "
                 "worst process/in-process ratio %.2f (goal: at most 2)\n",
                 (processTotal - inProcessTotal) / static_cast<double>(files.size()), worst);
+}
+
+// What the columns a user picks cost, format by format: every column (all further fields, the
+// schedule and every custom field) against the default four, and one custom field (Text1) against
+// one of the further columns (Notes), per task over all the format's plans and for the worst plan.
+// `read`: how a file is read with given options (the dispatcher's reading when null).
+void benchColumns(const char* format, const QStringList& files, double budget,
+                  Plan (*read)(const QString&, const ReadOptions&) = nullptr) {
+    const auto readWith = [read](ReadOptions options) {
+        return [options, read](const QString& p) { return read ? read(p, options) : readPlanFile(p, options); };
+    };
+    ReadOptions every;
+    every.details = every.schedule = true;
+    every.custom.set();
+    ReadOptions extra;  // the Notes column, as the run asks for it
+    extra.details = true;
+    ReadOptions custom = extra;  // the Text1 column
+    custom.custom.set(static_cast<std::size_t>(customSlot(CustomKind::Text, 1)));
+    Total four, all, notes, text1;
+    double worstAll = 0, worstCustom = 0;
+    for (const QString& path : files) {
+        const auto f = measured(path, readWith({}), budget);
+        const auto a = measured(path, readWith(every), budget, " (every column)");
+        const auto n = measured(path, readWith(extra), budget, " (Notes)");
+        const auto t = measured(path, readWith(custom), budget, " (Text1)");
+        if (!f || !a || !n || !t) continue;
+        four.add(*f);
+        all.add(*a);
+        notes.add(*n);
+        text1.add(*t);
+        worstAll = std::max(worstAll, a->secondsPerRead / f->secondsPerRead);
+        worstCustom = std::max(worstCustom, t->secondsPerRead / n->secondsPerRead);
+    }
+    if (four.files == 0) return;
+    const auto perTask = [](const Total& t) { return t.seconds * 1e6 / std::max<size_t>(t.tasks, 1); };
+    std::printf("%-5s %4zu files: four %7.2f us/task, every column %7.2f (x%.2f, worst plan x%.2f; goal 1.5); "
+                "Notes %7.2f, Text1 %7.2f (x%.2f, worst plan x%.2f; goal 1)\n",
+                format, four.files, perTask(four), perTask(all), all.seconds / four.seconds, worstAll, perTask(notes),
+                perTask(text1), text1.seconds / notes.seconds, worstCustom);
 }
 
 }  // namespace
@@ -360,6 +402,16 @@ int main(int argc, char** argv) {
         mpx.row(info.fileName(), *t, timingOf(xmlTimings, dir, twins), mppColumn(dir, m));
     }
     mpx.totals();
+
+    std::printf("\nThe columns' cost, per task:\n");
+    benchColumns(".mpp", mppFiles, budget);
+    benchColumns(".mpx", mpxFiles, budget);
+    benchColumns("XML", xmlFiles, budget);
+    QStringList mpdFiles;
+    QDirIterator databases(folder, {QStringLiteral("*.mpd")}, QDir::Files, QDirIterator::Subdirectories);
+    while (databases.hasNext()) mpdFiles << databases.next();
+    mpdFiles.sort();
+    benchColumns(".mpd", mpdFiles, budget, readInProcess);  // libmdb's work counted too
 
     benchDatabases(folder, budget);
     return 0;

@@ -339,24 +339,16 @@ std::vector<std::pair<QString, QString>> scheduleTexts(const TaskDetails& d, con
     const auto text = [](const QString& v) { return v.isEmpty() ? QStringLiteral("-") : v; };
     const auto whole = [](const std::optional<int>& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
     std::vector<std::pair<QString, QString>> out{
-        {QStringLiteral("Predecessors"), text(s.predecessors)},
-        {QStringLiteral("Successors"), text(s.successors)},
+        {QStringLiteral("Predecessors"), text(s.predecessors)}, {QStringLiteral("Successors"), text(s.successors)},
         {QStringLiteral("Total Slack"), number(s.totalSlackMinutes)},
-        {QStringLiteral("Free Slack"), number(s.freeSlackMinutes)},
-        {QStringLiteral("Critical"), flag(s.critical)},
+        {QStringLiteral("Free Slack"), number(s.freeSlackMinutes)}, {QStringLiteral("Critical"), flag(s.critical)},
         {QStringLiteral("Constraint Type"), whole(s.constraintType)},
-        {QStringLiteral("Constraint Date"), day(s.constraintDate)},
-        {QStringLiteral("Deadline"), day(s.deadline)},
-        {QStringLiteral("Priority"), number(s.priority)},
-        {QStringLiteral("Early Start"), day(s.earlyStart)},
-        {QStringLiteral("Early Finish"), day(s.earlyFinish)},
-        {QStringLiteral("Late Start"), day(s.lateStart)},
-        {QStringLiteral("Late Finish"), day(s.lateFinish)},
-        {QStringLiteral("Task Type"), whole(s.taskType)},
-        {QStringLiteral("Task Mode"), flag(s.manual)},
-        {QStringLiteral("Active"), flag(s.active)},
-        {QStringLiteral("Estimated"), flag(s.estimated)},
-        {QStringLiteral("Duration (Shown)"), text(s.durationShown)},
+        {QStringLiteral("Constraint Date"), day(s.constraintDate)}, {QStringLiteral("Deadline"), day(s.deadline)},
+        {QStringLiteral("Priority"), number(s.priority)}, {QStringLiteral("Early Start"), day(s.earlyStart)},
+        {QStringLiteral("Early Finish"), day(s.earlyFinish)}, {QStringLiteral("Late Start"), day(s.lateStart)},
+        {QStringLiteral("Late Finish"), day(s.lateFinish)}, {QStringLiteral("Task Type"), whole(s.taskType)},
+        {QStringLiteral("Task Mode"), flag(s.manual)}, {QStringLiteral("Active"), flag(s.active)},
+        {QStringLiteral("Estimated"), flag(s.estimated)}, {QStringLiteral("Duration (Shown)"), text(s.durationShown)},
         {QStringLiteral("Duration (Days)"), number(s.durationDays)},
         {QStringLiteral("Baseline Duration (Shown)"), text(s.baselineDurationShown)},
         {QStringLiteral("Baseline Duration (Days)"), number(s.baselineDurationDays)},
@@ -384,7 +376,8 @@ std::vector<std::pair<QString, QString>> scheduleTexts(const TaskDetails& d, con
 // for Text1 to Text30).
 bool listed(const QStringList& fields, const QString& field) {
     for (const QString& f : fields)
-        if (field == f || (field.startsWith(f) && field.mid(f.size()).toInt() > 0)) return true;
+        if (f == QLatin1String("*") || field == f || (field.startsWith(f) && field.mid(f.size()).toInt() > 0))
+            return true;
     return false;
 }
 
@@ -615,7 +608,7 @@ struct Format {
     bool comparesDetails;       // the further fields are compared with the twin
     QStringList uncompared;     // further fields the twin does not tell
     // Schedule and custom fields the format's reader does not serve yet: by name, by the kind of
-    // custom field ("Text" for Text1 to Text30), "Aliases" for the custom fields' names.
+    // custom field ("Text" for Text1 to Text30), "Aliases" for the custom fields' names, "*" for all.
     QStringList unserved;
 };
 
@@ -625,16 +618,7 @@ const Format kFormats[] = {
     {"mpp", twinOfMpp, false, true, {}, {}},
     {"mpx", twinOfMpx, false, false, {}, {}},
     {"mpd", twinOfMpd, true, true, {QStringLiteral("Baseline Duration"), QStringLiteral("Cost")},
-     {QStringLiteral("Predecessors"), QStringLiteral("Successors"), QStringLiteral("Total Slack"),
-      QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Constraint Type"),
-      QStringLiteral("Constraint Date"), QStringLiteral("Deadline"), QStringLiteral("Priority"),
-      QStringLiteral("Early Start"), QStringLiteral("Early Finish"), QStringLiteral("Late Start"),
-      QStringLiteral("Late Finish"), QStringLiteral("Task Type"), QStringLiteral("Task Mode"), QStringLiteral("Active"),
-      QStringLiteral("Estimated"), QStringLiteral("Duration (Shown)"), QStringLiteral("Duration (Days)"),
-      QStringLiteral("Baseline Duration (Shown)"), QStringLiteral("Baseline Duration (Days)"), QStringLiteral("Text"),
-      QStringLiteral("Number"), QStringLiteral("Flag"), QStringLiteral("Date"), QStringLiteral("Start"),
-      QStringLiteral("Finish"), QStringLiteral("Duration"), QStringLiteral("Cost"), QStringLiteral("Outline Code"),
-      QStringLiteral("Aliases")}},
+     {QStringLiteral("Aliases")}},
 };
 
 QString detailFormat(const QFileInfo& plan, const Twin& twin) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-#include "platform/wall_clock.h"
 
 namespace quorrix::importer::plans::mpp {
 
@@ -143,6 +142,13 @@ bool VarMeta::has(qint32 uniqueId) const {
     return it != entries_.end() && it->uniqueId == uniqueId;
 }
 
+std::span<const VarMeta::Entry> VarMeta::entriesOf(qint32 uniqueId) const {
+    const auto [first, last] = std::equal_range(
+        entries_.begin(), entries_.end(), Entry{uniqueId, 0, 0},
+        [](const Entry& a, const Entry& b) { return a.uniqueId < b.uniqueId; });
+    return {first, last};
+}
+
 std::optional<qint32> VarMeta::offset(qint32 uniqueId, int key) const {
     const auto it = std::lower_bound(entries_.begin(), entries_.end(), std::make_pair(uniqueId, key),
                                      [](const Entry& e, const std::pair<qint32, int>& wanted) {
@@ -175,11 +181,12 @@ std::optional<QDateTime> timestamp(Bytes bytes, qint64 offset) {
     if (day <= 1 || day == 0xFFFF) return std::nullopt;
     quint16 time = bytes.u16(offset);
     if (time == 0xFFFF) time = 0;
-    static const QDate kEpoch(1983, 12, 31);
     const qint64 seconds = qint64(time) * 6;
-    QDateTime result = wallClock(kEpoch.addDays(day), QTime(0, 0)).addSecs(seconds);
     if (day < 100 && seconds % 60 != 0) return std::nullopt;
-    return result;
+    // Days after 1983-12-31, which is day 5,112 after 1970-01-01; built from the milliseconds as
+    // wallClock would build it from the day and time.
+    constexpr qint64 kEpochDay = 5112;
+    return QDateTime::fromMSecsSinceEpoch(((kEpochDay + day) * 86400 + seconds) * 1000, Qt::UTC);
 }
 
 std::optional<double> durationMinutes(qint32 tenths) {

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QString>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -66,12 +67,15 @@ public:
     bool has(qint32 uniqueId) const;
     std::optional<qint32> offset(qint32 uniqueId, int key) const;
 
-private:
     struct Entry {
         qint32 uniqueId;
         int key;
         qint32 offset;
     };
+    // Every entry of one unique ID, by key.
+    std::span<const Entry> entriesOf(qint32 uniqueId) const;
+
+private:
     std::vector<Entry> entries_;  // sorted by unique ID, then key; one entry per pair
 };
 

@@ -35,15 +35,21 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
       var2Data_(var2Data),
       textBudget_(var2Data.size()),
       tables_(tables) {
-    bool outlineCodes = false;
     for (int slot = 0; slot < kCustomFieldCount; ++slot) {
         if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
-        customSlots_.push_back(slot);
-        outlineCodes = outlineCodes || customKindOf(slot) == CustomKind::OutlineCode;
-    }
-    if (outlineCodes) {
-        const TableStreams& t = tables.outlineCodes;
-        outlineCodes_.emplace(format, applicationVersion, t.fixedMeta, t.fixedData, t.varMeta, t.var2Data);
+        const CustomKind kind = customKindOf(slot);
+        if (kind == CustomKind::Flag) {
+            flagSlots_.push_back(slot);
+            continue;
+        }
+        // An outline code's value is a reference kept under the next index.
+        const int index = customFieldIndex(slot) + (kind == CustomKind::OutlineCode ? 1 : 0);
+        if (const auto at = fields.fixed(index)) {
+            fixedCustom_.emplace_back(slot, *at);
+        } else if (const auto key = fields.varKey(index)) {
+            if (static_cast<std::size_t>(*key) >= slotOfKey_.size()) slotOfKey_.resize(static_cast<std::size_t>(*key) + 1, -1);
+            slotOfKey_[static_cast<std::size_t>(*key)] = static_cast<qint16>(slot);
+        }
     }
 }
 
@@ -82,10 +88,14 @@ QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
     if (!key) return {};
     const auto offset = var_.offset(uniqueId, *key);
     if (!offset) return {};
-    const qint64 cacheKey = qint64(*offset) | (notes ? (qint64(1) << 32) : 0);
+    return textAt(*offset, notes);
+}
+
+QString TaskDetailReader::textAt(qint32 offset, bool notes) {
+    const qint64 cacheKey = qint64(offset) | (notes ? (qint64(1) << 32) : 0);
     if (const auto it = texts_.find(cacheKey); it != texts_.end()) return it->second;
     QString result;
-    if (const auto bytes = varValue(var2Data_, *offset)) {
+    if (const auto bytes = varValue(var2Data_, offset)) {
         textBudget_ -= bytes->size();
         if (textBudget_ >= 0) result = notes ? notesText(*bytes) : utf16Text(*bytes);
     }
@@ -136,7 +146,7 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     d->wbs = text(kWbs, uniqueId, false);
     d->notes = text(kNotes, uniqueId, true);
     if (tables_.schedule) readSchedule(uniqueId, data, data2, shown, *d);
-    if (!customSlots_.empty()) readCustom(uniqueId, data, data2, metaItem, *d);
+    if (wantsCustom()) readCustom(uniqueId, data, data2, metaItem, *d);
     return d;
 }
 
@@ -196,47 +206,69 @@ bool TaskDetailReader::flag(Bytes metaItem, int number) const {
 }
 
 void TaskDetailReader::readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d) {
-    for (const int slot : customSlots_) {
-        const CustomKind kind = customKindOf(slot);
+    for (const int slot : flagSlots_) {
+        if (!flag(metaItem, customNumberOf(slot))) continue;
         CustomValue out;
         out.slot = static_cast<std::uint8_t>(slot);
-        if (kind == CustomKind::Flag) {
-            if (!flag(metaItem, customNumberOf(slot))) continue;
-            out.number = 1;
-            d.custom.push_back(std::move(out));
-            continue;
-        }
-        // An outline code's value is a reference kept under the next index.
-        const int index = customFieldIndex(slot) + (kind == CustomKind::OutlineCode ? 1 : 0);
-        const auto v = value(index, uniqueId, data, data2);
-        if (!v) continue;
-        const Bytes bytes = v->bytes.slice(v->offset, v->bytes.size() - v->offset);
-        switch (kind) {
-        case CustomKind::Text: out.text = text(index, uniqueId, false); break;
-        case CustomKind::OutlineCode: out.text = outlineCodes_->text(bytes); break;
-        case CustomKind::Number:
-        case CustomKind::Cost: {
-            const auto number = finite(bytes.f64(0));
-            if (!number) continue;
-            out.number = kind == CustomKind::Cost ? *number / 100.0 : *number;  // costs in hundredths
-            break;
-        }
-        case CustomKind::Date:
-        case CustomKind::Start:
-        case CustomKind::Finish: out.date = timestamp(bytes, 0).value_or(QDateTime()); break;
-        case CustomKind::Duration: {
-            const auto minutes = durationMinutes(bytes.i32(0));
-            if (!minutes) continue;
-            out.number = *minutes;
-            break;
-        }
-        case CustomKind::Flag: break;
-        }
-        if (out.text.isEmpty() && !out.date.isValid() && out.number == 0 && kind != CustomKind::Number &&
-            kind != CustomKind::Cost && kind != CustomKind::Duration)
-            continue;
+        out.number = 1;
         d.custom.push_back(std::move(out));
     }
+    // The task's var entries once, rather than a search for each field.
+    if (!slotOfKey_.empty()) {
+        for (const VarMeta::Entry& entry : var_.entriesOf(uniqueId)) {
+            if (entry.key < 0 || static_cast<std::size_t>(entry.key) >= slotOfKey_.size()) continue;
+            const int slot = slotOfKey_[static_cast<std::size_t>(entry.key)];
+            if (slot < 0) continue;
+            if (const auto bytes = varValue(var2Data_, entry.offset)) readCustomValue(slot, *bytes, entry.offset, d);
+        }
+    }
+    for (const auto& [slot, at] : fixedCustom_) {
+        const Bytes block = at.block == 0 ? data : data2;
+        readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1, d);
+    }
+}
+
+// One custom value from its bytes; `offset` in Var2Data (-1 for a value in a record) shares the
+// decoding of a text many tasks hold.
+void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d) {
+    const CustomKind kind = customKindOf(slot);
+    CustomValue out;
+    out.slot = static_cast<std::uint8_t>(slot);
+    switch (kind) {
+    case CustomKind::Text:
+        out.text = offset >= 0 ? textAt(offset, false) : utf16Text(bytes);
+        if (out.text.isEmpty()) return;
+        break;
+    case CustomKind::OutlineCode:
+        if (!outlineCodes_) {
+            const TableStreams t = tables_.outlineCodes ? tables_.outlineCodes() : TableStreams();
+            outlineCodes_.emplace(format_, applicationVersion_, t.fixedMeta, t.fixedData, t.varMeta, t.var2Data);
+        }
+        out.text = outlineCodes_->text(bytes);
+        if (out.text.isEmpty()) return;
+        break;
+    case CustomKind::Number:
+    case CustomKind::Cost: {
+        const auto number = finite(bytes.f64(0));
+        if (!number) return;
+        out.number = kind == CustomKind::Cost ? *number / 100.0 : *number;  // costs in hundredths
+        break;
+    }
+    case CustomKind::Date:
+    case CustomKind::Start:
+    case CustomKind::Finish:
+        out.date = timestamp(bytes, 0).value_or(QDateTime());
+        if (!out.date.isValid()) return;
+        break;
+    case CustomKind::Duration: {
+        const auto minutes = durationMinutes(bytes.i32(0));
+        if (!minutes) return;
+        out.number = *minutes;
+        break;
+    }
+    case CustomKind::Flag: return;
+    }
+    d.custom.push_back(std::move(out));
 }
 
 // ---- resource names ----------------------------------------------------------------------------

@@ -37,7 +37,7 @@ struct DetailTables {
     CustomSlots custom{};
     ScheduleSettings settings;
     TableStreams links;         // "TBkndCons": FixedMeta and FixedData
-    TableStreams outlineCodes;  // "TBkndOutlCode", read when an outline code is asked for
+    std::function<TableStreams()> outlineCodes;  // "TBkndOutlCode", read at the first outline code
 };
 
 // The Project 98 resource and assignment streams ("FixFix   0" of "TBkndRsc" and "TBkndAssn",
@@ -81,6 +81,7 @@ class TaskDetailReader {
     std::optional<qint32> i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
     void readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d);
     void readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d);
+    bool wantsCustom() const { return !flagSlots_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
     bool flag(Bytes metaItem, int number) const;
 
     Format format_;
@@ -90,8 +91,15 @@ class TaskDetailReader {
     Bytes var2Data_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
+    QString textAt(qint32 offset, bool notes);
+    void readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d);
+
     const DetailTables& tables_;
-    std::vector<int> customSlots_;  // asked for
+    // The custom fields asked for: flags by slot, the others by their Var2Data key (the slot at
+    // that key, -1 for none) or, in a file that keeps one in a record, by place.
+    std::vector<int> flagSlots_;
+    std::vector<qint16> slotOfKey_;
+    std::vector<std::pair<int, FixedLocation>> fixedCustom_;
     std::optional<OutlineCodes> outlineCodes_;
 };
 

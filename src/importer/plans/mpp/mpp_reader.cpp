@@ -324,8 +324,10 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         tables.links = links->streams();
     }
     if (tables.custom.any()) {
-        outlineCodes.emplace(file, storage, QStringLiteral("TBkndOutlCode"));
-        tables.outlineCodes = outlineCodes->streams();
+        tables.outlineCodes = [&]() {
+            if (!outlineCodes) outlineCodes.emplace(file, storage, QStringLiteral("TBkndOutlCode"));
+            return outlineCodes->streams();
+        };
         if (identity.format != Format::Mpp9) {
             if (auto taskProps = file.stream({storage, tasks, QStringLiteral("Props")})) {
                 unmask(*taskProps, mask);

@@ -676,11 +676,12 @@ void readLinks(const pugi::xml_node& task, long long uid, std::vector<PlanLink>&
     }
 }
 
-void readCustom(const pugi::xml_node& task, const ReadOptions& options, const PlanSettings& plan,
+void readCustom(const pugi::xml_node& task, bool prefixed, const ReadOptions& options, const PlanSettings& plan,
                 std::vector<CustomValue>& out) {
     for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
-        const bool extended = isNamed(child, "ExtendedAttribute");
-        if (!extended && !isNamed(child, "OutlineCode")) continue;
+        const Field field = fieldOf(child, prefixed);
+        const bool extended = field == Field::ExtendedAttribute;
+        if (!extended && field != Field::OutlineCode) continue;
         const std::optional<long long> id = wholeNumberIn(childNamed(child, "FieldID"));
         if (!id) continue;
         const auto slot = customSlotOfId(static_cast<long>(*id));
@@ -889,7 +890,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
                         if (f.hasLinks) readLinks(task, *uid, links);
                     }
                 }
-                if (f.hasCustom) readCustom(task, options, settings, d->custom);
+                if (f.hasCustom) readCustom(task, prefixed, options, settings, d->custom);
                 out.details = std::move(d);
             }
         }
