@@ -1,6 +1,6 @@
 // Writes the answers the Project database reader's process gives for databases, as seeds of
-// mpd_protocol_fuzz: for each DATABASE, OUT/NAME-four and OUT/NAME-details (a first byte that
-// says whether the further fields were asked for, then the answer).
+// mpd_protocol_fuzz: for each DATABASE, OUT/NAME-four, OUT/NAME-details and OUT/NAME-all (a first
+// byte that says what was asked for, then the answer).
 //
 //   mpd_answers OUT DATABASE...
 #include <fcntl.h>
@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "importer/plans/mpd/mpd_protocol.h"
 #include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
 
@@ -27,13 +28,16 @@ int main(int argc, char** argv) {
         struct stat st {};
         if (fd < 0 || ::fstat(fd, &st) != 0) continue;
         const QString name = QFileInfo(QFile::decodeName(argv[i])).fileName();
-        for (const bool details : {false, true}) {
+        const struct {
+            unsigned asked;
+            const char* kind;
+        } kAsked[] = {{0, "-four"}, {mpd::kAskDetails, "-details"}, {mpd::kAskAll, "-all"}};
+        for (const auto& asked : kAsked) {
             try {
-                const MpdReading reading = askMpdReader(fd, st.st_size, details, installedMpdReader());
-                const QString kind = details ? QStringLiteral("-details") : QStringLiteral("-four");
-                QFile seed(out + QLatin1Char('/') + name + kind);
+                const MpdReading reading = askMpdReader(fd, st.st_size, asked.asked, installedMpdReader());
+                QFile seed(out + QLatin1Char('/') + name + QLatin1String(asked.kind));
                 if (!seed.open(QIODevice::WriteOnly)) continue;
-                seed.putChar(details ? '\1' : '\0');
+                seed.putChar(static_cast<char>(asked.asked));
                 seed.write(reading.answer.data(), static_cast<qint64>(reading.answer.size()));
                 ++written;
             } catch (const quorrix::Failure& failure) {

@@ -34,10 +34,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (fd < 0) __builtin_trap();
     mpd::AnswerWriter answer;
     answer.header();
-    quorrix::mpdreader::dumpDatabase(fd, true, answer);
+    quorrix::mpdreader::dumpDatabase(fd, mpd::kAskAll, answer);
     ::close(fd);
     try {
-        const Plan plan = planFromMpdAnswer(answer.pending(), {true});
+        ReadOptions options{true};
+        options.schedule = true;
+        options.custom.set();
+        const Plan plan = planFromMpdAnswer(answer.pending(), options);
         // Touch every value so that the sanitizers see any bad one.
         volatile std::size_t seen = 0;
         for (const auto& task : plan.positions) {

@@ -11,7 +11,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     quorrix::importer::plans::ReadOptions options;
-    options.details = size % 2 == 0;  // both with and without the further fields
+    // Both with and without the further fields, which bring the schedule and custom fields.
+    options.details = options.schedule = size % 2 == 0;
+    if (options.details) options.custom.set();
     try {
         using namespace quorrix::importer::plans;
         const Plan plan = readP6(std::move(bytes), options);
@@ -20,9 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const auto& task : plan.positions) {
             if (!task) continue;
             seen = seen + static_cast<std::size_t>(task->name.size()) + task->start.isValid() + task->finish.isValid();
-            if (task->details)
-                seen = seen + static_cast<std::size_t>(task->details->outlineNumber.size() + task->details->wbs.size() +
-                                                       task->details->notes.size() + task->details->resourceNames.size());
+            if (const auto& d = task->details) {
+                seen = seen + static_cast<std::size_t>(d->outlineNumber.size() + d->wbs.size() + d->notes.size() +
+                                                       d->resourceNames.size() + d->schedule.predecessors.size() +
+                                                       d->schedule.successors.size());
+                for (const auto& v : d->custom) seen = seen + static_cast<std::size_t>(v.text.size()) + v.slot;
+            }
         }
     } catch (const quorrix::Failure& failure) {
         if (failure.description().isEmpty() || failure.description().contains(QLatin1Char('\n'))) __builtin_trap();

@@ -61,8 +61,9 @@ private:
 };
 
 // Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
-// that kind, those from `unbound` on left empty. A column the table lacks is empty in every row.
-void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, std::size_t unbound,
+// that kind that are `asked` for, the others left empty. A column the table lacks is empty in
+// every row.
+void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
     const auto k = static_cast<std::size_t>(kind);
     std::unique_ptr<MdbTableDef, TableFreer> table(
@@ -78,9 +79,9 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, st
     const std::size_t columns = mpd::kColumns[k];
     const size_t bindSize = db.handle()->bind_size;
     std::vector<Value> values(columns);
-    for (std::size_t c = 0; c < columns && c < unbound; ++c) {
+    for (std::size_t c = 0; c < columns; ++c) {
         const char* wanted = schema.columns[k][c];
-        if (!wanted) continue;
+        if (!wanted || !mpd::columnAsked(kind, c, asked)) continue;
         for (guint i = 0; i < table->columns->len; ++i) {
             const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
             if (g_ascii_strcasecmp(column->name, wanted) != 0) continue;
@@ -110,7 +111,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, st
 
 }  // namespace
 
-void dumpDatabase(int database, bool details, mpd::AnswerWriter& answer) {
+void dumpDatabase(int database, unsigned asked, mpd::AnswerWriter& answer) {
     try {
         const Database db(database);
         const mpd::Schema* schema = nullptr;
@@ -118,13 +119,20 @@ void dumpDatabase(int database, bool details, mpd::AnswerWriter& answer) {
             if (!schema && db.hasTable(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
         if (!schema) throw Stop{mpd::Code::NotAPlan};
         answer.schema(*schema);
-        const auto has = [&](mpd::Kind kind) { return db.hasTable(schema->tables[static_cast<std::size_t>(kind)]); };
-        if (has(mpd::Kind::Projects)) dumpTable(db, *schema, mpd::Kind::Projects, mpd::kMaxColumns, answer);
-        // The further fields' columns are bound only when asked for: libmdb then leaves them alone.
-        dumpTable(db, *schema, mpd::Kind::Tasks, details ? mpd::kMaxColumns : mpd::kFirstFurtherColumn, answer);
-        if (details && has(mpd::Kind::Resources) && has(mpd::Kind::Assignments)) {
-            dumpTable(db, *schema, mpd::Kind::Resources, mpd::kMaxColumns, answer);
-            dumpTable(db, *schema, mpd::Kind::Assignments, mpd::kMaxColumns, answer);
+        const auto has = [&](mpd::Kind kind) {
+            const char* name = schema->tables[static_cast<std::size_t>(kind)];
+            return name && mpd::tableAsked(kind, asked) && db.hasTable(name);
+        };
+        // The further fields' columns and tables are read only when asked for: libmdb then leaves
+        // them alone. Resources come only with their assignments.
+        for (std::size_t k = 0; k < mpd::kKinds; ++k) {
+            const auto kind = static_cast<mpd::Kind>(k);
+            if (kind == mpd::Kind::Resources || kind == mpd::Kind::Assignments) {
+                if (!has(mpd::Kind::Resources) || !has(mpd::Kind::Assignments)) continue;
+            } else if (kind != mpd::Kind::Tasks && !has(kind)) {
+                continue;
+            }
+            dumpTable(db, *schema, kind, asked, answer);
         }
         answer.end();
     } catch (const Stop& stop) {

@@ -5,9 +5,9 @@
 namespace quorrix::mpdreader {
 
 // Reads the tables of a plan from the database open at `database` with libmdb and writes them to
-// `answer` (after its header): the schema, the projects, the tasks and, with `details`, the
-// resources and assignments, closed by the end record or by a failure record. libmdb keeps some
+// `answer` (after its header): the schema, the projects, the tasks and the further tables
+// `asked` for (mpd::Asked bits), closed by the end record or by a failure record. libmdb keeps some
 // global state: one database at a time in a process.
-void dumpDatabase(int database, bool details, importer::plans::mpd::AnswerWriter& answer);
+void dumpDatabase(int database, unsigned asked, importer::plans::mpd::AnswerWriter& answer);
 
 }  // namespace quorrix::mpdreader

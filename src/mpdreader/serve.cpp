@@ -101,7 +101,7 @@ int serve(int control, Dump dump) {
         bool exhausted = false;
         if (writer.flush()) {
             try {
-                dump(fds[0], request.details != 0, writer);
+                dump(fds[0], request.asked, writer);
             } catch (const std::bad_alloc&) {
                 writer = mpd::AnswerWriter(fds[1]);  // the records not yet handed over go
                 writer.failure(mpd::Code::OutOfMemory);

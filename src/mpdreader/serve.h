@@ -11,7 +11,7 @@ namespace quorrix::mpdreader {
 
 // Reads the database open at `database` and writes the answer's records after the header.
 // May throw std::bad_alloc; everything else it reports as a failure record itself.
-using Dump = void (*)(int database, bool details, importer::plans::mpd::AnswerWriter& answer);
+using Dump = void (*)(int database, unsigned asked, importer::plans::mpd::AnswerWriter& answer);
 
 // Serves the requests arriving on `control` until it closes; gives the exit status.
 int serve(int control, Dump dump);

@@ -15,7 +15,7 @@ namespace {
 
 namespace mpd = quorrix::importer::plans::mpd;
 
-void script(int database, bool, mpd::AnswerWriter& answer) {
+void script(int database, unsigned, mpd::AnswerWriter& answer) {
     char text[64] = {};
     if (::pread(database, text, sizeof text - 1, 4096) < 0) return;
     const std::string what(text, strcspn(text, "\n"));
@@ -57,7 +57,9 @@ void script(int database, bool, mpd::AnswerWriter& answer) {
     answer.table(mpd::Kind::Tasks);
     std::string_view fields[mpd::kTaskColumns] = {"1", "1", "1", "One", "4800", "2024-03-04 08:00:00",
                                                   "2024-03-04 17:00:00"};
+    if (what == "unread") fields[mpd::kTotalSlack] = "5";  // asked for the four fields alone
     answer.row(fields, mpd::kTaskColumns);
+    if (what == "unasked") answer.table(mpd::Kind::Links);
     answer.end();
 }
 

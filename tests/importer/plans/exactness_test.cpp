@@ -618,7 +618,7 @@ const Format kFormats[] = {
     {"mpp", twinOfMpp, false, true, {}, {}},
     {"mpx", twinOfMpx, false, false, {}, {}},
     {"mpd", twinOfMpd, true, true, {QStringLiteral("Baseline Duration"), QStringLiteral("Cost")},
-     {QStringLiteral("*")}},  // none served yet
+     {QStringLiteral("Aliases")}},
 };
 
 QString detailFormat(const QFileInfo& plan, const Twin& twin) {

@@ -19,6 +19,36 @@ const Schema* schemaNumbered(unsigned number) {
     return nullptr;
 }
 
+bool tableAsked(Kind kind, unsigned asked) {
+    if (kind == Kind::Projects || kind == Kind::Tasks) return true;
+    if (!(asked & kAskDetails)) return false;
+    switch (kind) {
+    case Kind::Projects:
+    case Kind::Tasks:
+    case Kind::Resources:
+    case Kind::Assignments: return true;
+    case Kind::Links: return (asked & kAskSchedule) != 0;
+    case Kind::TextFields: return (asked & kAskTexts) != 0;
+    case Kind::NumberFields: return (asked & kAskNumbers) != 0;
+    case Kind::DateFields: return (asked & kAskDates) != 0;
+    case Kind::DurationFields: return (asked & kAskDurations) != 0;
+    case Kind::FlagFields: return (asked & kAskFlags) != 0;
+    case Kind::CodeFields:
+    case Kind::OutlineCodes: break;
+    }
+    return (asked & kAskCodes) != 0;
+}
+
+bool columnAsked(Kind kind, std::size_t column, unsigned asked) {
+    if (!tableAsked(kind, asked)) return false;
+    const bool details = (asked & kAskDetails) != 0;
+    if (kind == Kind::Projects) return column < kFirstSettingColumn || (details && (asked & kAskSchedule));
+    if (kind != Kind::Tasks || column < kFirstFurtherColumn) return true;
+    if (column < kFirstScheduleColumn) return details;
+    if (column < kFlag1) return details && (asked & kAskSchedule);
+    return details && (asked & kAskFlags);
+}
+
 // ---- writing -----------------------------------------------------------------------------------
 
 void AnswerWriter::put16(std::size_t value) {
@@ -121,7 +151,7 @@ Answer::Failure failureOf(Cursor& in, const Schema* schema) {
     const bool namesTable = c == Code::TableUnreadable || c == Code::ColumnsUnreadable || c == Code::ColumnUnreadable;
     if (namesTable) {
         if (!schema) throw BadAnswer("a failure names a table before the schema");
-        if (kind >= kKinds) throw BadAnswer("a failure names an unknown table");
+        if (kind >= kKinds || !schema->tables[kind]) throw BadAnswer("a failure names an unknown table");
         if (c == Code::ColumnUnreadable) {
             if (column >= kColumns[kind] || !schema->columns[kind][column])
                 throw BadAnswer("a failure names an unknown column");
@@ -136,7 +166,7 @@ Answer::Failure failureOf(Cursor& in, const Schema* schema) {
 
 }  // namespace
 
-Answer parseAnswer(std::string_view bytes, bool details) {
+Answer parseAnswer(std::string_view bytes, unsigned asked) {
     Answer answer;
     Cursor in(bytes);
     const std::string_view magic = in.take(sizeof kMagic, "the header");
@@ -144,6 +174,7 @@ Answer parseAnswer(std::string_view bytes, bool details) {
     if (in.byte("the header") != kVersion) throw BadAnswer("it is of another version");
 
     Answer::Table* current = nullptr;
+    std::array<bool, kMaxColumns> held{};  // the current table's columns that may hold a value
     int lastKind = -1;
     for (;;) {
         const unsigned tag = in.byte("the answer");
@@ -152,6 +183,7 @@ Answer parseAnswer(std::string_view bytes, bool details) {
             for (std::size_t c = 0; c < current->columns; ++c) {
                 const std::string_view field = in.take(in.u16("a row"), "a row");
                 if (field.find('\0') != std::string_view::npos) throw BadAnswer("a field holds a zero byte");
+                if (!field.empty() && !held[c]) throw BadAnswer("a value came for a column not read");
                 current->fields.push_back(field);
             }
             continue;
@@ -169,12 +201,14 @@ Answer parseAnswer(std::string_view bytes, bool details) {
             if (kind >= kKinds) throw BadAnswer("an unknown table");
             if (static_cast<int>(kind) <= lastKind) throw BadAnswer("the tables are out of order");
             if (columns != kColumns[kind]) throw BadAnswer("a table has the wrong number of columns");
-            if (!details && kind >= static_cast<unsigned>(Kind::Resources))
-                throw BadAnswer("resources came though none were asked for");
+            if (!answer.schema->tables[kind]) throw BadAnswer("a table the schema lacks");
+            if (!tableAsked(static_cast<Kind>(kind), asked)) throw BadAnswer("a table came that was not asked for");
             lastKind = static_cast<int>(kind);
             current = &answer.tables[kind];
             current->present = true;
             current->columns = columns;
+            for (std::size_t c = 0; c < columns; ++c)
+                held[c] = answer.schema->columns[kind][c] && columnAsked(static_cast<Kind>(kind), c, asked);
             continue;
         }
         if (tag == 'E') {

@@ -17,7 +17,7 @@
 // An answer (integers little-endian):
 //   "QXMD" version:u8                    sent before the database is opened
 //   'S' schema:u8                        9 (Project 2000-2003) or 8 (Project 98), before any table
-//   then tables, in the order of their kinds, each at most once:
+//   then tables, in the order of their kinds, each at most once and only when asked for:
 //     'T' kind:u8 columns:u8             columns: exactly the count of that kind
 //     'R' then per column length:u16 bytes   one row; the bytes hold no NUL; empty is NULL
 //   then one closing record, the last bytes of the answer:
@@ -27,28 +27,84 @@
 namespace quorrix::importer::plans::mpd {
 
 inline constexpr char kMagic[4] = {'Q', 'X', 'M', 'D'};
-inline constexpr std::uint8_t kVersion = 2;
+inline constexpr std::uint8_t kVersion = 3;
 
 // The tables of a plan, in the order they come.
-enum class Kind : std::uint8_t { Projects = 0, Tasks = 1, Resources = 2, Assignments = 3 };
-inline constexpr std::size_t kKinds = 4;
+enum class Kind : std::uint8_t {
+    Projects, Tasks, Resources, Assignments, Links,
+    TextFields, NumberFields, DateFields, DurationFields, FlagFields, CodeFields, OutlineCodes,
+};
+inline constexpr std::size_t kKinds = 12;
+
+// What a request asks for beyond the four fields (bits): the further fields, with them the
+// schedule (settings, links, the task's schedule columns) and the custom fields by the table of
+// values they come from (the flags also from columns of the task table; the outline codes with
+// the list of codes).
+enum Asked : std::uint8_t {
+    kAskDetails = 1,
+    kAskSchedule = 2,
+    kAskTexts = 4,
+    kAskNumbers = 8,  // and costs
+    kAskDates = 16,   // dates, starts and finishes
+    kAskDurations = 32,
+    kAskFlags = 64,
+    kAskCodes = 128,
+};
+inline constexpr unsigned kAskCustom = kAskTexts | kAskNumbers | kAskDates | kAskDurations | kAskFlags | kAskCodes;
+inline constexpr unsigned kAskAll = kAskDetails | kAskSchedule | kAskCustom;
+
+// Column positions of the project table: ID, title, name (the title when stored, else the name
+// is the project's name), then the schedule settings.
+enum ProjectColumn : std::size_t {
+    kProjectId, kProjectTitle, kProjectName,
+    kMinutesPerDay, kMinutesPerWeek, kDaysPerMonth, kDefaultDurationFormat, kCriticalSlackLimit,
+    kProjectColumns
+};
+inline constexpr std::size_t kFirstSettingColumn = kMinutesPerDay;
 
 // Column positions of the task table.
 enum TaskColumn : std::size_t {
     kProject, kUniqueId, kId, kName, kDuration, kStart, kFinish, kIsNull,
     kOutlineLevel, kOutlineNumber, kWbs, kPercentComplete, kMilestone, kSummary,
     kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart, kActualFinish, kWork, kNotes,
-    kTaskColumns
+    kTotalSlack, kFreeSlack, kCritical, kConstraintType, kConstraintDate, kDeadline, kPriority,
+    kEarlyStart, kEarlyFinish, kLateStart, kLateFinish, kTaskType, kDurationFormat, kEstimated,
+    kBaselineDurationFormat,
+    kFlag1, kTaskColumns = kFlag1 + 20
 };
-// The task columns from here on are the further fields: read only when asked for.
+// The task columns from here on are the further fields: read only when asked for; from the
+// next on the schedule's, then the flags.
 inline constexpr std::size_t kFirstFurtherColumn = kOutlineLevel;
+inline constexpr std::size_t kFirstScheduleColumn = kTotalSlack;
 
-// Project columns: ID, title, name (the title when stored, else the name is the project's name).
-inline constexpr std::array<std::size_t, kKinds> kColumns = {3, kTaskColumns, 3, 5};
+// Column positions of the link table.
+enum LinkColumn : std::size_t {
+    kLinkProject, kLinkPredecessor, kLinkSuccessor, kLinkType, kLinkLag, kLinkLagFormat, kLinkCrossProject,
+    kLinkIsNull, kLinkColumns
+};
+
+// Column positions of the custom values' tables (text, number, date, duration, flag and outline
+// code values; the value of an outline code is the unique ID of its entry in the list of codes).
+enum FieldColumn : std::size_t {
+    kFieldProject, kFieldCategory, kFieldOwner, kFieldId, kFieldValue, kFieldFormat, kFieldColumns
+};
+inline constexpr int kTaskCategory = 0;
+
+// Column positions of the list of outline codes.
+enum CodeColumn : std::size_t { kCodeProject, kCodeUid, kCodeParent, kCodeName, kCodeColumns };
+
+inline constexpr std::array<std::size_t, kKinds> kColumns = {
+    kProjectColumns, kTaskColumns,   3,              5,              kLinkColumns,   kFieldColumns,
+    kFieldColumns,   kFieldColumns,  kFieldColumns,  kFieldColumns,  kFieldColumns,  kCodeColumns};
 inline constexpr std::size_t kMaxColumns = kTaskColumns;
 
+// Whether the table of `kind` comes, and whether its column is read, for what is `asked`.
+bool tableAsked(Kind kind, unsigned asked);
+bool columnAsked(Kind kind, std::size_t column, unsigned asked);
+
 // Where Project keeps a plan in each of its two database schemas. A column the schema lacks is
-// nullptr; the reader sends it empty in every row.
+// nullptr; the reader sends it empty in every row. A table the schema lacks is nullptr too: it
+// never comes.
 struct Schema {
     std::uint8_t number;
     std::array<const char*, kKinds> tables;
@@ -58,26 +114,56 @@ struct Schema {
 // Project 2000-2003.
 inline constexpr Schema kSchema9 = {
     9,
-    {"MSP_PROJECTS", "MSP_TASKS", "MSP_RESOURCES", "MSP_ASSIGNMENTS"},
-    {{{"PROJ_ID", "PROJ_PROP_TITLE", "PROJ_NAME"},
+    {"MSP_PROJECTS", "MSP_TASKS", "MSP_RESOURCES", "MSP_ASSIGNMENTS", "MSP_LINKS", "MSP_TEXT_FIELDS",
+     "MSP_NUMBER_FIELDS", "MSP_DATE_FIELDS", "MSP_DURATION_FIELDS", "MSP_FLAG_FIELDS", "MSP_CODE_FIELDS",
+     "MSP_OUTLINE_CODES"},
+    {{{"PROJ_ID", "PROJ_PROP_TITLE", "PROJ_NAME", "PROJ_OPT_MINUTES_PER_DAY", "PROJ_OPT_MINUTES_PER_WEEK",
+       "PROJ_OPT_DAYS_PER_MONTH", "PROJ_OPT_DUR_ENTRY_FMT", "PROJ_OPT_CRITICAL_SLACK_LIMIT"},
       {"PROJ_ID", "TASK_UID", "TASK_ID", "TASK_NAME", "TASK_DUR", "TASK_START_DATE", "TASK_FINISH_DATE", nullptr,
        "TASK_OUTLINE_LEVEL", "TASK_OUTLINE_NUM", "TASK_WBS", "TASK_PCT_COMP", "TASK_IS_MILESTONE", "TASK_IS_SUMMARY",
        "TASK_BASE_START", "TASK_BASE_FINISH", "TASK_BASE_DUR", "TASK_ACT_START", "TASK_ACT_FINISH", "TASK_WORK",
-       nullptr},
+       nullptr, "TASK_TOTAL_SLACK", "TASK_FREE_SLACK", "TASK_IS_CRITICAL", "TASK_CONSTRAINT_TYPE",
+       "TASK_CONSTRAINT_DATE", "TASK_DEADLINE", "TASK_PRIORITY", "TASK_EARLY_START", "TASK_EARLY_FINISH",
+       "TASK_LATE_START", "TASK_LATE_FINISH", "TASK_TYPE", "TASK_DUR_FMT", "TASK_DUR_IS_EST", "TASK_BASE_DUR_FMT"},
       {"PROJ_ID", "RES_UID", "RES_NAME"},
-      {"PROJ_ID", "ASSN_UID", "TASK_UID", "RES_UID", "ASSN_UNITS"}}},
+      {"PROJ_ID", "ASSN_UID", "TASK_UID", "RES_UID", "ASSN_UNITS"},
+      {"PROJ_ID", "LINK_PRED_UID", "LINK_SUCC_UID", "LINK_TYPE", "LINK_LAG", "LINK_LAG_FMT", "LINK_IS_CROSS_PROJ"},
+      {"PROJ_ID", "TEXT_CATEGORY", "TEXT_REF_UID", "TEXT_FIELD_ID", "TEXT_VALUE"},
+      {"PROJ_ID", "NUM_CATEGORY", "NUM_REF_UID", "NUM_FIELD_ID", "NUM_VALUE"},
+      {"PROJ_ID", "DATE_CATEGORY", "DATE_REF_UID", "DATE_FIELD_ID", "DATE_VALUE"},
+      {"PROJ_ID", "DUR_CATEGORY", "DUR_REF_UID", "DUR_FIELD_ID", "DUR_VALUE", "DUR_FMT"},
+      {"PROJ_ID", "FLAG_CATEGORY", "FLAG_REF_UID", "FLAG_FIELD_ID", "FLAG_VALUE"},
+      {"PROJ_ID", "CODE_CATEGORY", "CODE_REF_UID", "CODE_FIELD_ID", "CODE_UID"},
+      {"PROJ_ID", "CODE_UID", "OC_PARENT", "OC_NAME"}}},
 };
 
-// Project 98.
+// Project 98: no deadline, no estimates, no outline codes; the flags are columns of the tasks.
 inline constexpr Schema kSchema8 = {
     8,
-    {"Project_Information", "Task_Information", "Resource_Information", "Assignment_Information"},
-    {{{"ProjectID", "Title", "ProjectName"},
+    {"Project_Information", "Task_Information", "Resource_Information", "Assignment_Information",
+     "Task_Dependencies", "Text_Fields", "Custom_Number_Fields", "Custom_Date_Fields", "Custom_Duration_Fields",
+     nullptr, nullptr, nullptr},
+    {{{"ProjectID", "Title", "ProjectName", "DefaultMinutesPerDay", "DefaultMinutesPerWeek", nullptr,
+       "DurationEnteredIn", "CriticalSlack"},
       {"ProjectID", "TaskUniqueID", "TaskID", "Name", "Duration", "StartDate", "FinishDate", "Reserved_IsNull",
        "OutlineLevel", "OutlineNumber", nullptr, "PercentComplete", "Milestone", "Summary", "BaselineStart",
-       "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork", "Notes"},
+       "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork", "Notes",
+       "TotalSlack", "FreeSlack", "Critical", "ConstraintType", "ConstraintDate", nullptr, "Priority",
+       "EarlyStart", "EarlyFinish", "LateStart", "LateFinish", "TaskType", "DurationDisplayUnits", nullptr,
+       "BaselineDurationDisplayUnits", "Flag1", "Flag2", "Flag3", "Flag4", "Flag5", "Flag6", "Flag7", "Flag8",
+       "Flag9", "Flag10", "Flag11", "Flag12", "Flag13", "Flag14", "Flag15", "Flag16", "Flag17", "Flag18",
+       "Flag19", "Flag20"},
       {"ProjectID", "ResourceUniqueID", "Name"},
-      {"ProjectID", "AssignmentUniqueID", "TaskUniqueID", "ResourceUniqueID", "Units"}}},
+      {"ProjectID", "AssignmentUniqueID", "TaskUniqueID", "ResourceUniqueID", "Units"},
+      {"ProjectID", "PredecessorTaskUniqueID", "SuccessorTaskUniqueID", "LinkType", "LinkLag",
+       "LinkLagDisplayUnits", "CrossProjectLink", "Reserved_IsNull"},
+      {"ProjectID", "ContainerType", "UniqueID", "FieldID", "TextValue"},
+      {"ProjectID", "ContainerType", "UniqueID", "FieldID", "NumberValue"},
+      {"ProjectID", "ContainerType", "UniqueID", "FieldID", "DateValue"},
+      {"ProjectID", "ContainerType", "UniqueID", "FieldID", "DurationValue", "DurationDisplayUnits"},
+      {},
+      {},
+      {}}},
 };
 
 // The schema of that number, or nullptr.
@@ -149,9 +235,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Checks `bytes` against the rules and takes the answer apart. With `details` false, resources
-// and assignments must not come. Throws BadAnswer.
-Answer parseAnswer(std::string_view bytes, bool details);
+// Checks `bytes` against the rules and takes the answer apart: no table comes that was not
+// `asked` for, nor one the schema lacks. Throws BadAnswer.
+Answer parseAnswer(std::string_view bytes, unsigned asked);
 
 // ---- the reader's service ------------------------------------------------------------------------
 //
@@ -163,7 +249,7 @@ Answer parseAnswer(std::string_view bytes, bool details);
 
 struct Request {
     std::uint8_t version = kVersion;
-    std::uint8_t details = 0;
+    std::uint8_t asked = 0;  // Asked bits
     std::uint16_t reserved = 0;
     std::uint32_t memoryMegabytes = 0;  // the process's address space; 0 for no limit
     std::uint32_t cpuSeconds = 0;       // for this database; 0 for no limit

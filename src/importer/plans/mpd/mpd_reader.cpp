@@ -11,12 +11,14 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/common/schedule.h"
 #include "importer/plans/mpd/mpd_protocol.h"
 #include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
@@ -168,14 +170,80 @@ std::optional<qint64> chooseProject(const std::vector<qint64>& ids) {
     return *std::min_element(ids.begin(), ids.end());
 }
 
+// What turns a project's minutes into shown durations, and its critical slack limit.
+struct Settings {
+    DurationUnits units;
+    double slackLimitTenths = 0;
+};
+
+Settings settingsOf(const Rows& rows) {
+    using namespace mpd;
+    Settings s;
+    if (const auto v = integerValue(rows, kMinutesPerDay); v && *v > 0) s.units.minutesPerDay = static_cast<double>(*v);
+    if (const auto v = integerValue(rows, kMinutesPerWeek); v && *v > 0)
+        s.units.minutesPerWeek = static_cast<double>(*v);
+    if (const auto v = integerValue(rows, kDaysPerMonth); v && *v > 0) s.units.daysPerMonth = static_cast<double>(*v);
+    if (const auto v = integerValue(rows, kDefaultDurationFormat); v && *v > 0 && *v < plans::kDefaultFormat)
+        s.units.defaultFormat = static_cast<int>(*v);
+    if (const auto v = integerValue(rows, kCriticalSlackLimit))
+        s.slackLimitTenths = static_cast<double>(*v) * s.units.minutesPerDay * 10;
+    return s;
+}
+
 struct TaskRow {
     qint64 owner = 0;
     qint64 id = 0;
     qint64 uniqueId = 0;
     bool blank = false;
+    int durationFormat = kDefaultFormat;  // with the estimate's bit
+    std::optional<int> baselineFormat;
     PlanTask task;
     std::shared_ptr<TaskDetails> details;
 };
+
+// A small code of the table (a format, a type): out of range is damage.
+std::optional<int> codeValue(const Rows& rows, std::size_t c, int highest) {
+    const auto v = integerValue(rows, c);
+    if (v && (*v < 0 || *v > highest)) badValue(rows, c, rows.text(c));
+    return v ? std::optional<int>(static_cast<int>(*v)) : std::nullopt;
+}
+
+// The schedule fields a task row holds; the shown durations wait for the project's settings,
+// the links and Critical where not stored for the link table.
+void readSchedule(const Rows& rows, bool project98, TaskRow& row) {
+    using namespace mpd;
+    ScheduleFields& s = row.details->schedule;
+    const auto minutes = [&rows](std::size_t c) -> std::optional<double> {
+        const auto tenths = integerValue(rows, c);
+        return tenths ? std::optional<double>(static_cast<double>(*tenths) / 10) : std::nullopt;
+    };
+    const auto date = [&rows](std::size_t c) -> std::optional<QDateTime> {
+        if (!rows.column(c)) return std::nullopt;  // a field the schema lacks
+        return dateValue(rows, c);                 // NA when empty
+    };
+    s.totalSlackMinutes = minutes(kTotalSlack);
+    s.freeSlackMinutes = minutes(kFreeSlack);
+    s.critical = flagValue(rows, kCritical);
+    s.constraintType = codeValue(rows, kConstraintType, 7);
+    s.constraintDate = date(kConstraintDate);
+    s.deadline = date(kDeadline);
+    // Project 98 keeps the priority as its place in the list of ten words (Lowest ... Do Not Level).
+    if (const auto priority = codeValue(rows, kPriority, project98 ? 9 : 1000))
+        s.priority = project98 ? (*priority + 1) * 100.0 : *priority;
+    s.earlyStart = date(kEarlyStart);
+    s.earlyFinish = date(kEarlyFinish);
+    s.lateStart = date(kLateStart);
+    s.lateFinish = date(kLateFinish);
+    s.taskType = codeValue(rows, kTaskType, 2);
+    s.manual = false;  // neither schema has manually scheduled tasks
+    s.active = true;
+    // Project 98 has no estimates: its format is the unit alone.
+    const int format = codeValue(rows, kDurationFormat, 0xFF).value_or(plans::kDefaultFormat);
+    s.estimated = !project98 && (flagValue(rows, kEstimated).value_or(false) || (format & kEstimatedBit) != 0);
+    row.durationFormat = project98 ? format & 0x1F : format | (*s.estimated ? kEstimatedBit : 0);
+    if (const auto baseline = codeValue(rows, kBaselineDurationFormat, 0xFF))
+        row.baselineFormat = project98 ? *baseline & 0x1F : *baseline;
+}
 
 // "A,B[50%]": the resources of a task's assignments in the order of the assignments' unique IDs,
 // with the units beside a name when they are not 100%.
@@ -220,18 +288,208 @@ std::map<qint64, QString> resourceNames(const mpd::Answer& answer, qint64 projec
     return result;
 }
 
+// Project 98 keeps the flags as columns of the task table.
+void readFlagColumns(const Rows& rows, const CustomSlots& asked, TaskDetails& d) {
+    for (int n = 1; n <= customFieldsOf(CustomKind::Flag); ++n) {
+        const int slot = customSlot(CustomKind::Flag, n);
+        if (!asked.test(static_cast<std::size_t>(slot))) continue;
+        if (!flagValue(rows, mpd::kFlag1 + static_cast<std::size_t>(n) - 1).value_or(false)) continue;
+        CustomValue v;
+        v.slot = static_cast<std::uint8_t>(slot);
+        v.number = 1;
+        d.custom.push_back(std::move(v));
+    }
+}
+
+// The links of the project in the order of the link table: not links to other projects (whose
+// tasks this plan does not hold) nor blank rows of the table.
+std::vector<PlanLink> linksOf(const mpd::Answer& answer, qint64 project) {
+    using namespace mpd;
+    std::vector<PlanLink> links;
+    Rows rows(answer, Kind::Links);
+    while (rows.next()) {
+        if (integerValue(rows, kLinkProject) != project) continue;
+        if (flagValue(rows, kLinkIsNull).value_or(false) || flagValue(rows, kLinkCrossProject).value_or(false))
+            continue;
+        const auto predecessor = integerValue(rows, kLinkPredecessor);
+        const auto successor = integerValue(rows, kLinkSuccessor);
+        if (!predecessor || !successor || *predecessor <= 0 || *successor <= 0) continue;
+        PlanLink link;
+        link.predecessor = *predecessor;
+        link.successor = *successor;
+        const int type = codeValue(rows, kLinkType, 0xFFFF).value_or(1);
+        link.type = type <= 3 ? type : 1;  // 0 FF, 1 FS, 2 SF, 3 SS; anything else counts as FS
+        link.lagTenths = static_cast<double>(integerValue(rows, kLinkLag).value_or(0));
+        link.lagFormat = codeValue(rows, kLinkLagFormat, 0xFF).value_or(kDefaultFormat);
+        links.push_back(link);
+    }
+    return links;
+}
+
+// The shown durations, the links' texts and Critical where the row does not hold it.
+void finishSchedule(const mpd::Answer& answer, qint64 project, const Settings& settings, std::vector<TaskRow>& found,
+                    const std::vector<std::size_t>& order) {
+    std::unordered_map<long long, long> idOfUnique;
+    for (const std::size_t k : order) idOfUnique.emplace(found[k].uniqueId, static_cast<long>(found[k].id));
+    const auto texts = linkTexts(linksOf(answer, project), idOfUnique, settings.units);
+    for (const std::size_t k : order) {
+        TaskRow& row = found[k];
+        TaskDetails& d = *row.details;
+        ScheduleFields& s = d.schedule;
+        const double minutes = row.task.durationMinutes;
+        s.durationShown = durationText(minutes, row.durationFormat, settings.units);
+        s.durationDays = durationDays(minutes, row.durationFormat, settings.units);
+        if (d.baselineDurationMinutes) {
+            const int format = row.baselineFormat.value_or(row.durationFormat & ~kEstimatedBit);
+            s.baselineDurationShown = durationText(*d.baselineDurationMinutes, format, settings.units);
+            s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, format, settings.units);
+        }
+        if (const auto text = texts.find(row.uniqueId); text != texts.end()) {
+            s.predecessors = text->second.predecessors;
+            s.successors = text->second.successors;
+        }
+        if (s.critical || !s.totalSlackMinutes) continue;
+        CriticalFacts facts;
+        facts.complete = d.percentComplete.value_or(0) >= 100 || d.actualFinish.isValid();
+        facts.totalSlackTenths = *s.totalSlackMinutes * 10;
+        facts.slackLimitTenths = settings.slackLimitTenths;
+        facts.linked = !s.predecessors.isEmpty() || !s.successors.isEmpty();
+        facts.estimated = s.estimated.value_or(false);
+        s.critical = isCritical(facts);
+    }
+}
+
+// The texts of the project's outline codes by unique ID: each entry with its parents from the top,
+// joined by ".".
+std::unordered_map<qint64, QString> outlineCodes(const mpd::Answer& answer, qint64 project) {
+    using namespace mpd;
+    std::unordered_map<qint64, std::pair<qint64, QString>> entries;  // parent, name
+    Rows rows(answer, Kind::OutlineCodes);
+    while (rows.next()) {
+        const auto uid = integerValue(rows, kCodeUid);
+        if (integerValue(rows, kCodeProject) != project || !uid || *uid <= 0) continue;
+        entries.emplace(*uid, std::make_pair(integerValue(rows, kCodeParent).value_or(0), textValue(rows, kCodeName)));
+    }
+    std::unordered_map<qint64, QString> texts;
+    for (const auto& [uid, entry] : entries) {
+        QString path = entry.second;
+        qint64 at = entry.first;
+        // Up to the top; a list deeper than any plan's, or a loop, ends the path.
+        for (int depth = 0; depth < 100 && at > 0 && at != uid; ++depth) {
+            const auto parent = entries.find(at);
+            if (parent == entries.end()) break;
+            path = parent->second.second + QLatin1Char('.') + path;
+            if (parent->second.first == at) break;
+            at = parent->second.first;
+        }
+        texts.emplace(uid, path);
+    }
+    return texts;
+}
+
+// The tables of custom values and the kinds of field each holds.
+struct ValueTable {
+    mpd::Kind table;
+    std::initializer_list<CustomKind> kinds;
+};
+const ValueTable kValueTables[] = {
+    {mpd::Kind::TextFields, {CustomKind::Text}},
+    {mpd::Kind::NumberFields, {CustomKind::Number, CustomKind::Cost}},
+    {mpd::Kind::DateFields, {CustomKind::Date, CustomKind::Start, CustomKind::Finish}},
+    {mpd::Kind::DurationFields, {CustomKind::Duration}},
+    {mpd::Kind::FlagFields, {CustomKind::Flag}},
+    {mpd::Kind::CodeFields, {CustomKind::OutlineCode}},
+};
+
+// The value of a custom field of `kind` in the current row of a table of values: costs kept in
+// hundredths, durations in tenths of a minute, an outline code as its entry's unique ID. None for
+// a flag not set and a field without a value.
+std::optional<CustomValue> customValueOf(const Rows& rows, CustomKind kind,
+                                         const std::unordered_map<qint64, QString>& codes) {
+    using namespace mpd;
+    CustomValue v;
+    switch (kind) {
+    case CustomKind::Text: v.text = textValue(rows, kFieldValue); break;
+    case CustomKind::Number:
+    case CustomKind::Cost: {
+        const auto number = numberValue(rows, kFieldValue);
+        if (!number) return std::nullopt;
+        v.number = kind == CustomKind::Cost ? *number / 100 : *number;
+        return v;
+    }
+    case CustomKind::Date:
+    case CustomKind::Start:
+    case CustomKind::Finish: v.date = dateValue(rows, kFieldValue); break;
+    case CustomKind::Duration: {
+        const auto tenths = numberValue(rows, kFieldValue);
+        if (!tenths) return std::nullopt;
+        v.number = *tenths / 10;
+        return v;
+    }
+    case CustomKind::Flag:
+        if (!flagValue(rows, kFieldValue).value_or(false)) return std::nullopt;
+        v.number = 1;
+        return v;
+    case CustomKind::OutlineCode:
+        if (const auto code = codes.find(integerValue(rows, kFieldValue).value_or(0)); code != codes.end())
+            v.text = code->second;
+        break;
+    }
+    if (v.text.isEmpty() && !v.date.isValid()) return std::nullopt;
+    return v;
+}
+
+// The asked custom values of the project's tasks, from the tables of values (by field ID).
+void readCustomValues(const mpd::Answer& answer, qint64 project, const CustomSlots& asked, std::vector<TaskRow>& found,
+                      const std::vector<std::size_t>& order) {
+    using namespace mpd;
+    std::unordered_map<qint64, TaskDetails*> byUnique;
+    for (const std::size_t k : order) byUnique.emplace(found[k].uniqueId, found[k].details.get());
+    std::unordered_map<qint64, QString> codes;
+    if (answer.tables[static_cast<std::size_t>(Kind::CodeFields)].rows() > 0) codes = outlineCodes(answer, project);
+    for (const ValueTable& table : kValueTables) {
+        Rows rows(answer, table.table);
+        while (rows.next()) {
+            if (integerValue(rows, kFieldProject) != project || integerValue(rows, kFieldCategory) != kTaskCategory)
+                continue;
+            const auto owner = integerValue(rows, kFieldOwner);
+            const auto fieldId = integerValue(rows, kFieldId);
+            if (!owner || !fieldId || *fieldId < 0 || *fieldId > 0x7FFFFFFF) continue;
+            const auto task = byUnique.find(*owner);
+            const auto slot = customSlotOfId(static_cast<long>(*fieldId));
+            if (task == byUnique.end() || !slot || !asked.test(static_cast<std::size_t>(*slot))) continue;
+            const CustomKind kind = customKindOf(*slot);
+            if (std::find(table.kinds.begin(), table.kinds.end(), kind) == table.kinds.end()) continue;
+            if (task->second->customValue(*slot)) continue;  // the first row of a field holds
+            auto v = customValueOf(rows, kind, codes);
+            if (!v) continue;
+            v->slot = static_cast<std::uint8_t>(*slot);
+            task->second->custom.push_back(std::move(*v));
+        }
+    }
+    for (const std::size_t k : order) {
+        auto& custom = found[k].details->custom;
+        std::sort(custom.begin(), custom.end(),
+                  [](const CustomValue& a, const CustomValue& b) { return a.slot < b.slot; });
+    }
+}
+
 Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     using namespace mpd;  // the task columns
     std::vector<qint64> projectIds;
     std::map<qint64, QString> projectNames;
+    std::map<qint64, Settings> projectSettings;
+    const bool schedule = options.details && options.schedule;
+    const bool project98 = answer.schema->number == kSchema8.number;
     {
         Rows rows(answer, Kind::Projects);
         while (rows.next()) {
-            const auto id = integerValue(rows, 0);
+            const auto id = integerValue(rows, kProjectId);
             if (!id) continue;
             projectIds.push_back(*id);
-            const QString title = textValue(rows, 1);
-            projectNames.emplace(*id, title.isEmpty() ? textValue(rows, 2) : title);
+            const QString title = textValue(rows, kProjectTitle);
+            projectNames.emplace(*id, title.isEmpty() ? textValue(rows, kProjectName) : title);
+            if (schedule) projectSettings.emplace(*id, settingsOf(rows));
         }
     }
     const std::optional<qint64> listed = chooseProject(projectIds);
@@ -288,6 +546,8 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
             if (const auto work = numberValue(rows, kWork)) d->workMinutes = *work / 1000;
             d->notes = textValue(rows, kNotes);
             row.details = std::move(d);
+            if (schedule) readSchedule(rows, project98, row);
+            if (project98) readFlagColumns(rows, options.custom, *row.details);
         }
         found.push_back(std::move(row));
     }
@@ -317,6 +577,15 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     std::sort(order.begin(), order.end(), [&found](std::size_t a, std::size_t b) { return found[a].id < found[b].id; });
 
     if (options.details) {
+        const auto settings = projectSettings.find(*project);
+        if (schedule)
+            finishSchedule(answer, *project, settings != projectSettings.end() ? settings->second : Settings(), found,
+                           order);
+        if (options.custom.any()) readCustomValues(answer, *project, options.custom, found, order);
+        plan.customHeld.set();
+        if (project98)  // Project 98 has no outline codes
+            for (int n = 1; n <= customFieldsOf(CustomKind::OutlineCode); ++n)
+                plan.customHeld.reset(static_cast<std::size_t>(customSlot(CustomKind::OutlineCode, n)));
         const std::map<qint64, QString> resources = resourceNames(answer, *project);
         const auto named = projectNames.find(*project);
         const QString projectName = named != projectNames.end() ? named->second : QString();
@@ -356,6 +625,7 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     databaseDamaged(QStringLiteral("reading it needs more memory than the reader may use"));
 }
 
+
 [[noreturn]] void cannotOpen(const char* what, int error) {
     throw Failure(failure_number::kPermissionDenied,
                   QStringLiteral("The file cannot be %1: %2.")
@@ -367,7 +637,7 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
 Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
     mpd::Answer parsed;
     try {
-        parsed = mpd::parseAnswer(answer, options.details);
+        parsed = mpd::parseAnswer(answer, mpdAsked(options));
     } catch (const mpd::BadAnswer& bad) {
         databaseDamaged(QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
     }
@@ -395,7 +665,7 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
     // A database that fails after others were read by the same process is read once more by a
     // fresh one: what an earlier database did to that process is no fault of this one.
     for (;;) {
-        const MpdReading reading = askMpdReader(fd, st.st_size, options.details, setup);
+        const MpdReading reading = askMpdReader(fd, st.st_size, mpdAsked(options), setup);
         try {
             return planFromMpdAnswer(reading.answer, options);
         } catch (const Failure&) {
@@ -403,6 +673,26 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
             if (reading.fresh) throw;
         }
     }
+}
+
+unsigned mpdAsked(const ReadOptions& options) {
+    if (!options.details) return 0;
+    unsigned asked = mpd::kAskDetails | (options.schedule ? mpd::kAskSchedule : 0);
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        if (!options.custom.test(static_cast<std::size_t>(slot))) continue;
+        switch (customKindOf(slot)) {
+        case CustomKind::Text: asked |= mpd::kAskTexts; break;
+        case CustomKind::Number:
+        case CustomKind::Cost: asked |= mpd::kAskNumbers; break;
+        case CustomKind::Date:
+        case CustomKind::Start:
+        case CustomKind::Finish: asked |= mpd::kAskDates; break;
+        case CustomKind::Duration: asked |= mpd::kAskDurations; break;
+        case CustomKind::Flag: asked |= mpd::kAskFlags; break;
+        case CustomKind::OutlineCode: asked |= mpd::kAskCodes; break;
+        }
+    }
+    return asked;
 }
 
 bool isJetDatabase(const QByteArray& head) {

@@ -31,6 +31,10 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
 // breaks any rule.
 Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options);
 
+// What the reader's process is asked for (mpd::Asked bits) to read `options`: of the custom fields,
+// the tables of the kinds asked for.
+unsigned mpdAsked(const ReadOptions& options);
+
 // True when `head` (the first bytes of a file) carries the signature of a Jet database.
 bool isJetDatabase(const QByteArray& head);
 

@@ -227,9 +227,9 @@ MpdReaderSetup installedMpdReader() {
 
 void retireMpdReader() { service.stop(); }
 
-MpdReading askMpdReader(int database, qint64 size, bool details, const MpdReaderSetup& setup) {
+MpdReading askMpdReader(int database, qint64 size, unsigned asked, const MpdReaderSetup& setup) {
     mpd::Request request;
-    request.details = details ? 1 : 0;
+    request.asked = static_cast<std::uint8_t>(asked & mpd::kAskAll);
     request.memoryMegabytes = static_cast<std::uint32_t>(std::max(setup.memoryMegabytes, 0));
     request.cpuSeconds = static_cast<std::uint32_t>(std::max(setup.cpuSeconds, 0));
     const std::size_t budget = budgetFor(size);
@@ -279,7 +279,7 @@ MpdReading askMpdReader(int database, qint64 size, bool details, const MpdReader
         in.reset();
         if (!tooLarge) {
             try {
-                mpd::parseAnswer(answer, details);
+                mpd::parseAnswer(answer, request.asked);
                 return reading;
             } catch (const mpd::BadAnswer& bad) {
                 wrong = QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what()));

@@ -38,12 +38,13 @@ struct MpdReading {
 };
 
 // Has the database open for reading at `database` (`size` bytes) read in this thread's reader
-// process. A crash, a limit reached, no end in time, an answer cut short or larger than the
-// database can give end that process and throw the Failure "The database is damaged: ..." - after
-// one more try with a fresh process when the first had read other databases before (what one of
-// them did to it is no fault of this one); a reader that cannot be started, a Failure that says so
-// ("The database cannot be read: ..."). The dispatcher puts the file's name into both.
-MpdReading askMpdReader(int database, qint64 size, bool details, const MpdReaderSetup& setup);
+// process, for what is `asked` (mpd::Asked bits). A crash, a limit reached, no end in time, an
+// answer cut short or larger than the database can give end that process and throw the Failure "The
+// database is damaged: ..." - after one more try with a fresh process when the first had read other
+// databases before (what one of them did to it is no fault of this one); a reader that cannot be
+// started, a Failure that says so ("The database cannot be read: ..."). The dispatcher puts the
+// file's name into both.
+MpdReading askMpdReader(int database, qint64 size, unsigned asked, const MpdReaderSetup& setup);
 
 // Ends this thread's reader process: the next database is read by a fresh one.
 void retireMpdReader();

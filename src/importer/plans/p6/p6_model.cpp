@@ -1,11 +1,13 @@
 #include "importer/plans/p6/p6_model.h"
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <unordered_set>
 
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
+#include "importer/plans/common/schedule.h"
 
 namespace quorrix::importer::plans::p6 {
 
@@ -16,6 +18,83 @@ constexpr int kMaxBaseDepth = 16;
 // The days with times of their own that the calendars in use may hold together, their base
 // calendars' included.
 constexpr std::size_t kMaxCalendarDays = 4'000'000;
+
+// P6's names of constraints and relationship types in its two formats, and the project
+// application's codes for them. Mandatory dates are the project application's "must" constraints.
+const struct {
+    const char* xml;
+    const char* xer;
+    int type;
+} kConstraints[] = {
+    {"As Late As Possible", "CS_ALAP", 1},       {"Start On", "CS_MSO", 2},
+    {"Finish On", "CS_MEO", 3},                  {"Start On or After", "CS_MSOA", 4},
+    {"Start On or Before", "CS_MSOB", 5},        {"Finish On or After", "CS_MEOA", 6},
+    {"Finish On or Before", "CS_MEOB", 7},       {"Mandatory Start", "CS_MANDSTART", 2},
+    {"Mandatory Finish", "CS_MANDFIN", 3},
+};
+const struct {
+    const char* xml;
+    const char* xer;
+    int type;
+} kLinkTypes[] = {
+    {"Finish to Finish", "PR_FF", 0},
+    {"Finish to Start", "PR_FS", 1},
+    {"Start to Finish", "PR_SF", 2},
+    {"Start to Start", "PR_SS", 3},
+};
+const struct {
+    const char* xml;
+    const char* xer;
+    CustomKind kind;
+} kUdfKinds[] = {
+    {"Text", "FT_TEXT", CustomKind::Text},           {"Integer", "FT_INT", CustomKind::Number},
+    {"Double", "FT_FLOAT_2_DECIMALS", CustomKind::Number}, {"Cost", "FT_MONEY", CustomKind::Cost},
+    {"Start Date", "FT_START_DATE", CustomKind::Start},   {"Finish Date", "FT_END_DATE", CustomKind::Finish},
+};
+
+std::string_view withoutSpaces(std::string_view t) {
+    while (!t.empty() && (t.front() == ' ' || t.front() == '\t' || t.front() == '\n' || t.front() == '\r'))
+        t.remove_prefix(1);
+    while (!t.empty() && (t.back() == ' ' || t.back() == '\t' || t.back() == '\n' || t.back() == '\r'))
+        t.remove_suffix(1);
+    return t;
+}
+
+}  // namespace
+
+int constraintTypeOf(std::string_view name) {
+    name = withoutSpaces(name);
+    if (name.empty() || name == "None") return -1;
+    for (const auto& c : kConstraints)
+        if (name == c.xml || name == c.xer) return c.type;
+    return -2;
+}
+
+int linkTypeOf(std::string_view name) {
+    name = withoutSpaces(name);
+    if (name.empty()) return 1;  // none given: finish to start
+    for (const auto& l : kLinkTypes)
+        if (name == l.xml || name == l.xer) return l.type;
+    return -1;
+}
+
+std::optional<CustomKind> udfKindOf(std::string_view dataType) {
+    dataType = withoutSpaces(dataType);
+    for (const auto& u : kUdfKinds)
+        if (dataType == u.xml || dataType == u.xer) return u.kind;
+    return std::nullopt;
+}
+
+void assignUdfSlots(std::vector<UdfType>& types) {
+    std::array<int, kCustomKindCount> used{};
+    for (UdfType& t : types) {
+        if (!t.kind) continue;
+        int& n = used[static_cast<std::size_t>(*t.kind)];
+        if (n < customFieldsOf(*t.kind)) t.slot = customSlot(*t.kind, ++n);
+    }
+}
+
+namespace {
 
 double rounded(double value, double scale) {
     const double r = std::round(value * scale) / scale;
@@ -207,7 +286,9 @@ struct Row {
 class Builder {
 public:
     Builder(P6File& file, const Reporter& reporter, const ReadOptions& options, std::size_t textBudget)
-        : f_(file), reporter_(reporter), details_(options.details), budget_(textBudget), calendars_(file.calendars, reporter) {}
+        : f_(file), reporter_(reporter), details_(options.details), schedule_(options.details && options.schedule),
+          custom_(options.details ? options.custom : CustomSlots()), budget_(textBudget),
+          calendars_(file.calendars, reporter) {}
 
     Plan build() {
         for (std::size_t i = 0; i < f_.activities.size(); ++i) {
@@ -547,6 +628,7 @@ private:
                     d->workMinutes = v.work;
                     d->notes = noteOf(activityNotes_, a.id);
                     d->resourceNames = std::move(resourceNames_[row.item]);
+                    if (schedule_) readSchedule(a, project, d->schedule);
                 }
             } else {
                 const Rollup& r = rollups[i];
@@ -582,12 +664,102 @@ private:
             task.details = std::move(d);
             plan.positions.emplace_back(std::move(task));
         }
+        if (schedule_) addLinks(plan);
+        if (custom_.any()) addCustom(plan);
         return plan;
+    }
+
+    // The schedule fields of an activity's row, but for the links.
+    void readSchedule(const Activity& a, const Project& p, ScheduleFields& s) const {
+        const auto minutes = [](double hours) {
+            return given(hours) ? std::optional<double>(rounded(hours * 60, 100)) : std::nullopt;
+        };
+        const auto date = [](Minutes m) { return std::optional<QDateTime>(toDateTime(m)); };  // NA when none
+        s.totalSlackMinutes = minutes(a.totalFloat);
+        s.freeSlackMinutes = minutes(a.freeFloat);
+        if (a.critical >= 0) s.critical = a.critical == 1;
+        else if (p.longestPath) s.critical = a.longestPath;
+        else if (given(a.totalFloat)) s.critical = a.totalFloat <= p.criticalFloat;
+        else if (a.progress == Progress::Completed) s.critical = false;
+        if (a.constraintType >= -1) {  // a constraint of a later P6 stays an empty cell
+            s.constraintType = std::max(a.constraintType, 0);
+            s.constraintDate = date(a.constraintType > 0 ? a.constraintDate : kNoDate);
+        }
+        s.earlyStart = date(a.earlyStart);
+        s.earlyFinish = date(a.earlyFinish);
+        s.lateStart = date(a.lateStart);
+        s.lateFinish = date(a.lateFinish);
+    }
+
+    // The Predecessors and Successors of the activities' rows: the rows' IDs, P6's lags in hours.
+    void addLinks(Plan& plan) const {
+        std::unordered_map<long long, long> rowOf;
+        for (std::size_t i = 0; i < rows_.size(); ++i)
+            if (rows_[i].kind == RowKind::Activity && f_.activities[rows_[i].item].id != kNoKey)
+                rowOf.emplace(f_.activities[rows_[i].item].id, static_cast<long>(i + 1));
+        std::vector<PlanLink> links;
+        links.reserve(f_.relationships.size());
+        for (const Relationship& r : f_.relationships) {
+            PlanLink link;
+            link.predecessor = r.predecessor;
+            link.successor = r.successor;
+            link.type = r.type;
+            link.lagTenths = rounded(r.lag * 600, 100);
+            link.lagFormat = 5;  // hours, P6's own unit
+            links.push_back(link);
+        }
+        const auto texts = linkTexts(links, rowOf, DurationUnits());
+        for (const auto& [id, text] : texts) {
+            const auto row = rowOf.find(id);
+            if (row == rowOf.end()) continue;
+            auto& task = plan.positions[static_cast<std::size_t>(row->second - 1)];
+            if (!task || !task->details) continue;
+            task->details->schedule.predecessors = text.predecessors;
+            task->details->schedule.successors = text.successors;
+        }
+    }
+
+    // The user-defined fields asked for, as custom fields named after them.
+    void addCustom(Plan& plan) const {
+        std::unordered_map<Key, const UdfType*> types;
+        for (const UdfType& t : f_.udfTypes) {
+            if (t.slot < 0 || !custom_.test(static_cast<std::size_t>(t.slot))) continue;
+            types.emplace(t.id, &t);
+            plan.customHeld.set(static_cast<std::size_t>(t.slot));
+            if (!t.title.isEmpty()) plan.customAliases.emplace_back(t.slot, t.title);
+        }
+        if (types.empty()) return;
+        std::unordered_map<Key, std::size_t> rowOf;
+        for (std::size_t i = 0; i < rows_.size(); ++i)
+            if (rows_[i].kind == RowKind::Activity) rowOf.emplace(f_.activities[rows_[i].item].id, i);
+        for (const UdfValue& v : f_.udfValues) {
+            const auto type = types.find(v.type);
+            const auto row = rowOf.find(v.activity);
+            if (type == types.end() || row == rowOf.end()) continue;
+            auto& task = plan.positions[row->second];
+            if (!task || !task->details || task->details->customValue(type->second->slot)) continue;
+            CustomValue value;
+            value.slot = static_cast<std::uint8_t>(type->second->slot);
+            switch (*type->second->kind) {
+            case CustomKind::Text: value.text = v.text; break;
+            case CustomKind::Start:
+            case CustomKind::Finish: value.date = toDateTime(v.date); break;
+            default: value.number = given(v.number) ? v.number : 0; break;
+            }
+            if (value.text.isEmpty() && !value.date.isValid() && !given(v.number)) continue;
+            task->details->custom.push_back(std::move(value));
+        }
+        for (auto& task : plan.positions)
+            if (task && task->details)
+                std::sort(task->details->custom.begin(), task->details->custom.end(),
+                          [](const CustomValue& a, const CustomValue& b) { return a.slot < b.slot; });
     }
 
     P6File& f_;
     const Reporter& reporter_;
     bool details_;
+    bool schedule_;
+    CustomSlots custom_;
     std::size_t budget_;
     Calendars calendars_;
     std::unordered_map<Key, std::size_t> activityIndex_;

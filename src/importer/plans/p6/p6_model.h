@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -43,6 +45,10 @@ struct Project {
     Minutes dataDate = kNoDate;
     QString separator;      // of WBS codes
     Key baseline = kNoKey;  // the assigned project baseline; kNoKey: the project itself
+    // Which activities are critical: those on the longest path, or those whose total float is at
+    // most the limit (hours).
+    bool longestPath = false;
+    double criticalFloat = 0;
 };
 
 struct WbsNode {
@@ -75,6 +81,38 @@ struct Activity {
     double actualLabor = kNone, remainingLabor = kNone, actualNonLabor = kNone, remainingNonLabor = kNone;
     double physicalPercent = kNone;  // 0-100
     double percentComplete = kNone;  // P6's own (P6 XML), 0-1
+    // The schedule, read when asked for. Floats in hours; the constraint as the project
+    // application's type (-1: none given).
+    double totalFloat = kNone, freeFloat = kNone;
+    Minutes lateStart = kNoDate, lateFinish = kNoDate;
+    int constraintType = -1;  // -2: one P6 names as no version this reader knows does
+    Minutes constraintDate = kNoDate;
+    bool longestPath = false;
+    std::int8_t critical = -1;  // P6's own flag (P6 XML): 0 or 1; -1 when not given
+};
+
+// A relationship between two activities: P6's type as the project application's link type
+// (0 FF, 1 FS, 2 SF, 3 SS), its lag in hours.
+struct Relationship {
+    Key predecessor = kNoKey, successor = kNoKey;
+    int type = 1;
+    double lag = 0;
+};
+
+// A user-defined field of activities, kept as the custom field of the kind it was given (its
+// title the field's name), and one activity's value of such a field.
+struct UdfType {
+    Key id = kNoKey;
+    QString title;
+    std::optional<CustomKind> kind;  // none: a data type not kept
+    int slot = -1;                   // the custom field; -1 when not kept or no field of its kind is left
+};
+struct UdfValue {
+    Key type = kNoKey;
+    Key activity = kNoKey;
+    QString text;
+    double number = kNone;
+    Minutes date = kNoDate;
 };
 
 // A resource assignment or an expense of an activity; `resource` kNoKey for expenses and for
@@ -112,9 +150,23 @@ struct P6File {
     std::vector<Charge> charges;
     std::vector<Note> activityNotes, wbsNotes;
     std::vector<BaselineActivity> baselineActivities;
+    std::vector<Relationship> relationships;  // read for the schedule
+    std::vector<UdfType> udfTypes;            // and for the custom fields
+    std::vector<UdfValue> udfValues;
     // XER holds no baselines: with a baseline assigned the baseline columns stay empty.
     bool holdsBaselines = false;
 };
+
+// The project application's constraint type (0 ... 7) for P6's name of one ("Start On or After",
+// "CS_MSOA"), -1 for none ("" or "None"); an unknown name is -2.
+int constraintTypeOf(std::string_view name);
+// The project application's link type for P6's relationship type ("Finish to Start", "PR_FS"; none
+// is finish to start); -1 for an unknown one.
+int linkTypeOf(std::string_view name);
+// The custom field kind a user-defined field's data type is kept as ("Text", "FT_TEXT", ...).
+std::optional<CustomKind> udfKindOf(std::string_view dataType);
+// Gives each user-defined field the next free custom field of its kind, in file order.
+void assignUdfSlots(std::vector<UdfType>& types);
 
 // The most rows a plan may have: a sheet's rows below its header row.
 inline constexpr std::size_t kMaxRows = 1048575;

@@ -26,6 +26,9 @@ namespace {
 
 using Token = XmlScanner::Token;
 constexpr std::size_t kMaxNameLength = 40;
+// Kept records beyond the rows, so that a file of tiny records cannot make far more memory than
+// it has bytes.
+constexpr std::size_t kMaxRecords = 8'000'000;
 
 // The element names one kind of record is read for, found by length and then compared.
 class FieldSet {
@@ -55,7 +58,8 @@ std::string_view trimmed(std::string_view t) {
 class P6XmlReader {
 public:
     P6XmlReader(XmlScanner& scanner, const Reporter& reporter, const ReadOptions& options)
-        : x_(scanner), reporter_(reporter), details_(options.details) {}
+        : x_(scanner), reporter_(reporter), details_(options.details), schedule_(options.details && options.schedule),
+          custom_(options.details && options.custom.any()) {}
 
     P6File read() {
         if (x_.next() != Token::Start || (x_.name() != "APIBusinessObjects" && x_.name() != "BusinessObjects"))
@@ -67,10 +71,13 @@ public:
             else if (name == "Project") project();
             else if (details_ && name == "Resource") resource();
             else if (details_ && name == "BaselineProject") baselineProject();
+            else if (schedule_ && name == "Relationship") relationship();
+            else if (custom_ && name == "UDFType") udfType();
             else x_.skipElement();
         }
         x_.next();  // checks that nothing but comments follows the root element
         file_.holdsBaselines = true;
+        assignUdfSlots(file_.udfTypes);
         return std::move(file_);
     }
 
@@ -257,9 +264,10 @@ private:
         p.exported = external != "true" && external != "1";
         Key objectId = kNoKey;
         const std::size_t notesBefore = file_.wbsNotes.size();
-        enum { kObjectId, kId, kName, kNode, kDataDate, kCalendar, kSeparator, kBaseline };
+        enum { kObjectId, kId, kName, kNode, kDataDate, kCalendar, kSeparator, kBaseline, kFloatLimit, kPathType };
         static const FieldSet set{"ObjectId", "Id", "Name", "WBSObjectId", "DataDate", "ActivityDefaultCalendarObjectId",
-                                  "WBSCodeSeparator", "CurrentBaselineProjectObjectId"};
+                                  "WBSCodeSeparator", "CurrentBaselineProjectObjectId", "CriticalActivityFloatLimit",
+                                  "CriticalActivityPathType"};
         for (Token t = x_.next(); t != Token::End; t = x_.next()) {
             if (t != Token::Start) continue;
             const std::string_view name = x_.name();
@@ -270,6 +278,7 @@ private:
             else if (details_ && name == "ActivityExpense") charge(own, false);
             else if (details_ && name == "ActivityNote") note(true);
             else if (details_ && name == "ProjectNote") note(false);
+            else if (schedule_ && name == "Relationship") relationship();
             else if (const int i = set.find(name); i >= 0) {
                 scratch_.clear();
                 context_ = {"the project"};
@@ -284,6 +293,11 @@ private:
                 case kCalendar: q.calendar = key(v, "ActivityDefaultCalendarObjectId"); break;
                 case kSeparator: q.separator = text(v); break;
                 case kBaseline: q.baseline = key(v, "CurrentBaselineProjectObjectId"); break;
+                case kFloatLimit:
+                    if (const double limit = number(v, "CriticalActivityFloatLimit"); given(limit))
+                        q.criticalFloat = limit;
+                    break;
+                case kPathType: q.longestPath = trimmed(v) == "Longest Path"; break;
                 }
                 context_ = {};
             } else {
@@ -325,7 +339,8 @@ private:
         kObjectId, kWbs, kCalendar, kId, kName, kType, kStatus, kPercentType, kPercent, kStart, kFinish, kActualStart,
         kActualFinish, kRemainingStart, kRemainingFinish, kPlannedStart, kPlannedFinish, kEarlyStart, kEarlyFinish,
         kPlannedDuration, kActualDuration, kRemainingDuration, kAtCompletion, kActualLabor, kRemainingLabor,
-        kActualNonLabor, kRemainingNonLabor, kSuspend, kResume, kPhysical, kActivityFields
+        kActualNonLabor, kRemainingNonLabor, kSuspend, kResume, kPhysical, kTotalFloat, kFreeFloat, kLateStart,
+        kLateFinish, kConstraintType, kConstraintDate, kCritical, kLongestPath, kActivityFields
     };
 
     void activity(Key project) {
@@ -337,9 +352,16 @@ private:
             "RemainingEarlyStartDate", "RemainingEarlyFinishDate", "PlannedStartDate", "PlannedFinishDate",
             "EarlyStartDate", "EarlyFinishDate", "PlannedDuration", "ActualDuration", "RemainingDuration",
             "AtCompletionDuration", "ActualLaborUnits", "RemainingLaborUnits", "ActualNonLaborUnits",
-            "RemainingNonLaborUnits", "SuspendDate", "ResumeDate", "PhysicalPercentComplete"};
+            "RemainingNonLaborUnits", "SuspendDate", "ResumeDate", "PhysicalPercentComplete", "TotalFloat", "FreeFloat",
+            "LateStartDate", "LateFinishDate", "PrimaryConstraintType", "PrimaryConstraintDate", "IsCritical",
+            "IsLongestPath"};
         std::array<std::string_view, kActivityFields> f;
-        fields(set, f);
+        const std::size_t udfsBefore = file_.udfValues.size();
+        fields(set, f, [this](std::string_view name) {
+            if (!custom_ || name != "UDF") return false;
+            udfValue();
+            return true;
+        });
         Activity& a = file_.activities.emplace_back();
         a.code = text(f[kId]);
         context_ = {"the activity", kNoKey, &a.code};
@@ -381,7 +403,70 @@ private:
         a.remainingLabor = number(f[kRemainingLabor], "RemainingLaborUnits");
         a.actualNonLabor = number(f[kActualNonLabor], "ActualNonLaborUnits");
         a.remainingNonLabor = number(f[kRemainingNonLabor], "RemainingNonLaborUnits");
+        for (std::size_t i = udfsBefore; i < file_.udfValues.size(); ++i) file_.udfValues[i].activity = a.id;
+        if (schedule_) {
+            a.totalFloat = number(f[kTotalFloat], "TotalFloat");
+            a.freeFloat = number(f[kFreeFloat], "FreeFloat");
+            a.lateStart = date(f[kLateStart], "LateStartDate");
+            a.lateFinish = date(f[kLateFinish], "LateFinishDate");
+            a.constraintType = constraintTypeOf(f[kConstraintType]);
+            a.constraintDate = date(f[kConstraintDate], "PrimaryConstraintDate");
+            const std::string_view critical = trimmed(f[kCritical]);
+            if (!critical.empty()) a.critical = critical == "true" || critical == "1" ? 1 : 0;
+            a.longestPath = trimmed(f[kLongestPath]) == "true" || trimmed(f[kLongestPath]) == "1";
+        }
         context_ = {};
+    }
+
+    void relationship() {
+        if (file_.relationships.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more relationships than a plan can (%1)").arg(kMaxRecords));
+        scratch_.clear();
+        static const FieldSet set{"PredecessorActivityObjectId", "SuccessorActivityObjectId", "Type", "Lag"};
+        std::array<std::string_view, 4> f;
+        fields(set, f);
+        context_ = {"a relationship"};
+        Relationship& r = file_.relationships.emplace_back();
+        r.predecessor = key(f[0], "PredecessorActivityObjectId");
+        r.successor = key(f[1], "SuccessorActivityObjectId");
+        r.type = linkTypeOf(f[2]);
+        if (r.type < 0) badValue("Type", f[2], "a relationship type");
+        const double lag = number(f[3], "Lag");
+        r.lag = given(lag) ? lag : 0;
+        context_ = {};
+    }
+
+    void udfType() {
+        scratch_.clear();
+        static const FieldSet set{"ObjectId", "SubjectArea", "Title", "DataType"};
+        std::array<std::string_view, 4> f;
+        fields(set, f);
+        if (trimmed(f[1]) != "Activity") return;
+        if (file_.udfTypes.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more user-defined fields than a plan can (%1)").arg(kMaxRecords));
+        context_ = {"a user-defined field"};
+        file_.udfTypes.push_back({key(f[0], "ObjectId"), text(f[2]), udfKindOf(f[3])});
+        context_ = {};
+    }
+
+    // An activity's value of a user-defined field; the activity is known at its end.
+    void udfValue() {
+        if (file_.udfValues.size() >= kMaxRecords)
+            reporter_.damaged(QStringLiteral("it holds more user-defined values than a plan can (%1)").arg(kMaxRecords));
+        static const FieldSet set{"TypeObjectId",  "TextValue",      "DoubleValue",    "IntegerValue",
+                                  "CostValue",     "StartDateValue", "FinishDateValue"};
+        std::array<std::string_view, 7> f;
+        fields(set, f);
+        const Context outer = context_;
+        context_ = {"a user-defined value"};
+        UdfValue& v = file_.udfValues.emplace_back();
+        v.type = key(f[0], "TypeObjectId");
+        v.text = text(f[1]);
+        for (const std::size_t i : {2, 3, 4})
+            if (!given(v.number)) v.number = number(f[i], "a number value");
+        v.date = date(f[5], "StartDateValue");
+        if (v.date == kNoDate) v.date = date(f[6], "FinishDateValue");
+        context_ = outer;
     }
 
     void charge(Key /*project*/, bool assignment) {
@@ -453,6 +538,8 @@ private:
     XmlScanner& x_;
     const Reporter& reporter_;
     bool details_;
+    bool schedule_;
+    bool custom_;
     // What the value being read belongs to, for messages: "the activity" and its ID or code.
     struct Context {
         const char* what = nullptr;

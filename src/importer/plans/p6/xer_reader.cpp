@@ -124,22 +124,31 @@ bool isValidUtf8(std::string_view t) {
 }
 
 // The tables read and, for each, the columns used, in the order of the enumerations below.
-enum class Table { Project, Wbs, Task, Calendar, TaskResource, Resource, Expense, TaskMemo, WbsMemo, Currency, Count };
+enum class Table {
+    Project, Wbs, Task, Calendar, TaskResource, Resource, Expense, TaskMemo, WbsMemo, Currency, Relationship, UdfType,
+    UdfValue, Count
+};
+
+// When a table is read: always, or only for the further fields, their schedule or custom fields.
+enum class Need { Always, Details, Schedule, Custom };
 
 struct TableSpec {
     const char* name;
     std::vector<const char*> columns;
-    bool details;  // read only for the further fields
+    Need need;
 };
 
 namespace col {
-enum Project { kProjId, kShortName, kExportFlag, kProjCalendar, kDataDate, kSeparator, kBaseline };
+enum Project {
+    kProjId, kShortName, kExportFlag, kProjCalendar, kDataDate, kSeparator, kBaseline, kCriticalFloat, kCriticalPath
+};
 enum Wbs { kWbsId, kWbsProject, kParent, kSequence, kProjectNode, kWbsCode, kWbsName };
 enum Task {
     kTaskId, kTaskProject, kTaskWbs, kTaskCalendar, kCode, kName, kType, kStatus, kPercentType, kPhysical,
     kActualStart, kActualFinish, kRemainingStart, kRemainingFinish, kPlannedStart, kPlannedFinish, kEarlyStart,
     kEarlyFinish, kPlannedDuration, kRemainingDuration, kSuspend, kResume, kActualWork, kRemainingWork,
-    kActualEquipment, kRemainingEquipment
+    kActualEquipment, kRemainingEquipment, kTotalFloat, kFreeFloat, kLateStart, kLateFinish, kConstraintType,
+    kConstraintDate, kDrivingPath
 };
 enum Calendar { kCalendarId, kDefault, kBase, kData };
 enum TaskResource { kAssignmentTask, kAssignmentResource, kRegularCost, kOvertimeCost, kRemainingCost };
@@ -147,29 +156,38 @@ enum Resource { kResourceId, kResourceName };
 enum Expense { kExpenseTask, kExpenseActual, kExpenseRemaining };
 enum Memo { kMemoId, kMemoOwner, kMemoText };
 enum Currency { kCurrencyName, kSymbol, kDecimal, kGrouping };
+enum Relationship { kSuccessor, kPredecessor, kLinkType, kLag };
+enum UdfType { kUdfTypeId, kUdfTable, kUdfLabel, kUdfDataType };
+enum UdfValue { kValueType, kValueOwner, kValueDate, kValueNumber, kValueText };
 }  // namespace col
 
 const std::array<TableSpec, static_cast<std::size_t>(Table::Count)>& tableSpecs() {
     static const std::array<TableSpec, static_cast<std::size_t>(Table::Count)> specs{{
         {"PROJECT",
-         {"proj_id", "proj_short_name", "export_flag", "clndr_id", "last_recalc_date", "name_sep_char", "sum_base_proj_id"},
-         false},
-        {"PROJWBS", {"wbs_id", "proj_id", "parent_wbs_id", "seq_num", "proj_node_flag", "wbs_short_name", "wbs_name"}, false},
+         {"proj_id", "proj_short_name", "export_flag", "clndr_id", "last_recalc_date", "name_sep_char",
+          "sum_base_proj_id", "critical_drtn_hr_cnt", "critical_path_type"},
+         Need::Always},
+        {"PROJWBS", {"wbs_id", "proj_id", "parent_wbs_id", "seq_num", "proj_node_flag", "wbs_short_name", "wbs_name"},
+         Need::Always},
         {"TASK",
          {"task_id",           "proj_id",         "wbs_id",           "clndr_id",          "task_code",
           "task_name",         "task_type",       "status_code",      "complete_pct_type", "phys_complete_pct",
           "act_start_date",    "act_end_date",    "restart_date",     "reend_date",        "target_start_date",
           "target_end_date",   "early_start_date", "early_end_date",  "target_drtn_hr_cnt", "remain_drtn_hr_cnt",
           "suspend_date",      "resume_date",     "act_work_qty",     "remain_work_qty",   "act_equip_qty",
-          "remain_equip_qty"},
-         false},
-        {"CALENDAR", {"clndr_id", "default_flag", "base_clndr_id", "clndr_data"}, false},
-        {"TASKRSRC", {"task_id", "rsrc_id", "act_reg_cost", "act_ot_cost", "remain_cost"}, true},
-        {"RSRC", {"rsrc_id", "rsrc_name"}, true},
-        {"PROJCOST", {"task_id", "act_cost", "remain_cost"}, true},
-        {"TASKMEMO", {"memo_id", "task_id", "task_memo"}, true},
-        {"WBSMEMO", {"wbs_memo_id", "wbs_id", "wbs_memo"}, true},
-        {"CURRTYPE", {"curr_short_name", "curr_symbol", "decimal_symbol", "digit_group_symbol"}, false},
+          "remain_equip_qty",  "total_float_hr_cnt", "free_float_hr_cnt", "late_start_date", "late_end_date",
+          "cstr_type",         "cstr_date",       "driving_path_flag"},
+         Need::Always},
+        {"CALENDAR", {"clndr_id", "default_flag", "base_clndr_id", "clndr_data"}, Need::Always},
+        {"TASKRSRC", {"task_id", "rsrc_id", "act_reg_cost", "act_ot_cost", "remain_cost"}, Need::Details},
+        {"RSRC", {"rsrc_id", "rsrc_name"}, Need::Details},
+        {"PROJCOST", {"task_id", "act_cost", "remain_cost"}, Need::Details},
+        {"TASKMEMO", {"memo_id", "task_id", "task_memo"}, Need::Details},
+        {"WBSMEMO", {"wbs_memo_id", "wbs_id", "wbs_memo"}, Need::Details},
+        {"CURRTYPE", {"curr_short_name", "curr_symbol", "decimal_symbol", "digit_group_symbol"}, Need::Always},
+        {"TASKPRED", {"task_id", "pred_task_id", "pred_type", "lag_hr_cnt"}, Need::Schedule},
+        {"UDFTYPE", {"udf_type_id", "table_name", "udf_type_label", "logical_data_type"}, Need::Custom},
+        {"UDFVALUE", {"udf_type_id", "fk_id", "udf_date", "udf_number", "udf_text"}, Need::Custom},
     }};
     return specs;
 }
@@ -184,7 +202,8 @@ struct Currencies {
 class XerReader {
 public:
     XerReader(std::string_view text, const Reporter& reporter, const ReadOptions& options)
-        : text_(text), reporter_(reporter), details_(options.details) {}
+        : text_(text), reporter_(reporter), details_(options.details), schedule_(options.details && options.schedule),
+          custom_(options.details && options.custom.any()) {}
 
     P6File read() {
         Lines lines(text_);
@@ -225,6 +244,7 @@ public:
         if (!ended)
             reporter_.damaged(QStringLiteral("it ends in the %1 table, before its end record: the file was cut short")
                                   .arg(shownText(lastTable)));
+        assignUdfSlots(file_.udfTypes);
         return std::move(file_);
     }
 
@@ -290,7 +310,7 @@ private:
         const auto& specs = tableSpecs();
         for (std::size_t t = 0; t < specs.size(); ++t) {
             if (!equalsIgnoringCase(name, specs[t].name)) continue;
-            if (static_cast<Table>(t) == Table::Currency || (specs[t].details && !details_)) return;
+            if (static_cast<Table>(t) == Table::Currency || !wanted(specs[t].need)) return;
             current_ = static_cast<Table>(t);
             spec_ = &specs[t];
             index_.assign(spec_->columns.size(), -1);
@@ -341,6 +361,9 @@ private:
         case Table::Expense: expense(); break;
         case Table::TaskMemo: memo(file_.activityNotes); break;
         case Table::WbsMemo: memo(file_.wbsNotes); break;
+        case Table::Relationship: relationship(); break;
+        case Table::UdfType: udfType(); break;
+        case Table::UdfValue: udfValue(); break;
         case Table::Currency:
         case Table::Count: break;
         }
@@ -436,6 +459,11 @@ private:
         p.separator = text(col::kSeparator);
         p.baseline = key(col::kBaseline);
         if (p.baseline == p.id) p.baseline = kNoKey;
+        if (schedule_) {
+            p.longestPath = trimmed(raw(col::kCriticalPath)) == "CT_DrivPath";
+            const double limit = number(col::kCriticalFloat);
+            if (given(limit)) p.criticalFloat = limit;
+        }
     }
 
     void wbs() {
@@ -487,6 +515,51 @@ private:
         a.remainingLabor = number(col::kRemainingWork);
         a.actualNonLabor = number(col::kActualEquipment);
         a.remainingNonLabor = number(col::kRemainingEquipment);
+        if (!schedule_) return;
+        a.totalFloat = number(col::kTotalFloat);
+        a.freeFloat = number(col::kFreeFloat);
+        a.lateStart = date(col::kLateStart);
+        a.lateFinish = date(col::kLateFinish);
+        a.constraintType = constraintTypeOf(raw(col::kConstraintType));
+        a.constraintDate = date(col::kConstraintDate);
+        a.longestPath = flag(col::kDrivingPath);
+    }
+
+    void relationship() {
+        count(file_.relationships.size(), kMaxCharges, "relationships");
+        Relationship& r = file_.relationships.emplace_back();
+        r.successor = key(col::kSuccessor);
+        r.predecessor = key(col::kPredecessor);
+        r.type = linkTypeOf(raw(col::kLinkType));
+        if (r.type < 0) badValue(col::kLinkType, raw(col::kLinkType), "a relationship type");
+        const double lag = number(col::kLag);
+        r.lag = given(lag) ? lag : 0;
+    }
+
+    void udfType() {
+        if (trimmed(raw(col::kUdfTable)) != "TASK") return;
+        count(file_.udfTypes.size(), kMaxCalendars, "user-defined fields");
+        file_.udfTypes.push_back({key(col::kUdfTypeId), text(col::kUdfLabel), udfKindOf(raw(col::kUdfDataType))});
+    }
+
+    void udfValue() {
+        count(file_.udfValues.size(), kMaxCharges, "user-defined values");
+        UdfValue& v = file_.udfValues.emplace_back();
+        v.type = key(col::kValueType);
+        v.activity = key(col::kValueOwner);
+        v.date = date(col::kValueDate);
+        v.number = number(col::kValueNumber);
+        v.text = text(col::kValueText);
+    }
+
+    bool wanted(Need need) const {
+        switch (need) {
+        case Need::Always: return true;
+        case Need::Details: return details_;
+        case Need::Schedule: return schedule_;
+        case Need::Custom: return custom_;
+        }
+        return false;
     }
 
     void calendar() {
@@ -531,6 +604,8 @@ private:
     std::string_view text_;
     const Reporter& reporter_;
     bool details_;
+    bool schedule_;
+    bool custom_;
     Currencies currencies_;
     Encoding encoding_ = Encoding::Utf8;
     std::size_t line_ = 1;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <thread>
 
+#include "importer/plans/mpd/mpd_protocol.h"
 #include "importer/plans/mpd/mpd_reader.h"
 #include "importer/plans/mpd/mpd_service.h"
 #include "importer/plans/mpp/mpp_reader.h"
@@ -60,6 +61,95 @@ TEST(MpdReader, FurtherFieldsOnlyWhenAskedAndOutlineOfProject98) {
     EXPECT_EQ(old.positions[1]->details->outlineNumber, QStringLiteral("2"));
     EXPECT_EQ(old.positions[1]->details->wbs, QStringLiteral("2"));  // Project 98 stores no WBS code
     EXPECT_EQ(old.positions[1]->details->milestone, false);
+}
+
+// ---- what the test databases do not hold --------------------------------------------------------
+
+// An answer of the reader's process put together here: rows of (column, value) pairs by table.
+struct AnswerRow {
+    mpd::Kind kind;
+    std::vector<std::pair<std::size_t, std::string>> values;
+};
+
+std::string answerOf(const std::vector<AnswerRow>& rows) {
+    mpd::AnswerWriter answer;
+    answer.header();
+    answer.schema(mpd::kSchema9);
+    int kind = -1;
+    for (const AnswerRow& row : rows) {
+        if (static_cast<int>(row.kind) != kind) answer.table(row.kind);
+        kind = static_cast<int>(row.kind);
+        std::vector<std::string_view> fields(mpd::kColumns[static_cast<std::size_t>(row.kind)]);
+        for (const auto& [column, value] : row.values) fields[column] = value;
+        answer.row(fields.data(), fields.size());
+    }
+    answer.end();
+    return answer.pending();
+}
+
+std::string fieldId(CustomKind kind, int number) { return std::to_string(customFieldId(customSlot(kind, number))); }
+
+// Links in the table's order without those to other projects, Critical by its rule where the row
+// holds none, the custom values of tasks only (costs in hundredths, outline codes by their path).
+TEST(MpdReader, LinksCriticalAndCustomValuesOfRowsTheTestDatabasesLack) {
+    using namespace mpd;
+    const auto task = [](const char* uid, const char* critical, const char* constraint) {
+        return AnswerRow{Kind::Tasks, {{kProject, "1"}, {kUniqueId, uid}, {kId, uid}, {kName, "T"}, {kDuration, "4800"},
+                                       {kStart, "2024-03-04 08:00:00"}, {kFinish, "2024-03-04 17:00:00"},
+                                       {kTotalSlack, "0"}, {kCritical, critical}, {kConstraintType, constraint},
+                                       {kDurationFormat, "7"}}};
+    };
+    const auto link = [](const char* from, const char* to, const char* type, const char* lag, const char* cross) {
+        return AnswerRow{Kind::Links, {{kLinkProject, "1"}, {kLinkPredecessor, from}, {kLinkSuccessor, to},
+                                       {kLinkType, type}, {kLinkLag, lag}, {kLinkLagFormat, "7"},
+                                       {kLinkCrossProject, cross}}};
+    };
+    const auto value = [](Kind kind, const char* category, const char* owner, std::string field, const char* v) {
+        return AnswerRow{kind, {{kFieldProject, "1"}, {kFieldCategory, category}, {kFieldOwner, owner},
+                                {kFieldId, std::move(field)}, {kFieldValue, v}}};
+    };
+    const std::vector<AnswerRow> rows{
+        {Kind::Projects, {{kProjectId, "1"}, {kProjectName, "P"}, {kMinutesPerDay, "480"}}},
+        task("1", "", "0"), task("2", "0", "4"), task("3", "1", "0"),
+        link("1", "2", "3", "4800", "0"), link("1", "3", "1", "0", "1"), link("2", "3", "1", "-2400", "0"),
+        value(Kind::TextFields, "0", "1", fieldId(CustomKind::Text, 1), "North"),
+        value(Kind::TextFields, "1", "1", fieldId(CustomKind::Text, 2), "a resource's"),
+        value(Kind::NumberFields, "0", "2", fieldId(CustomKind::Cost, 1), "12345"),
+        value(Kind::CodeFields, "0", "3", fieldId(CustomKind::OutlineCode, 1), "5"),
+        {Kind::OutlineCodes, {{kCodeProject, "1"}, {kCodeUid, "4"}, {kCodeParent, "0"}, {kCodeName, "A"}}},
+        {Kind::OutlineCodes, {{kCodeProject, "1"}, {kCodeUid, "5"}, {kCodeParent, "4"}, {kCodeName, "B"}}},
+    };
+    ReadOptions every{true};
+    every.schedule = true;
+    every.custom.set();
+    const Plan plan = planFromMpdAnswer(answerOf(rows), every);
+    ASSERT_EQ(plan.positions.size(), 3u);
+    const auto& one = plan.positions[0]->details;
+    const auto& two = plan.positions[1]->details;
+    const auto& three = plan.positions[2]->details;
+    EXPECT_EQ(one->schedule.successors, QStringLiteral("2SS+1 day"));
+    EXPECT_EQ(two->schedule.predecessors, QStringLiteral("1SS+1 day"));
+    EXPECT_EQ(three->schedule.predecessors, QStringLiteral("2FS-0.5 days"));
+    EXPECT_EQ(one->schedule.critical, true);  // by the rule: no slack, not complete
+    EXPECT_EQ(two->schedule.critical, false);
+    EXPECT_EQ(two->schedule.constraintType, 4);
+    ASSERT_TRUE(one->customValue(customSlot(CustomKind::Text, 1)) && two->customValue(customSlot(CustomKind::Cost, 1)));
+    EXPECT_EQ(one->customValue(customSlot(CustomKind::Text, 1))->text, QStringLiteral("North"));
+    EXPECT_FALSE(one->customValue(customSlot(CustomKind::Text, 2)));
+    EXPECT_EQ(two->customValue(customSlot(CustomKind::Cost, 1))->number, 123.45);
+    ASSERT_TRUE(three->customValue(customSlot(CustomKind::OutlineCode, 1)));
+    EXPECT_EQ(three->customValue(customSlot(CustomKind::OutlineCode, 1))->text, QStringLiteral("A.B"));
+
+    // A code out of its range is damage.
+    std::vector<AnswerRow> damaged = rows;
+    damaged[1] = task("1", "", "9");
+    try {
+        planFromMpdAnswer(answerOf(damaged), every);
+        ADD_FAILURE() << "read a constraint type 9";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.description(), QStringLiteral("The database is damaged: the value \"9\" in the column "
+                                                        "TASK_CONSTRAINT_TYPE of the table MSP_TASKS cannot be read."));
+    }
 }
 
 // ---- damaged, foreign and lying databases ------------------------------------------------------
@@ -340,6 +430,10 @@ TEST(MpdReaderProcess, ACrashALimitOrABadAnswerIsThatDatabasesOneLineAndTheNextO
         {"status", script("status"), stand, false, damaged + "its reader ended with status 3."},
         {"garbage", script("garbage"), stand, false, damaged + "its reader's answer is not valid (an unknown record)."},
         {"cut", script("cut"), stand, false, damaged + "its reader's answer is not valid (a row ends early)."},
+        {"unread", script("unread"), stand, false,
+         damaged + "its reader's answer is not valid (a value came for a column not read)."},
+        {"unasked", script("unasked"), stand, false,
+         damaged + "its reader's answer is not valid (a table came that was not asked for)."},
         {"flood", script("flood"), stand, false, damaged + "its reader gave more data than the database can hold."},
         {"noise", script("noise"), stand, false, {}},
         // A process that had read other databases before: the database is read once more by a fresh one.

@@ -32,6 +32,8 @@ QByteArray contents(const QString& path) {
 ReadOptions everyField() {
     ReadOptions options;
     options.details = true;
+    options.schedule = true;
+    options.custom.set();
     return options;
 }
 
@@ -51,6 +53,14 @@ QString rowText(const std::optional<PlanTask>& t) {
           << date(d->baselineStart) << date(d->baselineFinish) << maybe(d->baselineDurationMinutes)
           << date(d->actualStart) << date(d->actualFinish) << maybe(d->cost) << maybe(d->workMinutes) << d->notes
           << d->resourceNames;
+        const ScheduleFields& s = d->schedule;
+        const auto day = [](const std::optional<QDateTime>& t) { return t ? date(*t) : QStringLiteral("-"); };
+        f << s.predecessors << s.successors << maybe(s.totalSlackMinutes) << maybe(s.freeSlackMinutes)
+          << maybe(s.critical) << maybe(s.constraintType) << day(s.constraintDate) << day(s.earlyStart)
+          << day(s.earlyFinish) << day(s.lateStart) << day(s.lateFinish);
+        for (const CustomValue& v : d->custom)
+            f << QStringLiteral("%1=%2%3%4").arg(customFieldKey(v.slot), v.text, QString::number(v.number),
+                                                 date(v.date));
     }
     return f.join(QLatin1Char('|'));
 }
@@ -135,10 +145,42 @@ TEST(P6Rows, SeveralProjectsFollowTheWbsAndRollUpAsP6Does) {
     EXPECT_EQ(xer.positions[5]->details->notes, QStringLiteral("Build & test"));
     EXPECT_EQ(date(xer.positions[2]->details->actualStart), QStringLiteral("2024-01-08 08:00"));  // both started
     EXPECT_FALSE(xer.positions[2]->details->actualFinish.isValid());                            // one unfinished
+    // Relationships with the rows' IDs and P6's lags in hours (one to a project not exported is left
+    // out), float in minutes, Critical by the float limit, P6's constraints in the project
+    // application's words; summary rows have no schedule.
+    const struct {
+        std::size_t row;
+        const char* schedule;  // predecessors | successors | total slack | critical | constraint type and date
+    } kSchedules[] = {
+        {0, "||-|-|-|-"},
+        {1, "||-|-|0|NA"},
+        {3, "5|9FS-4 hrs|480|0|4|2024-01-09 08:00"},
+        {4, "|4|-|0|0|NA"},
+        {6, "|9SS+8 hrs|-480|1|3|2024-01-12 17:00"},
+        {8, "7SS+8 hrs,4FS-4 hrs||0|1|0|NA"},
+        {13, "||-|-|0|NA"},
+    };
+    for (const auto& expected : kSchedules) {
+        const ScheduleFields& s = xer.positions[expected.row]->details->schedule;
+        const QString constraintDate = s.constraintDate ? date(*s.constraintDate) : QStringLiteral("-");
+        EXPECT_EQ(QStringList({s.predecessors, s.successors, maybe(s.totalSlackMinutes), maybe(s.critical),
+                               maybe(s.constraintType), constraintDate})
+                      .join(QLatin1Char('|')),
+                  QLatin1String(expected.schedule))
+            << expected.row;
+    }
+    // The activities' user-defined fields as custom fields named after them, in the order of their kind.
+    const int text1 = customSlot(CustomKind::Text, 1), number1 = customSlot(CustomKind::Number, 1);
+    EXPECT_EQ(xer.customAliases, (std::vector<std::pair<int, QString>>{{text1, "Region"}, {number1, "Risk"}}));
+    EXPECT_EQ(xer.customHeld.count(), 2u);
+    ASSERT_TRUE(survey.customValue(text1) && survey.customValue(number1));
+    EXPECT_EQ(survey.customValue(text1)->text, QStringLiteral("North"));
+    EXPECT_EQ(survey.customValue(number1)->number, 2.5);
 
     // The P6 XML export of the same projects gives the same rows; without the further fields, the same four.
     const Plan xml = readP6Xml(contents(kOwnFiles + QStringLiteral("/two-projects.xml")), everyField());
     EXPECT_EQ(rowsOf(xml), rowsOf(xer));
+    EXPECT_EQ(xml.customAliases, xer.customAliases);
     const Plan four = readXer(contents(kOwnFiles + QStringLiteral("/two-projects.xer")));
     ASSERT_EQ(four.positions.size(), xer.positions.size());
     for (std::size_t i = 0; i < four.positions.size(); ++i) {
