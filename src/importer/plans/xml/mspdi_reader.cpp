@@ -351,7 +351,7 @@ struct TaskFields {
     pugi::xml_node totalSlack, freeSlack, critical, constraintType, constraintDate, deadline, priority, earlyStart,
         earlyFinish, lateStart, lateFinish, type, manual, active, estimated, durationFormat, durationText;
     bool hasLinks = false;
-    bool hasCustom = false;
+    pugi::xml_node firstCustom;  // the first custom value, when custom fields are asked for
     bool hasOtherFields = false;
 };
 
@@ -441,7 +441,9 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions
         case Field::DurationText: noteSchedule(f.durationText, child); break;
         case Field::PredecessorLink: f.hasLinks = f.hasLinks || schedule; break;
         case Field::ExtendedAttribute:
-        case Field::OutlineCode: f.hasCustom = f.hasCustom || custom; break;
+        case Field::OutlineCode:
+            if (custom && !f.firstCustom) f.firstCustom = child;
+            break;
         default: break;
         }
         if (missing == 0 && !walkAll) break;
@@ -676,9 +678,10 @@ void readLinks(const pugi::xml_node& task, long long uid, std::vector<PlanLink>&
     }
 }
 
-void readCustom(const pugi::xml_node& task, bool prefixed, const ReadOptions& options, const PlanSettings& plan,
+// From the task's first custom value on: Project writes them after the task's other fields.
+void readCustom(const pugi::xml_node& first, bool prefixed, const ReadOptions& options, const PlanSettings& plan,
                 std::vector<CustomValue>& out) {
-    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
+    for (pugi::xml_node child = first; child; child = child.next_sibling()) {
         const Field field = fieldOf(child, prefixed);
         const bool extended = field == Field::ExtendedAttribute;
         if (!extended && field != Field::OutlineCode) continue;
@@ -890,7 +893,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
                         if (f.hasLinks) readLinks(task, *uid, links);
                     }
                 }
-                if (f.hasCustom) readCustom(task, prefixed, options, settings, d->custom);
+                if (f.firstCustom) readCustom(f.firstCustom, prefixed, options, settings, d->custom);
                 out.details = std::move(d);
             }
         }
