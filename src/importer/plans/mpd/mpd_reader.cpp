@@ -643,7 +643,7 @@ Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
     }
     if (parsed.failure) readerFailed(parsed);
     Plan plan = readTasks(parsed, options);
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 

@@ -362,7 +362,7 @@ Plan readDocument(QByteArray bytes, const ReadOptions& options) {
 
 Plan readMpp(QByteArray bytes, const ReadOptions& options) {
     Plan plan = readDocument(std::move(bytes), options);
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 

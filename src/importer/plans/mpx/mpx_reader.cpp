@@ -1293,7 +1293,7 @@ bool isMpxFile(const QByteArray& head) {
 
 Plan readMpx(const QByteArray& bytes, const ReadOptions& options) {
     Plan plan = Reader(options).read(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 

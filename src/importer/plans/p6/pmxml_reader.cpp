@@ -652,7 +652,7 @@ Plan readP6Xml(QByteArray bytes, const ReadOptions& options) {
     }
     bytes = QByteArray();  // every value kept is a copy
     Plan plan = buildPlan(std::move(file), reporter, options, budget);
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 

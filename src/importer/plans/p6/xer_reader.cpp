@@ -655,7 +655,7 @@ Plan readXer(QByteArray bytes, const ReadOptions& options) {
     }
     bytes = QByteArray();  // every value kept is a copy
     Plan plan = buildPlan(std::move(file), reporter, options, budget);
-    finishPlan(plan);
+    finishPlan(plan, options);
     return plan;
 }
 
