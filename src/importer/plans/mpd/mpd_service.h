@@ -9,8 +9,8 @@
 // Each thread that reads databases has a reader process of its own, started with posix_spawn at
 // its first database and kept for the next ones until the thread ends. Spawning is the simple
 // way here: it needs neither an event loop nor a QObject that belongs to one thread, so the
-// window, quorrix-batch and the thread that reads plans ahead use it alike, and its cost does not
-// grow with the program's memory as fork's does. The process, its socket and pipes belong to the
+// window and quorrix-batch use it alike, and its cost does not grow with the program's memory as
+// fork's does. The process, its socket and pipes belong to the
 // thread (all close-on-exec, so that a process started on another thread inherits none of them):
 // nothing is shared between threads but the environment, computed once.
 //
