@@ -90,8 +90,8 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
                                                    const std::unordered_map<long long, long>& idOfUnique,
                                                    const DurationUnits& units, bool shortForm) {
     std::unordered_map<long long, LinkTexts> out;
-    const auto entry = [&](long id, const PlanLink& link) {
-        QString text = QString::number(id);
+    const auto entry = [&](const QString& task, const PlanLink& link) {
+        QString text = task;
         if (link.type != 1 || link.lagTenths != 0) text += typeLetters(link.type);
         if (link.lagTenths != 0) {
             const int unit = link.lagFormat & 0x1F;
@@ -107,12 +107,17 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
         list += item;
     };
     for (const PlanLink& link : links) {
+        const auto to = idOfUnique.find(link.successor);
+        if (to == idOfUnique.end()) continue;
+        if (!link.otherPlanTask.isEmpty()) {
+            append(out[link.successor].predecessors, entry(link.otherPlanTask, link));
+            continue;
+        }
         if (link.predecessor == link.successor) continue;
         const auto from = idOfUnique.find(link.predecessor);
-        const auto to = idOfUnique.find(link.successor);
-        if (from == idOfUnique.end() || to == idOfUnique.end()) continue;
-        append(out[link.successor].predecessors, entry(from->second, link));
-        append(out[link.predecessor].successors, entry(to->second, link));
+        if (from == idOfUnique.end()) continue;
+        append(out[link.successor].predecessors, entry(QString::number(from->second), link));
+        append(out[link.predecessor].successors, entry(QString::number(to->second), link));
     }
     return out;
 }

@@ -36,12 +36,16 @@ struct PlanLink {
     int type = 1;               // 0 FF, 1 FS, 2 SF, 3 SS
     double lagTenths = 0;       // tenths of a minute (of a percent for percentage formats)
     int lagFormat = 7;
+    // A predecessor in another plan: that plan's path and the task's ID ("C:\\Plans\\b.mpp\\5"), which
+    // stands in its Predecessors text for the ID; `predecessor` is then of no account.
+    QString otherPlanTask;
 };
 
 // The Predecessors and Successors texts of every linked task, keyed by unique ID: the other
 // task's ID, its type when not FS or the lag not zero, the lag in its own format ("3",
 // "5SS-1 day", "7FF+50%"), in link-table order, comma-separated. Links whose ends are not both
-// tasks of `idOfUnique`, or are the same task, are left out.
+// tasks of `idOfUnique`, or are the same task, are left out, but for a predecessor in another plan,
+// shown by its plan and ID.
 struct LinkTexts {
     QString predecessors;
     QString successors;

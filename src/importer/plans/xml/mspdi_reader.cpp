@@ -674,6 +674,9 @@ void readLinks(const pugi::xml_node& task, long long uid, std::vector<PlanLink>&
         link.type = smallNumberIn(childNamed(child, "Type")).value_or(1);
         link.lagTenths = numberIn(childNamed(child, "LinkLag")).value_or(0);
         link.lagFormat = smallNumberIn(childNamed(child, "LagFormat")).value_or(7);
+        // A task of another plan: its path and ID as the file names them.
+        if (smallNumberIn(childNamed(child, "CrossProject")).value_or(0) == 1)
+            link.otherPlanTask = textIn(childNamed(child, "CrossProjectName"));
         links.push_back(link);
     }
 }

@@ -48,14 +48,16 @@ TEST(Schedule, DurationTextAndDaysFollowTheFormatAndThePlansUnits) {
 TEST(Schedule, LinkTextsKeepTableOrderAndShowTypeAndLagOnlyWhenNeeded) {
     const std::unordered_map<long long, long> ids{{10, 1}, {20, 2}, {30, 3}, {40, 4}};
     std::vector<PlanLink> links{
-        {10, 40, 1, 0, 7},       // 1 → 4, plain FS
-        {30, 40, 3, -4800, 7},   // 3 → 4, SS with one day of lead
-        {20, 40, 1, 24000, 9},   // 2 → 4, FS + 1 week
-        {20, 30, 0, 500, 19},    // 2 → 3, FF + 500 % (the stored number is the percentage)
-        {10, 30, 2, 43200, 8},   // 1 → 3, SF + 3 elapsed days
-        {10, 10, 1, 0, 7},       // a task linked to itself
-        {10, 99, 1, 0, 7},       // an end that is not a task of the plan
+        {10, 40, 1, 0, 7, {}},       // 1 → 4, plain FS
+        {30, 40, 3, -4800, 7, {}},   // 3 → 4, SS with one day of lead
+        {20, 40, 1, 24000, 9, {}},   // 2 → 4, FS + 1 week
+        {20, 30, 0, 500, 19, {}},    // 2 → 3, FF + 500 % (the stored number is the percentage)
+        {10, 30, 2, 43200, 8, {}},   // 1 → 3, SF + 3 elapsed days
+        {10, 10, 1, 0, 7, {}},       // a task linked to itself
+        {10, 99, 1, 0, 7, {}},       // an end that is not a task of the plan
     };
+    // a predecessor in another plan, shown by its path and ID
+    links.push_back({77, 20, 3, 4800, 7, QStringLiteral("C:\\Plans\\b.mpp\\5")});
     const auto texts = linkTexts(links, ids, DurationUnits{});
     EXPECT_EQ(texts.at(40).predecessors, QStringLiteral("1,3SS-1 day,2FS+1 wk"));
     EXPECT_EQ(texts.at(30).predecessors, QStringLiteral("2FF+500%,1SF+3 edays"));
@@ -63,6 +65,8 @@ TEST(Schedule, LinkTextsKeepTableOrderAndShowTypeAndLagOnlyWhenNeeded) {
     EXPECT_EQ(texts.at(20).successors, QStringLiteral("4FS+1 wk,3FF+500%"));
     EXPECT_EQ(texts.at(30).successors, QStringLiteral("4SS-1 day"));
     EXPECT_TRUE(texts.at(10).predecessors.isEmpty());
+    EXPECT_EQ(texts.at(20).predecessors, QStringLiteral("C:\\Plans\\b.mpp\\5SS+1 day"));
+    EXPECT_EQ(texts.count(77), 0u);  // the other plan's task is no task of this one
     EXPECT_EQ(linkTexts(links, ids, DurationUnits{}, true).at(40).predecessors, QStringLiteral("1,3SS-1d,2FS+1w"));
 }
 
