@@ -132,7 +132,7 @@ enum class Table {
 // When a table is read: always, or only for the further fields, their schedule or custom fields.
 enum class Need { Always, Details, Schedule, Custom };
 
-struct TableSpec {
+struct TableLayout {
     const char* name;
     std::vector<const char*> columns;
     Need need;
@@ -161,8 +161,8 @@ enum UdfType { kUdfTypeId, kUdfTable, kUdfLabel, kUdfDataType };
 enum UdfValue { kValueType, kValueOwner, kValueDate, kValueNumber, kValueText };
 }  // namespace col
 
-const std::array<TableSpec, static_cast<std::size_t>(Table::Count)>& tableSpecs() {
-    static const std::array<TableSpec, static_cast<std::size_t>(Table::Count)> specs{{
+const std::array<TableLayout, static_cast<std::size_t>(Table::Count)>& tableLayouts() {
+    static const std::array<TableLayout, static_cast<std::size_t>(Table::Count)> layouts{{
         {"PROJECT",
          {"proj_id", "proj_short_name", "export_flag", "clndr_id", "last_recalc_date", "name_sep_char",
           "sum_base_proj_id", "critical_drtn_hr_cnt", "critical_path_type"},
@@ -189,7 +189,7 @@ const std::array<TableSpec, static_cast<std::size_t>(Table::Count)>& tableSpecs(
         {"UDFTYPE", {"udf_type_id", "table_name", "udf_type_label", "logical_data_type"}, Need::Custom},
         {"UDFVALUE", {"udf_type_id", "fk_id", "udf_date", "udf_number", "udf_text"}, Need::Custom},
     }};
-    return specs;
+    return layouts;
 }
 
 // The number format and code page the currency table tells.
@@ -256,7 +256,7 @@ private:
     [[noreturn]] void badValue(std::size_t column, std::string_view value, const char* what) const {
         reporter_.damaged(QStringLiteral("line %1: the %2 \"%3\" of the %4 table is not %5")
                               .arg(line_)
-                              .arg(QLatin1String(spec_->columns[column]), shownText(value), QLatin1String(spec_->name),
+                              .arg(QLatin1String(layout_->columns[column]), shownText(value), QLatin1String(layout_->name),
                                    QLatin1String(what)));
     }
 
@@ -267,22 +267,22 @@ private:
         lines.next(line);
         bool inTable = false;
         std::vector<int> index;
-        const TableSpec& spec = tableSpecs()[static_cast<std::size_t>(Table::Currency)];
+        const TableLayout& currency = tableLayouts()[static_cast<std::size_t>(Table::Currency)];
         while (lines.next(line)) {
             if (line.size() >= 2 && line[0] == '%' && line[1] == 'E') break;
             if (line.size() >= 2 && line[0] == '%' && line[1] == 'T') {
                 if (inTable) break;
                 splitFields(line, fields_);
-                inTable = fields_.size() > 1 && equalsIgnoringCase(trimmed(fields_[1]), spec.name);
-                index.assign(spec.columns.size(), -1);
+                inTable = fields_.size() > 1 && equalsIgnoringCase(trimmed(fields_[1]), currency.name);
+                index.assign(currency.columns.size(), -1);
                 continue;
             }
             if (!inTable || line.size() < 2) continue;
             splitFields(line, fields_);
             if (line[0] == '%' && line[1] == 'F') {
                 for (std::size_t k = 1; k < fields_.size(); ++k)
-                    for (std::size_t c = 0; c < spec.columns.size(); ++c)
-                        if (index[c] < 0 && equalsIgnoringCase(trimmed(fields_[k]), spec.columns[c]))
+                    for (std::size_t c = 0; c < currency.columns.size(); ++c)
+                        if (index[c] < 0 && equalsIgnoringCase(trimmed(fields_[k]), currency.columns[c]))
                             index[c] = static_cast<int>(k);
                 continue;
             }
@@ -306,14 +306,14 @@ private:
 
     void startTable(std::string_view name) {
         table_ = false;
-        spec_ = nullptr;
-        const auto& specs = tableSpecs();
-        for (std::size_t t = 0; t < specs.size(); ++t) {
-            if (!equalsIgnoringCase(name, specs[t].name)) continue;
-            if (static_cast<Table>(t) == Table::Currency || !wanted(specs[t].need)) return;
+        layout_ = nullptr;
+        const auto& layouts = tableLayouts();
+        for (std::size_t t = 0; t < layouts.size(); ++t) {
+            if (!equalsIgnoringCase(name, layouts[t].name)) continue;
+            if (static_cast<Table>(t) == Table::Currency || !wanted(layouts[t].need)) return;
             current_ = static_cast<Table>(t);
-            spec_ = &specs[t];
-            index_.assign(spec_->columns.size(), -1);
+            layout_ = &layouts[t];
+            index_.assign(layout_->columns.size(), -1);
             columnCount_ = 0;
             table_ = true;
             headed_ = false;
@@ -323,12 +323,12 @@ private:
 
     void columns(std::string_view line) {
         splitFields(line, fields_);
-        index_.assign(spec_->columns.size(), -1);
+        index_.assign(layout_->columns.size(), -1);
         columnCount_ = fields_.size() - 1;
         for (std::size_t k = 1; k < fields_.size(); ++k) {
             const std::string_view name = trimmed(fields_[k]);
-            for (std::size_t c = 0; c < spec_->columns.size(); ++c)
-                if (index_[c] < 0 && equalsIgnoringCase(name, spec_->columns[c])) index_[c] = static_cast<int>(k - 1);
+            for (std::size_t c = 0; c < layout_->columns.size(); ++c)
+                if (index_[c] < 0 && equalsIgnoringCase(name, layout_->columns[c])) index_[c] = static_cast<int>(k - 1);
         }
         headed_ = true;
     }
@@ -343,13 +343,13 @@ private:
                 if (!trimmed(fields_[k]).empty())
                     reporter_.damaged(QStringLiteral("line %1: a row of the %2 table has more values than its header names")
                                           .arg(line_)
-                                          .arg(QLatin1String(spec_->name)));
+                                          .arg(QLatin1String(layout_->name)));
         } else if (fields_.size() < columnCount_) {
             for (const int k : index_)
                 if (k >= 0 && static_cast<std::size_t>(k) >= fields_.size())
                     reporter_.damaged(QStringLiteral("line %1: a row of the %2 table is cut short")
                                           .arg(line_)
-                                          .arg(QLatin1String(spec_->name)));
+                                          .arg(QLatin1String(layout_->name)));
         }
         switch (current_) {
         case Table::Project: project(); break;
@@ -612,7 +612,7 @@ private:
     bool table_ = false;    // the current table is read
     bool headed_ = false;   // and its columns are known
     Table current_ = Table::Count;
-    const TableSpec* spec_ = nullptr;
+    const TableLayout* layout_ = nullptr;
     std::vector<int> index_;  // value index of each column used; -1 when the table lacks it
     std::size_t columnCount_ = 0;
     std::vector<std::string_view> fields_;
