@@ -1,6 +1,9 @@
 #include "importer/plans/common/schedule.h"
 
+#include <QByteArray>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace quorrix::importer::plans {
 namespace {
@@ -39,6 +42,45 @@ QString shortNumber(double value) {
     return text;
 }
 
+// shortNumber written at `out` (at least 20 characters): the characters written, or -1 when the
+// value is too large or not a number. Below 10^12 the hundredths are a whole number a double holds
+// exactly, and the digits written from it are those QString::number gives.
+int writeShortNumber(double value, char* out) {
+    const double hundredths = std::round(value * 100);
+    if (!(std::fabs(hundredths) < 1e14)) return -1;
+    long long n = static_cast<long long>(hundredths);
+    int at = 0;
+    if (n < 0) {
+        out[at++] = '-';
+        n = -n;
+    }
+    char digits[20];
+    int count = 0;
+    long long whole = n / 100;
+    do {
+        digits[count++] = static_cast<char>('0' + whole % 10);
+        whole /= 10;
+    } while (whole > 0);
+    while (count > 0) out[at++] = digits[--count];
+    const int fraction = static_cast<int>(n % 100);
+    if (fraction != 0) {
+        out[at++] = '.';
+        out[at++] = static_cast<char>('0' + fraction / 10);
+        if (fraction % 10 != 0) out[at++] = static_cast<char>('0' + fraction % 10);
+    }
+    return at;
+}
+
+// durationText of an amount too large for writeShortNumber.
+QString slowDurationText(double amount, int format, int unit, bool shortForm) {
+    const QString estimate = (format & kEstimatedBit) ? QStringLiteral("?") : QString();
+    const QString number = shortNumber(amount);
+    if (unit == 19 || unit == 20) return number + (unit == 20 ? QStringLiteral("e%") : QStringLiteral("%")) + estimate;
+    const UnitFacts& f = *unitFacts(unit);
+    if (shortForm) return number + QLatin1String(f.shortName) + estimate;
+    return number + QLatin1Char(' ') + QLatin1String(number == QLatin1String("1") ? f.one : f.many) + estimate;
+}
+
 QString typeLetters(int type) {
     switch (type) {
     case 0: return QStringLiteral("FF");
@@ -68,15 +110,30 @@ double unitMinutes(int format, const DurationUnits& units) {
 
 QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
     const int unit = unitOf(format, units);
-    const QString estimate = (format & kEstimatedBit) ? QStringLiteral("?") : QString();
-    if (unit == 19 || unit == 20)
-        return shortNumber(minutes) + (unit == 20 ? QStringLiteral("e%") : QStringLiteral("%")) + estimate;
-    const double size = unitMinutes(format, units);
-    const QString number = shortNumber(size > 0 ? minutes / size : 0);
-    const UnitFacts& f = *unitFacts(unit);
-    if (shortForm) return number + QLatin1String(f.shortName) + estimate;
-    const bool one = number == QLatin1String("1");
-    return number + QLatin1Char(' ') + QLatin1String(one ? f.one : f.many) + estimate;
+    char text[48];
+    int at = 0;
+    const auto add = [&](const char* part) {
+        for (; *part; ++part) text[at++] = *part;
+    };
+    const bool percent = unit == 19 || unit == 20;
+    const double size = percent ? 0 : unitMinutes(format, units);
+    const double amount = percent ? minutes : size > 0 ? minutes / size : 0;
+    at = writeShortNumber(amount, text);
+    if (at < 0) return slowDurationText(amount, format, unit, shortForm);
+    if (percent) {
+        add(unit == 20 ? "e%" : "%");
+    } else {
+        const UnitFacts& f = *unitFacts(unit);
+        if (shortForm) {
+            add(f.shortName);
+        } else {
+            const bool one = at == 1 && text[0] == '1';
+            text[at++] = ' ';
+            add(one ? f.one : f.many);
+        }
+    }
+    if (format & kEstimatedBit) text[at++] = '?';
+    return QString::fromLatin1(text, at);
 }
 
 double durationDays(double minutes, int format, const DurationUnits& units) {
