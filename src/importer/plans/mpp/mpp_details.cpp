@@ -30,16 +30,47 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
                                    const VarMeta& var, Bytes var2Data, const DetailTables& tables)
     : format_(format),
       applicationVersion_(applicationVersion),
-      fields_(fields),
       var_(var),
       var2Data_(var2Data),
       textBudget_(var2Data.size()),
       tables_(tables) {
+    // Their indexes in the field map, in the order of Field.
+    namespace f = task_field;
+    static constexpr int kIndexes[kFieldCount] = {
+        f::kOutlineLevel,   f::kPercentComplete, f::kBaselineStart,  f::kBaselineFinish, f::kBaselineDuration,
+        f::kActualStart,    f::kActualFinish,    f::kCost,           f::kWork,           f::kWbs,
+        f::kNotes,          f::kFreeSlack,       f::kStartSlack,     f::kFinishSlack,    f::kConstraintType,
+        f::kConstraintDate, f::kDeadline,        f::kPriority,       f::kEarlyStart,     f::kEarlyFinish,
+        f::kLateStart,      f::kLateFinish,      f::kTaskType,       f::kDurationFormat, f::kBaselineDurationFormat,
+        f::kDurationText};
+    for (int k = 0; k < kFieldCount; ++k) {
+        Place& place = places_[k];
+        if (const auto location = fields.fixed(kIndexes[k])) {
+            place = {Place::kFixed, static_cast<quint8>(location->block), location->offset};
+        } else if (const auto key = fields.varKey(kIndexes[k])) {
+            place = {Place::kVar, 0, *key};
+        }
+    }
+
+    // Flag n is a bit of the task's FixedMeta item, whose place moved with the versions of Project.
+    const auto flagBit = [&](int number) {
+        int byte = 37, bit = 4 + number;
+        if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
+            byte = number <= 10 ? 24 : 33;
+            bit = number <= 10 ? number : number - 10;
+        } else if (format_ == Format::Mpp14) {
+            byte = 35;
+            bit = 5 + number;
+        }
+        return std::make_pair(byte + bit / 8, static_cast<quint8>(1 << (bit % 8)));
+    };
+    if (tables.custom.none()) return;
     for (int slot = 0; slot < kCustomFieldCount; ++slot) {
         if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
         const CustomKind kind = customKindOf(slot);
         if (kind == CustomKind::Flag) {
-            flagSlots_.push_back(slot);
+            const auto [byte, mask] = flagBit(customNumberOf(slot));
+            flags_.push_back({static_cast<std::uint8_t>(slot), byte, mask});
             continue;
         }
         // An outline code's value is a reference kept under the next index.
@@ -53,40 +84,51 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
     }
 }
 
-std::optional<int> TaskDetailReader::u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<qint32> TaskDetailReader::varOffset(Task& task, int key) const {
+    if (!task.entriesFound) {
+        task.entries = var_.entriesOf(task.uniqueId);
+        task.entriesFound = true;
+    }
+    for (const VarMeta::Entry& entry : task.entries) {  // by key
+        if (entry.key == key) return entry.offset;
+        if (entry.key > key) break;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> TaskDetailReader::u16At(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
     return v->bytes.u16(v->offset);
 }
 
-std::optional<qint32> TaskDetailReader::i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<qint32> TaskDetailReader::i32At(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
     return v->bytes.i32(v->offset);
 }
 
-std::optional<TaskDetailReader::Value> TaskDetailReader::value(int field, qint32 uniqueId, Bytes data,
-                                                               Bytes data2) const {
-    if (const auto location = fields_.fixed(field))
-        return Value{location->block == 0 ? data : data2, location->offset};
-    if (const auto key = fields_.varKey(field)) {
-        if (const auto offset = var_.offset(uniqueId, *key)) {
+std::optional<TaskDetailReader::Value> TaskDetailReader::value(Field field, Task& task) const {
+    const Place& place = places_[field];
+    if (place.kind == Place::kFixed) return Value{place.block == 0 ? task.data : task.data2, place.at};
+    if (place.kind == Place::kVar) {
+        if (const auto offset = varOffset(task, place.at)) {
             if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
         }
     }
     return std::nullopt;
 }
 
-std::optional<QDateTime> TaskDetailReader::date(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<QDateTime> TaskDetailReader::date(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
     return timestamp(v->bytes, v->offset);
 }
 
-QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
-    const auto key = fields_.varKey(field);
-    if (!key) return {};
-    const auto offset = var_.offset(uniqueId, *key);
+QString TaskDetailReader::text(Field field, Task& task, bool notes) {
+    const Place& place = places_[field];
+    if (place.kind != Place::kVar) return {};
+    const auto offset = varOffset(task, place.at);
     if (!offset) return {};
     return textAt(*offset, notes);
 }
@@ -105,12 +147,12 @@ QString TaskDetailReader::textAt(qint32 offset, bool notes) {
 
 std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem,
                                                     const Shown& shown) {
-    using namespace task_field;
     auto d = std::make_shared<TaskDetails>();
     d->uniqueId = uniqueId;
+    Task task{uniqueId, data, data2, {}};
 
-    if (const auto v = value(kOutlineLevel, uniqueId, data, data2)) d->outlineLevel = v->bytes.u16(v->offset);
-    if (const auto v = value(kPercentComplete, uniqueId, data, data2)) {
+    if (const auto v = value(kOutlineLevel, task)) d->outlineLevel = v->bytes.u16(v->offset);
+    if (const auto v = value(kPercentComplete, task)) {
         const int percent = v->bytes.u16(v->offset);
         if (percent <= 100) d->percentComplete = percent;
     }
@@ -123,42 +165,44 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     }
 
     // No baseline: NA dates and a zero duration, or no entries at all.
-    const auto baselineStart = date(kBaselineStart, uniqueId, data, data2);
-    const auto baselineFinish = date(kBaselineFinish, uniqueId, data, data2);
-    d->baselineStart = baselineStart.value_or(QDateTime());
-    d->baselineFinish = baselineFinish.value_or(QDateTime());
-    if (const auto v = value(kBaselineDuration, uniqueId, data, data2)) {
+    const auto baselineStart = date(kBaselineStart, task);
+    const auto baselineFinish = date(kBaselineFinish, task);
+    if (baselineStart) d->baselineStart = *baselineStart;
+    if (baselineFinish) d->baselineFinish = *baselineFinish;
+    if (const auto v = value(kBaselineDuration, task)) {
         const auto minutes = durationMinutes(v->bytes.i32(v->offset));
         if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
             d->baselineDurationMinutes = minutes;
     }
-    d->actualStart = date(kActualStart, uniqueId, data, data2).value_or(QDateTime());
-    d->actualFinish = date(kActualFinish, uniqueId, data, data2).value_or(QDateTime());
+    if (auto actual = date(kActualStart, task)) d->actualStart = std::move(*actual);
+    if (auto actual = date(kActualFinish, task)) d->actualFinish = std::move(*actual);
 
     // Cost in hundredths of the currency unit, work in thousandths of a minute.
-    if (const auto v = value(kCost, uniqueId, data, data2)) {
+    if (const auto v = value(kCost, task)) {
         if (const auto cost = finite(v->bytes.f64(v->offset))) d->cost = *cost / 100.0;
     }
-    if (const auto v = value(kWork, uniqueId, data, data2)) {
+    if (const auto v = value(kWork, task)) {
         if (const auto work = finite(v->bytes.f64(v->offset))) d->workMinutes = *work / 1000.0;
     }
 
-    d->wbs = text(kWbs, uniqueId, false);
-    d->notes = text(kNotes, uniqueId, true);
-    if (tables_.schedule) readSchedule(uniqueId, data, data2, shown, *d);
-    if (wantsCustom()) readCustom(uniqueId, data, data2, metaItem, *d);
+    d->wbs = text(kWbs, task, false);
+    d->notes = text(kNotes, task, true);
+    if (tables_.schedule) readSchedule(task, shown, *d);
+    if (wantsCustom()) readCustom(task, metaItem, *d);
     return d;
 }
 
 // Total Slack and Critical are not stored: the slack comes from the start and finish slack here,
 // Critical once the links are known (finishSchedule).
-void TaskDetailReader::readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d) {
-    using namespace task_field;
+void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const DurationUnits& units = tables_.settings.units;
-    const auto dateOf = [&](int field) { return date(field, uniqueId, data, data2).value_or(QDateTime()); };
-    const auto minutesOf = [&](int field) -> std::optional<double> {
-        const auto tenths = i32At(field, uniqueId, data, data2);
+    const auto setDate = [&](Field field, std::optional<QDateTime>& to) {
+        auto v = date(field, task);
+        to = v ? std::move(*v) : QDateTime();
+    };
+    const auto minutesOf = [&](Field field) -> std::optional<double> {
+        const auto tenths = i32At(field, task);
         if (!tenths) return std::nullopt;
         return *tenths / 10.0;
     };
@@ -167,55 +211,45 @@ void TaskDetailReader::readSchedule(qint32 uniqueId, Bytes data, Bytes data2, co
     const auto finishSlack = minutesOf(kFinishSlack);
     if (finishSlack && (d.actualStart.isValid() || !startSlack)) s.totalSlackMinutes = finishSlack;
     else if (startSlack) s.totalSlackMinutes = finishSlack ? std::min(*startSlack, *finishSlack) : *startSlack;
-    s.constraintType = u16At(kConstraintType, uniqueId, data, data2);
-    s.constraintDate = dateOf(kConstraintDate);
-    s.deadline = dateOf(kDeadline);
-    if (const auto priority = u16At(kPriority, uniqueId, data, data2)) s.priority = *priority;
-    s.earlyStart = dateOf(kEarlyStart);
-    s.earlyFinish = dateOf(kEarlyFinish);
-    s.lateStart = dateOf(kLateStart);
-    s.lateFinish = dateOf(kLateFinish);
-    s.taskType = u16At(kTaskType, uniqueId, data, data2);
+    s.constraintType = u16At(kConstraintType, task);
+    setDate(kConstraintDate, s.constraintDate);
+    setDate(kDeadline, s.deadline);
+    if (const auto priority = u16At(kPriority, task)) s.priority = *priority;
+    setDate(kEarlyStart, s.earlyStart);
+    setDate(kEarlyFinish, s.earlyFinish);
+    setDate(kLateStart, s.lateStart);
+    setDate(kLateFinish, s.lateFinish);
+    s.taskType = u16At(kTaskType, task);
     s.manual = shown.manual;
     // Only Project 2010 and later plans can hold inactive tasks.
     s.active = format_ != Format::Mpp14 || (shown.meta2Item.u8(8) & (applicationVersion_ <= 14 ? 0x04 : 0x40)) != 0;
-    const int format = u16At(kDurationFormat, uniqueId, data, data2).value_or(kDefaultFormat);
+    const int format = u16At(kDurationFormat, task).value_or(kDefaultFormat);
     s.estimated = (format & kEstimatedBit) != 0;
-    const QString typed = shown.manual ? text(kDurationText, uniqueId, false) : QString();
+    const QString typed = shown.manual ? text(kDurationText, task, false) : QString();
     s.durationShown = typed.isEmpty() ? durationText(shown.durationMinutes, format, units) : typed;
     s.durationDays = durationDays(shown.durationMinutes, format, units);
     if (d.baselineDurationMinutes) {
-        const int baseline =
-            u16At(kBaselineDurationFormat, uniqueId, data, data2).value_or(format & ~kEstimatedBit);
+        const int baseline = u16At(kBaselineDurationFormat, task).value_or(format & ~kEstimatedBit);
         s.baselineDurationShown = durationText(*d.baselineDurationMinutes, baseline, units);
         s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, baseline, units);
     }
 }
 
-// Flag n is a bit of the task's FixedMeta item, whose place moved with the versions of Project.
-bool TaskDetailReader::flag(Bytes metaItem, int number) const {
-    int byte = 37, bit = 4 + number;
-    if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
-        byte = number <= 10 ? 24 : 33;
-        bit = number <= 10 ? number : number - 10;
-    } else if (format_ == Format::Mpp14) {
-        byte = 35;
-        bit = 5 + number;
-    }
-    return (metaItem.u8(byte + bit / 8) & (1 << (bit % 8))) != 0;
-}
-
-void TaskDetailReader::readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d) {
-    for (const int slot : flagSlots_) {
-        if (!flag(metaItem, customNumberOf(slot))) continue;
+void TaskDetailReader::readCustom(Task& task, Bytes metaItem, TaskDetails& d) {
+    for (const FlagBit& flag : flags_) {
+        if ((metaItem.u8(flag.byte) & flag.mask) == 0) continue;
         CustomValue out;
-        out.slot = static_cast<std::uint8_t>(slot);
+        out.slot = flag.slot;
         out.number = 1;
         d.custom.push_back(std::move(out));
     }
     // The task's var entries once, rather than a search for each field.
     if (!slotOfKey_.empty()) {
-        for (const VarMeta::Entry& entry : var_.entriesOf(uniqueId)) {
+        if (!task.entriesFound) {
+            task.entries = var_.entriesOf(task.uniqueId);
+            task.entriesFound = true;
+        }
+        for (const VarMeta::Entry& entry : task.entries) {
             if (entry.key < 0 || static_cast<std::size_t>(entry.key) >= slotOfKey_.size()) continue;
             const int slot = slotOfKey_[static_cast<std::size_t>(entry.key)];
             if (slot < 0) continue;
@@ -223,7 +257,7 @@ void TaskDetailReader::readCustom(qint32 uniqueId, Bytes data, Bytes data2, Byte
         }
     }
     for (const auto& [slot, at] : fixedCustom_) {
-        const Bytes block = at.block == 0 ? data : data2;
+        const Bytes block = at.block == 0 ? task.data : task.data2;
         readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1, d);
     }
 }

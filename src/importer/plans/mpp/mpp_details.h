@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -70,34 +71,61 @@ class TaskDetailReader {
     std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, const Shown& shown);
 
   private:
+    // Where the plan keeps a field of its tasks: in a record (block 0 or 1, at an offset), in
+    // Var2Data under a key, or nowhere. Worked out once for the plan from its field map.
+    struct Place {
+        enum Kind : quint8 { kNowhere, kFixed, kVar } kind = kNowhere;
+        quint8 block = 0;
+        int at = 0;  // offset in the record, or Var2Data key
+    };
+    // The fields read for every task, as indexes of places_.
+    enum Field : int {
+        kOutlineLevel, kPercentComplete, kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart,
+        kActualFinish, kCost, kWork, kWbs, kNotes, kFreeSlack, kStartSlack, kFinishSlack, kConstraintType,
+        kConstraintDate, kDeadline, kPriority, kEarlyStart, kEarlyFinish, kLateStart, kLateFinish, kTaskType,
+        kDurationFormat, kBaselineDurationFormat, kDurationText, kFieldCount
+    };
+    // One task's records and, found at the first var field asked for, its Var2Data entries.
+    struct Task {
+        qint32 uniqueId;
+        Bytes data, data2;
+        std::span<const VarMeta::Entry> entries;
+        bool entriesFound = false;
+    };
     struct Value {
         Bytes bytes;
         qint64 offset = 0;
     };
-    std::optional<Value> value(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    std::optional<QDateTime> date(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    QString text(int field, qint32 uniqueId, bool notes);
-    std::optional<int> u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    std::optional<qint32> i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    void readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d);
-    void readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d);
-    bool wantsCustom() const { return !flagSlots_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
-    bool flag(Bytes metaItem, int number) const;
+    std::optional<qint32> varOffset(Task& task, int key) const;
+    std::optional<Value> value(Field field, Task& task) const;
+    std::optional<QDateTime> date(Field field, Task& task) const;
+    QString text(Field field, Task& task, bool notes);
+    std::optional<int> u16At(Field field, Task& task) const;
+    std::optional<qint32> i32At(Field field, Task& task) const;
+    void readSchedule(Task& task, const Shown& shown, TaskDetails& d);
+    void readCustom(Task& task, Bytes metaItem, TaskDetails& d);
+    bool wantsCustom() const { return !flags_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
 
     Format format_;
     int applicationVersion_;
-    const FieldMap& fields_;
     const VarMeta& var_;
     Bytes var2Data_;
+    Place places_[kFieldCount];
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
     void readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d);
 
     const DetailTables& tables_;
-    // The custom fields asked for: flags by slot, the others by their Var2Data key (the slot at
-    // that key, -1 for none) or, in a file that keeps one in a record, by place.
-    std::vector<int> flagSlots_;
+    // The custom fields asked for: flags by their bit of the FixedMeta item, the others by their
+    // Var2Data key (the slot at that key, -1 for none) or, in a file that keeps one in a record,
+    // by place.
+    struct FlagBit {
+        std::uint8_t slot;
+        int byte;
+        quint8 mask;
+    };
+    std::vector<FlagBit> flags_;
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
     std::optional<OutlineCodes> outlineCodes_;
