@@ -348,34 +348,46 @@ std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const Fie
     return names;
 }
 
-std::vector<Assignment> assignments(Format format, const FieldMap& map, const TableStreams& s,
-                                    const std::unordered_set<qint32>& taskIds) {
+// The assignments in use of the tasks in `taskIds`: none when none of them names a resource.
+std::vector<Assignment> assignments(Format format, const DetailTables& tables, const std::vector<qint32>& taskIds) {
     std::vector<Assignment> out;
+    const TableStreams& s = tables.assignments;
+    const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
+    if (!meta || !tables.assignmentMap) return out;
+    const auto inUse = [&](qint64 i) { return meta->item(i).u8(0) == 0; };  // else deleted or not in use
+    qint64 first = 0;
+    while (first < meta->count() && !inUse(first)) ++first;
+    if (first == meta->count()) return out;  // most plans assign no resource
+
+    const FieldMap map = tables.assignmentMap();
     const auto uidAt = map.fixed(assignment_field::kUniqueId);
     const auto taskAt = map.fixed(assignment_field::kTaskUniqueId);
     const auto resourceAt = map.fixed(assignment_field::kResourceUniqueId);
     const auto unitsAt = map.fixed(assignment_field::kUnits);
     if (!uidAt || !taskAt || !resourceAt) return out;
-    const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
-    const auto var =
-        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
-    if (!meta || !var) return out;
     const qint64 recordSize = std::max(map.maxFixedSize(0), 1);
-    for (qint64 i = 0; i < meta->count(); ++i) {
-        const Bytes item = meta->item(i);
-        if (item.u8(0) != 0) continue;  // deleted or not in use
-        const qint64 offset = item.i32(4);
+    for (qint64 i = first; i < meta->count(); ++i) {
+        if (!inUse(i)) continue;
+        const qint64 offset = meta->item(i).i32(4);
         if (offset < 0 || offset >= s.fixedData.size()) continue;
         // Reads past the stream's end give zeros: the record is padded.
         const Bytes record(s.fixedData.data() + offset, std::min(recordSize, s.fixedData.size() - offset));
         Assignment a{
             record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
-        if (!var->has(a.uniqueId) || !taskIds.count(a.taskUniqueId)) continue;
+        if (!std::binary_search(taskIds.begin(), taskIds.end(), a.taskUniqueId)) continue;
         if (unitsAt) {
             if (const auto units = finite(record.f64(unitsAt->offset))) a.units = *units / 100.0;
         }
         out.push_back(a);
     }
+    if (std::none_of(out.begin(), out.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; }))
+        return {};
+    // An assignment is in use only with var entries.
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    if (!var) return {};
+    out.erase(std::remove_if(out.begin(), out.end(), [&](const Assignment& a) { return !var->has(a.uniqueId); }),
+              out.end());
     return out;
 }
 
@@ -416,14 +428,25 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
 }
 
 std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
-                                                  const std::unordered_set<qint32>& taskIds) {
-    std::vector<Assignment> list = assignments(format, tables.assignmentMap, tables.assignments, taskIds);
+                                                  const std::vector<qint32>& taskIds) {
+    std::vector<Assignment> list = assignments(format, tables, taskIds);
     const bool named =
         std::any_of(list.begin(), list.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; });
-    if (!named || !tables.resources) return {};
+    if (!named || !tables.resources || !tables.resourceMap) return {};
     const TableStreams resources = tables.resources();
-    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap, resources),
+    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap(), resources),
                              tables.assignments.fixedData.size() + resources.var2Data.size());
+}
+
+std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions) {
+    std::vector<qint32> ids;
+    ids.reserve(positions.size());
+    for (const TaskDetails* d : positions) {
+        if (d && d->uniqueId) ids.push_back(static_cast<qint32>(*d->uniqueId));
+    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
 }
 
 // ---- Project 98 ----------------------------------------------------------------------------------

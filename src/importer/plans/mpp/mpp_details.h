@@ -28,8 +28,9 @@ struct TableStreams {
 // What reading the details of an MPP9/12/14 plan needs besides the task streams. The resource
 // table is asked for only when some assignment names a real resource (most plans have none).
 struct DetailTables {
-    FieldMap resourceMap = FieldMap::parse(Bytes(), Format::Mpp9, resourceFields());
-    FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
+    // The field maps of the two tables, parsed only when a plan assigns resources (none: no names).
+    std::function<FieldMap()> resourceMap;
+    std::function<FieldMap()> assignmentMap;
     TableStreams assignments;  // Var2Data not needed
     std::function<TableStreams()> resources;
     QString projectTitle;  // empty: the summary task's name is the project's
@@ -146,12 +147,15 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
                                                       const std::unordered_map<qint32, QString>& names,
                                                       qint64 textBytes);
 
-// Resource Names of the tasks in `taskIds`, by task unique ID: the names of the resources
-// assigned, in ascending assignment unique ID, joined by commas; units other than 100 % follow a
-// name in brackets ("Anna[50%]"). Throws quorrix::Failure when the names would add up to far
-// more text than the tables hold (only a hostile file does that).
+// Resource Names of the tasks in `taskIds` (ascending unique IDs), by task unique ID: the names
+// of the resources assigned, in ascending assignment unique ID, joined by commas; units other
+// than 100 % follow a name in brackets ("Anna[50%]"). Throws quorrix::Failure when the names
+// would add up to far more text than the tables hold (only a hostile file does that).
 std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
-                                                  const std::unordered_set<qint32>& taskIds);
+                                                  const std::vector<qint32>& taskIds);
+
+// The unique IDs of a plan's positions (null for a blank row), ascending, each once.
+std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions);
 
 // The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
 std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);

@@ -264,7 +264,10 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     tables.schedule = options.details && options.schedule;
     tables.custom = options.details ? options.custom : CustomSlots();
     std::vector<std::pair<int, QString>> aliases;
-    if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
+    // Kept while the tasks are read: the resource and assignment field maps are parsed from it
+    // only when the plan assigns resources.
+    std::optional<QByteArray> projectProps = file.stream({storage, QStringLiteral("Props")});
+    if (projectProps) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));
         const auto fieldMap = [&props](qint32 key, qint32 fallback) {
@@ -274,10 +277,14 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         if (const auto map = fieldMap(kTaskFieldMap, kTaskFieldMapFallback)) fields = FieldMap::parse(*map, identity.format);
         if (options.details) {
             if (const auto map = fieldMap(kResourceFieldMap, kResourceFieldMapFallback)) {
-                tables.resourceMap = FieldMap::parse(*map, identity.format, resourceFields());
+                tables.resourceMap = [map = *map, format = identity.format] {
+                    return FieldMap::parse(map, format, resourceFields());
+                };
             }
             if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
-                tables.assignmentMap = FieldMap::parse(*map, identity.format, assignmentFields());
+                tables.assignmentMap = [map = *map, format = identity.format] {
+                    return FieldMap::parse(map, format, assignmentFields());
+                };
             }
             tables.settings = scheduleSettings(props);
             if (tables.custom.any() && identity.format == Format::Mpp9) {

@@ -114,11 +114,7 @@ public:
 
         std::vector<TaskDetails*> details;
         Plan plan = arrange(rows, &details);
-        std::unordered_set<qint32> taskIds;
-        for (const TaskDetails* d : details) {
-            if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
-        }
-        attachResourceNames(details, resourceNames(s_.format, *tables_, taskIds));
+        attachResourceNames(details, resourceNames(s_.format, *tables_, taskUniqueIds(details)));
         // The project's name: the title, else the summary task's (unique ID 0).
         QString project = tables_->projectTitle;
         for (const Row& row : rows)
@@ -481,7 +477,7 @@ constexpr qint64 kMpp8AssignmentRecord = 204;
 constexpr qint64 kMpp8LongAssignmentRecord = 238;
 
 // Resource names by unique ID, then the assignments of the tasks in `taskIds`.
-std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, const std::unordered_set<qint32>& taskIds) {
+std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, const std::vector<qint32>& taskIds) {
     // Records are 204 bytes, or 238 in some files: 238 when only that size divides the stream;
     // when both do, the size whose records name more known tasks.
     const auto linksOfSize = [&](qint64 size) {
@@ -493,7 +489,7 @@ std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, 
             link.uniqueId = record.i32(0);
             link.taskUniqueId = record.i32(16);
             link.resourceUniqueId = record.i32(20);
-            if (taskIds.count(link.taskUniqueId)) links.push_back(link);
+            if (std::binary_search(taskIds.begin(), taskIds.end(), link.taskUniqueId)) links.push_back(link);
         }
         return links;
     };
@@ -576,11 +572,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
         ordered.push_back(row.details.get());
     }
     if (details) {
-        std::unordered_set<qint32> taskIds;
-        for (const TaskDetails* d : ordered) {
-            if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
-        }
-        attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
+        attachResourceNames(ordered, mpp8ResourceNames(*details, taskUniqueIds(ordered)));
         for (TaskDetails* d : ordered)
             if (d) d->project = details->projectTitle.isEmpty() ? summaryName : details->projectTitle;
         if (details->schedule) finishSchedule(ordered, mpp8Links(details->links), details->settings);
