@@ -1,6 +1,8 @@
 #include "importer/plans/common/finish_plan.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace quorrix::importer::plans {
@@ -19,6 +21,7 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
         int level;
     };
     std::vector<Place> tasks;
+    tasks.reserve(plan.positions.size());
     for (std::size_t p = 0; p < plan.positions.size(); ++p) {
         auto& task = plan.positions[p];
         if (task && task->details)
@@ -26,7 +29,7 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
     }
 
     std::vector<long> counters;
-    QString number;
+    std::string number;
     for (std::size_t k = 0; k < tasks.size(); ++k) {
         TaskDetails& d = *tasks[k].details;
         const auto level = static_cast<std::size_t>(tasks[k].level);
@@ -40,10 +43,12 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
         if (d.outlineNumber.isEmpty()) {
             number.clear();
             for (std::size_t i = 0; i < counters.size(); ++i) {
-                if (i) number += QLatin1Char('.');
-                number += QString::number(counters[i]);
+                if (i) number += '.';
+                char digits[24];
+                const auto written = std::to_chars(digits, digits + sizeof digits, counters[i]);
+                number.append(digits, written.ptr);
             }
-            d.outlineNumber = number;
+            d.outlineNumber = QString::fromLatin1(number.data(), static_cast<qsizetype>(number.size()));
         }
         if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
         if (!d.summary) d.summary = k + 1 < tasks.size() && tasks[k + 1].level > tasks[k].level;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 
@@ -81,12 +82,12 @@ QString slowDurationText(double amount, int format, int unit, bool shortForm) {
     return number + QLatin1Char(' ') + QLatin1String(number == QLatin1String("1") ? f.one : f.many) + estimate;
 }
 
-QString typeLetters(int type) {
+const char* typeLetters(int type) {
     switch (type) {
-    case 0: return QStringLiteral("FF");
-    case 2: return QStringLiteral("SF");
-    case 3: return QStringLiteral("SS");
-    default: return QStringLiteral("FS");
+    case 0: return "FF";
+    case 2: return "SF";
+    case 3: return "SS";
+    default: return "FS";
     }
 }
 
@@ -147,34 +148,37 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
                                                    const std::unordered_map<long long, long>& idOfUnique,
                                                    const DurationUnits& units, bool shortForm) {
     std::unordered_map<long long, LinkTexts> out;
-    const auto entry = [&](const QString& task, const PlanLink& link) {
-        QString text = task;
-        if (link.type != 1 || link.lagTenths != 0) text += typeLetters(link.type);
+    // Appends one task's entry to a list: the task (`other`, else the ID), the type, the lag.
+    const auto append = [&](QString& list, const QString* other, long id, const PlanLink& link) {
+        if (!list.isEmpty()) list += QLatin1Char(',');
+        if (other) {
+            list += *other;
+        } else {
+            char digits[24];
+            const auto written = std::to_chars(digits, digits + sizeof digits, id);
+            list += QLatin1StringView(digits, written.ptr);
+        }
+        if (link.type != 1 || link.lagTenths != 0) list += QLatin1StringView(typeLetters(link.type));
         if (link.lagTenths != 0) {
             const int unit = link.lagFormat & 0x1F;
             // A percentage lag is stored as the percentage itself.
             const double amount = (unit == 19 || unit == 20) ? link.lagTenths : link.lagTenths / 10;
-            text += (amount < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-                    durationText(std::fabs(amount), link.lagFormat, units, shortForm);
+            list += amount < 0 ? QLatin1Char('-') : QLatin1Char('+');
+            list += durationText(std::fabs(amount), link.lagFormat, units, shortForm);
         }
-        return text;
-    };
-    const auto append = [](QString& list, const QString& item) {
-        if (!list.isEmpty()) list += QLatin1Char(',');
-        list += item;
     };
     for (const PlanLink& link : links) {
         const auto to = idOfUnique.find(link.successor);
         if (to == idOfUnique.end()) continue;
         if (!link.otherPlanTask.isEmpty()) {
-            append(out[link.successor].predecessors, entry(link.otherPlanTask, link));
+            append(out[link.successor].predecessors, &link.otherPlanTask, 0, link);
             continue;
         }
         if (link.predecessor == link.successor) continue;
         const auto from = idOfUnique.find(link.predecessor);
         if (from == idOfUnique.end()) continue;
-        append(out[link.successor].predecessors, entry(QString::number(from->second), link));
-        append(out[link.predecessor].successors, entry(QString::number(to->second), link));
+        append(out[link.successor].predecessors, nullptr, from->second, link);
+        append(out[link.predecessor].successors, nullptr, to->second, link);
     }
     return out;
 }
