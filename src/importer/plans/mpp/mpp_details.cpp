@@ -122,7 +122,7 @@ std::optional<TaskDetailReader::Value> TaskDetailReader::value(Field field, Task
 std::optional<QDateTime> TaskDetailReader::date(Field field, Task& task) const {
     const auto v = value(field, task);
     if (!v) return std::nullopt;
-    return timestamp(v->bytes, v->offset);
+    return timestamps_.at(v->bytes, v->offset);
 }
 
 QString TaskDetailReader::text(Field field, Task& task, bool notes) {
@@ -291,7 +291,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, Tas
     case CustomKind::Date:
     case CustomKind::Start:
     case CustomKind::Finish:
-        out.date = timestamp(bytes, 0).value_or(QDateTime());
+        out.date = timestamps_.at(bytes, 0).value_or(QDateTime());
         if (!out.date.isValid()) return;
         break;
     case CustomKind::Duration: {

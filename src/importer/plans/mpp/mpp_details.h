@@ -112,6 +112,7 @@ class TaskDetailReader {
     const VarMeta& var_;
     Bytes var2Data_;
     Place places_[kFieldCount];
+    mutable Timestamps timestamps_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
