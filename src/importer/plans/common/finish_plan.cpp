@@ -21,7 +21,6 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
         int level;
     };
     std::vector<Place> tasks;
-    tasks.reserve(plan.positions.size());
     for (std::size_t p = 0; p < plan.positions.size(); ++p) {
         auto& task = plan.positions[p];
         if (task && task->details)

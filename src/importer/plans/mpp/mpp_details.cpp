@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 
 #include "importer/plans/common/custom_fields.h"
@@ -32,6 +33,7 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
       applicationVersion_(applicationVersion),
       var_(var),
       var2Data_(var2Data),
+      durationTexts_(tables.settings.units),
       textBudget_(var2Data.size()),
       tables_(tables) {
     // Their indexes in the field map, in the order of Field.
@@ -188,7 +190,12 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     d->wbs = text(kWbs, task, false);
     d->notes = text(kNotes, task, true);
     if (tables_.schedule) readSchedule(task, shown, *d);
-    if (wantsCustom()) readCustom(task, metaItem, *d);
+    if (wantsCustom()) {
+        // Gathered apart first, so that the task's list is allocated once, at its size.
+        customValues_.clear();
+        readCustom(task, metaItem);
+        d->custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
+    }
     return d;
 }
 
@@ -226,22 +233,22 @@ void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails&
     const int format = u16At(kDurationFormat, task).value_or(kDefaultFormat);
     s.estimated = (format & kEstimatedBit) != 0;
     const QString typed = shown.manual ? text(kDurationText, task, false) : QString();
-    s.durationShown = typed.isEmpty() ? durationText(shown.durationMinutes, format, units) : typed;
+    s.durationShown = typed.isEmpty() ? durationTexts_(shown.durationMinutes, format) : typed;
     s.durationDays = durationDays(shown.durationMinutes, format, units);
     if (d.baselineDurationMinutes) {
         const int baseline = u16At(kBaselineDurationFormat, task).value_or(format & ~kEstimatedBit);
-        s.baselineDurationShown = durationText(*d.baselineDurationMinutes, baseline, units);
+        s.baselineDurationShown = durationTexts_(*d.baselineDurationMinutes, baseline);
         s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, baseline, units);
     }
 }
 
-void TaskDetailReader::readCustom(Task& task, Bytes metaItem, TaskDetails& d) {
+void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
     for (const FlagBit& flag : flags_) {
         if ((metaItem.u8(flag.byte) & flag.mask) == 0) continue;
         CustomValue out;
         out.slot = flag.slot;
         out.number = 1;
-        d.custom.push_back(std::move(out));
+        customValues_.push_back(std::move(out));
     }
     // The task's var entries once, rather than a search for each field.
     if (!slotOfKey_.empty()) {
@@ -253,18 +260,18 @@ void TaskDetailReader::readCustom(Task& task, Bytes metaItem, TaskDetails& d) {
             if (entry.key < 0 || static_cast<std::size_t>(entry.key) >= slotOfKey_.size()) continue;
             const int slot = slotOfKey_[static_cast<std::size_t>(entry.key)];
             if (slot < 0) continue;
-            if (const auto bytes = varValue(var2Data_, entry.offset)) readCustomValue(slot, *bytes, entry.offset, d);
+            if (const auto bytes = varValue(var2Data_, entry.offset)) readCustomValue(slot, *bytes, entry.offset);
         }
     }
     for (const auto& [slot, at] : fixedCustom_) {
         const Bytes block = at.block == 0 ? task.data : task.data2;
-        readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1, d);
+        readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1);
     }
 }
 
 // One custom value from its bytes; `offset` in Var2Data (-1 for a value in a record) shares the
 // decoding of a text many tasks hold.
-void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d) {
+void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     const CustomKind kind = customKindOf(slot);
     CustomValue out;
     out.slot = static_cast<std::uint8_t>(slot);
@@ -302,7 +309,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, Tas
     }
     case CustomKind::Flag: return;
     }
-    d.custom.push_back(std::move(out));
+    customValues_.push_back(std::move(out));
 }
 
 // ---- resource names ----------------------------------------------------------------------------
@@ -397,6 +404,15 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
                                                       const std::unordered_map<qint32, QString>& names,
                                                       qint64 textBytes) {
     std::unordered_map<qint32, QString> result;
+    // Only assignments of resources with a name give any: most plans have none.
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&names](const AssignmentLink& a) {
+                                  if (a.resourceUniqueId == kNoResource) return true;
+                                  const auto name = names.find(a.resourceUniqueId);
+                                  return name == names.end() || name->second.isEmpty();
+                              }),
+               list.end());
+    if (list.empty()) return result;
     // The first assignment of a resource to a task counts; then ascending assignment unique ID.
     std::map<std::pair<qint32, qint32>, size_t> firstOf;
     std::vector<AssignmentLink> kept;

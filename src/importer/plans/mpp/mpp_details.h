@@ -104,7 +104,7 @@ class TaskDetailReader {
     std::optional<int> u16At(Field field, Task& task) const;
     std::optional<qint32> i32At(Field field, Task& task) const;
     void readSchedule(Task& task, const Shown& shown, TaskDetails& d);
-    void readCustom(Task& task, Bytes metaItem, TaskDetails& d);
+    void readCustom(Task& task, Bytes metaItem);
     bool wantsCustom() const { return !flags_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
 
     Format format_;
@@ -113,10 +113,11 @@ class TaskDetailReader {
     Bytes var2Data_;
     Place places_[kFieldCount];
     mutable Timestamps timestamps_;
+    DurationTexts durationTexts_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
-    void readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d);
+    void readCustomValue(int slot, Bytes bytes, qint32 offset);
 
     const DetailTables& tables_;
     // The custom fields asked for: flags by their bit of the FixedMeta item, the others by their
@@ -130,6 +131,7 @@ class TaskDetailReader {
     std::vector<FlagBit> flags_;
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
+    std::vector<CustomValue> customValues_;  // of the task being read
     std::optional<OutlineCodes> outlineCodes_;
 };
 

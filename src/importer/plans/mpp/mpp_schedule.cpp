@@ -187,7 +187,8 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
     }
 }
 
-void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, TaskDetails& d) {
+void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, DurationTexts& texts,
+                      TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const auto date = [&record](qint64 offset) { return timestamp(record, offset).value_or(QDateTime()); };
     // Project 2000 and 2003 write longer records whose slack is not where Project 98 keeps it.
@@ -207,10 +208,10 @@ void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettin
     s.active = true;
     s.estimated = false;
     const int format = record.u16(72) & 0x1F;  // Project 98 formats hold no estimates
-    s.durationShown = durationText(durationMinutes, format, settings.units);
+    s.durationShown = texts(durationMinutes, format);
     s.durationDays = plans::durationDays(durationMinutes, format, settings.units);
     if (d.baselineDurationMinutes) {
-        s.baselineDurationShown = durationText(*d.baselineDurationMinutes, format, settings.units);
+        s.baselineDurationShown = texts(*d.baselineDurationMinutes, format);
         s.baselineDurationDays = plans::durationDays(*d.baselineDurationMinutes, format, settings.units);
     }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -438,6 +439,7 @@ public:
     bool empty() const { return asked_.empty(); }
 
     void read(Bytes record, Mpp8Names& defer, TaskDetails& d) {
+        values_.clear();
         const quint32 flags = record.u32(268) & 0xFFFFFF;
         const quint32 mask = record.u32(303) & 0xFFFFFF;
         const qint32 reference = record.i32(312);
@@ -461,7 +463,7 @@ public:
             if (asked.kind == CustomKind::Flag) {
                 if (!(flags & (1u << asked.number)) || !(mask & (1u << (asked.number - 1)))) continue;
                 out.number = 1;
-                d.custom.push_back(std::move(out));
+                values_.push_back(std::move(out));
                 continue;
             }
             if (!found_[asked.key]) continue;
@@ -477,8 +479,10 @@ public:
             default: continue;
             }
             if (!std::isfinite(out.number)) continue;
-            d.custom.push_back(std::move(out));
+            values_.push_back(std::move(out));
         }
+        // Allocated once, at its size.
+        d.custom.assign(std::make_move_iterator(values_.begin()), std::make_move_iterator(values_.end()));
         for (const int key : keys_) found_[key] = false;
         keys_.clear();
     }
@@ -496,6 +500,7 @@ private:
     std::array<Bytes, kKeys> items_{};
     std::array<bool, kKeys> found_{};
     std::vector<int> keys_;
+    std::vector<CustomValue> values_;  // of the record being read
 };
 
 }  // namespace
@@ -563,6 +568,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             if (customKindOf(slot) != CustomKind::OutlineCode) held.set(static_cast<std::size_t>(slot));
         }
     }
+    DurationTexts durationTexts(details ? details->settings.units : DurationUnits());
     std::optional<Mpp8Custom> custom;
     if (details && (details->custom & held).any()) custom.emplace(details->custom & held);
     for (qint64 r = 0; r < count; ++r) {
@@ -583,7 +589,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             if (details) {
                 row.details = readMpp8Details(record);
                 if (details->schedule)
-                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, *row.details);
+                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, durationTexts, *row.details);
                 if (custom) custom->read(record, names, *row.details);
                 row.task.details = row.details;
             }
