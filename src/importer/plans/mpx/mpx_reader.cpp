@@ -2,8 +2,10 @@
 
 #include <QDate>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <unordered_map>
 #include <string>
@@ -113,7 +115,7 @@ constexpr MpxCustom kMpxCustom[] = {
 
 // Words of the constraint types and priorities, English and German.
 struct Word {
-    const char* text;
+    std::string_view text;
     int value;
 };
 constexpr Word kConstraintWords[] = {
@@ -138,7 +140,7 @@ constexpr int kResourceId = 40;
 // The column names of record 60 (and 40) in the languages Project writes them in, for files
 // without the numbered definition.
 struct NamedField {
-    const char* name;
+    std::string_view name;
     int number;
 };
 constexpr NamedField kTaskFieldNames[] = {
@@ -397,7 +399,7 @@ bool parseWholeNumber(std::string_view text, const Settings& s, double& value) {
 }
 
 struct DurationUnit {
-    const char* name;
+    std::string_view name;
     int kind;  // 0 fixed minutes, 1 working days, 2 working weeks, 3 working months
     double minutes;
 };
@@ -597,9 +599,11 @@ DateRead parseDate(std::string_view raw, const Settings& s, CodePage page, FileD
 // Yes and No in the languages Project writes; nothing for anything else.
 std::optional<bool> parseFlag(std::string_view text) {
     text = trimmed(text);
-    for (const char* yes : {"Yes", "Ja", "Oui", "True", "1"})
+    static constexpr std::string_view kYes[] = {"Yes", "Ja", "Oui", "True", "1"};
+    static constexpr std::string_view kNo[] = {"No", "Nein", "Non", "False", "0"};
+    for (const std::string_view yes : kYes)
         if (equalsIgnoringCase(text, yes)) return true;
-    for (const char* no : {"No", "Nein", "Non", "False", "0"})
+    for (const std::string_view no : kNo)
         if (equalsIgnoringCase(text, no)) return false;
     return std::nullopt;
 }
@@ -608,7 +612,7 @@ std::optional<bool> parseFlag(std::string_view text) {
 // for a number alone; nothing for a unit not known.
 std::optional<int> formatOfUnit(std::string_view unit) {
     struct Unit {
-        const char* name;
+        std::string_view name;
         int format;
     };
     static constexpr Unit kUnits[] = {
@@ -646,7 +650,12 @@ public:
     explicit Reader(const ReadOptions& options)
         : details_(options.details),
           schedule_(options.details && options.schedule),
-          custom_(options.details ? options.custom : CustomSlots()) {}
+          custom_(options.details ? options.custom : CustomSlots()) {
+        for (const MpxCustom& c : kMpxCustom) {
+            const int slot = customSlot(c.kind, c.number);
+            if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
+        }
+    }
 
     Plan read(std::string_view bytes) {
         if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
@@ -690,6 +699,7 @@ private:
     // ---- records ----
 
     void handle(int number, const Records& r) {
+        if (number != record::kTask && number != record::kTaskNotes && number != record::kAssignment) forgetDates();
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -958,6 +968,24 @@ private:
         return result;
     }
 
+    // A date of the further fields, which need not be readable (nothing then). The tasks of a plan
+    // share most of their dates: the last ones read are kept by their text, until a record that
+    // changes how dates read (handle) forgets them.
+    QDateTime detailDate(const Records& r, int number, std::optional<double> finishDuration) {
+        const std::string_view text = value(r, number);
+        const bool lateInDay = finishDuration && *finishDuration != 0;
+        std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
+        for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
+        KeptDate& kept = dates_[hash % dates_.size()];
+        if (!kept.filled || kept.lateInDay != lateInDay || kept.text != text) {
+            kept.value = date(r, number, 0, "", finishDuration, false);
+            kept.text.assign(text);
+            kept.lateInDay = lateInDay;
+            kept.filled = true;
+        }
+        return kept.value;
+    }
+
     // The end of the last working period of the date's weekday in the project's calendar.
     int endOfDay(const QDate& date) {
         if (!calendar_) {
@@ -1003,19 +1031,19 @@ private:
         const bool hasBaseline = parseDuration(value(r, field::kBaselineDuration), settings_, baseline) &&
                                  !trimmed(value(r, field::kBaselineDuration)).empty();
         if (hasBaseline) d.baselineDurationMinutes = baseline;
-        d.baselineStart = date(r, field::kBaselineStart, entry.id, "baseline start", {}, false);
-        d.baselineFinish = date(r, field::kBaselineFinish, entry.id, "baseline finish", hasBaseline ? baseline : 1, false);
+        d.baselineStart = detailDate(r, field::kBaselineStart, {});
+        d.baselineFinish = detailDate(r, field::kBaselineFinish, hasBaseline ? baseline : 1);
         // No baseline: NA dates and a zero duration, as the .mpp files of the same plans hold it.
         if (baseline == 0 && !d.baselineStart.isValid() && !d.baselineFinish.isValid())
             d.baselineDurationMinutes.reset();
-        d.actualStart = date(r, field::kActualStart, entry.id, "actual start", {}, false);
-        d.actualFinish = date(r, field::kActualFinish, entry.id, "actual finish", task.durationMinutes == 0 ? 0 : 1, false);
+        d.actualStart = detailDate(r, field::kActualStart, {});
+        d.actualFinish = detailDate(r, field::kActualFinish, task.durationMinutes == 0 ? 0 : 1);
         if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
         double work = 0;
         if (!trimmed(value(r, field::kWork)).empty() && parseDuration(value(r, field::kWork), settings_, work))
             d.workMinutes = work;
         if (schedule_) scheduleFields(r, entry, d);
-        if (custom_.any()) customFields(r, entry, d);
+        if (!askedCustom_.empty()) customFields(r, d);
     }
 
     DurationUnits units() const {
@@ -1059,13 +1087,13 @@ private:
         s.constraintType =
             wordValue(value(r, field::kConstraintType), kConstraintWords, std::size(kConstraintWords));
         if (s.constraintType)
-            s.constraintDate = date(r, field::kConstraintDate, entry.id, "constraint date", {}, false);
+            s.constraintDate = detailDate(r, field::kConstraintDate, {});
         s.priority = wordValue(value(r, field::kPriority), kPriorityWords, std::size(kPriorityWords));
         const double duration = entry.task.durationMinutes;
-        s.earlyStart = date(r, field::kEarlyStart, entry.id, "early start", {}, false);
-        s.earlyFinish = date(r, field::kEarlyFinish, entry.id, "early finish", duration == 0 ? 0 : 1, false);
-        s.lateStart = date(r, field::kLateStart, entry.id, "late start", {}, false);
-        s.lateFinish = date(r, field::kLateFinish, entry.id, "late finish", duration == 0 ? 0 : 1, false);
+        s.earlyStart = detailDate(r, field::kEarlyStart, {});
+        s.earlyFinish = detailDate(r, field::kEarlyFinish, duration == 0 ? 0 : 1);
+        s.lateStart = detailDate(r, field::kLateStart, {});
+        s.lateFinish = detailDate(r, field::kLateFinish, duration == 0 ? 0 : 1);
         if (parseFlag(value(r, field::kFixed)).value_or(false)) s.taskType = 1;
         s.manual = false;
         s.active = true;
@@ -1102,7 +1130,7 @@ private:
             if (rest.size() >= 2 && !isDigit(rest[0]) && rest[0] != '+' && rest[0] != '-') {
                 const std::string_view type = rest.substr(0, 2);
                 struct Type {
-                    const char* letters;
+                    std::string_view letters;
                     int type;
                 };
                 static constexpr Type kTypes[] = {{"FF", 0}, {"FS", 1}, {"SF", 2}, {"SS", 3},
@@ -1130,10 +1158,10 @@ private:
         }
     }
 
-    void customFields(const Records& r, const Entry& entry, TaskDetails& d) {
-        for (const MpxCustom& c : kMpxCustom) {
-            const int slot = customSlot(c.kind, c.number);
-            if (!custom_.test(static_cast<std::size_t>(slot))) continue;
+    void customFields(const Records& r, TaskDetails& d) {
+        customValues_.clear();
+        for (const AskedCustom& c : askedCustom_) {
+            const int slot = c.slot;
             const std::string_view text = value(r, c.field);
             if (trimmed(text).empty()) continue;
             CustomValue v;
@@ -1163,17 +1191,19 @@ private:
                 if (!parseDuration(text, settings_, v.number)) continue;
                 break;
             case CustomKind::Start:
-                v.date = date(r, c.field, entry.id, "custom start", {}, false);
+                v.date = detailDate(r, c.field, {});
                 if (!v.date.isValid()) continue;
                 break;
             case CustomKind::Finish:
-                v.date = date(r, c.field, entry.id, "custom finish", 1, false);
+                v.date = detailDate(r, c.field, 1);
                 if (!v.date.isValid()) continue;
                 break;
             default: continue;
             }
-            d.custom.push_back(std::move(v));
+            customValues_.push_back(std::move(v));
         }
+        // Allocated once, at its size.
+        d.custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
     }
 
     // An amount of money: the currency symbol before or after the number, a minus sign or
@@ -1257,9 +1287,28 @@ private:
             if (!entry.blank) detailsOf(entry).project = project;
     }
 
+    void forgetDates() {
+        for (KeptDate& kept : dates_) kept.filled = false;
+    }
+
     bool details_;
     bool schedule_;
     CustomSlots custom_;
+    // The custom fields asked for, in the order of kMpxCustom, and their values for the task being read.
+    struct AskedCustom {
+        int slot;
+        CustomKind kind;
+        int field;
+    };
+    std::vector<AskedCustom> askedCustom_;
+    std::vector<CustomValue> customValues_;
+    struct KeptDate {
+        std::string text;
+        bool lateInDay = false;
+        bool filled = false;
+        QDateTime value;
+    };
+    std::array<KeptDate, 64> dates_;
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';
