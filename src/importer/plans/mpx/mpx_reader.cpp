@@ -204,7 +204,8 @@ std::string_view trimmed(std::string_view text) {
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+// Inlined: the word tables are searched with it, and most of their words differ in length.
+[[gnu::always_inline]] inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
@@ -699,7 +700,8 @@ private:
     // ---- records ----
 
     void handle(int number, const Records& r) {
-        if (number != record::kTask && number != record::kTaskNotes && number != record::kAssignment) forgetDates();
+        if (details_ && number != record::kTask && number != record::kTaskNotes && number != record::kAssignment)
+            forgetDates();
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -1099,12 +1101,12 @@ private:
         s.active = true;
         s.estimated = false;
         if (const auto format = formatOf(value(r, field::kDuration))) {
-            s.durationShown = durationText(duration, *format, u);
+            s.durationShown = durationTexts_(duration, *format);
             s.durationDays = durationDays(duration, *format, u);
         }
         if (d.baselineDurationMinutes)
             if (const auto format = formatOf(value(r, field::kBaselineDuration))) {
-                s.baselineDurationShown = durationText(*d.baselineDurationMinutes, *format, u);
+                s.baselineDurationShown = durationTexts_(*d.baselineDurationMinutes, *format);
                 s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, *format, u);
             }
         predecessors(value(r, field::kPredecessors), entry.id);
@@ -1287,8 +1289,10 @@ private:
             if (!entry.blank) detailsOf(entry).project = project;
     }
 
+    // Forgets the dates and duration texts kept, which the records before the tasks can change.
     void forgetDates() {
         for (KeptDate& kept : dates_) kept.filled = false;
+        durationTexts_ = DurationTexts(units());
     }
 
     bool details_;
@@ -1309,6 +1313,7 @@ private:
         QDateTime value;
     };
     std::array<KeptDate, 64> dates_;
+    DurationTexts durationTexts_;
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';
