@@ -7,6 +7,7 @@
 #include <cstring>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <unordered_map>
 #include <string>
 #include <string_view>
@@ -628,6 +629,36 @@ std::optional<int> formatOfUnit(std::string_view unit) {
     return std::nullopt;
 }
 
+// What a parser made of a field's text for the tasks before, kept by field number: the tasks of
+// a plan repeat most of their values column by column, and a text met again in its column is not
+// parsed again. forget() drops them all (the records before the tasks change how texts read).
+template <typename T>
+class LastValues {
+public:
+    template <typename Parse>
+    const T& of(int number, std::string_view text, Parse parse) {
+        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];  // the fields of a kind rarely meet
+        if (kept.generation != generation_ || kept.number != number || kept.text != text) {
+            kept.value = parse(text);
+            kept.text.assign(text);
+            kept.number = number;
+            kept.generation = generation_;
+        }
+        return kept.value;
+    }
+    void forget() { ++generation_; }
+
+private:
+    struct Kept {
+        std::string text;
+        int number = -1;
+        unsigned generation = 0;
+        T value{};
+    };
+    unsigned generation_ = 1;
+    std::array<Kept, 64> kept_;
+};
+
 // ---- the reader ----------------------------------------------------------------------------
 
 // What the records say about one task, until the plan is put together.
@@ -652,6 +683,7 @@ public:
         : details_(options.details),
           schedule_(options.details && options.schedule),
           custom_(options.details ? options.custom : CustomSlots()) {
+        if (details_) memos_ = std::make_unique<Memos>();
         for (const MpxCustom& c : kMpxCustom) {
             const int slot = customSlot(c.kind, c.number);
             if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
@@ -978,7 +1010,7 @@ private:
         const bool lateInDay = finishDuration && *finishDuration != 0;
         std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
         for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
-        KeptDate& kept = dates_[hash % dates_.size()];
+        KeptDate& kept = memos_->dates[hash % memos_->dates.size()];
         if (!kept.filled || kept.lateInDay != lateInDay || kept.text != text) {
             kept.value = date(r, number, 0, "", finishDuration, false);
             kept.text.assign(text);
@@ -1020,18 +1052,20 @@ private:
         if (parseCount(uniqueText, uniqueId)) d.uniqueId = static_cast<double>(uniqueId);
         else if (trimmed(uniqueText).empty()) d.uniqueId = static_cast<double>(entry.id);
         d.outlineLevel = entry.outlineLevel;
-        d.outlineNumber = decode(page_, trimmed(value(r, field::kOutlineNumber)));
-        d.wbs = decode(page_, trimmed(value(r, field::kWbs)));
+        Memos& m = *memos_;
+        const auto decoded = [this](std::string_view text) { return decode(page_, trimmed(text)); };
+        d.outlineNumber = m.texts.of(field::kOutlineNumber, value(r, field::kOutlineNumber), decoded);
+        d.wbs = m.texts.of(field::kWbs, value(r, field::kWbs), decoded);
         double number = 0;
         std::string_view rest;
         const std::string_view percent = trimmed(value(r, field::kPercentComplete));
         if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
             d.percentComplete = number;
-        d.milestone = parseFlag(value(r, field::kMilestone));
-        d.summary = parseFlag(value(r, field::kSummary));
-        double baseline = 0;
-        const bool hasBaseline = parseDuration(value(r, field::kBaselineDuration), settings_, baseline) &&
-                                 !trimmed(value(r, field::kBaselineDuration)).empty();
+        d.milestone = flagOf(r, field::kMilestone);
+        d.summary = flagOf(r, field::kSummary);
+        const std::optional<double> storedBaseline = durationOf(r, field::kBaselineDuration);
+        const bool hasBaseline = storedBaseline.has_value();
+        const double baseline = storedBaseline.value_or(0);
         if (hasBaseline) d.baselineDurationMinutes = baseline;
         d.baselineStart = detailDate(r, field::kBaselineStart, {});
         d.baselineFinish = detailDate(r, field::kBaselineFinish, hasBaseline ? baseline : 1);
@@ -1040,12 +1074,33 @@ private:
             d.baselineDurationMinutes.reset();
         d.actualStart = detailDate(r, field::kActualStart, {});
         d.actualFinish = detailDate(r, field::kActualFinish, task.durationMinutes == 0 ? 0 : 1);
-        if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
-        double work = 0;
-        if (!trimmed(value(r, field::kWork)).empty() && parseDuration(value(r, field::kWork), settings_, work))
-            d.workMinutes = work;
+        if (const auto cost = moneyOf(r, field::kCost)) d.cost = cost;
+        if (const auto work = durationOf(r, field::kWork)) d.workMinutes = work;
         if (schedule_) scheduleFields(r, entry, d);
         if (!askedCustom_.empty()) customFields(r, d);
+    }
+
+    // The further fields' values of the current record, by field number, parsed once per text.
+    std::optional<bool> flagOf(const Records& r, int number) {
+        return memos_->flags.of(number, value(r, number), parseFlag);
+    }
+    // A duration; nothing for an empty or unreadable text.
+    std::optional<double> durationOf(const Records& r, int number) {
+        return memos_->durations.of(number, value(r, number), [this](std::string_view text) -> std::optional<double> {
+            double minutes = 0;
+            if (trimmed(text).empty() || !parseDuration(text, settings_, minutes)) return std::nullopt;
+            return minutes;
+        });
+    }
+    std::optional<double> moneyOf(const Records& r, int number) {
+        return memos_->amounts.of(number, value(r, number), [this](std::string_view text) { return money(text); });
+    }
+    std::optional<int> wordOf(const Records& r, int number, const Word* words, std::size_t count) {
+        return memos_->words.of(number, value(r, number),
+                                [&](std::string_view text) { return wordValue(text, words, count); });
+    }
+    std::optional<int> formatOfField(const Records& r, int number) {
+        return memos_->formats.of(number, value(r, number), [this](std::string_view text) { return formatOf(text); });
     }
 
     DurationUnits units() const {
@@ -1077,36 +1132,30 @@ private:
     void scheduleFields(const Records& r, const Entry& entry, TaskDetails& d) {
         ScheduleFields& s = d.schedule;
         const DurationUnits u = units();
-        const auto slack = [&](int number) -> std::optional<double> {
-            double minutes = 0;
-            const std::string_view text = value(r, number);
-            if (trimmed(text).empty() || !parseDuration(text, settings_, minutes)) return std::nullopt;
-            return minutes;
-        };
-        s.totalSlackMinutes = slack(field::kTotalSlack);
-        s.freeSlackMinutes = slack(field::kFreeSlack);
-        s.critical = parseFlag(value(r, field::kCritical));
+        s.totalSlackMinutes = durationOf(r, field::kTotalSlack);
+        s.freeSlackMinutes = durationOf(r, field::kFreeSlack);
+        s.critical = flagOf(r, field::kCritical);
         s.constraintType =
-            wordValue(value(r, field::kConstraintType), kConstraintWords, std::size(kConstraintWords));
+            wordOf(r, field::kConstraintType, kConstraintWords, std::size(kConstraintWords));
         if (s.constraintType)
             s.constraintDate = detailDate(r, field::kConstraintDate, {});
-        s.priority = wordValue(value(r, field::kPriority), kPriorityWords, std::size(kPriorityWords));
+        s.priority = wordOf(r, field::kPriority, kPriorityWords, std::size(kPriorityWords));
         const double duration = entry.task.durationMinutes;
         s.earlyStart = detailDate(r, field::kEarlyStart, {});
         s.earlyFinish = detailDate(r, field::kEarlyFinish, duration == 0 ? 0 : 1);
         s.lateStart = detailDate(r, field::kLateStart, {});
         s.lateFinish = detailDate(r, field::kLateFinish, duration == 0 ? 0 : 1);
-        if (parseFlag(value(r, field::kFixed)).value_or(false)) s.taskType = 1;
+        if (flagOf(r, field::kFixed).value_or(false)) s.taskType = 1;
         s.manual = false;
         s.active = true;
         s.estimated = false;
-        if (const auto format = formatOf(value(r, field::kDuration))) {
-            s.durationShown = durationTexts_(duration, *format);
+        if (const auto format = formatOfField(r, field::kDuration)) {
+            s.durationShown = memos_->durationTexts(duration, *format);
             s.durationDays = durationDays(duration, *format, u);
         }
         if (d.baselineDurationMinutes)
-            if (const auto format = formatOf(value(r, field::kBaselineDuration))) {
-                s.baselineDurationShown = durationTexts_(*d.baselineDurationMinutes, *format);
+            if (const auto format = formatOfField(r, field::kBaselineDuration)) {
+                s.baselineDurationShown = memos_->durationTexts(*d.baselineDurationMinutes, *format);
                 s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, *format, u);
             }
         predecessors(value(r, field::kPredecessors), entry.id);
@@ -1169,7 +1218,9 @@ private:
             CustomValue v;
             v.slot = static_cast<std::uint8_t>(slot);
             switch (c.kind) {
-            case CustomKind::Text: v.text = decode(page_, text); break;
+            case CustomKind::Text:
+                v.text = memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
+                break;
             case CustomKind::Number: {
                 double number = 0;
                 std::string_view rest;
@@ -1178,19 +1229,20 @@ private:
                 break;
             }
             case CustomKind::Cost: {
-                const auto amount = money(text);
+                const auto amount = moneyOf(r, c.field);
                 if (!amount) continue;
                 v.number = *amount;
                 break;
             }
             case CustomKind::Flag: {
-                const auto flag = parseFlag(text);
+                const auto flag = flagOf(r, c.field);
                 if (!flag) continue;
                 v.number = *flag ? 1 : 0;
                 break;
             }
             case CustomKind::Duration:
-                if (!parseDuration(text, settings_, v.number)) continue;
+                if (const auto minutes = durationOf(r, c.field)) v.number = *minutes;
+                else continue;
                 break;
             case CustomKind::Start:
                 v.date = detailDate(r, c.field, {});
@@ -1289,11 +1341,8 @@ private:
             if (!entry.blank) detailsOf(entry).project = project;
     }
 
-    // Forgets the dates and duration texts kept, which the records before the tasks can change.
-    void forgetDates() {
-        for (KeptDate& kept : dates_) kept.filled = false;
-        durationTexts_ = DurationTexts(units());
-    }
+    // Forgets the values kept of the texts read, which the records before the tasks can change.
+    void forgetDates() { memos_->forget(units()); }
 
     bool details_;
     bool schedule_;
@@ -1312,8 +1361,25 @@ private:
         bool filled = false;
         QDateTime value;
     };
-    std::array<KeptDate, 64> dates_;
-    DurationTexts durationTexts_;
+    struct Memos {
+        std::array<KeptDate, 64> dates;
+        DurationTexts durationTexts;
+        LastValues<std::optional<bool>> flags;
+        LastValues<std::optional<double>> durations, amounts;
+        LastValues<std::optional<int>> words, formats;
+        LastValues<QString> texts;
+        void forget(const DurationUnits& units) {
+            for (KeptDate& kept : dates) kept.filled = false;
+            durationTexts = DurationTexts(units);
+            flags.forget();
+            durations.forget();
+            amounts.forget();
+            words.forget();
+            formats.forget();
+            texts.forget();
+        }
+    };
+    std::unique_ptr<Memos> memos_;  // with details
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';
