@@ -93,7 +93,8 @@ std::optional<QDateTime> timestamp(Bytes bytes, qint64 offset);
 // kept by their bytes, so that a repeated one is a copy.
 class Timestamps {
 public:
-    std::optional<QDateTime> at(Bytes bytes, qint64 offset) {
+    // Valid until the next call.
+    const std::optional<QDateTime>& at(Bytes bytes, qint64 offset) {
         const quint32 raw = bytes.u32(offset);
         Kept& kept = kept_[(raw * 2654435761u) >> (32 - kBits)];
         if (!kept.filled || kept.raw != raw) {

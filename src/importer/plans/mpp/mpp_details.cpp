@@ -176,8 +176,8 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
         if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
             d->baselineDurationMinutes = minutes;
     }
-    if (auto actual = date(kActualStart, task)) d->actualStart = std::move(*actual);
-    if (auto actual = date(kActualFinish, task)) d->actualFinish = std::move(*actual);
+    setDate(kActualStart, task, d->actualStart);
+    setDate(kActualFinish, task, d->actualFinish);
 
     // Cost in hundredths of the currency unit, work in thousandths of a minute.
     if (const auto v = value(kCost, task)) {
@@ -204,10 +204,6 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
 void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const DurationUnits& units = tables_.settings.units;
-    const auto setDate = [&](Field field, std::optional<QDateTime>& to) {
-        auto v = date(field, task);
-        to = v ? std::move(*v) : QDateTime();
-    };
     const auto minutesOf = [&](Field field) -> std::optional<double> {
         const auto tenths = i32At(field, task);
         if (!tenths) return std::nullopt;
@@ -219,13 +215,13 @@ void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails&
     if (finishSlack && (d.actualStart.isValid() || !startSlack)) s.totalSlackMinutes = finishSlack;
     else if (startSlack) s.totalSlackMinutes = finishSlack ? std::min(*startSlack, *finishSlack) : *startSlack;
     s.constraintType = u16At(kConstraintType, task);
-    setDate(kConstraintDate, s.constraintDate);
-    setDate(kDeadline, s.deadline);
+    setDate(kConstraintDate, task, s.constraintDate);
+    setDate(kDeadline, task, s.deadline);
     if (const auto priority = u16At(kPriority, task)) s.priority = *priority;
-    setDate(kEarlyStart, s.earlyStart);
-    setDate(kEarlyFinish, s.earlyFinish);
-    setDate(kLateStart, s.lateStart);
-    setDate(kLateFinish, s.lateFinish);
+    setDate(kEarlyStart, task, s.earlyStart);
+    setDate(kEarlyFinish, task, s.earlyFinish);
+    setDate(kLateStart, task, s.lateStart);
+    setDate(kLateFinish, task, s.lateFinish);
     s.taskType = u16At(kTaskType, task);
     s.manual = shown.manual;
     // Only Project 2010 and later plans can hold inactive tasks.

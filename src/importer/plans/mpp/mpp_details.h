@@ -100,6 +100,15 @@ class TaskDetailReader {
     std::optional<qint32> varOffset(Task& task, int key) const;
     std::optional<Value> value(Field field, Task& task) const;
     std::optional<QDateTime> date(Field field, Task& task) const;
+    // The date-time of `field` into `to`: an invalid one when the task has none.
+    template <typename To>
+    void setDate(Field field, Task& task, To& to) const {
+        static const std::optional<QDateTime> kNone;
+        const auto v = value(field, task);
+        const std::optional<QDateTime>& kept = v ? timestamps_.at(v->bytes, v->offset) : kNone;
+        if (kept) to = *kept;
+        else to = QDateTime();
+    }
     QString text(Field field, Task& task, bool notes);
     std::optional<int> u16At(Field field, Task& task) const;
     std::optional<qint32> i32At(Field field, Task& task) const;
