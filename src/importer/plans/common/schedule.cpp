@@ -164,6 +164,8 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
                                                    const std::unordered_map<long long, long>& idOfUnique,
                                                    const DurationUnits& units, bool shortForm) {
     std::unordered_map<long long, LinkTexts> out;
+    if (links.empty()) return out;
+    out.reserve(std::min(links.size() * 2, idOfUnique.size()));
     // Appends one task's entry to a list: the task (`other`, else the ID), the type, the lag.
     const auto append = [&](QString& list, const QString* other, long id, const PlanLink& link) {
         if (!list.isEmpty()) list += QLatin1Char(',');

@@ -164,6 +164,7 @@ QString OutlineCodes::text(Bytes reference) {
 void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vector<PlanLink>& links,
                     const ScheduleSettings& settings) {
     std::unordered_map<long long, long> idOfUnique;
+    idOfUnique.reserve(positions.size());
     for (std::size_t k = 0; k < positions.size(); ++k)
         if (positions[k] && positions[k]->uniqueId)
             idOfUnique.emplace(static_cast<long long>(*positions[k]->uniqueId), static_cast<long>(k + 1));
@@ -171,7 +172,8 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
     for (TaskDetails* d : positions) {
         if (!d || !d->uniqueId) continue;
         ScheduleFields& s = d->schedule;
-        if (const auto found = texts.find(static_cast<long long>(*d->uniqueId)); found != texts.end()) {
+        if (const auto found = texts.empty() ? texts.end() : texts.find(static_cast<long long>(*d->uniqueId));
+            found != texts.end()) {
             s.predecessors = found->second.predecessors;
             s.successors = found->second.successors;
         }
