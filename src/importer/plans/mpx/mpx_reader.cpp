@@ -220,6 +220,13 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Whether a text is empty or blanks only (cheaper than trimming it when it is not).
+bool blankOnly(std::string_view text) {
+    for (const char c : text)
+        if (!isBlank(c)) return false;
+    return true;
+}
+
 // A whole non-negative decimal number of at most `maxDigits` digits, blanks around it allowed.
 bool parseCount(std::string_view text, long& value, size_t maxDigits = 9) {
     text = trimmed(text);
@@ -1007,6 +1014,7 @@ private:
     // changes how dates read (handle) forgets them.
     QDateTime detailDate(const Records& r, int number, std::optional<double> finishDuration) {
         const std::string_view text = value(r, number);
+        if (blankOnly(text) || isNoDate(trimmed(text))) return {};  // most often "NA"
         const bool lateInDay = finishDuration && *finishDuration != 0;
         std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
         for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
@@ -1214,7 +1222,7 @@ private:
         for (const AskedCustom& c : askedCustom_) {
             const int slot = c.slot;
             const std::string_view text = value(r, c.field);
-            if (trimmed(text).empty()) continue;
+            if (blankOnly(text)) continue;
             CustomValue v;
             v.slot = static_cast<std::uint8_t>(slot);
             switch (c.kind) {
@@ -1222,10 +1230,14 @@ private:
                 v.text = memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
                 break;
             case CustomKind::Number: {
-                double number = 0;
-                std::string_view rest;
-                if (!parseNumber(trimmed(text), settings_, number, rest) || !trimmed(rest).empty()) continue;
-                v.number = number;
+                const auto number = memos_->numbers.of(c.field, text, [this](std::string_view t) -> std::optional<double> {
+                    double n = 0;
+                    std::string_view rest;
+                    if (!parseNumber(trimmed(t), settings_, n, rest) || !trimmed(rest).empty()) return std::nullopt;
+                    return n;
+                });
+                if (!number) continue;
+                v.number = *number;
                 break;
             }
             case CustomKind::Cost: {
@@ -1365,7 +1377,7 @@ private:
         std::array<KeptDate, 64> dates;
         DurationTexts durationTexts;
         LastValues<std::optional<bool>> flags;
-        LastValues<std::optional<double>> durations, amounts;
+        LastValues<std::optional<double>> durations, amounts, numbers;
         LastValues<std::optional<int>> words, formats;
         LastValues<QString> texts;
         void forget(const DurationUnits& units) {
@@ -1374,6 +1386,7 @@ private:
             flags.forget();
             durations.forget();
             amounts.forget();
+            numbers.forget();
             words.forget();
             formats.forget();
             texts.forget();
