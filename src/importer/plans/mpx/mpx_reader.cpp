@@ -1219,54 +1219,44 @@ private:
 
     void customFields(const Records& r, TaskDetails& d) {
         customValues_.clear();
+        // A value is made only for a field that holds one.
+        const auto add = [this](int slot) -> CustomValue& {
+            CustomValue& v = customValues_.emplace_back();
+            v.slot = static_cast<std::uint8_t>(slot);
+            return v;
+        };
+        const auto addNumber = [&](int slot, const std::optional<double>& number) {
+            if (number) add(slot).number = *number;
+        };
         for (const AskedCustom& c : askedCustom_) {
-            const int slot = c.slot;
             const std::string_view text = value(r, c.field);
             if (blankOnly(text)) continue;
-            CustomValue v;
-            v.slot = static_cast<std::uint8_t>(slot);
             switch (c.kind) {
             case CustomKind::Text:
-                v.text = memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
+                add(c.slot).text =
+                    memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
                 break;
-            case CustomKind::Number: {
-                const auto number = memos_->numbers.of(c.field, text, [this](std::string_view t) -> std::optional<double> {
+            case CustomKind::Number:
+                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) -> std::optional<double> {
                     double n = 0;
                     std::string_view rest;
                     if (!parseNumber(trimmed(t), settings_, n, rest) || !trimmed(rest).empty()) return std::nullopt;
                     return n;
-                });
-                if (!number) continue;
-                v.number = *number;
+                }));
                 break;
-            }
-            case CustomKind::Cost: {
-                const auto amount = moneyOf(r, c.field);
-                if (!amount) continue;
-                v.number = *amount;
+            case CustomKind::Cost: addNumber(c.slot, moneyOf(r, c.field)); break;
+            case CustomKind::Flag:
+                if (const auto flag = flagOf(r, c.field)) add(c.slot).number = *flag ? 1 : 0;
                 break;
-            }
-            case CustomKind::Flag: {
-                const auto flag = flagOf(r, c.field);
-                if (!flag) continue;
-                v.number = *flag ? 1 : 0;
-                break;
-            }
-            case CustomKind::Duration:
-                if (const auto minutes = durationOf(r, c.field)) v.number = *minutes;
-                else continue;
-                break;
+            case CustomKind::Duration: addNumber(c.slot, durationOf(r, c.field)); break;
             case CustomKind::Start:
-                v.date = detailDate(r, c.field, {});
-                if (!v.date.isValid()) continue;
+            case CustomKind::Finish: {
+                QDateTime date = detailDate(r, c.field, c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt);
+                if (date.isValid()) add(c.slot).date = std::move(date);
                 break;
-            case CustomKind::Finish:
-                v.date = detailDate(r, c.field, 1);
-                if (!v.date.isValid()) continue;
-                break;
-            default: continue;
             }
-            customValues_.push_back(std::move(v));
+            default: break;
+            }
         }
         // Allocated once, at its size.
         d.custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
