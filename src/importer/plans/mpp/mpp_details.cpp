@@ -377,14 +377,15 @@ std::vector<Assignment> assignments(Format format, const DetailTables& tables, c
         const Bytes record(s.fixedData.data() + offset, std::min(recordSize, s.fixedData.size() - offset));
         Assignment a{
             record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
+        // Only an assignment of a resource gives a name: none of Project's "no resource" is kept.
+        if (a.resourceUniqueId == kNoResource) continue;
         if (!std::binary_search(taskIds.begin(), taskIds.end(), a.taskUniqueId)) continue;
         if (unitsAt) {
             if (const auto units = finite(record.f64(unitsAt->offset))) a.units = *units / 100.0;
         }
         out.push_back(a);
     }
-    if (std::none_of(out.begin(), out.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; }))
-        return {};
+    if (out.empty()) return out;
     // An assignment is in use only with var entries.
     const auto var =
         VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
