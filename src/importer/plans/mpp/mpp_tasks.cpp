@@ -457,29 +457,32 @@ public:
             }
             at += 8 + size;
         }
+        // A value is made only for a field that holds one.
+        const auto add = [this](const Asked& asked) -> CustomValue& {
+            CustomValue& v = values_.emplace_back();
+            v.slot = asked.slot;
+            return v;
+        };
         for (const Asked& asked : asked_) {
-            CustomValue out;
-            out.slot = asked.slot;
             if (asked.kind == CustomKind::Flag) {
                 if (!(flags & (1u << asked.number)) || !(mask & (1u << (asked.number - 1)))) continue;
-                out.number = 1;
-                values_.push_back(std::move(out));
+                add(asked).number = 1;
                 continue;
             }
             if (!found_[asked.key]) continue;
             const Bytes v = items_[asked.key];
             switch (asked.kind) {
-            case CustomKind::Text: out.text = defer.at(-1 - qint64(v.i32(0))); break;
-            case CustomKind::Number: out.number = v.f64(0); break;
-            case CustomKind::Cost: out.number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100; break;
-            case CustomKind::Duration: out.number = durationMinutes(v.i32(0)).value_or(0.0); break;
+            case CustomKind::Text: add(asked).text = defer.at(-1 - qint64(v.i32(0))); break;
+            case CustomKind::Number:
+                if (const double number = v.f64(0); std::isfinite(number)) add(asked).number = number;
+                break;
+            case CustomKind::Cost: add(asked).number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100; break;
+            case CustomKind::Duration: add(asked).number = durationMinutes(v.i32(0)).value_or(0.0); break;
             case CustomKind::Date:
             case CustomKind::Start:
-            case CustomKind::Finish: out.date = timestamp(v, 0).value_or(QDateTime()); break;
-            default: continue;
+            case CustomKind::Finish: add(asked).date = timestamp(v, 0).value_or(QDateTime()); break;
+            default: break;
             }
-            if (!std::isfinite(out.number)) continue;
-            values_.push_back(std::move(out));
         }
         // Allocated once, at its size.
         d.custom.assign(std::make_move_iterator(values_.begin()), std::make_move_iterator(values_.end()));
