@@ -690,7 +690,7 @@ public:
         : details_(options.details),
           schedule_(options.details && options.schedule),
           custom_(options.details ? options.custom : CustomSlots()) {
-        if (details_) memos_ = std::make_unique<Memos>();
+        if (details_) memos_.reset(new Memos);  // its members initialise themselves: no zeroing first
         for (const MpxCustom& c : kMpxCustom) {
             const int slot = customSlot(c.kind, c.number);
             if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
