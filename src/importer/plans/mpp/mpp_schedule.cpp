@@ -163,11 +163,14 @@ QString OutlineCodes::text(Bytes reference) {
 
 void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vector<PlanLink>& links,
                     const ScheduleSettings& settings) {
+    // A plan without links has no texts to find: its tasks' IDs are not gathered.
     std::unordered_map<long long, long> idOfUnique;
-    idOfUnique.reserve(positions.size());
-    for (std::size_t k = 0; k < positions.size(); ++k)
-        if (positions[k] && positions[k]->uniqueId)
-            idOfUnique.emplace(static_cast<long long>(*positions[k]->uniqueId), static_cast<long>(k + 1));
+    if (!links.empty()) {
+        idOfUnique.reserve(positions.size());
+        for (std::size_t k = 0; k < positions.size(); ++k)
+            if (positions[k] && positions[k]->uniqueId)
+                idOfUnique.emplace(static_cast<long long>(*positions[k]->uniqueId), static_cast<long>(k + 1));
+    }
     const auto texts = linkTexts(links, idOfUnique, settings.units);
     for (TaskDetails* d : positions) {
         if (!d || !d->uniqueId) continue;

@@ -1315,7 +1315,7 @@ private:
 
     // What the records give only together: resource names, outline numbers, summary flags.
     void finishDetails() {
-        if (schedule_) {
+        if (schedule_ && !links_.empty()) {
             std::unordered_map<long long, long> ids;  // links name tasks by ID
             for (const Entry& e : entries_)
                 if (!e.blank) ids.emplace(e.id, e.id);
