@@ -1,6 +1,5 @@
 #include "importer/plans/common/schedule.h"
 
-#include <QByteArray>
 #include <algorithm>
 #include <charconv>
 #include <cmath>

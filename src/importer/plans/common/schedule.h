@@ -29,7 +29,8 @@ QString durationText(double minutes, int format, const DurationUnits& units, boo
 // minutes and format, so that a repeated one is a copy of the text.
 class DurationTexts {
 public:
-    explicit DurationTexts(const DurationUnits& units = {}, bool shortForm = false) : units_(units), shortForm_(shortForm) {}
+    explicit DurationTexts(const DurationUnits& units = {}, bool shortForm = false)
+        : units_(units), shortForm_(shortForm) {}
     QString operator()(double minutes, int format);
 
 private:

@@ -476,7 +476,9 @@ public:
             case CustomKind::Number:
                 if (const double number = v.f64(0); std::isfinite(number)) add(asked).number = number;
                 break;
-            case CustomKind::Cost: add(asked).number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100; break;
+            case CustomKind::Cost:
+                add(asked).number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100;
+                break;
             case CustomKind::Duration: add(asked).number = durationMinutes(v.i32(0)).value_or(0.0); break;
             case CustomKind::Date:
             case CustomKind::Start:

@@ -1237,11 +1237,11 @@ private:
                     memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
                 break;
             case CustomKind::Number:
-                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) -> std::optional<double> {
+                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) {
                     double n = 0;
                     std::string_view rest;
-                    if (!parseNumber(trimmed(t), settings_, n, rest) || !trimmed(rest).empty()) return std::nullopt;
-                    return n;
+                    const bool whole = parseNumber(trimmed(t), settings_, n, rest) && trimmed(rest).empty();
+                    return whole ? std::optional<double>(n) : std::nullopt;
                 }));
                 break;
             case CustomKind::Cost: addNumber(c.slot, moneyOf(r, c.field)); break;
@@ -1251,7 +1251,8 @@ private:
             case CustomKind::Duration: addNumber(c.slot, durationOf(r, c.field)); break;
             case CustomKind::Start:
             case CustomKind::Finish: {
-                QDateTime date = detailDate(r, c.field, c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt);
+                const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
+                QDateTime date = detailDate(r, c.field, finishDuration);
                 if (date.isValid()) add(c.slot).date = std::move(date);
                 break;
             }
