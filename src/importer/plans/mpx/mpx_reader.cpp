@@ -740,7 +740,7 @@ private:
 
     void handle(int number, const Records& r) {
         if (details_ && number != record::kTask && number != record::kTaskNotes && number != record::kAssignment)
-            forgetDates();
+            forgetKept();
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -1345,7 +1345,7 @@ private:
     }
 
     // Forgets the values kept of the texts read, which the records before the tasks can change.
-    void forgetDates() { memos_->forget(units()); }
+    void forgetKept() { memos_->forget(units()); }
 
     bool details_;
     bool schedule_;
