@@ -1012,9 +1012,11 @@ private:
     // A date of the further fields, which need not be readable (nothing then). The tasks of a plan
     // share most of their dates: the last ones read are kept by their text, until a record that
     // changes how dates read (handle) forgets them.
-    QDateTime detailDate(const Records& r, int number, std::optional<double> finishDuration) {
+    // The date is valid until the next call.
+    const QDateTime& detailDate(const Records& r, int number, std::optional<double> finishDuration) {
+        static const QDateTime kNone;
         const std::string_view text = value(r, number);
-        if (blankOnly(text) || isNoDate(trimmed(text))) return {};  // most often "NA"
+        if (blankOnly(text) || isNoDate(trimmed(text))) return kNone;  // most often "NA"
         const bool lateInDay = finishDuration && *finishDuration != 0;
         std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
         for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
@@ -1252,8 +1254,8 @@ private:
             case CustomKind::Start:
             case CustomKind::Finish: {
                 const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
-                QDateTime date = detailDate(r, c.field, finishDuration);
-                if (date.isValid()) add(c.slot).date = std::move(date);
+                const QDateTime& date = detailDate(r, c.field, finishDuration);
+                if (date.isValid()) add(c.slot).date = date;
                 break;
             }
             default: break;
