@@ -25,6 +25,19 @@ std::optional<double> finite(double value) {
 
 }  // namespace
 
+std::shared_ptr<TaskDetails> DetailsPool::make() {
+    if (left_ == 0) {
+        // Blocks grow with the plan: a small plan constructs few records it does not use.
+        if (!owner_) owner_ = std::make_shared<Blocks>();
+        const std::size_t size = std::min<std::size_t>(std::size_t(16) << std::min<std::size_t>(owner_->blocks.size(), 4), 256);
+        owner_->blocks.push_back(std::make_unique<TaskDetails[]>(size));
+        next_ = owner_->blocks.back().get();
+        left_ = size;
+    }
+    --left_;
+    return std::shared_ptr<TaskDetails>(owner_, next_++);
+}
+
 // ---- the stored fields of a task -------------------------------------------------------------
 
 TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields,
@@ -149,7 +162,7 @@ QString TaskDetailReader::textAt(qint32 offset, bool notes) {
 
 std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem,
                                                     const Shown& shown) {
-    auto d = std::make_shared<TaskDetails>();
+    auto d = pool_.make();
     d->uniqueId = uniqueId;
     Task task{uniqueId, data, data2, {}};
 
@@ -473,8 +486,8 @@ double unsigned48(Bytes bytes, qint64 offset) {
 
 }  // namespace
 
-std::shared_ptr<TaskDetails> readMpp8Details(Bytes record) {
-    auto d = std::make_shared<TaskDetails>();
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool) {
+    auto d = pool ? pool->make() : std::make_shared<TaskDetails>();
     d->uniqueId = record.i32(0);
     d->outlineLevel = record.u16(48);
     if (const int percent = record.u16(130); percent <= 100) d->percentComplete = percent;

@@ -53,6 +53,21 @@ struct Mpp8Tables {
     CustomSlots custom{};  // and these custom fields
 };
 
+// The details of a plan's tasks, made in blocks rather than with an allocation each: every task's
+// pointer shares the ownership of all the blocks, which go when the last of them does.
+class DetailsPool {
+  public:
+    std::shared_ptr<TaskDetails> make();
+
+  private:
+    struct Blocks {
+        std::vector<std::unique_ptr<TaskDetails[]>> blocks;
+    };
+    std::shared_ptr<Blocks> owner_;
+    TaskDetails* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded
 // once; values that overlap one another (never in a sound file) may not add up to more text
 // than the stream holds, the texts beyond that stay empty.
@@ -123,6 +138,7 @@ class TaskDetailReader {
     Place places_[kFieldCount];
     mutable Timestamps timestamps_;
     DurationTexts durationTexts_;
+    DetailsPool pool_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
@@ -170,7 +186,7 @@ std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTab
 std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions);
 
 // The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
-std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool = nullptr);
 
 // Gives the tasks of a plan's positions (null for a blank row or a task without details) their
 // Resource Names from `names` by unique ID.

@@ -576,6 +576,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     DurationTexts durationTexts(details ? details->settings.units : DurationUnits());
     std::optional<Mpp8Custom> custom;
     if (details && (details->custom & held).any()) custom.emplace(details->custom & held);
+    DetailsPool pool;
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
@@ -592,7 +593,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             row.task.start = timestamp(record, 96).value_or(QDateTime());
             row.task.durationMinutes = durationMinutes(record.i32(68)).value_or(0.0);
             if (details) {
-                row.details = readMpp8Details(record);
+                row.details = readMpp8Details(record, &pool);
                 if (details->schedule)
                     readMpp8Schedule(record, row.task.durationMinutes, details->settings, durationTexts, *row.details);
                 if (custom) custom->read(record, names, *row.details);
