@@ -30,7 +30,7 @@ std::shared_ptr<TaskDetails> DetailsPool::make() {
         // Blocks grow with the plan: a small plan constructs few records it does not use.
         if (!owner_) owner_ = std::make_shared<Blocks>();
         const std::size_t size = std::min<std::size_t>(std::size_t(16) << std::min<std::size_t>(owner_->blocks.size(), 4), 256);
-        owner_->blocks.push_back(std::make_unique<TaskDetails[]>(size));
+        owner_->blocks.emplace_back(new TaskDetails[size]);  // constructed, not zeroed first
         next_ = owner_->blocks.back().get();
         left_ = size;
     }
@@ -86,13 +86,16 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
         if (kind == CustomKind::Flag) {
             const auto [byte, mask] = flagBit(customNumberOf(slot));
             flags_.push_back({static_cast<std::uint8_t>(slot), byte, mask});
+            flagBytes_ = std::max(flagBytes_, byte + 1);
             continue;
         }
         // An outline code's value is a reference kept under the next index.
         const int index = customFieldIndex(slot) + (kind == CustomKind::OutlineCode ? 1 : 0);
-        if (const auto at = fields.fixed(index)) {
+        const FieldMap::Slot* kept = fields.slot(index);
+        if (!kept) continue;
+        if (const auto& at = kept->fixed) {
             fixedCustom_.emplace_back(slot, *at);
-        } else if (const auto key = fields.varKey(index)) {
+        } else if (const auto& key = kept->varKey) {
             if (static_cast<std::size_t>(*key) >= slotOfKey_.size()) slotOfKey_.resize(static_cast<std::size_t>(*key) + 1, -1);
             slotOfKey_[static_cast<std::size_t>(*key)] = static_cast<qint16>(slot);
         }
@@ -123,13 +126,9 @@ std::optional<qint32> TaskDetailReader::i32At(Field field, Task& task) const {
     return v->bytes.i32(v->offset);
 }
 
-std::optional<TaskDetailReader::Value> TaskDetailReader::value(Field field, Task& task) const {
-    const Place& place = places_[field];
-    if (place.kind == Place::kFixed) return Value{place.block == 0 ? task.data : task.data2, place.at};
-    if (place.kind == Place::kVar) {
-        if (const auto offset = varOffset(task, place.at)) {
-            if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
-        }
+std::optional<TaskDetailReader::Value> TaskDetailReader::varField(int key, Task& task) const {
+    if (const auto offset = varOffset(task, key)) {
+        if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
     }
     return std::nullopt;
 }
@@ -252,8 +251,10 @@ void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails&
 }
 
 void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
+    const bool whole = metaItem.holds(0, flagBytes_);
     for (const FlagBit& flag : flags_) {
-        if ((metaItem.u8(flag.byte) & flag.mask) == 0) continue;
+        const quint8 byte = whole ? static_cast<quint8>(metaItem.data()[flag.byte]) : metaItem.u8(flag.byte);
+        if ((byte & flag.mask) == 0) continue;
         CustomValue out;
         out.slot = flag.slot;
         out.number = 1;

@@ -113,7 +113,14 @@ class TaskDetailReader {
         qint64 offset = 0;
     };
     std::optional<qint32> varOffset(Task& task, int key) const;
-    std::optional<Value> value(Field field, Task& task) const;
+    // Inline: read a dozen times and more for every task.
+    std::optional<Value> value(Field field, Task& task) const {
+        const Place& place = places_[field];
+        if (place.kind == Place::kFixed) return Value{place.block == 0 ? task.data : task.data2, place.at};
+        if (place.kind == Place::kVar) return varField(place.at, task);
+        return std::nullopt;
+    }
+    std::optional<Value> varField(int key, Task& task) const;
     std::optional<QDateTime> date(Field field, Task& task) const;
     // The date-time of `field` into `to`: an invalid one when the task has none.
     template <typename To>
@@ -154,6 +161,7 @@ class TaskDetailReader {
         quint8 mask;
     };
     std::vector<FlagBit> flags_;
+    int flagBytes_ = 0;  // the FixedMeta item's bytes that hold them
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
     std::vector<CustomValue> customValues_;  // of the task being read

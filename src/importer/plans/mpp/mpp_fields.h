@@ -95,6 +95,15 @@ public:
     // The built-in layout for a file without a field map.
     static FieldMap defaults(Format format);
 
+    // Where a field is kept: in a record or under a Var2Data key; null when the set lacks the field.
+    struct Slot {
+        std::optional<FixedLocation> fixed;
+        std::optional<int> varKey;
+    };
+    const Slot* slot(int field) const {
+        const int at = slotOf(field);
+        return at >= 0 ? &slots_[static_cast<std::size_t>(at)] : nullptr;
+    }
     std::optional<FixedLocation> fixed(int field) const;
     // The Var2Data key of a var-data field; nothing when unknown.
     std::optional<int> varKey(int field) const;
@@ -104,10 +113,6 @@ public:
 private:
     explicit FieldMap(const FieldSet& set) : set_(&set), slots_(set.indices.size()) {}
     int slotOf(int field) const;
-    struct Slot {
-        std::optional<FixedLocation> fixed;
-        std::optional<int> varKey;
-    };
     const FieldSet* set_;
     std::vector<Slot> slots_;  // one per index of the set, in its order
     int maxFixedSize_[2] = {0, 0};
