@@ -27,9 +27,13 @@ std::optional<double> finite(double value) {
 
 std::shared_ptr<TaskDetails> DetailsPool::make() {
     if (left_ == 0) {
-        // Blocks grow with the plan: a small plan constructs few records it does not use.
+        // The first block as large as the plan may need, the next ones growing: a small plan
+        // constructs few records it does not use, a large (or hostile) one no more than a block ahead.
+        constexpr qint64 kLargest = 256;
         if (!owner_) owner_ = std::make_shared<Blocks>();
-        const std::size_t size = std::min<std::size_t>(std::size_t(16) << std::min<std::size_t>(owner_->blocks.size(), 4), 256);
+        const std::size_t size = owner_->blocks.empty()
+                                     ? static_cast<std::size_t>(std::clamp<qint64>(expected_, 1, kLargest))
+                                     : std::min<std::size_t>(std::size_t(16) << std::min<std::size_t>(owner_->blocks.size(), 4), kLargest);
         owner_->blocks.emplace_back(new TaskDetails[size]);  // constructed, not zeroed first
         next_ = owner_->blocks.back().get();
         left_ = size;
@@ -41,12 +45,13 @@ std::shared_ptr<TaskDetails> DetailsPool::make() {
 // ---- the stored fields of a task -------------------------------------------------------------
 
 TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields,
-                                   const VarMeta& var, Bytes var2Data, const DetailTables& tables)
+                                   const VarMeta& var, Bytes var2Data, const DetailTables& tables, qint64 records)
     : format_(format),
       applicationVersion_(applicationVersion),
       var_(var),
       var2Data_(var2Data),
       durationTexts_(tables.settings.units),
+      pool_(records),
       textBudget_(var2Data.size()),
       tables_(tables) {
     // Their indexes in the field map, in the order of Field.
@@ -133,12 +138,6 @@ std::optional<TaskDetailReader::Value> TaskDetailReader::varField(int key, Task&
     return std::nullopt;
 }
 
-std::optional<QDateTime> TaskDetailReader::date(Field field, Task& task) const {
-    const auto v = value(field, task);
-    if (!v) return std::nullopt;
-    return timestamps_.at(v->bytes, v->offset);
-}
-
 QString TaskDetailReader::text(Field field, Task& task, bool notes) {
     const Place& place = places_[field];
     if (place.kind != Place::kVar) return {};
@@ -179,10 +178,8 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     }
 
     // No baseline: NA dates and a zero duration, or no entries at all.
-    const auto baselineStart = date(kBaselineStart, task);
-    const auto baselineFinish = date(kBaselineFinish, task);
-    if (baselineStart) d->baselineStart = *baselineStart;
-    if (baselineFinish) d->baselineFinish = *baselineFinish;
+    const bool baselineStart = setDate(kBaselineStart, task, d->baselineStart);
+    const bool baselineFinish = setDate(kBaselineFinish, task, d->baselineFinish);
     if (const auto v = value(kBaselineDuration, task)) {
         const auto minutes = durationMinutes(v->bytes.i32(v->offset));
         if (minutes && (*minutes != 0 || baselineStart || baselineFinish))

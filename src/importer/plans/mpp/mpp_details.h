@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <span>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -57,6 +58,8 @@ struct Mpp8Tables {
 // pointer shares the ownership of all the blocks, which go when the last of them does.
 class DetailsPool {
   public:
+    // `expected`: how many the plan may ask for (its records), which sizes the first block.
+    explicit DetailsPool(qint64 expected = 16) : expected_(expected) {}
     std::shared_ptr<TaskDetails> make();
 
   private:
@@ -64,6 +67,7 @@ class DetailsPool {
         std::vector<std::unique_ptr<TaskDetails[]>> blocks;
     };
     std::shared_ptr<Blocks> owner_;
+    qint64 expected_;
     TaskDetails* next_ = nullptr;
     std::size_t left_ = 0;
 };
@@ -73,8 +77,9 @@ class DetailsPool {
 // than the stream holds, the texts beyond that stay empty.
 class TaskDetailReader {
   public:
+    // `records`: the task records of the plan.
     TaskDetailReader(Format format, int applicationVersion, const FieldMap& fields, const VarMeta& var,
-                     Bytes var2Data, const DetailTables& tables);
+                     Bytes var2Data, const DetailTables& tables, qint64 records = 16);
 
     // What the task's four fields were read as: its schedule fields need them.
     struct Shown {
@@ -121,15 +126,18 @@ class TaskDetailReader {
         return std::nullopt;
     }
     std::optional<Value> varField(int key, Task& task) const;
-    std::optional<QDateTime> date(Field field, Task& task) const;
-    // The date-time of `field` into `to`: an invalid one when the task has none.
+    // The date-time of `field` into `to`, a field of a record just made: an invalid one when the
+    // task has none (which a QDateTime there is already). Whether the task has one.
     template <typename To>
-    void setDate(Field field, Task& task, To& to) const {
-        static const std::optional<QDateTime> kNone;
-        const auto v = value(field, task);
-        const std::optional<QDateTime>& kept = v ? timestamps_.at(v->bytes, v->offset) : kNone;
-        if (kept) to = *kept;
-        else to = QDateTime();
+    bool setDate(Field field, Task& task, To& to) const {
+        if (const auto v = value(field, task)) {
+            if (const std::optional<QDateTime>& kept = timestamps_.at(v->bytes, v->offset)) {
+                to = *kept;
+                return true;
+            }
+        }
+        if constexpr (!std::is_same_v<To, QDateTime>) to.emplace();
+        return false;
     }
     QString text(Field field, Task& task, bool notes);
     std::optional<int> u16At(Field field, Task& task) const;

@@ -103,7 +103,7 @@ public:
         uniqueIdOffset_ = block0Offset(task_field::kUniqueId, 0);
         idOffset_ = block0Offset(task_field::kId, 4);
         nameKey_ = fields_.varKey(task_field::kName);
-        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data, *tables_);
+        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data, *tables_, meta_.count());
     }
 
     Plan run() {
@@ -576,7 +576,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     DurationTexts durationTexts(details ? details->settings.units : DurationUnits());
     std::optional<Mpp8Custom> custom;
     if (details && (details->custom & held).any()) custom.emplace(details->custom & held);
-    DetailsPool pool;
+    DetailsPool pool(count);
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
