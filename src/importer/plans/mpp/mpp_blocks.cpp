@@ -6,8 +6,11 @@
 
 namespace quorrix::importer::plans::mpp {
 
-Props Props::parse(Bytes stream) {
-    Props props;
+namespace {
+
+// Calls `entry(key, value)` for each entry of a property stream, in order.
+template <typename Entry>
+void walkProps(Bytes stream, Entry entry) {
     const int count = stream.u16(12);
     qint64 at = 16;
     for (int k = 0; k < count; ++k) {
@@ -16,11 +19,27 @@ Props Props::parse(Bytes stream) {
         const qint32 key = stream.i32(at + 4);
         at += 12;
         if (size < 1 || !stream.holds(at, size)) break;
-        props.entries_.emplace_back(key, stream.slice(at, size));
+        entry(key, stream.slice(at, size));
         at += size;
         if (size % 2 != 0) ++at;
     }
+}
+
+}  // namespace
+
+Props Props::parse(Bytes stream) {
+    Props props;
+    props.entries_.reserve(std::min<qint64>(stream.u16(12), stream.size() / 12));
+    walkProps(stream, [&props](qint32 key, Bytes value) { props.entries_.emplace_back(key, value); });
     return props;
+}
+
+std::optional<Bytes> Props::find(Bytes stream, qint32 key) {
+    std::optional<Bytes> found;
+    walkProps(stream, [&found, key](qint32 k, Bytes value) {
+        if (k == key) found = value;
+    });
+    return found;
 }
 
 Props Props::parseMpp8(Bytes stream) {

@@ -21,6 +21,8 @@ inline constexpr quint32 kBlockMagic = 0xFADFADBA;
 class Props {
 public:
     static Props parse(Bytes stream);
+    // The value of one key, without the stream parsed into entries; the last entry wins.
+    static std::optional<Bytes> find(Bytes stream, qint32 key);
     // The Project 98 form: entries of i32 a, i32 key, i32 b and a value of a bytes when the key's
     // third byte is 64, else of b bytes (65536 standing for 4), padded to an even length.
     static Props parseMpp8(Bytes stream);

@@ -339,7 +339,7 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         if (identity.format != Format::Mpp9) {
             if (auto taskProps = file.stream({storage, tasks, QStringLiteral("Props")})) {
                 unmask(*taskProps, mask);
-                if (const auto names = Props::parse(Bytes(*taskProps)).value(kTaskAliases))
+                if (const auto names = Props::find(Bytes(*taskProps), kTaskAliases))
                     aliases = mpp12Aliases(*names);
             }
         }

@@ -61,6 +61,7 @@ Plan arrange(std::vector<Row>& rows, std::vector<TaskDetails*>* details = nullpt
     // (or at the end when the list is shorter), comes down to one merge.
     Plan plan;
     plan.positions.reserve(tasks.size() + blanks.size());
+    if (details) details->reserve(tasks.size() + blanks.size());
     size_t nextTask = 0;
     const auto addTask = [&]() {
         const Row* row = tasks[nextTask++];
