@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QtEndian>
 #include <array>
 #include <optional>
 #include <span>
@@ -97,7 +98,7 @@ class Timestamps {
 public:
     // Valid until the next call.
     const std::optional<QDateTime>& at(Bytes bytes, qint64 offset) {
-        const quint32 raw = bytes.u32(offset);
+        const quint32 raw = bytes.holds(offset, 4) ? qFromLittleEndian<quint32>(bytes.data() + offset) : bytes.u32(offset);
         Kept& kept = kept_[(raw * 2654435761u) >> (32 - kBits)];
         if (!kept.filled || kept.raw != raw) {
             kept.value = timestamp(bytes, offset);

@@ -92,6 +92,9 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
             const auto [byte, mask] = flagBit(customNumberOf(slot));
             flags_.push_back({static_cast<std::uint8_t>(slot), byte, mask});
             flagBytes_ = std::max(flagBytes_, byte + 1);
+            const auto same = std::find_if(flagMasks_.begin(), flagMasks_.end(), [byte = byte](const auto& m) { return m.first == byte; });
+            if (same == flagMasks_.end()) flagMasks_.emplace_back(byte, mask);
+            else same->second |= mask;
             continue;
         }
         // An outline code's value is a reference kept under the next index.
@@ -249,9 +252,13 @@ void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails&
 
 void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
     const bool whole = metaItem.holds(0, flagBytes_);
-    for (const FlagBit& flag : flags_) {
-        const quint8 byte = whole ? static_cast<quint8>(metaItem.data()[flag.byte]) : metaItem.u8(flag.byte);
-        if ((byte & flag.mask) == 0) continue;
+    const auto byteAt = [&](int at) { return whole ? static_cast<quint8>(metaItem.data()[at]) : metaItem.u8(at); };
+    // Most tasks set none of the flags: their few bytes are looked at first.
+    bool anyFlag = false;
+    for (const auto& [at, mask] : flagMasks_) anyFlag = anyFlag || (byteAt(at) & mask) != 0;
+    for (std::size_t k = 0; anyFlag && k < flags_.size(); ++k) {
+        const FlagBit& flag = flags_[k];
+        if ((byteAt(flag.byte) & flag.mask) == 0) continue;
         CustomValue out;
         out.slot = flag.slot;
         out.number = 1;

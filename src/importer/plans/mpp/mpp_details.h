@@ -170,6 +170,7 @@ class TaskDetailReader {
     };
     std::vector<FlagBit> flags_;
     int flagBytes_ = 0;  // the FixedMeta item's bytes that hold them
+    std::vector<std::pair<int, quint8>> flagMasks_;  // each byte holding some, and their bits there
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
     std::vector<CustomValue> customValues_;  // of the task being read
