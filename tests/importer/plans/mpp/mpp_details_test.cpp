@@ -70,6 +70,31 @@ TEST(MppDetails, ResourceNamesByUniqueId) {
     EXPECT_EQ(tasks[2].resourceNames, QString());  // nobody assigned
 }
 
+TEST(MppDetails, PooledRecordsAreFreshDistinctAndOutliveThePool) {
+    // A first block smaller, as large as, and larger than the largest block; across block ends.
+    for (const qint64 expected : {0, 16, 1000}) {
+        std::vector<std::shared_ptr<TaskDetails>> kept;
+        {
+            DetailsPool pool(expected);
+            for (int k = 0; k < 700; ++k) {
+                auto d = pool.make();
+                ASSERT_FALSE(d->uniqueId || d->id || !d->notes.isNull() || d->baselineStart.isValid() ||
+                             !d->custom.empty() || d->schedule.earlyStart)
+                    << expected << " " << k;
+                d->uniqueId = k;
+                d->notes = QString::number(k);
+                kept.push_back(std::move(d));
+            }
+        }
+        kept.erase(kept.begin() + 100, kept.begin() + 400);  // some go before the others
+        for (std::size_t k = 0; k < kept.size(); ++k) {
+            const int number = static_cast<int>(k < 100 ? k : k + 300);
+            EXPECT_EQ(kept[k]->uniqueId, number);
+            EXPECT_EQ(kept[k]->notes, QString::number(number));
+        }
+    }
+}
+
 TEST(MppDetails, ReadsAProject98TaskRecord) {
     QByteArray record(316, '\0');
     put32(record, 0, 12);
