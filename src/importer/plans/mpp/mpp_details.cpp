@@ -491,8 +491,11 @@ double unsigned48(Bytes bytes, qint64 offset) {
 
 }  // namespace
 
-std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool) {
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool, Timestamps* dates) {
     auto d = pool ? pool->make() : std::make_shared<TaskDetails>();
+    const auto timestamp = [dates](Bytes bytes, qint64 offset) {
+        return dates ? dates->at(bytes, offset) : mpp::timestamp(bytes, offset);
+    };
     d->uniqueId = record.i32(0);
     d->outlineLevel = record.u16(48);
     if (const int percent = record.u16(130); percent <= 100) d->percentComplete = percent;

@@ -203,7 +203,8 @@ std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTab
 std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions);
 
 // The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
-std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool = nullptr);
+// Made in `pool` and with the dates kept in `dates` when given.
+std::shared_ptr<TaskDetails> readMpp8Details(Bytes record, DetailsPool* pool = nullptr, Timestamps* dates = nullptr);
 
 // Gives the tasks of a plan's positions (null for a blank row or a task without details) their
 // Resource Names from `names` by unique ID.

@@ -53,7 +53,7 @@ std::vector<std::pair<int, QString>> mpp9Aliases(Bytes value) {
     qint64 at = 0;
     for (int k = 0; at + 1 < value.size(); ++k) {
         qint64 end = at;
-        while (end + 1 < value.size() && value.u16(end) != 0) end += 2;
+        while (end + 1 < value.size() && (value.data()[end] | value.data()[end + 1]) != 0) end += 2;  // to a NUL
         const int slot = mpp9AliasSlot(k);
         if (slot >= 0 && end > at) out.emplace_back(slot, utf16Text(value.slice(at, end - at)));
         at = end + 2;
@@ -193,9 +193,9 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
 }
 
 void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, DurationTexts& texts,
-                      TaskDetails& d) {
+                      Timestamps& dates, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
-    const auto date = [&record](qint64 offset) { return timestamp(record, offset).value_or(QDateTime()); };
+    const auto date = [&](qint64 offset) { return dates.at(record, offset).value_or(QDateTime()); };
     // Project 2000 and 2003 write longer records whose slack is not where Project 98 keeps it.
     if (record.size() == kMpp8Record) {
         s.freeSlackMinutes = record.i32(36) / 10.0;

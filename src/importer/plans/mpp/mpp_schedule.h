@@ -62,8 +62,8 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
 
 // The schedule fields a Project 98 task record holds (the slack only in the records Project 98
 // writes itself); Critical and the links wait for finishSchedule. `texts` makes the duration texts
-// by the plan's settings.
+// by the plan's settings, `dates` the dates.
 void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, DurationTexts& texts,
-                      TaskDetails& d);
+                      Timestamps& dates, TaskDetails& d);
 
 }  // namespace quorrix::importer::plans::mpp

@@ -578,6 +578,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     std::optional<Mpp8Custom> custom;
     if (details && (details->custom & held).any()) custom.emplace(details->custom & held);
     DetailsPool pool(count);
+    Timestamps dates;
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
@@ -594,9 +595,10 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             row.task.start = timestamp(record, 96).value_or(QDateTime());
             row.task.durationMinutes = durationMinutes(record.i32(68)).value_or(0.0);
             if (details) {
-                row.details = readMpp8Details(record, &pool);
+                row.details = readMpp8Details(record, &pool, &dates);
                 if (details->schedule)
-                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, durationTexts, *row.details);
+                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, durationTexts, dates,
+                                     *row.details);
                 if (custom) custom->read(record, names, *row.details);
                 row.task.details = row.details;
             }
