@@ -85,6 +85,7 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
         return std::make_pair(byte + bit / 8, static_cast<quint8>(1 << (bit % 8)));
     };
     if (tables.custom.none()) return;
+    flags_.reserve(static_cast<std::size_t>(customFieldsOf(CustomKind::Flag)));
     for (int slot = 0; slot < kCustomFieldCount; ++slot) {
         if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
         const CustomKind kind = customKindOf(slot);
@@ -149,16 +150,37 @@ QString TaskDetailReader::text(Field field, Task& task, bool notes) {
     return textAt(*offset, notes);
 }
 
+TaskDetailReader::KeptText& TaskDetailReader::keptText(qint64 key) {
+    if (2 * (textCount_ + 1) > texts_.size()) {  // at most half full
+        std::vector<KeptText> old(std::max<std::size_t>(64, 2 * texts_.size()));
+        old.swap(texts_);
+        textCount_ = 0;
+        for (KeptText& kept : old)
+            if (kept.used) keptText(kept.key) = std::move(kept);
+    }
+    const std::size_t mask = texts_.size() - 1;
+    for (std::size_t at = (static_cast<quint64>(key) * 0x9E3779B97F4A7C15ull) >> 40;; ++at) {
+        KeptText& kept = texts_[at & mask];
+        if (kept.used && kept.key == key) return kept;
+        if (!kept.used) {
+            kept.used = true;
+            kept.key = key;
+            ++textCount_;
+            return kept;
+        }
+    }
+}
+
 QString TaskDetailReader::textAt(qint32 offset, bool notes) {
     const qint64 cacheKey = qint64(offset) | (notes ? (qint64(1) << 32) : 0);
-    if (const auto it = texts_.find(cacheKey); it != texts_.end()) return it->second;
-    QString result;
+    const std::size_t count = textCount_;
+    KeptText& kept = keptText(cacheKey);
+    if (textCount_ == count) return kept.text;  // met before
     if (const auto bytes = varValue(var2Data_, offset)) {
         textBudget_ -= bytes->size();
-        if (textBudget_ >= 0) result = notes ? notesText(*bytes) : utf16Text(*bytes);
+        if (textBudget_ >= 0) kept.text = notes ? notesText(*bytes) : utf16Text(*bytes);
     }
-    texts_.emplace(cacheKey, result);
-    return result;
+    return kept.text;
 }
 
 std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem,

@@ -154,7 +154,16 @@ class TaskDetailReader {
     mutable Timestamps timestamps_;
     DurationTexts durationTexts_;
     DetailsPool pool_;
-    std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
+    // The texts decoded, by offset (notes with bit 32 set): an open-addressed table, as most texts
+    // are met once and a node for each would cost more than the text.
+    struct KeptText {
+        bool used = false;
+        qint64 key = 0;
+        QString text;
+    };
+    std::vector<KeptText> texts_;
+    std::size_t textCount_ = 0;
+    KeptText& keptText(qint64 key);
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
     void readCustomValue(int slot, Bytes bytes, qint32 offset);

@@ -212,13 +212,11 @@ struct TableData {
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
 
     TableData(const CompoundFile& file, const QString& storage, const QString& table, Parts parts = kAll) {
-        const auto part = [&](const char* name) {
-            return file.stream({storage, table, QString::fromLatin1(name)}).value_or(QByteArray());
-        };
-        fixedMeta = part("FixedMeta");
-        fixedData = part("FixedData");
-        if (parts != kFixed) varMeta = part("VarMeta");
-        if (parts == kAll) var2Data = part("Var2Data");
+        const auto part = [&](const QString& name) { return file.stream({storage, table, name}).value_or(QByteArray()); };
+        fixedMeta = part(QStringLiteral("FixedMeta"));
+        fixedData = part(QStringLiteral("FixedData"));
+        if (parts != kFixed) varMeta = part(QStringLiteral("VarMeta"));
+        if (parts == kAll) var2Data = part(QStringLiteral("Var2Data"));
     }
     TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
 };
