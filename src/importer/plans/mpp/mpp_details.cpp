@@ -126,13 +126,13 @@ std::optional<qint32> TaskDetailReader::varOffset(Task& task, int key) const {
 std::optional<int> TaskDetailReader::u16At(Field field, Task& task) const {
     const auto v = value(field, task);
     if (!v) return std::nullopt;
-    return v->bytes.u16(v->offset);
+    return v->u16();
 }
 
 std::optional<qint32> TaskDetailReader::i32At(Field field, Task& task) const {
     const auto v = value(field, task);
     if (!v) return std::nullopt;
-    return v->bytes.i32(v->offset);
+    return v->i32();
 }
 
 std::optional<TaskDetailReader::Value> TaskDetailReader::varField(int key, Task& task) const {
@@ -189,9 +189,9 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     d->uniqueId = uniqueId;
     Task task{uniqueId, data, data2, {}};
 
-    if (const auto v = value(kOutlineLevel, task)) d->outlineLevel = v->bytes.u16(v->offset);
+    if (const auto v = value(kOutlineLevel, task)) d->outlineLevel = v->u16();
     if (const auto v = value(kPercentComplete, task)) {
-        const int percent = v->bytes.u16(v->offset);
+        const int percent = v->u16();
         if (percent <= 100) d->percentComplete = percent;
     }
 
@@ -206,7 +206,7 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     const bool baselineStart = setDate(kBaselineStart, task, d->baselineStart);
     const bool baselineFinish = setDate(kBaselineFinish, task, d->baselineFinish);
     if (const auto v = value(kBaselineDuration, task)) {
-        const auto minutes = durationMinutes(v->bytes.i32(v->offset));
+        const auto minutes = durationMinutes(v->i32());
         if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
             d->baselineDurationMinutes = minutes;
     }
@@ -215,10 +215,10 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
 
     // Cost in hundredths of the currency unit, work in thousandths of a minute.
     if (const auto v = value(kCost, task)) {
-        if (const auto cost = finite(v->bytes.f64(v->offset))) d->cost = *cost / 100.0;
+        if (const auto cost = finite(v->f64())) d->cost = *cost / 100.0;
     }
     if (const auto v = value(kWork, task)) {
-        if (const auto work = finite(v->bytes.f64(v->offset))) d->workMinutes = *work / 1000.0;
+        if (const auto work = finite(v->f64())) d->workMinutes = *work / 1000.0;
     }
 
     d->wbs = text(kWbs, task, false);

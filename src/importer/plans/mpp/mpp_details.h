@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QtEndian>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <span>
@@ -116,6 +118,20 @@ class TaskDetailReader {
     struct Value {
         Bytes bytes;
         qint64 offset = 0;
+        // Read at once when the bytes hold the value, else as the window reads it.
+        quint16 u16() const {
+            return bytes.holds(offset, 2) ? qFromLittleEndian<quint16>(bytes.data() + offset) : bytes.u16(offset);
+        }
+        qint32 i32() const {
+            return bytes.holds(offset, 4) ? qFromLittleEndian<qint32>(bytes.data() + offset) : bytes.i32(offset);
+        }
+        double f64() const {
+            if (!bytes.holds(offset, 8)) return bytes.f64(offset);
+            const quint64 bits = qFromLittleEndian<quint64>(bytes.data() + offset);
+            double value;
+            std::memcpy(&value, &bits, sizeof value);
+            return value;
+        }
     };
     std::optional<qint32> varOffset(Task& task, int key) const;
     // Inline: read a dozen times and more for every task.
