@@ -225,10 +225,9 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     d->notes = text(kNotes, task, true);
     if (tables_.schedule) readSchedule(task, shown, *d);
     if (wantsCustom()) {
-        // Gathered apart first, so that the task's list is allocated once, at its size.
-        customValues_.clear();
+        customOut_ = &d->custom;
         readCustom(task, metaItem);
-        d->custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
+        if (!d->custom.empty()) customSize_ = d->custom.size();
     }
     return d;
 }
@@ -284,7 +283,7 @@ void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
         CustomValue out;
         out.slot = flag.slot;
         out.number = 1;
-        customValues_.push_back(std::move(out));
+        addCustom(std::move(out));
     }
     // The task's var entries once, rather than a search for each field.
     if (!slotOfKey_.empty()) {
@@ -307,6 +306,12 @@ void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
 
 // One custom value from its bytes; `offset` in Var2Data (-1 for a value in a record) shares the
 // decoding of a text many tasks hold.
+// Allocated once for most tasks: at its first value, for as many as the last task with any had.
+void TaskDetailReader::addCustom(CustomValue&& value) {
+    if (customOut_->capacity() == 0) customOut_->reserve(customSize_);
+    customOut_->push_back(std::move(value));
+}
+
 void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     const CustomKind kind = customKindOf(slot);
     CustomValue out;
@@ -345,7 +350,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     }
     case CustomKind::Flag: return;
     }
-    customValues_.push_back(std::move(out));
+    addCustom(std::move(out));
 }
 
 // ---- resource names ----------------------------------------------------------------------------
@@ -427,8 +432,8 @@ std::vector<Assignment> assignments(Format format, const DetailTables& tables, c
     }
     if (out.empty()) return out;
     // An assignment is in use only with var entries.
-    const auto var =
-        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    const Bytes index = tables.assignmentIndex ? tables.assignmentIndex() : s.varMeta;
+    const auto var = VarMeta::parse(index, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
     if (!var) return {};
     out.erase(std::remove_if(out.begin(), out.end(), [&](const Assignment& a) { return !var->has(a.uniqueId); }),
               out.end());

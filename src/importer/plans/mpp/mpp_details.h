@@ -35,6 +35,8 @@ struct DetailTables {
     std::function<FieldMap()> resourceMap;
     std::function<FieldMap()> assignmentMap;
     TableStreams assignments;  // Var2Data not needed
+    // When set, the assignments' VarMeta, read only once some assignment names a resource.
+    std::function<Bytes()> assignmentIndex;
     std::function<TableStreams()> resources;
     QString projectTitle;  // empty: the summary task's name is the project's
     // The schedule fields and these custom fields, when asked for.
@@ -198,7 +200,9 @@ class TaskDetailReader {
     std::vector<std::pair<int, quint8>> flagMasks_;  // each byte holding some, and their bits there
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
-    std::vector<CustomValue> customValues_;  // of the task being read
+    std::vector<CustomValue>* customOut_ = nullptr;  // of the task being read
+    std::size_t customSize_ = 1;                     // the values of the last task that had any
+    void addCustom(CustomValue&& value);
     std::optional<OutlineCodes> outlineCodes_;
 };
 

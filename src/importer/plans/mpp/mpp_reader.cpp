@@ -208,15 +208,17 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
 
 // The streams of a table; absent streams, and those not asked for, stay empty.
 struct TableData {
-    enum Parts { kFixed, kIndexed, kAll };  // FixedMeta and FixedData; and VarMeta; and Var2Data
+    enum Parts { kFixed, kAll };  // FixedMeta and FixedData; and VarMeta and Var2Data
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
 
     TableData(const CompoundFile& file, const QString& storage, const QString& table, Parts parts = kAll) {
         const auto part = [&](const QString& name) { return file.stream({storage, table, name}).value_or(QByteArray()); };
         fixedMeta = part(QStringLiteral("FixedMeta"));
         fixedData = part(QStringLiteral("FixedData"));
-        if (parts != kFixed) varMeta = part(QStringLiteral("VarMeta"));
-        if (parts == kAll) var2Data = part(QStringLiteral("Var2Data"));
+        if (parts == kAll) {
+            varMeta = part(QStringLiteral("VarMeta"));
+            var2Data = part(QStringLiteral("Var2Data"));
+        }
     }
     TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
 };
@@ -317,8 +319,16 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     streams.var2Data = Bytes(var2Data);
     if (!options.details) return decodeTasks(streams, fields);
 
-    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), TableData::kIndexed);
+    const QString assignmentTable = QStringLiteral("TBkndAssn");
+    const TableData assignments(file, storage, assignmentTable, TableData::kFixed);
     tables.assignments = assignments.streams();
+    std::optional<QByteArray> assignmentIndex;
+    const auto readAssignmentIndex = [&]() {
+        if (!assignmentIndex)
+            assignmentIndex = file.stream({storage, assignmentTable, QStringLiteral("VarMeta")}).value_or(QByteArray());
+        return Bytes(*assignmentIndex);
+    };
+    tables.assignmentIndex = std::ref(readAssignmentIndex);
     std::optional<TableData> resources;
     tables.resources = [&]() {
         if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
