@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <string>
 #include <vector>
 
 namespace quorrix::importer::plans {
@@ -16,7 +15,8 @@ int outlineLevelOf(const std::optional<double>& stored) {
 void finishPlan(Plan& plan, const ReadOptions& options) {
     if (options.only != 0 && !options.schedule) return;
     std::vector<long> counters;
-    std::u16string number;  // the outline number being written, kept for its capacity
+    // The outline number being written: up to kMaxOutlineLevel counters of up to 20 digits and a dot.
+    char16_t number[kMaxOutlineLevel * 21];
     // A task's summary flag waits for the next task's level.
     TaskDetails* previous = nullptr;
     int previousLevel = 0;
@@ -33,18 +33,19 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
         if (counters.size() < depth) {
             counters.resize(depth, 1);
             counters.back() = 0;
+        } else if (counters.size() > depth) {
+            counters.resize(depth);
         }
-        counters.resize(depth);
         ++counters.back();
         if (d.outlineNumber.isEmpty()) {
-            number.clear();
+            char16_t* out = number;
             for (std::size_t i = 0; i < counters.size(); ++i) {
-                if (i) number += u'.';
+                if (i) *out++ = u'.';
                 char digits[24];
-                const auto written = std::to_chars(digits, digits + sizeof digits, counters[i]);
-                number.append(digits, written.ptr);
+                const char* end = std::to_chars(digits, digits + sizeof digits, counters[i]).ptr;
+                for (const char* c = digits; c != end; ++c) *out++ = static_cast<char16_t>(*c);
             }
-            d.outlineNumber = QString(reinterpret_cast<const QChar*>(number.data()), static_cast<qsizetype>(number.size()));
+            d.outlineNumber = QString(reinterpret_cast<const QChar*>(number), out - number);
         }
         if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
     }

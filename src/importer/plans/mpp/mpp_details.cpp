@@ -2,6 +2,7 @@
 #include "importer/plans/mpp/mpp_details.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <iterator>
 #include <map>
@@ -21,6 +22,22 @@ constexpr qint32 kNoResource = -65535;
 std::optional<double> finite(double value) {
     if (!std::isfinite(value)) return std::nullopt;
     return value;
+}
+
+// The kind, number and field index of every custom field's slot, worked out once.
+struct SlotFacts {
+    CustomKind kind;
+    int number;
+    int index;
+};
+const std::array<SlotFacts, kCustomFieldCount>& slotFacts() {
+    static const auto facts = [] {
+        std::array<SlotFacts, kCustomFieldCount> all{};
+        for (int slot = 0; slot < kCustomFieldCount; ++slot)
+            all[static_cast<std::size_t>(slot)] = {customKindOf(slot), customNumberOf(slot), customFieldIndex(slot)};
+        return all;
+    }();
+    return facts;
 }
 
 }  // namespace
@@ -86,20 +103,22 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
     };
     if (tables.custom.none()) return;
     flags_.reserve(static_cast<std::size_t>(customFieldsOf(CustomKind::Flag)));
+    const auto& facts = slotFacts();
     for (int slot = 0; slot < kCustomFieldCount; ++slot) {
         if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
-        const CustomKind kind = customKindOf(slot);
+        const CustomKind kind = facts[static_cast<std::size_t>(slot)].kind;
         if (kind == CustomKind::Flag) {
-            const auto [byte, mask] = flagBit(customNumberOf(slot));
+            const auto [byte, mask] = flagBit(facts[static_cast<std::size_t>(slot)].number);
             flags_.push_back({static_cast<std::uint8_t>(slot), byte, mask});
             flagBytes_ = std::max(flagBytes_, byte + 1);
-            const auto same = std::find_if(flagMasks_.begin(), flagMasks_.end(), [byte = byte](const auto& m) { return m.first == byte; });
+            const auto same = std::find_if(flagMasks_.begin(), flagMasks_.end(),
+                                           [byte = byte](const auto& m) { return m.first == byte; });
             if (same == flagMasks_.end()) flagMasks_.emplace_back(byte, mask);
             else same->second |= mask;
             continue;
         }
         // An outline code's value is a reference kept under the next index.
-        const int index = customFieldIndex(slot) + (kind == CustomKind::OutlineCode ? 1 : 0);
+        const int index = facts[static_cast<std::size_t>(slot)].index + (kind == CustomKind::OutlineCode ? 1 : 0);
         const FieldMap::Slot* kept = fields.slot(index);
         if (!kept) continue;
         if (const auto& at = kept->fixed) {
@@ -313,7 +332,7 @@ void TaskDetailReader::addCustom(CustomValue&& value) {
 }
 
 void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
-    const CustomKind kind = customKindOf(slot);
+    const CustomKind kind = slotFacts()[static_cast<std::size_t>(slot)].kind;
     CustomValue out;
     out.slot = static_cast<std::uint8_t>(slot);
     switch (kind) {
