@@ -165,9 +165,7 @@ QString summaryTitle(const CompoundFile& file) {
     const qint64 length = set.u32(*title + 4);
     if (type == kWideText) {
         if (!set.holds(*title + 8, length * 2)) return {};
-        QString text;
-        for (qint64 i = 0; i < length && set.u16(*title + 8 + i * 2) != 0; ++i) text += QChar(set.u16(*title + 8 + i * 2));
-        return text;
+        return utf16Text(set.slice(*title + 8, length * 2));
     }
     if (type != kNarrowText || !set.holds(*title + 8, length)) return {};
     std::string_view text(set.slice(*title + 8, length).data(), static_cast<std::size_t>(length));
@@ -268,6 +266,7 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     // Kept while the tasks are read: the resource and assignment field maps are parsed from it
     // only when the plan assigns resources.
     std::optional<QByteArray> projectProps = file.stream({storage, QStringLiteral("Props")});
+    std::optional<Bytes> resourceMap, assignmentMap;  // in projectProps
     if (projectProps) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));
@@ -277,16 +276,8 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         };
         if (const auto map = fieldMap(kTaskFieldMap, kTaskFieldMapFallback)) fields = FieldMap::parse(*map, identity.format);
         if (options.details) {
-            if (const auto map = fieldMap(kResourceFieldMap, kResourceFieldMapFallback)) {
-                tables.resourceMap = [map = *map, format = identity.format] {
-                    return FieldMap::parse(map, format, resourceFields());
-                };
-            }
-            if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
-                tables.assignmentMap = [map = *map, format = identity.format] {
-                    return FieldMap::parse(map, format, assignmentFields());
-                };
-            }
+            resourceMap = fieldMap(kResourceFieldMap, kResourceFieldMapFallback);
+            assignmentMap = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback);
             tables.settings = scheduleSettings(props);
             if (tables.custom.any() && identity.format == Format::Mpp9) {
                 if (const auto names = props.value(kMpp9Aliases)) aliases = mpp9Aliases(*names);
@@ -329,21 +320,30 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         return Bytes(*assignmentIndex);
     };
     tables.assignmentIndex = std::ref(readAssignmentIndex);
+    // The tables' functions refer to these (no copy of a capture for each plan).
+    const auto parseResourceMap = [&] { return FieldMap::parse(*resourceMap, identity.format, resourceFields()); };
+    const auto parseAssignmentMap = [&] {
+        return FieldMap::parse(*assignmentMap, identity.format, assignmentFields());
+    };
+    if (resourceMap) tables.resourceMap = std::ref(parseResourceMap);
+    if (assignmentMap) tables.assignmentMap = std::ref(parseAssignmentMap);
     std::optional<TableData> resources;
-    tables.resources = [&]() {
+    const auto readResources = [&]() {
         if (!resources) resources.emplace(file, storage, QStringLiteral("TBkndRsc"));
         return resources->streams();
     };
+    tables.resources = std::ref(readResources);
     std::optional<TableData> links, outlineCodes;
+    const auto readOutlineCodes = [&]() {
+        if (!outlineCodes) outlineCodes.emplace(file, storage, QStringLiteral("TBkndOutlCode"));
+        return outlineCodes->streams();
+    };
     if (tables.schedule) {
         links.emplace(file, storage, QStringLiteral("TBkndCons"), TableData::kFixed);
         tables.links = links->streams();
     }
     if (tables.custom.any()) {
-        tables.outlineCodes = [&]() {
-            if (!outlineCodes) outlineCodes.emplace(file, storage, QStringLiteral("TBkndOutlCode"));
-            return outlineCodes->streams();
-        };
+        tables.outlineCodes = std::ref(readOutlineCodes);
         if (identity.format != Format::Mpp9) {
             if (auto taskProps = file.stream({storage, tasks, QStringLiteral("Props")})) {
                 unmask(*taskProps, mask);
