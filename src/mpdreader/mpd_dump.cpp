@@ -45,15 +45,17 @@ public:
 
     MdbHandle* handle() const { return mdb_.get(); }
 
-    bool hasTable(const char* name) const {
+    // The catalog's entry of the table `name`, or nullptr. The catalog is read once, when the
+    // database is opened: libmdb's lookup by name would read it again for every table.
+    MdbCatalogEntry* table(const char* name) const {
         const GPtrArray* catalog = mdb_->catalog;
-        if (!catalog) return false;
+        if (!catalog) return nullptr;
         for (guint i = 0; i < catalog->len; ++i) {
-            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
             if (entry && entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
-                return true;
+                return entry;
         }
-        return false;
+        return nullptr;
     }
 
 private:
@@ -66,9 +68,15 @@ private:
 void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
     const auto k = static_cast<std::size_t>(kind);
-    std::unique_ptr<MdbTableDef, TableFreer> table(
-        mdb_read_table_by_name(db.handle(), const_cast<gchar*>(schema.tables[k]), MDB_TABLE));
+    MdbCatalogEntry* entry = db.table(schema.tables[k]);
+    std::unique_ptr<MdbTableDef, TableFreer> table(entry ? mdb_read_table(entry) : nullptr);
     if (!table) throw Stop{mpd::Code::TableUnreadable, kind};
+    // A table whose usage map holds no data page has no row: its columns need not be read.
+    if (table->num_rows == 0 && table->usage_map && table->map_sz > 0 &&
+        mdb_map_find_next(db.handle(), table->usage_map, static_cast<unsigned>(table->map_sz), 0) == 0) {
+        answer.table(kind);
+        return;
+    }
     if (!mdb_read_columns(table.get()) || !table->columns) throw Stop{mpd::Code::ColumnsUnreadable, kind};
     mdb_rewind_table(table.get());
 
@@ -116,12 +124,12 @@ void dumpDatabase(int database, unsigned asked, mpd::AnswerWriter& answer) {
         const Database db(database);
         const mpd::Schema* schema = nullptr;
         for (const mpd::Schema* s : {&mpd::kSchema9, &mpd::kSchema8})
-            if (!schema && db.hasTable(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
+            if (!schema && db.table(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
         if (!schema) throw Stop{mpd::Code::NotAPlan};
         answer.schema(*schema);
         const auto has = [&](mpd::Kind kind) {
             const char* name = schema->tables[static_cast<std::size_t>(kind)];
-            return name && mpd::tableAsked(kind, asked) && db.hasTable(name);
+            return name && mpd::tableAsked(kind, asked) && db.table(name);
         };
         // The further fields' columns and tables are read only when asked for: libmdb then leaves
         // them alone. Resources come only with their assignments.
