@@ -3,6 +3,10 @@
 #include <mdbtools.h>
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <ctime>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,6 +26,8 @@ struct Stop {
     std::size_t column = 0;
 };
 
+constexpr char kDateFormat[] = "%Y-%m-%d %H:%M:%S";
+
 struct HandleCloser {
     void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
 };
@@ -36,7 +42,7 @@ public:
         const std::string name = "/proc/self/fd/" + std::to_string(fd);
         mdb_.reset(mdb_open(name.c_str(), MDB_NOFLAGS));
         if (!mdb_) throw Stop{mpd::Code::HeaderUnreadable};
-        mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
+        mdb_set_date_fmt(mdb_.get(), kDateFormat);
         mdb_set_boolean_fmt_numbers(mdb_.get());
         // Every database lists at least its own system tables.
         const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
@@ -62,6 +68,58 @@ private:
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
 };
 
+// The text libmdb makes of the value of `column` in the row just fetched (not null, not a
+// flag): integers and dates are written into `number`; other texts are libmdb's own, in `text`,
+// which the caller frees.
+std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, std::array<char, 32>& number, char*& text) {
+    const int start = column.cur_value_start;
+    const auto integer = [&](long value) {
+        const auto end = std::to_chars(number.data(), number.data() + number.size(), value).ptr;
+        return std::string_view(number.data(), static_cast<std::size_t>(end - number.data()));
+    };
+    switch (column.col_type) {
+    case MDB_BYTE: return integer(mdb_get_byte(mdb->pg_buf, start));
+    case MDB_INT: return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
+    case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
+    case MDB_NUMERIC:
+        text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
+        return text ? text : "";
+    case MDB_DATETIME: {
+        tm t{};
+        mdb_date_to_tm(mdb_get_double(mdb->pg_buf, start), &t);
+        const bool shortDate = mdb_col_is_shortdate(&column);
+        const int year = t.tm_year + 1900;
+        if (!shortDate && std::strcmp(mdb->date_fmt, kDateFormat) == 0 && year >= 1000 && year <= 9999) {
+            // kDateFormat: "YYYY-MM-DD hh:mm:ss"
+            const auto two = [&](char* at, int value) {
+                at[0] = static_cast<char>('0' + value / 10 % 10);
+                at[1] = static_cast<char>('0' + value % 10);
+            };
+            char* p = number.data();
+            two(p, year / 100);
+            two(p + 2, year % 100);
+            p[4] = '-';
+            two(p + 5, t.tm_mon + 1);
+            p[7] = '-';
+            two(p + 8, t.tm_mday);
+            p[10] = ' ';
+            two(p + 11, t.tm_hour);
+            p[13] = ':';
+            two(p + 14, t.tm_min);
+            p[16] = ':';
+            two(p + 17, t.tm_sec);
+            return {number.data(), 19};
+        }
+        const std::size_t length =
+            std::strftime(number.data(), number.size(), shortDate ? mdb->shortdate_fmt : mdb->date_fmt, &t);
+        return {number.data(), length};
+    }
+    default:
+        text = mdb_col_to_string(mdb, mdb->pg_buf, start, column.col_type, column.cur_value_len);
+        return text ? text : "";
+    }
+}
+
 // Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
 // that kind that are `asked` for, the others left empty. A column the table lacks is empty in
 // every row.
@@ -80,40 +138,50 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
     if (!mdb_read_columns(table.get()) || !table->columns) throw Stop{mpd::Code::ColumnsUnreadable, kind};
     mdb_rewind_table(table.get());
 
-    struct Value {
-        std::unique_ptr<char[]> buffer;
-        int length = 0;
-    };
+    // The asked columns are not bound: libmdb would turn each value into text and copy it once
+    // more. After each row the values are taken from the page where libmdb found them, as libmdb
+    // turns them into text (numbers and dates written here without its formatting calls). A
+    // column the row does not reach keeps the mark -1 as its length: it is empty.
     const std::size_t columns = mpd::kColumns[k];
-    const size_t bindSize = db.handle()->bind_size;
-    std::vector<Value> values(columns);
+    const std::size_t bindSize = db.handle()->bind_size;
+    std::vector<MdbColumn*> found(columns, nullptr);
     for (std::size_t c = 0; c < columns; ++c) {
         const char* wanted = schema.columns[k][c];
         if (!wanted || !mpd::columnAsked(kind, c, asked)) continue;
         for (guint i = 0; i < table->columns->len; ++i) {
-            const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
+            auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
             if (g_ascii_strcasecmp(column->name, wanted) != 0) continue;
-            values[c].buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
-            values[c].buffer[bindSize] = '\0';  // a text cut at the bind size still ends
-            if (mdb_bind_column(table.get(), static_cast<int>(i) + 1, values[c].buffer.get(), &values[c].length) < 0)
-                throw Stop{mpd::Code::ColumnUnreadable, kind, c};
+            found[c] = column;
             break;
         }
     }
 
     answer.table(kind);
     std::vector<std::string_view> fields(columns);
+    std::vector<std::array<char, 32>> numbers(columns);
+    std::vector<char*> texts(columns, nullptr);
+    MdbHandle* mdb = db.handle();
     for (;;) {
-        for (Value& value : values) value.length = 0;
+        for (MdbColumn* column : found)
+            if (column) column->cur_value_len = -1;
         if (!mdb_fetch_row(table.get())) break;
         for (std::size_t c = 0; c < columns; ++c) {
-            const Value& value = values[c];
             fields[c] = {};
-            if (!value.buffer || value.length <= 0) continue;
-            const std::size_t length = std::min(static_cast<std::size_t>(value.length), bindSize);
-            fields[c] = {value.buffer.get(), strnlen(value.buffer.get(), length)};
+            const MdbColumn* column = found[c];
+            if (!column || column->cur_value_len < 0) continue;
+            if (column->col_type == MDB_BOOL) {
+                fields[c] = column->cur_value_len ? mdb->boolean_false_value : mdb->boolean_true_value;
+                continue;
+            }
+            if (column->cur_value_len == 0) continue;
+            fields[c] = valueText(mdb, *column, numbers[c], texts[c]);
+            fields[c] = fields[c].substr(0, strnlen(fields[c].data(), std::min(fields[c].size(), bindSize - 1)));
         }
         answer.row(fields.data(), columns);
+        for (char*& text : texts) {
+            g_free(text);
+            text = nullptr;
+        }
     }
 }
 
