@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorrix::mpdreader {
@@ -47,6 +48,10 @@ public:
         // Every database lists at least its own system tables.
         const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
         if (!catalog || catalog->len == 0) throw Stop{mpd::Code::CatalogUnreadable};
+        for (guint i = 0; i < catalog->len; ++i) {
+            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (entry && entry->object_type == MDB_TABLE) tables_.push_back({entry, std::strlen(entry->object_name)});
+        }
     }
 
     MdbHandle* handle() const { return mdb_.get(); }
@@ -54,18 +59,15 @@ public:
     // The catalog's entry of the table `name`, or nullptr. The catalog is read once, when the
     // database is opened: libmdb's lookup by name would read it again for every table.
     MdbCatalogEntry* table(const char* name) const {
-        const GPtrArray* catalog = mdb_->catalog;
-        if (!catalog) return nullptr;
-        for (guint i = 0; i < catalog->len; ++i) {
-            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
-            if (entry && entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
-                return entry;
-        }
+        const std::size_t length = std::strlen(name);
+        for (const auto& [entry, entryLength] : tables_)
+            if (entryLength == length && g_ascii_strcasecmp(entry->object_name, name) == 0) return entry;
         return nullptr;
     }
 
 private:
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
+    std::vector<std::pair<MdbCatalogEntry*, std::size_t>> tables_;  // the catalog's tables, with their names' lengths
 };
 
 // The text libmdb makes of the value of `column` in the row just fetched (not null, not a
@@ -145,12 +147,15 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
     const std::size_t columns = mpd::kColumns[k];
     const std::size_t bindSize = db.handle()->bind_size;
     std::vector<MdbColumn*> found(columns, nullptr);
-    for (std::size_t c = 0; c < columns; ++c) {
-        const char* wanted = schema.columns[k][c];
-        if (!wanted || !mpd::columnAsked(kind, c, asked)) continue;
-        for (guint i = 0; i < table->columns->len; ++i) {
-            auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
-            if (g_ascii_strcasecmp(column->name, wanted) != 0) continue;
+    std::vector<std::size_t> lengths(columns, 0);
+    for (std::size_t c = 0; c < columns; ++c)
+        if (schema.columns[k][c] && mpd::columnAsked(kind, c, asked)) lengths[c] = std::strlen(schema.columns[k][c]);
+    for (guint i = 0; i < table->columns->len; ++i) {
+        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+        const std::size_t length = std::strlen(column->name);
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (lengths[c] != length || found[c] || g_ascii_strcasecmp(column->name, schema.columns[k][c]) != 0)
+                continue;
             found[c] = column;
             break;
         }

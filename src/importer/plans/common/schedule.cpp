@@ -1,6 +1,7 @@
 #include "importer/plans/common/schedule.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace quorrix::importer::plans {
 namespace {
@@ -31,7 +32,20 @@ int unitOf(int format, const DurationUnits& units) {
 
 // Two decimals, halves away from zero, no trailing zeros.
 QString shortNumber(double value) {
-    const double rounded = std::round(value * 100) / 100;
+    const double hundredths = std::round(value * 100);
+    if (std::fabs(hundredths) < 1e12) {
+        // Written from the whole hundredths: the same digits as the two-decimal form, without its cost.
+        const long long whole = std::llabs(static_cast<long long>(hundredths));
+        QString text = QString::number(whole / 100);
+        if (const int cents = static_cast<int>(whole % 100)) {
+            text += QLatin1Char('.');
+            text += QLatin1Char(static_cast<char>('0' + cents / 10));
+            if (cents % 10) text += QLatin1Char(static_cast<char>('0' + cents % 10));
+        }
+        if (hundredths < 0) text.prepend(QLatin1Char('-'));
+        return text;
+    }
+    const double rounded = hundredths / 100;
     QString text = QString::number(rounded, 'f', 2);
     while (text.endsWith(QLatin1Char('0'))) text.chop(1);
     if (text.endsWith(QLatin1Char('.'))) text.chop(1);
