@@ -70,10 +70,56 @@ private:
     std::vector<std::pair<MdbCatalogEntry*, std::size_t>> tables_;  // the catalog's tables, with their names' lengths
 };
 
+// Where the text of one column's value is made.
+struct Buffer {
+    std::array<char, 32> number;  // integers and dates
+    std::string ascii;            // texts of ASCII characters only
+    char* text = nullptr;         // libmdb's own, freed by the caller
+};
+
+// A text column's value (`bytes`) as libmdb turns it into text when it holds ASCII characters
+// only (the character set's conversion leaves them as they are; a NUL character ends it); false
+// for any other value, which is left to libmdb. Jet 4 stores UCS-2, or compressed: after FF FE, a
+// 0 byte switches between one byte and two per character.
+bool asciiText(const MdbHandle* mdb, const unsigned char* bytes, std::size_t length, std::string& out) {
+    out.clear();
+    bool ended = false;
+    const auto add = [&](unsigned character) {
+        if (character >= 0x80) return false;
+        if (character == 0) ended = true;
+        else out.push_back(static_cast<char>(character));
+        return true;
+    };
+    if (mdb->f->jet_version != MDB_VER_JET4) {
+        for (std::size_t i = 0; i < length && !ended; ++i)
+            if (!add(bytes[i])) return false;
+        return true;
+    }
+    if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        bool compressed = true;
+        for (std::size_t i = 2; i < length && !ended;) {
+            if (bytes[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                if (!add(bytes[i++])) return false;
+            } else {
+                if (i + 1 >= length || !add(bytes[i] | unsigned(bytes[i + 1]) << 8)) return false;
+                i += 2;
+            }
+        }
+        return true;
+    }
+    if (length % 2 != 0) return false;
+    for (std::size_t i = 0; i < length && !ended; i += 2)
+        if (!add(bytes[i] | unsigned(bytes[i + 1]) << 8)) return false;
+    return true;
+}
+
 // The text libmdb makes of the value of `column` in the row just fetched (not null, not a
-// flag): integers and dates are written into `number`; other texts are libmdb's own, in `text`,
-// which the caller frees.
-std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, std::array<char, 32>& number, char*& text) {
+// flag), made in `buffer`.
+std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, Buffer& buffer) {
+    auto& number = buffer.number;
     const int start = column.cur_value_start;
     const auto integer = [&](long value) {
         const auto end = std::to_chars(number.data(), number.data() + number.size(), value).ptr;
@@ -83,9 +129,22 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, std::array<c
     case MDB_BYTE: return integer(mdb_get_byte(mdb->pg_buf, start));
     case MDB_INT: return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
     case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
+    case MDB_FLOAT:
+    case MDB_DOUBLE: {
+        // libmdb writes them as printf's %.8g and %.16g
+        const bool single = column.col_type == MDB_FLOAT;
+        const double value = single ? mdb_get_single(mdb->pg_buf, start) : mdb_get_double(mdb->pg_buf, start);
+        const auto end = std::to_chars(number.data(), number.data() + number.size(), value, std::chars_format::general,
+                                       single ? 8 : 16).ptr;
+        return {number.data(), static_cast<std::size_t>(end - number.data())};
+    }
     case MDB_NUMERIC:
-        text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
-        return text ? text : "";
+        buffer.text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
+        return buffer.text ? buffer.text : "";
+    case MDB_TEXT:
+        if (asciiText(mdb, mdb->pg_buf + start, static_cast<std::size_t>(column.cur_value_len), buffer.ascii))
+            return buffer.ascii;
+        break;
     case MDB_DATETIME: {
         tm t{};
         mdb_date_to_tm(mdb_get_double(mdb->pg_buf, start), &t);
@@ -116,10 +175,10 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, std::array<c
             std::strftime(number.data(), number.size(), shortDate ? mdb->shortdate_fmt : mdb->date_fmt, &t);
         return {number.data(), length};
     }
-    default:
-        text = mdb_col_to_string(mdb, mdb->pg_buf, start, column.col_type, column.cur_value_len);
-        return text ? text : "";
+    default: break;
     }
+    buffer.text = mdb_col_to_string(mdb, mdb->pg_buf, start, column.col_type, column.cur_value_len);
+    return buffer.text ? buffer.text : "";
 }
 
 // Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
@@ -163,8 +222,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
 
     answer.table(kind);
     std::vector<std::string_view> fields(columns);
-    std::vector<std::array<char, 32>> numbers(columns);
-    std::vector<char*> texts(columns, nullptr);
+    std::vector<Buffer> buffers(columns);
     MdbHandle* mdb = db.handle();
     for (;;) {
         for (MdbColumn* column : found)
@@ -179,13 +237,13 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
                 continue;
             }
             if (column->cur_value_len == 0) continue;
-            fields[c] = valueText(mdb, *column, numbers[c], texts[c]);
+            fields[c] = valueText(mdb, *column, buffers[c]);
             fields[c] = fields[c].substr(0, strnlen(fields[c].data(), std::min(fields[c].size(), bindSize - 1)));
         }
         answer.row(fields.data(), columns);
-        for (char*& text : texts) {
-            g_free(text);
-            text = nullptr;
+        for (Buffer& buffer : buffers) {
+            g_free(buffer.text);
+            buffer.text = nullptr;
         }
     }
 }
