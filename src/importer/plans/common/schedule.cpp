@@ -1,7 +1,9 @@
 #include "importer/plans/common/schedule.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace quorrix::importer::plans {
 namespace {
@@ -30,27 +32,27 @@ int unitOf(int format, const DurationUnits& units) {
     return unit;
 }
 
-// Two decimals, halves away from zero, no trailing zeros.
-QString shortNumber(double value) {
+// Two decimals, halves away from zero, no trailing zeros, appended to `out`.
+void appendShortNumber(std::string& out, double value) {
     const double hundredths = std::round(value * 100);
     if (std::fabs(hundredths) < 1e12) {
         // Written from the whole hundredths: the same digits as the two-decimal form, without its cost.
         const long long whole = std::llabs(static_cast<long long>(hundredths));
-        QString text = QString::number(whole / 100);
+        if (hundredths < 0) out += '-';
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, whole / 100).ptr);
         if (const int cents = static_cast<int>(whole % 100)) {
-            text += QLatin1Char('.');
-            text += QLatin1Char(static_cast<char>('0' + cents / 10));
-            if (cents % 10) text += QLatin1Char(static_cast<char>('0' + cents % 10));
+            out += '.';
+            out += static_cast<char>('0' + cents / 10);
+            if (cents % 10) out += static_cast<char>('0' + cents % 10);
         }
-        if (hundredths < 0) text.prepend(QLatin1Char('-'));
-        return text;
+        return;
     }
-    const double rounded = hundredths / 100;
-    QString text = QString::number(rounded, 'f', 2);
+    QString text = QString::number(hundredths / 100, 'f', 2);
     while (text.endsWith(QLatin1Char('0'))) text.chop(1);
     if (text.endsWith(QLatin1Char('.'))) text.chop(1);
     if (text == QLatin1String("-0")) text = QStringLiteral("0");
-    return text;
+    out += text.toStdString();
 }
 
 QString typeLetters(int type) {
@@ -82,15 +84,24 @@ double unitMinutes(int format, const DurationUnits& units) {
 
 QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
     const int unit = unitOf(format, units);
-    const QString estimate = (format & kEstimatedBit) ? QStringLiteral("?") : QString();
-    if (unit == 19 || unit == 20)
-        return shortNumber(minutes) + (unit == 20 ? QStringLiteral("e%") : QStringLiteral("%")) + estimate;
-    const double size = unitMinutes(format, units);
-    const QString number = shortNumber(size > 0 ? minutes / size : 0);
-    const UnitFacts& f = *unitFacts(unit);
-    if (shortForm) return number + QLatin1String(f.shortName) + estimate;
-    const bool one = number == QLatin1String("1");
-    return number + QLatin1Char(' ') + QLatin1String(one ? f.one : f.many) + estimate;
+    std::string text;
+    if (unit == 19 || unit == 20) {
+        appendShortNumber(text, minutes);
+        text += unit == 20 ? "e%" : "%";
+    } else {
+        const double size = unitMinutes(format, units);
+        appendShortNumber(text, size > 0 ? minutes / size : 0);
+        const UnitFacts& f = *unitFacts(unit);
+        if (shortForm) {
+            text += f.shortName;
+        } else {
+            const bool one = text == "1";
+            text += ' ';
+            text += one ? f.one : f.many;
+        }
+    }
+    if (format & kEstimatedBit) text += '?';
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 double durationDays(double minutes, int format, const DurationUnits& units) {
