@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -116,6 +117,13 @@ std::optional<double> numberValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
     if (text.size() > 64) badValue(rows, c, text);
+    // The reader writes numbers as printf does: read here without a copy on the heap; anything
+    // else goes the long way below.
+    char plain[64];
+    std::replace_copy(text.begin(), text.end(), plain, ',', '.');
+    double quick = 0;
+    const auto [end, error] = std::from_chars(plain, plain + text.size(), quick);
+    if (error == std::errc() && end == plain + text.size() && std::isfinite(quick)) return quick;
     QByteArray copy(text.data(), static_cast<qsizetype>(text.size()));
     copy.replace(',', '.');  // whatever the C library's decimal separator
     bool ok = false;
