@@ -10,7 +10,7 @@
 // set what that process costs against reading the same database in this one.
 //
 //   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE] [FORMATS]
-//   mpp_read_bench --once four|every FILE      one reading, for counting instructions under callgrind
+//   mpp_read_bench --once four|details|every FILE   one reading, for counting instructions (callgrind)
 // FORMATS (such as "mpd,xml") measures only the columns' cost of those formats.
 #include <fcntl.h>
 #include <unistd.h>
@@ -317,12 +317,14 @@ void benchColumns(const char* format, const QStringList& files, double budget,
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--once") == 0) {
         ReadOptions options;
+        options.details = std::strcmp(argv[2], "details") == 0;
         if (std::strcmp(argv[2], "every") == 0) {
             options.details = options.schedule = true;
             options.custom.set();
         }
         const QString path = QString::fromLocal8Bit(argv[3]);
-        const Plan plan = path.endsWith(QLatin1String(".mpd")) ? readInProcess(path, options) : readPlanFile(path, options);
+        const bool database = path.endsWith(QLatin1String(".mpd"));
+        const Plan plan = database ? readInProcess(path, options) : readPlanFile(path, options);
         std::printf("%zu tasks\n", plan.positions.size());
         return 0;
     }

@@ -117,6 +117,7 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
                                                    const std::unordered_map<long long, long>& idOfUnique,
                                                    const DurationUnits& units, bool shortForm) {
     std::unordered_map<long long, LinkTexts> out;
+    out.reserve(links.size());
     // Appends the entry of `link` to the task `task` to `list`, after a comma when it is not the first.
     const auto append = [&](QString& list, QStringView task, const PlanLink& link) {
         if (!list.isEmpty()) list += QLatin1Char(',');

@@ -694,6 +694,7 @@ private:
     // The Predecessors and Successors of the activities' rows: the rows' IDs, P6's lags in hours.
     void addLinks(Plan& plan) const {
         std::unordered_map<long long, long> rowOf;
+        rowOf.reserve(rows_.size());
         for (std::size_t i = 0; i < rows_.size(); ++i)
             if (rows_[i].kind == RowKind::Activity && f_.activities[rows_[i].item].id != kNoKey)
                 rowOf.emplace(f_.activities[rows_[i].item].id, static_cast<long>(i + 1));
