@@ -1,7 +1,5 @@
 #include "importer/plans/common/schedule.h"
 
-#include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -118,38 +116,34 @@ std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& 
                                                    const DurationUnits& units, bool shortForm) {
     std::unordered_map<long long, LinkTexts> out;
     out.reserve(links.size());
-    // Appends the entry of `link` to the task `task` to `list`, after a comma when it is not the first.
-    const auto append = [&](QString& list, QStringView task, const PlanLink& link) {
-        if (!list.isEmpty()) list += QLatin1Char(',');
-        list += task;
-        if (link.type != 1 || link.lagTenths != 0) list += typeLetters(link.type);
+    const auto entry = [&](const QString& task, const PlanLink& link) {
+        QString text = task;
+        if (link.type != 1 || link.lagTenths != 0) text += typeLetters(link.type);
         if (link.lagTenths != 0) {
             const int unit = link.lagFormat & 0x1F;
             // A percentage lag is stored as the percentage itself.
             const double amount = (unit == 19 || unit == 20) ? link.lagTenths : link.lagTenths / 10;
-            list += amount < 0 ? QLatin1Char('-') : QLatin1Char('+');
-            list += durationText(std::fabs(amount), link.lagFormat, units, shortForm);
+            text += (amount < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
+                    durationText(std::fabs(amount), link.lagFormat, units, shortForm);
         }
+        return text;
     };
-    const auto number = [](long id, std::array<char16_t, 24>& digits) {
-        char latin[24];
-        const char* end = std::to_chars(latin, latin + sizeof latin, id).ptr;
-        std::copy(static_cast<const char*>(latin), end, digits.begin());
-        return QStringView(digits.data(), end - latin);
+    const auto append = [](QString& list, const QString& item) {
+        if (!list.isEmpty()) list += QLatin1Char(',');
+        list += item;
     };
-    std::array<char16_t, 24> fromDigits{}, toDigits{};
     for (const PlanLink& link : links) {
         const auto to = idOfUnique.find(link.successor);
         if (to == idOfUnique.end()) continue;
         if (!link.otherPlanTask.isEmpty()) {
-            append(out[link.successor].predecessors, link.otherPlanTask, link);
+            append(out[link.successor].predecessors, entry(link.otherPlanTask, link));
             continue;
         }
         if (link.predecessor == link.successor) continue;
         const auto from = idOfUnique.find(link.predecessor);
         if (from == idOfUnique.end()) continue;
-        append(out[link.successor].predecessors, number(from->second, fromDigits), link);
-        append(out[link.predecessor].successors, number(to->second, toDigits), link);
+        append(out[link.successor].predecessors, entry(QString::number(from->second), link));
+        append(out[link.predecessor].successors, entry(QString::number(to->second), link));
     }
     return out;
 }
