@@ -1,6 +1,6 @@
 #include "mpdreader/mpd_dump.h"
 
-#include <mdbtools.h>
+#include "mpdreader/mdb_values.h"
 
 #include <algorithm>
 #include <array>
@@ -26,8 +26,6 @@ struct Stop {
     mpd::Kind kind = mpd::Kind::Projects;
     std::size_t column = 0;
 };
-
-constexpr char kDateFormat[] = "%Y-%m-%d %H:%M:%S";
 
 struct HandleCloser {
     void operator()(MdbHandle* mdb) const { mdb_close(mdb); }
@@ -67,14 +65,7 @@ public:
 
 private:
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
-    std::vector<std::pair<MdbCatalogEntry*, std::size_t>> tables_;  // the catalog's tables, with their names' lengths
-};
-
-// Where the text of one column's value is made.
-struct Buffer {
-    std::array<char, 32> number;  // integers and dates
-    std::string ascii;            // texts of ASCII characters only
-    char* text = nullptr;         // libmdb's own, freed by the caller
+    std::vector<std::pair<MdbCatalogEntry*, std::size_t>> tables_;  // the catalog's tables, their names' lengths
 };
 
 // A text column's value (`bytes`) as libmdb turns it into text when it holds ASCII characters
@@ -116,9 +107,8 @@ bool asciiText(const MdbHandle* mdb, const unsigned char* bytes, std::size_t len
     return true;
 }
 
-// The text libmdb makes of the value of `column` in the row just fetched (not null, not a
-// flag), made in `buffer`.
-std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, Buffer& buffer) {
+// valueText before it is cut at a NUL and at libmdb's bind size.
+std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
     auto& number = buffer.number;
     const int start = column.cur_value_start;
     const auto integer = [&](long value) {
@@ -181,8 +171,17 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, Buffer& buff
     return buffer.text ? buffer.text : "";
 }
 
-// Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
-// that kind that are `asked` for, the others left empty. A column the table lacks is empty in
+}  // namespace
+
+std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
+    const std::string_view text = wholeValueText(mdb, column, buffer);
+    return text.substr(0, strnlen(text.data(), std::min(text.size(), mdb->bind_size - 1)));
+}
+
+namespace {
+
+// Writes every row of the table of `kind` as text: the schema's columns of that kind that are
+// `asked` for, the others left empty. A column the table lacks is empty in
 // every row.
 void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
@@ -204,7 +203,6 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
     // turns them into text (numbers and dates written here without its formatting calls). A
     // column the row does not reach keeps the mark -1 as its length: it is empty.
     const std::size_t columns = mpd::kColumns[k];
-    const std::size_t bindSize = db.handle()->bind_size;
     std::vector<MdbColumn*> found(columns, nullptr);
     std::vector<std::size_t> lengths(columns, 0);
     for (std::size_t c = 0; c < columns; ++c)
@@ -222,7 +220,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
 
     answer.table(kind);
     std::vector<std::string_view> fields(columns);
-    std::vector<Buffer> buffers(columns);
+    std::vector<ValueBuffer> buffers(columns);
     MdbHandle* mdb = db.handle();
     for (;;) {
         for (MdbColumn* column : found)
@@ -238,10 +236,9 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
             }
             if (column->cur_value_len == 0) continue;
             fields[c] = valueText(mdb, *column, buffers[c]);
-            fields[c] = fields[c].substr(0, strnlen(fields[c].data(), std::min(fields[c].size(), bindSize - 1)));
         }
         answer.row(fields.data(), columns);
-        for (Buffer& buffer : buffers) {
+        for (ValueBuffer& buffer : buffers) {
             g_free(buffer.text);
             buffer.text = nullptr;
         }
