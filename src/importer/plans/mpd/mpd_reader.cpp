@@ -24,7 +24,6 @@
 #include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
 #include "platform/file_names.h"
-#include "platform/wall_clock.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -161,7 +160,11 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
     const int year = digits(text, 0, 4, ok), month = digits(text, 5, 2, ok), day = digits(text, 8, 2, ok);
     const int hour = digits(text, 11, 2, ok), minute = digits(text, 14, 2, ok), second = digits(text, 17, 2, ok);
     if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)) badValue(rows, c, text);
-    return wallClock(QDate(year, month, day), QTime(hour, minute, second));
+    // Built from the milliseconds, as wallClock would build it from the day and time.
+    constexpr qint64 kEpochDay = 2440588;  // 1970-01-01 as a Julian day
+    const qint64 seconds =
+        (QDate(year, month, day).toJulianDay() - kEpochDay) * 86400 + hour * 3600 + minute * 60 + second;
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 
 QString textValue(const Rows& rows, std::size_t c) {
