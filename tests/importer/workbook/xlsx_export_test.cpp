@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "importer/workbook/memory_workbook.h"
 #include "importer/workbook/presenters.h"
@@ -226,6 +227,54 @@ TEST(XlsxExport, EveryTextReadsBackExactlyAndEveryPartIsStrictXml) {
     EXPECT_EQ(xlsx::read(path).sheets[0].cells.at("A20").text, fits);
     // No sheet can be named with a character the file cannot carry.
     EXPECT_NE(failureOf([&] { book.setSheetName(1, QStringLiteral("S") + QChar(0xFFFE)); }), QStringLiteral("<no failure>"));
+}
+
+namespace {
+
+// The size of `data` deflated raw, as a zip member is, at `level` (through deflateInit2_).
+std::size_t deflatedSize(const std::string& data, int level) {
+    z_stream z{};
+    std::string out(data.size() + 1024, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    const bool done = deflateInit2(&z, level, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK &&
+                      deflate(&z, Z_FINISH) == Z_STREAM_END;
+    deflateEnd(&z);
+    return done ? z.total_out : 0;
+}
+
+// The compressed size the zip's central directory gives `member`, 0 when it has none.
+std::size_t storedSize(const QString& path, const std::string& member) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return 0;
+    const QByteArray zip = file.readAll();
+    const auto u16 = [&](qsizetype at) { return quint16(uchar(zip[at])) | quint16(uchar(zip[at + 1])) << 8; };
+    const auto u32 = [&](qsizetype at) { return quint32(u16(at)) | quint32(u16(at + 2)) << 16; };
+    for (qsizetype at = zip.indexOf("PK\x01\x02"); at >= 0 && at + 46 <= zip.size(); at = zip.indexOf("PK\x01\x02", at + 4))
+        if (zip.mid(at + 46, u16(at + 28)).toStdString() == member) return u32(at + 20);
+    return 0;
+}
+
+}  // namespace
+
+// The library packs with zlib's default level; the program's packing level replaces it there only.
+TEST(XlsxExport, PartsArePackedAtThePackingLevelAndOtherDeflatingKeepsTheDefault) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("packed.xlsx"));
+    MemoryWorkbook book;
+    for (int row = 1; row <= 3000; ++row) {
+        book.setActiveSheetCell(row, 1, QStringLiteral("Task %1 of phase %2").arg(row * 7919 % 3001).arg(row % 13));
+        book.setActiveSheetCell(row, 2, row * 37.5);
+        book.setActiveSheetCell(row, 3, at(2024, 1 + row % 12, 1 + row % 28, row % 24));
+    }
+    exportXlsx(book, path);
+    const std::string sheet = xlsx::part(path, "xl/worksheets/sheet1.xml");
+    ASSERT_GT(sheet.size(), 100000u);
+    EXPECT_EQ(storedSize(path, "xl/worksheets/sheet1.xml"), deflatedSize(sheet, 4));
+    EXPECT_NE(deflatedSize(sheet, 4), deflatedSize(sheet, 6));
+    EXPECT_EQ(deflatedSize(sheet, Z_DEFAULT_COMPRESSION), deflatedSize(sheet, 6));
 }
 
 namespace {
