@@ -115,7 +115,15 @@ std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBu
         const auto end = std::to_chars(number.data(), number.data() + number.size(), value).ptr;
         return std::string_view(number.data(), static_cast<std::size_t>(end - number.data()));
     };
-    switch (column.col_type) {
+    // A value that does not lie within the page (a damaged row) is left to libmdb, as it was.
+    const std::size_t wanted = column.col_type == MDB_BYTE ? 1
+                               : column.col_type == MDB_INT ? 2
+                               : column.col_type == MDB_LONGINT || column.col_type == MDB_FLOAT ? 4
+                               : column.col_type == MDB_DOUBLE || column.col_type == MDB_DATETIME
+                                   ? 8
+                                   : static_cast<std::size_t>(std::max(column.cur_value_len, 0));
+    const bool inPage = start >= 0 && static_cast<std::size_t>(start) + wanted <= sizeof mdb->pg_buf;
+    switch (inPage ? column.col_type : -1) {
     case MDB_BYTE: return integer(mdb_get_byte(mdb->pg_buf, start));
     case MDB_INT: return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
     case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
