@@ -189,8 +189,7 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer&
 namespace {
 
 // Writes every row of the table of `kind` as text: the schema's columns of that kind that are
-// `asked` for, the others left empty. A column the table lacks is empty in
-// every row.
+// `asked` for, the others left empty. A column the table lacks is empty in every row.
 void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
     const auto k = static_cast<std::size_t>(kind);
