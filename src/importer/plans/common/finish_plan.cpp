@@ -1,6 +1,8 @@
 #include "importer/plans/common/finish_plan.h"
 
+#include <charconv>
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace quorrix::importer::plans {
@@ -26,7 +28,7 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
     }
 
     std::vector<long> counters;
-    QString number;
+    std::string number;
     for (std::size_t k = 0; k < tasks.size(); ++k) {
         TaskDetails& d = *tasks[k].details;
         const auto level = static_cast<std::size_t>(tasks[k].level);
@@ -40,10 +42,12 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
         if (d.outlineNumber.isEmpty()) {
             number.clear();
             for (std::size_t i = 0; i < counters.size(); ++i) {
-                if (i) number += QLatin1Char('.');
-                number += QString::number(counters[i]);
+                if (i) number += '.';
+                char digits[24];
+                const auto written = std::to_chars(digits, digits + sizeof digits, counters[i]);
+                number.append(digits, written.ptr);
             }
-            d.outlineNumber = number;
+            d.outlineNumber = QString::fromLatin1(number.data(), static_cast<qsizetype>(number.size()));
         }
         if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
         if (!d.summary) d.summary = k + 1 < tasks.size() && tasks[k + 1].level > tasks[k].level;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <array>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -24,6 +25,26 @@ inline constexpr int kDefaultFormat = 21;
 // "3 edays", "0.5 hrs", "4 days?". The short form of older plans has no space and no plural
 // ("1d", "0.13d", "3ed").
 QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm = false);
+// durationText for the many durations of a plan, which repeat: the last texts made are kept by
+// minutes and format, so that a repeated one is a copy of the text.
+class DurationTexts {
+public:
+    explicit DurationTexts(const DurationUnits& units = {}, bool shortForm = false)
+        : units_(units), shortForm_(shortForm) {}
+    QString operator()(double minutes, int format);
+
+private:
+    static constexpr int kBits = 5;
+    struct Kept {
+        double minutes = 0;
+        int format = -1;  // none
+        QString text;
+    };
+    DurationUnits units_;
+    bool shortForm_;
+    std::array<Kept, 1 << kBits> kept_;
+};
+
 // A duration in days: working days by the plan's minutes per day, elapsed days for an elapsed format.
 double durationDays(double minutes, int format, const DurationUnits& units);
 // The minutes of one unit of the format (elapsed units in calendar minutes); 0 for a percentage.

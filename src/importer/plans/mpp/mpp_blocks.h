@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <array>
 #include <optional>
 #include <span>
 #include <utility>
@@ -87,6 +88,32 @@ QString utf16Text(Bytes bytes);
 
 // A 4-byte timestamp: nothing when it stands for "NA".
 std::optional<QDateTime> timestamp(Bytes bytes, qint64 offset);
+
+// timestamp() for the many dates of a plan's tasks, which repeat: the last values decoded are
+// kept by their bytes, so that a repeated one is a copy.
+class Timestamps {
+public:
+    // Valid until the next call.
+    const std::optional<QDateTime>& at(Bytes bytes, qint64 offset) {
+        const quint32 raw = bytes.u32(offset);
+        Kept& kept = kept_[(raw * 2654435761u) >> (32 - kBits)];
+        if (!kept.filled || kept.raw != raw) {
+            kept.value = timestamp(bytes, offset);
+            kept.raw = raw;
+            kept.filled = true;
+        }
+        return kept.value;
+    }
+
+private:
+    static constexpr int kBits = 6;
+    struct Kept {
+        quint32 raw = 0;
+        bool filled = false;
+        std::optional<QDateTime> value;
+    };
+    std::array<Kept, 1 << kBits> kept_;
+};
 
 // A duration in tenths of a minute: nothing for -1 ("no value").
 std::optional<double> durationMinutes(qint32 tenths);

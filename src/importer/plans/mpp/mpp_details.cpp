@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <map>
 
 #include "importer/plans/common/custom_fields.h"
@@ -30,16 +31,48 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
                                    const VarMeta& var, Bytes var2Data, const DetailTables& tables)
     : format_(format),
       applicationVersion_(applicationVersion),
-      fields_(fields),
       var_(var),
       var2Data_(var2Data),
+      durationTexts_(tables.settings.units),
       textBudget_(var2Data.size()),
       tables_(tables) {
+    // Their indexes in the field map, in the order of Field.
+    namespace f = task_field;
+    static constexpr int kIndexes[kFieldCount] = {
+        f::kOutlineLevel,   f::kPercentComplete, f::kBaselineStart,  f::kBaselineFinish, f::kBaselineDuration,
+        f::kActualStart,    f::kActualFinish,    f::kCost,           f::kWork,           f::kWbs,
+        f::kNotes,          f::kFreeSlack,       f::kStartSlack,     f::kFinishSlack,    f::kConstraintType,
+        f::kConstraintDate, f::kDeadline,        f::kPriority,       f::kEarlyStart,     f::kEarlyFinish,
+        f::kLateStart,      f::kLateFinish,      f::kTaskType,       f::kDurationFormat, f::kBaselineDurationFormat,
+        f::kDurationText};
+    for (int k = 0; k < kFieldCount; ++k) {
+        Place& place = places_[k];
+        if (const auto location = fields.fixed(kIndexes[k])) {
+            place = {Place::kFixed, static_cast<quint8>(location->block), location->offset};
+        } else if (const auto key = fields.varKey(kIndexes[k])) {
+            place = {Place::kVar, 0, *key};
+        }
+    }
+
+    // Flag n is a bit of the task's FixedMeta item, whose place moved with the versions of Project.
+    const auto flagBit = [&](int number) {
+        int byte = 37, bit = 4 + number;
+        if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
+            byte = number <= 10 ? 24 : 33;
+            bit = number <= 10 ? number : number - 10;
+        } else if (format_ == Format::Mpp14) {
+            byte = 35;
+            bit = 5 + number;
+        }
+        return std::make_pair(byte + bit / 8, static_cast<quint8>(1 << (bit % 8)));
+    };
+    if (tables.custom.none()) return;
     for (int slot = 0; slot < kCustomFieldCount; ++slot) {
         if (!tables.custom.test(static_cast<std::size_t>(slot))) continue;
         const CustomKind kind = customKindOf(slot);
         if (kind == CustomKind::Flag) {
-            flagSlots_.push_back(slot);
+            const auto [byte, mask] = flagBit(customNumberOf(slot));
+            flags_.push_back({static_cast<std::uint8_t>(slot), byte, mask});
             continue;
         }
         // An outline code's value is a reference kept under the next index.
@@ -53,40 +86,51 @@ TaskDetailReader::TaskDetailReader(Format format, int applicationVersion, const 
     }
 }
 
-std::optional<int> TaskDetailReader::u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<qint32> TaskDetailReader::varOffset(Task& task, int key) const {
+    if (!task.entriesFound) {
+        task.entries = var_.entriesOf(task.uniqueId);
+        task.entriesFound = true;
+    }
+    for (const VarMeta::Entry& entry : task.entries) {  // by key
+        if (entry.key == key) return entry.offset;
+        if (entry.key > key) break;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> TaskDetailReader::u16At(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
     return v->bytes.u16(v->offset);
 }
 
-std::optional<qint32> TaskDetailReader::i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<qint32> TaskDetailReader::i32At(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
     return v->bytes.i32(v->offset);
 }
 
-std::optional<TaskDetailReader::Value> TaskDetailReader::value(int field, qint32 uniqueId, Bytes data,
-                                                               Bytes data2) const {
-    if (const auto location = fields_.fixed(field))
-        return Value{location->block == 0 ? data : data2, location->offset};
-    if (const auto key = fields_.varKey(field)) {
-        if (const auto offset = var_.offset(uniqueId, *key)) {
+std::optional<TaskDetailReader::Value> TaskDetailReader::value(Field field, Task& task) const {
+    const Place& place = places_[field];
+    if (place.kind == Place::kFixed) return Value{place.block == 0 ? task.data : task.data2, place.at};
+    if (place.kind == Place::kVar) {
+        if (const auto offset = varOffset(task, place.at)) {
             if (const auto bytes = varValue(var2Data_, *offset)) return Value{*bytes, 0};
         }
     }
     return std::nullopt;
 }
 
-std::optional<QDateTime> TaskDetailReader::date(int field, qint32 uniqueId, Bytes data, Bytes data2) const {
-    const auto v = value(field, uniqueId, data, data2);
+std::optional<QDateTime> TaskDetailReader::date(Field field, Task& task) const {
+    const auto v = value(field, task);
     if (!v) return std::nullopt;
-    return timestamp(v->bytes, v->offset);
+    return timestamps_.at(v->bytes, v->offset);
 }
 
-QString TaskDetailReader::text(int field, qint32 uniqueId, bool notes) {
-    const auto key = fields_.varKey(field);
-    if (!key) return {};
-    const auto offset = var_.offset(uniqueId, *key);
+QString TaskDetailReader::text(Field field, Task& task, bool notes) {
+    const Place& place = places_[field];
+    if (place.kind != Place::kVar) return {};
+    const auto offset = varOffset(task, place.at);
     if (!offset) return {};
     return textAt(*offset, notes);
 }
@@ -105,12 +149,12 @@ QString TaskDetailReader::textAt(qint32 offset, bool notes) {
 
 std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem,
                                                     const Shown& shown) {
-    using namespace task_field;
     auto d = std::make_shared<TaskDetails>();
     d->uniqueId = uniqueId;
+    Task task{uniqueId, data, data2, {}};
 
-    if (const auto v = value(kOutlineLevel, uniqueId, data, data2)) d->outlineLevel = v->bytes.u16(v->offset);
-    if (const auto v = value(kPercentComplete, uniqueId, data, data2)) {
+    if (const auto v = value(kOutlineLevel, task)) d->outlineLevel = v->bytes.u16(v->offset);
+    if (const auto v = value(kPercentComplete, task)) {
         const int percent = v->bytes.u16(v->offset);
         if (percent <= 100) d->percentComplete = percent;
     }
@@ -123,42 +167,45 @@ std::shared_ptr<TaskDetails> TaskDetailReader::read(qint32 uniqueId, Bytes data,
     }
 
     // No baseline: NA dates and a zero duration, or no entries at all.
-    const auto baselineStart = date(kBaselineStart, uniqueId, data, data2);
-    const auto baselineFinish = date(kBaselineFinish, uniqueId, data, data2);
-    d->baselineStart = baselineStart.value_or(QDateTime());
-    d->baselineFinish = baselineFinish.value_or(QDateTime());
-    if (const auto v = value(kBaselineDuration, uniqueId, data, data2)) {
+    const auto baselineStart = date(kBaselineStart, task);
+    const auto baselineFinish = date(kBaselineFinish, task);
+    if (baselineStart) d->baselineStart = *baselineStart;
+    if (baselineFinish) d->baselineFinish = *baselineFinish;
+    if (const auto v = value(kBaselineDuration, task)) {
         const auto minutes = durationMinutes(v->bytes.i32(v->offset));
         if (minutes && (*minutes != 0 || baselineStart || baselineFinish))
             d->baselineDurationMinutes = minutes;
     }
-    d->actualStart = date(kActualStart, uniqueId, data, data2).value_or(QDateTime());
-    d->actualFinish = date(kActualFinish, uniqueId, data, data2).value_or(QDateTime());
+    setDate(kActualStart, task, d->actualStart);
+    setDate(kActualFinish, task, d->actualFinish);
 
     // Cost in hundredths of the currency unit, work in thousandths of a minute.
-    if (const auto v = value(kCost, uniqueId, data, data2)) {
+    if (const auto v = value(kCost, task)) {
         if (const auto cost = finite(v->bytes.f64(v->offset))) d->cost = *cost / 100.0;
     }
-    if (const auto v = value(kWork, uniqueId, data, data2)) {
+    if (const auto v = value(kWork, task)) {
         if (const auto work = finite(v->bytes.f64(v->offset))) d->workMinutes = *work / 1000.0;
     }
 
-    d->wbs = text(kWbs, uniqueId, false);
-    d->notes = text(kNotes, uniqueId, true);
-    if (tables_.schedule) readSchedule(uniqueId, data, data2, shown, *d);
-    if (wantsCustom()) readCustom(uniqueId, data, data2, metaItem, *d);
+    d->wbs = text(kWbs, task, false);
+    d->notes = text(kNotes, task, true);
+    if (tables_.schedule) readSchedule(task, shown, *d);
+    if (wantsCustom()) {
+        // Gathered apart first, so that the task's list is allocated once, at its size.
+        customValues_.clear();
+        readCustom(task, metaItem);
+        d->custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
+    }
     return d;
 }
 
 // Total Slack and Critical are not stored: the slack comes from the start and finish slack here,
 // Critical once the links are known (finishSchedule).
-void TaskDetailReader::readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d) {
-    using namespace task_field;
+void TaskDetailReader::readSchedule(Task& task, const Shown& shown, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const DurationUnits& units = tables_.settings.units;
-    const auto dateOf = [&](int field) { return date(field, uniqueId, data, data2).value_or(QDateTime()); };
-    const auto minutesOf = [&](int field) -> std::optional<double> {
-        const auto tenths = i32At(field, uniqueId, data, data2);
+    const auto minutesOf = [&](Field field) -> std::optional<double> {
+        const auto tenths = i32At(field, task);
         if (!tenths) return std::nullopt;
         return *tenths / 10.0;
     };
@@ -167,70 +214,60 @@ void TaskDetailReader::readSchedule(qint32 uniqueId, Bytes data, Bytes data2, co
     const auto finishSlack = minutesOf(kFinishSlack);
     if (finishSlack && (d.actualStart.isValid() || !startSlack)) s.totalSlackMinutes = finishSlack;
     else if (startSlack) s.totalSlackMinutes = finishSlack ? std::min(*startSlack, *finishSlack) : *startSlack;
-    s.constraintType = u16At(kConstraintType, uniqueId, data, data2);
-    s.constraintDate = dateOf(kConstraintDate);
-    s.deadline = dateOf(kDeadline);
-    if (const auto priority = u16At(kPriority, uniqueId, data, data2)) s.priority = *priority;
-    s.earlyStart = dateOf(kEarlyStart);
-    s.earlyFinish = dateOf(kEarlyFinish);
-    s.lateStart = dateOf(kLateStart);
-    s.lateFinish = dateOf(kLateFinish);
-    s.taskType = u16At(kTaskType, uniqueId, data, data2);
+    s.constraintType = u16At(kConstraintType, task);
+    setDate(kConstraintDate, task, s.constraintDate);
+    setDate(kDeadline, task, s.deadline);
+    if (const auto priority = u16At(kPriority, task)) s.priority = *priority;
+    setDate(kEarlyStart, task, s.earlyStart);
+    setDate(kEarlyFinish, task, s.earlyFinish);
+    setDate(kLateStart, task, s.lateStart);
+    setDate(kLateFinish, task, s.lateFinish);
+    s.taskType = u16At(kTaskType, task);
     s.manual = shown.manual;
     // Only Project 2010 and later plans can hold inactive tasks.
     s.active = format_ != Format::Mpp14 || (shown.meta2Item.u8(8) & (applicationVersion_ <= 14 ? 0x04 : 0x40)) != 0;
-    const int format = u16At(kDurationFormat, uniqueId, data, data2).value_or(kDefaultFormat);
+    const int format = u16At(kDurationFormat, task).value_or(kDefaultFormat);
     s.estimated = (format & kEstimatedBit) != 0;
-    const QString typed = shown.manual ? text(kDurationText, uniqueId, false) : QString();
-    s.durationShown = typed.isEmpty() ? durationText(shown.durationMinutes, format, units) : typed;
+    const QString typed = shown.manual ? text(kDurationText, task, false) : QString();
+    s.durationShown = typed.isEmpty() ? durationTexts_(shown.durationMinutes, format) : typed;
     s.durationDays = durationDays(shown.durationMinutes, format, units);
     if (d.baselineDurationMinutes) {
-        const int baseline =
-            u16At(kBaselineDurationFormat, uniqueId, data, data2).value_or(format & ~kEstimatedBit);
-        s.baselineDurationShown = durationText(*d.baselineDurationMinutes, baseline, units);
+        const int baseline = u16At(kBaselineDurationFormat, task).value_or(format & ~kEstimatedBit);
+        s.baselineDurationShown = durationTexts_(*d.baselineDurationMinutes, baseline);
         s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, baseline, units);
     }
 }
 
-// Flag n is a bit of the task's FixedMeta item, whose place moved with the versions of Project.
-bool TaskDetailReader::flag(Bytes metaItem, int number) const {
-    int byte = 37, bit = 4 + number;
-    if (format_ == Format::Mpp14 && applicationVersion_ >= 15) {
-        byte = number <= 10 ? 24 : 33;
-        bit = number <= 10 ? number : number - 10;
-    } else if (format_ == Format::Mpp14) {
-        byte = 35;
-        bit = 5 + number;
-    }
-    return (metaItem.u8(byte + bit / 8) & (1 << (bit % 8))) != 0;
-}
-
-void TaskDetailReader::readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d) {
-    for (const int slot : flagSlots_) {
-        if (!flag(metaItem, customNumberOf(slot))) continue;
+void TaskDetailReader::readCustom(Task& task, Bytes metaItem) {
+    for (const FlagBit& flag : flags_) {
+        if ((metaItem.u8(flag.byte) & flag.mask) == 0) continue;
         CustomValue out;
-        out.slot = static_cast<std::uint8_t>(slot);
+        out.slot = flag.slot;
         out.number = 1;
-        d.custom.push_back(std::move(out));
+        customValues_.push_back(std::move(out));
     }
     // The task's var entries once, rather than a search for each field.
     if (!slotOfKey_.empty()) {
-        for (const VarMeta::Entry& entry : var_.entriesOf(uniqueId)) {
+        if (!task.entriesFound) {
+            task.entries = var_.entriesOf(task.uniqueId);
+            task.entriesFound = true;
+        }
+        for (const VarMeta::Entry& entry : task.entries) {
             if (entry.key < 0 || static_cast<std::size_t>(entry.key) >= slotOfKey_.size()) continue;
             const int slot = slotOfKey_[static_cast<std::size_t>(entry.key)];
             if (slot < 0) continue;
-            if (const auto bytes = varValue(var2Data_, entry.offset)) readCustomValue(slot, *bytes, entry.offset, d);
+            if (const auto bytes = varValue(var2Data_, entry.offset)) readCustomValue(slot, *bytes, entry.offset);
         }
     }
     for (const auto& [slot, at] : fixedCustom_) {
-        const Bytes block = at.block == 0 ? data : data2;
-        readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1, d);
+        const Bytes block = at.block == 0 ? task.data : task.data2;
+        readCustomValue(slot, block.slice(at.offset, block.size() - at.offset), -1);
     }
 }
 
 // One custom value from its bytes; `offset` in Var2Data (-1 for a value in a record) shares the
 // decoding of a text many tasks hold.
-void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d) {
+void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     const CustomKind kind = customKindOf(slot);
     CustomValue out;
     out.slot = static_cast<std::uint8_t>(slot);
@@ -257,7 +294,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, Tas
     case CustomKind::Date:
     case CustomKind::Start:
     case CustomKind::Finish:
-        out.date = timestamp(bytes, 0).value_or(QDateTime());
+        out.date = timestamps_.at(bytes, 0).value_or(QDateTime());
         if (!out.date.isValid()) return;
         break;
     case CustomKind::Duration: {
@@ -268,7 +305,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset, Tas
     }
     case CustomKind::Flag: return;
     }
-    d.custom.push_back(std::move(out));
+    customValues_.push_back(std::move(out));
 }
 
 // ---- resource names ----------------------------------------------------------------------------
@@ -314,34 +351,47 @@ std::unordered_map<qint32, QString> resourcesByUniqueId(Format format, const Fie
     return names;
 }
 
-std::vector<Assignment> assignments(Format format, const FieldMap& map, const TableStreams& s,
-                                    const std::unordered_set<qint32>& taskIds) {
+// The assignments in use of the tasks in `taskIds`: none when none of them names a resource.
+std::vector<Assignment> assignments(Format format, const DetailTables& tables, const std::vector<qint32>& taskIds) {
     std::vector<Assignment> out;
+    const TableStreams& s = tables.assignments;
+    const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
+    if (!meta || !tables.assignmentMap) return out;
+    const auto inUse = [&](qint64 i) { return meta->item(i).u8(0) == 0; };  // else deleted or not in use
+    qint64 first = 0;
+    while (first < meta->count() && !inUse(first)) ++first;
+    if (first == meta->count()) return out;  // most plans assign no resource
+
+    const FieldMap map = tables.assignmentMap();
     const auto uidAt = map.fixed(assignment_field::kUniqueId);
     const auto taskAt = map.fixed(assignment_field::kTaskUniqueId);
     const auto resourceAt = map.fixed(assignment_field::kResourceUniqueId);
     const auto unitsAt = map.fixed(assignment_field::kUnits);
     if (!uidAt || !taskAt || !resourceAt) return out;
-    const auto meta = FixedMeta::parse(s.fixedMeta, kAssignmentFixedMetaItemSize);
-    const auto var =
-        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
-    if (!meta || !var) return out;
     const qint64 recordSize = std::max(map.maxFixedSize(0), 1);
-    for (qint64 i = 0; i < meta->count(); ++i) {
-        const Bytes item = meta->item(i);
-        if (item.u8(0) != 0) continue;  // deleted or not in use
-        const qint64 offset = item.i32(4);
+    for (qint64 i = first; i < meta->count(); ++i) {
+        if (!inUse(i)) continue;
+        const qint64 offset = meta->item(i).i32(4);
         if (offset < 0 || offset >= s.fixedData.size()) continue;
         // Reads past the stream's end give zeros: the record is padded.
         const Bytes record(s.fixedData.data() + offset, std::min(recordSize, s.fixedData.size() - offset));
         Assignment a{
             record.i32(uidAt->offset), record.i32(taskAt->offset), record.i32(resourceAt->offset), {}};
-        if (!var->has(a.uniqueId) || !taskIds.count(a.taskUniqueId)) continue;
+        // Only an assignment of a resource gives a name: none of Project's "no resource" is kept.
+        if (a.resourceUniqueId == kNoResource) continue;
+        if (!std::binary_search(taskIds.begin(), taskIds.end(), a.taskUniqueId)) continue;
         if (unitsAt) {
             if (const auto units = finite(record.f64(unitsAt->offset))) a.units = *units / 100.0;
         }
         out.push_back(a);
     }
+    if (out.empty()) return out;
+    // An assignment is in use only with var entries.
+    const auto var =
+        VarMeta::parse(s.varMeta, format == Format::Mpp9 ? VarMeta::Layout::Mpp9 : VarMeta::Layout::Mpp12);
+    if (!var) return {};
+    out.erase(std::remove_if(out.begin(), out.end(), [&](const Assignment& a) { return !var->has(a.uniqueId); }),
+              out.end());
     return out;
 }
 
@@ -351,6 +401,15 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
                                                       const std::unordered_map<qint32, QString>& names,
                                                       qint64 textBytes) {
     std::unordered_map<qint32, QString> result;
+    // Only assignments of resources with a name give any: most plans have none.
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [&names](const AssignmentLink& a) {
+                                  if (a.resourceUniqueId == kNoResource) return true;
+                                  const auto name = names.find(a.resourceUniqueId);
+                                  return name == names.end() || name->second.isEmpty();
+                              }),
+               list.end());
+    if (list.empty()) return result;
     // The first assignment of a resource to a task counts; then ascending assignment unique ID.
     std::map<std::pair<qint32, qint32>, size_t> firstOf;
     std::vector<AssignmentLink> kept;
@@ -382,14 +441,25 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
 }
 
 std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
-                                                  const std::unordered_set<qint32>& taskIds) {
-    std::vector<Assignment> list = assignments(format, tables.assignmentMap, tables.assignments, taskIds);
+                                                  const std::vector<qint32>& taskIds) {
+    std::vector<Assignment> list = assignments(format, tables, taskIds);
     const bool named =
         std::any_of(list.begin(), list.end(), [](const Assignment& a) { return a.resourceUniqueId != kNoResource; });
-    if (!named || !tables.resources) return {};
+    if (!named || !tables.resources || !tables.resourceMap) return {};
     const TableStreams resources = tables.resources();
-    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap, resources),
+    return joinResourceNames(std::move(list), resourcesByUniqueId(format, tables.resourceMap(), resources),
                              tables.assignments.fixedData.size() + resources.var2Data.size());
+}
+
+std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions) {
+    std::vector<qint32> ids;
+    ids.reserve(positions.size());
+    for (const TaskDetails* d : positions) {
+        if (d && d->uniqueId) ids.push_back(static_cast<qint32>(*d->uniqueId));
+    }
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    return ids;
 }
 
 // ---- Project 98 ----------------------------------------------------------------------------------

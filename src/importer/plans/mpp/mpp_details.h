@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -27,8 +28,9 @@ struct TableStreams {
 // What reading the details of an MPP9/12/14 plan needs besides the task streams. The resource
 // table is asked for only when some assignment names a real resource (most plans have none).
 struct DetailTables {
-    FieldMap resourceMap = FieldMap::parse(Bytes(), Format::Mpp9, resourceFields());
-    FieldMap assignmentMap = FieldMap::parse(Bytes(), Format::Mpp9, assignmentFields());
+    // The field maps of the two tables, parsed only when a plan assigns resources (none: no names).
+    std::function<FieldMap()> resourceMap;
+    std::function<FieldMap()> assignmentMap;
     TableStreams assignments;  // Var2Data not needed
     std::function<TableStreams()> resources;
     QString projectTitle;  // empty: the summary task's name is the project's
@@ -70,36 +72,75 @@ class TaskDetailReader {
     std::shared_ptr<TaskDetails> read(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, const Shown& shown);
 
   private:
+    // Where the plan keeps a field of its tasks: in a record (block 0 or 1, at an offset), in
+    // Var2Data under a key, or nowhere. Worked out once for the plan from its field map.
+    struct Place {
+        enum Kind : quint8 { kNowhere, kFixed, kVar } kind = kNowhere;
+        quint8 block = 0;
+        int at = 0;  // offset in the record, or Var2Data key
+    };
+    // The fields read for every task, as indexes of places_.
+    enum Field : int {
+        kOutlineLevel, kPercentComplete, kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart,
+        kActualFinish, kCost, kWork, kWbs, kNotes, kFreeSlack, kStartSlack, kFinishSlack, kConstraintType,
+        kConstraintDate, kDeadline, kPriority, kEarlyStart, kEarlyFinish, kLateStart, kLateFinish, kTaskType,
+        kDurationFormat, kBaselineDurationFormat, kDurationText, kFieldCount
+    };
+    // One task's records and, found at the first var field asked for, its Var2Data entries.
+    struct Task {
+        qint32 uniqueId;
+        Bytes data, data2;
+        std::span<const VarMeta::Entry> entries;
+        bool entriesFound = false;
+    };
     struct Value {
         Bytes bytes;
         qint64 offset = 0;
     };
-    std::optional<Value> value(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    std::optional<QDateTime> date(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    QString text(int field, qint32 uniqueId, bool notes);
-    std::optional<int> u16At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    std::optional<qint32> i32At(int field, qint32 uniqueId, Bytes data, Bytes data2) const;
-    void readSchedule(qint32 uniqueId, Bytes data, Bytes data2, const Shown& shown, TaskDetails& d);
-    void readCustom(qint32 uniqueId, Bytes data, Bytes data2, Bytes metaItem, TaskDetails& d);
-    bool wantsCustom() const { return !flagSlots_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
-    bool flag(Bytes metaItem, int number) const;
+    std::optional<qint32> varOffset(Task& task, int key) const;
+    std::optional<Value> value(Field field, Task& task) const;
+    std::optional<QDateTime> date(Field field, Task& task) const;
+    // The date-time of `field` into `to`: an invalid one when the task has none.
+    template <typename To>
+    void setDate(Field field, Task& task, To& to) const {
+        static const std::optional<QDateTime> kNone;
+        const auto v = value(field, task);
+        const std::optional<QDateTime>& kept = v ? timestamps_.at(v->bytes, v->offset) : kNone;
+        if (kept) to = *kept;
+        else to = QDateTime();
+    }
+    QString text(Field field, Task& task, bool notes);
+    std::optional<int> u16At(Field field, Task& task) const;
+    std::optional<qint32> i32At(Field field, Task& task) const;
+    void readSchedule(Task& task, const Shown& shown, TaskDetails& d);
+    void readCustom(Task& task, Bytes metaItem);
+    bool wantsCustom() const { return !flags_.empty() || !slotOfKey_.empty() || !fixedCustom_.empty(); }
 
     Format format_;
     int applicationVersion_;
-    const FieldMap& fields_;
     const VarMeta& var_;
     Bytes var2Data_;
+    Place places_[kFieldCount];
+    mutable Timestamps timestamps_;
+    DurationTexts durationTexts_;
     std::unordered_map<qint64, QString> texts_;  // by offset, notes with bit 32 set
     qint64 textBudget_;
     QString textAt(qint32 offset, bool notes);
-    void readCustomValue(int slot, Bytes bytes, qint32 offset, TaskDetails& d);
+    void readCustomValue(int slot, Bytes bytes, qint32 offset);
 
     const DetailTables& tables_;
-    // The custom fields asked for: flags by slot, the others by their Var2Data key (the slot at
-    // that key, -1 for none) or, in a file that keeps one in a record, by place.
-    std::vector<int> flagSlots_;
+    // The custom fields asked for: flags by their bit of the FixedMeta item, the others by their
+    // Var2Data key (the slot at that key, -1 for none) or, in a file that keeps one in a record,
+    // by place.
+    struct FlagBit {
+        std::uint8_t slot;
+        int byte;
+        quint8 mask;
+    };
+    std::vector<FlagBit> flags_;
     std::vector<qint16> slotOfKey_;
     std::vector<std::pair<int, FixedLocation>> fixedCustom_;
+    std::vector<CustomValue> customValues_;  // of the task being read
     std::optional<OutlineCodes> outlineCodes_;
 };
 
@@ -118,12 +159,15 @@ std::unordered_map<qint32, QString> joinResourceNames(std::vector<AssignmentLink
                                                       const std::unordered_map<qint32, QString>& names,
                                                       qint64 textBytes);
 
-// Resource Names of the tasks in `taskIds`, by task unique ID: the names of the resources
-// assigned, in ascending assignment unique ID, joined by commas; units other than 100 % follow a
-// name in brackets ("Anna[50%]"). Throws quorrix::Failure when the names would add up to far
-// more text than the tables hold (only a hostile file does that).
+// Resource Names of the tasks in `taskIds` (ascending unique IDs), by task unique ID: the names
+// of the resources assigned, in ascending assignment unique ID, joined by commas; units other
+// than 100 % follow a name in brackets ("Anna[50%]"). Throws quorrix::Failure when the names
+// would add up to far more text than the tables hold (only a hostile file does that).
 std::unordered_map<qint32, QString> resourceNames(Format format, const DetailTables& tables,
-                                                  const std::unordered_set<qint32>& taskIds);
+                                                  const std::vector<qint32>& taskIds);
+
+// The unique IDs of a plan's positions (null for a blank row), ascending, each once.
+std::vector<qint32> taskUniqueIds(const std::vector<TaskDetails*>& positions);
 
 // The fields a Project 98 task record (316 or 366 bytes of "FixFix   0") holds.
 std::shared_ptr<TaskDetails> readMpp8Details(Bytes record);

@@ -66,6 +66,12 @@ FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
     int block = 0;
     int last = 0;
     const qint64 records = data.size() / kRecordSize;
+    // Looked up for every record: at hand rather than through slotOf.
+    const qint16* slotOfIndex = set.slotOfIndex.data();
+    const auto known = static_cast<quint32>(set.slotOfIndex.size());
+    const auto slotIn = [&](bool inTable, int index) {
+        return inTable && static_cast<quint32>(index) < known ? slotOfIndex[index] : -1;
+    };
     for (qint64 r = 0; r < records; ++r) {
         // Whole records only: read without the window's checks.
         const char* record = data.data() + r * kRecordSize;
@@ -82,13 +88,13 @@ FieldMap FieldMap::parse(Bytes data, Format format, const FieldSet& set) {
             if (offset < last) ++block;
             last = offset;
             if (block < 2) map.maxFixedSize_[block] = std::max(map.maxFixedSize_[block], offset + size);
-            const int slot = inTable ? map.slotOf(index) : -1;
+            const int slot = slotIn(inTable, index);
             if (slot >= 0) {
                 map.slots_[slot].varKey.reset();
                 map.slots_[slot].fixed.reset();
                 if (block < 2) map.slots_[slot].fixed = FixedLocation{block, offset};
             }
-        } else if (const int slot = inTable ? map.slotOf(index) : -1; slot >= 0) {
+        } else if (const int slot = slotIn(inTable, index); slot >= 0) {
             map.slots_[slot].fixed.reset();
             map.slots_[slot].varKey.reset();
             const int key = format == Format::Mpp9 ? varByte : index;

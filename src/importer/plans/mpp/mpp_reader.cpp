@@ -206,18 +206,19 @@ Plan readMpp8(const CompoundFile& file, const ReadOptions& options) {
     return decodeMpp8Tasks(Bytes(fixFix), Bytes(defer), &tables);
 }
 
-// The streams of a resource or assignment table; absent streams stay empty.
+// The streams of a table; absent streams, and those not asked for, stay empty.
 struct TableData {
+    enum Parts { kFixed, kIndexed, kAll };  // FixedMeta and FixedData; and VarMeta; and Var2Data
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
 
-    TableData(const CompoundFile& file, const QString& storage, const QString& table, bool withTexts = true) {
+    TableData(const CompoundFile& file, const QString& storage, const QString& table, Parts parts = kAll) {
         const auto part = [&](const char* name) {
             return file.stream({storage, table, QString::fromLatin1(name)}).value_or(QByteArray());
         };
         fixedMeta = part("FixedMeta");
         fixedData = part("FixedData");
-        varMeta = part("VarMeta");
-        if (withTexts) var2Data = part("Var2Data");
+        if (parts != kFixed) varMeta = part("VarMeta");
+        if (parts == kAll) var2Data = part("Var2Data");
     }
     TableStreams streams() const { return {Bytes(fixedMeta), Bytes(fixedData), Bytes(varMeta), Bytes(var2Data)}; }
 };
@@ -264,7 +265,10 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     tables.schedule = options.details && options.schedule;
     tables.custom = options.details ? options.custom : CustomSlots();
     std::vector<std::pair<int, QString>> aliases;
-    if (auto projectProps = file.stream({storage, QStringLiteral("Props")})) {
+    // Kept while the tasks are read: the resource and assignment field maps are parsed from it
+    // only when the plan assigns resources.
+    std::optional<QByteArray> projectProps = file.stream({storage, QStringLiteral("Props")});
+    if (projectProps) {
         unmask(*projectProps, mask);
         const Props props = Props::parse(Bytes(*projectProps));
         const auto fieldMap = [&props](qint32 key, qint32 fallback) {
@@ -274,10 +278,14 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
         if (const auto map = fieldMap(kTaskFieldMap, kTaskFieldMapFallback)) fields = FieldMap::parse(*map, identity.format);
         if (options.details) {
             if (const auto map = fieldMap(kResourceFieldMap, kResourceFieldMapFallback)) {
-                tables.resourceMap = FieldMap::parse(*map, identity.format, resourceFields());
+                tables.resourceMap = [map = *map, format = identity.format] {
+                    return FieldMap::parse(map, format, resourceFields());
+                };
             }
             if (const auto map = fieldMap(kAssignmentFieldMap, kAssignmentFieldMapFallback)) {
-                tables.assignmentMap = FieldMap::parse(*map, identity.format, assignmentFields());
+                tables.assignmentMap = [map = *map, format = identity.format] {
+                    return FieldMap::parse(map, format, assignmentFields());
+                };
             }
             tables.settings = scheduleSettings(props);
             if (tables.custom.any() && identity.format == Format::Mpp9) {
@@ -311,7 +319,7 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     streams.var2Data = Bytes(var2Data);
     if (!options.details) return decodeTasks(streams, fields);
 
-    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), false);
+    const TableData assignments(file, storage, QStringLiteral("TBkndAssn"), TableData::kIndexed);
     tables.assignments = assignments.streams();
     std::optional<TableData> resources;
     tables.resources = [&]() {
@@ -320,7 +328,7 @@ Plan readMpp9To14(const CompoundFile& file, const Identity& identity, const Read
     };
     std::optional<TableData> links, outlineCodes;
     if (tables.schedule) {
-        links.emplace(file, storage, QStringLiteral("TBkndCons"), false);
+        links.emplace(file, storage, QStringLiteral("TBkndCons"), TableData::kFixed);
         tables.links = links->streams();
     }
     if (tables.custom.any()) {

@@ -163,15 +163,20 @@ QString OutlineCodes::text(Bytes reference) {
 
 void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vector<PlanLink>& links,
                     const ScheduleSettings& settings) {
+    // A plan without links has no texts to find: its tasks' IDs are not gathered.
     std::unordered_map<long long, long> idOfUnique;
-    for (std::size_t k = 0; k < positions.size(); ++k)
-        if (positions[k] && positions[k]->uniqueId)
-            idOfUnique.emplace(static_cast<long long>(*positions[k]->uniqueId), static_cast<long>(k + 1));
+    if (!links.empty()) {
+        idOfUnique.reserve(positions.size());
+        for (std::size_t k = 0; k < positions.size(); ++k)
+            if (positions[k] && positions[k]->uniqueId)
+                idOfUnique.emplace(static_cast<long long>(*positions[k]->uniqueId), static_cast<long>(k + 1));
+    }
     const auto texts = linkTexts(links, idOfUnique, settings.units);
     for (TaskDetails* d : positions) {
         if (!d || !d->uniqueId) continue;
         ScheduleFields& s = d->schedule;
-        if (const auto found = texts.find(static_cast<long long>(*d->uniqueId)); found != texts.end()) {
+        if (const auto found = texts.empty() ? texts.end() : texts.find(static_cast<long long>(*d->uniqueId));
+            found != texts.end()) {
             s.predecessors = found->second.predecessors;
             s.successors = found->second.successors;
         }
@@ -187,7 +192,8 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
     }
 }
 
-void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, TaskDetails& d) {
+void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, DurationTexts& texts,
+                      TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const auto date = [&record](qint64 offset) { return timestamp(record, offset).value_or(QDateTime()); };
     // Project 2000 and 2003 write longer records whose slack is not where Project 98 keeps it.
@@ -207,10 +213,10 @@ void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettin
     s.active = true;
     s.estimated = false;
     const int format = record.u16(72) & 0x1F;  // Project 98 formats hold no estimates
-    s.durationShown = durationText(durationMinutes, format, settings.units);
+    s.durationShown = texts(durationMinutes, format);
     s.durationDays = plans::durationDays(durationMinutes, format, settings.units);
     if (d.baselineDurationMinutes) {
-        s.baselineDurationShown = durationText(*d.baselineDurationMinutes, format, settings.units);
+        s.baselineDurationShown = texts(*d.baselineDurationMinutes, format);
         s.baselineDurationDays = plans::durationDays(*d.baselineDurationMinutes, format, settings.units);
     }
 }

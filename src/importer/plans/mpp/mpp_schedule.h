@@ -61,7 +61,9 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
                     const ScheduleSettings& settings);
 
 // The schedule fields a Project 98 task record holds (the slack only in the records Project 98
-// writes itself); Critical and the links wait for finishSchedule.
-void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, TaskDetails& d);
+// writes itself); Critical and the links wait for finishSchedule. `texts` makes the duration texts
+// by the plan's settings.
+void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettings& settings, DurationTexts& texts,
+                      TaskDetails& d);
 
 }  // namespace quorrix::importer::plans::mpp

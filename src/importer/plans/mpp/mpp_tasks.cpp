@@ -1,7 +1,9 @@
 #include "importer/plans/mpp/mpp_tasks.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
@@ -114,11 +116,7 @@ public:
 
         std::vector<TaskDetails*> details;
         Plan plan = arrange(rows, &details);
-        std::unordered_set<qint32> taskIds;
-        for (const TaskDetails* d : details) {
-            if (d && d->uniqueId) taskIds.insert(static_cast<qint32>(*d->uniqueId));
-        }
-        attachResourceNames(details, resourceNames(s_.format, *tables_, taskIds));
+        attachResourceNames(details, resourceNames(s_.format, *tables_, taskUniqueIds(details)));
         // The project's name: the title, else the summary task's (unique ID 0).
         QString project = tables_->projectTitle;
         for (const Row& row : rows)
@@ -423,50 +421,92 @@ int mpp8CustomKey(int slot) {
     }
 }
 
-// The custom values of a Project 98 task record: flags from two bit sets of the record (flag n is
+// The custom values of Project 98 task records: flags from two bit sets of the record (flag n is
 // set when bit n of the values and bit n - 1 of the mask are), the others from the extended data
 // the record points to in FixDeferFix, a list of (i32 size, i32 key, value) items.
-void readMpp8Custom(Bytes record, Mpp8Names& defer, const std::vector<int>& asked, TaskDetails& d) {
-    const quint32 flags = record.u32(268) & 0xFFFFFF;
-    const quint32 mask = record.u32(303) & 0xFFFFFF;
-    std::unordered_map<int, Bytes> items;
-    const qint32 reference = record.i32(312);
-    const QByteArray extended = reference < 0 ? defer.data(-1 - qint64(reference)) : QByteArray();
-    const Bytes list(extended);
-    for (qint64 at = 0; list.holds(at, 8);) {
-        const qint32 size = list.i32(at);
-        if (size < 0 || !list.holds(at + 8, size)) break;
-        items.emplace(list.i32(at + 4), list.slice(at + 8, size));
-        at += 8 + size;
-    }
-    for (const int slot : asked) {
-        CustomValue out;
-        out.slot = static_cast<std::uint8_t>(slot);
-        const CustomKind kind = customKindOf(slot);
-        if (kind == CustomKind::Flag) {
-            const int n = customNumberOf(slot);
-            if (!(flags & (1u << n)) || !(mask & (1u << (n - 1)))) continue;
-            out.number = 1;
-            d.custom.push_back(std::move(out));
-            continue;
+class Mpp8Custom {
+public:
+    // For the custom fields `asked`.
+    explicit Mpp8Custom(const CustomSlots& asked) {
+        for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+            if (!asked.test(static_cast<std::size_t>(slot))) continue;
+            const CustomKind kind = customKindOf(slot);
+            const int key = kind == CustomKind::Flag ? -1 : mpp8CustomKey(slot);
+            if (kind != CustomKind::Flag && (key < 0 || key >= kKeys)) continue;
+            asked_.push_back({static_cast<std::uint8_t>(slot), kind, customNumberOf(slot), key});
         }
-        const auto item = items.find(mpp8CustomKey(slot));
-        if (item == items.end()) continue;
-        const Bytes v = item->second;
-        switch (kind) {
-        case CustomKind::Text: out.text = defer.at(-1 - qint64(v.i32(0))); break;
-        case CustomKind::Number: out.number = v.f64(0); break;
-        case CustomKind::Cost: out.number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100; break;
-        case CustomKind::Duration: out.number = durationMinutes(v.i32(0)).value_or(0.0); break;
-        case CustomKind::Date:
-        case CustomKind::Start:
-        case CustomKind::Finish: out.date = timestamp(v, 0).value_or(QDateTime()); break;
-        default: continue;
-        }
-        if (!std::isfinite(out.number)) continue;
-        d.custom.push_back(std::move(out));
     }
-}
+    bool empty() const { return asked_.empty(); }
+
+    void read(Bytes record, Mpp8Names& defer, TaskDetails& d) {
+        values_.clear();
+        const quint32 flags = record.u32(268) & 0xFFFFFF;
+        const quint32 mask = record.u32(303) & 0xFFFFFF;
+        const qint32 reference = record.i32(312);
+        const QByteArray extended = reference < 0 ? defer.data(-1 - qint64(reference)) : QByteArray();
+        const Bytes list(extended);
+        // The first item of each key counts.
+        for (qint64 at = 0; list.holds(at, 8);) {
+            const qint32 size = list.i32(at);
+            if (size < 0 || !list.holds(at + 8, size)) break;
+            const qint32 key = list.i32(at + 4);
+            if (key >= 0 && key < kKeys && !found_[key]) {
+                found_[key] = true;
+                items_[key] = list.slice(at + 8, size);
+                keys_.push_back(key);
+            }
+            at += 8 + size;
+        }
+        // A value is made only for a field that holds one.
+        const auto add = [this](const Asked& asked) -> CustomValue& {
+            CustomValue& v = values_.emplace_back();
+            v.slot = asked.slot;
+            return v;
+        };
+        for (const Asked& asked : asked_) {
+            if (asked.kind == CustomKind::Flag) {
+                if (!(flags & (1u << asked.number)) || !(mask & (1u << (asked.number - 1)))) continue;
+                add(asked).number = 1;
+                continue;
+            }
+            if (!found_[asked.key]) continue;
+            const Bytes v = items_[asked.key];
+            switch (asked.kind) {
+            case CustomKind::Text: add(asked).text = defer.at(-1 - qint64(v.i32(0))); break;
+            case CustomKind::Number:
+                if (const double number = v.f64(0); std::isfinite(number)) add(asked).number = number;
+                break;
+            case CustomKind::Cost:
+                add(asked).number = (double(v.u32(0)) + double(v.u16(4)) * 4294967296.0) / 100;
+                break;
+            case CustomKind::Duration: add(asked).number = durationMinutes(v.i32(0)).value_or(0.0); break;
+            case CustomKind::Date:
+            case CustomKind::Start:
+            case CustomKind::Finish: add(asked).date = timestamp(v, 0).value_or(QDateTime()); break;
+            default: break;
+            }
+        }
+        // Allocated once, at its size.
+        d.custom.assign(std::make_move_iterator(values_.begin()), std::make_move_iterator(values_.end()));
+        for (const int key : keys_) found_[key] = false;
+        keys_.clear();
+    }
+
+private:
+    static constexpr int kKeys = 256;  // beyond every custom field's key
+    struct Asked {
+        std::uint8_t slot;
+        CustomKind kind;
+        int number;
+        int key;  // -1 for a flag
+    };
+    std::vector<Asked> asked_;
+    // The items of the record being read, by key.
+    std::array<Bytes, kKeys> items_{};
+    std::array<bool, kKeys> found_{};
+    std::vector<int> keys_;
+    std::vector<CustomValue> values_;  // of the record being read
+};
 
 }  // namespace
 
@@ -481,7 +521,7 @@ constexpr qint64 kMpp8AssignmentRecord = 204;
 constexpr qint64 kMpp8LongAssignmentRecord = 238;
 
 // Resource names by unique ID, then the assignments of the tasks in `taskIds`.
-std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, const std::unordered_set<qint32>& taskIds) {
+std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, const std::vector<qint32>& taskIds) {
     // Records are 204 bytes, or 238 in some files: 238 when only that size divides the stream;
     // when both do, the size whose records name more known tasks.
     const auto linksOfSize = [&](qint64 size) {
@@ -493,7 +533,7 @@ std::unordered_map<qint32, QString> mpp8ResourceNames(const Mpp8Tables& tables, 
             link.uniqueId = record.i32(0);
             link.taskUniqueId = record.i32(16);
             link.resourceUniqueId = record.i32(20);
-            if (taskIds.count(link.taskUniqueId)) links.push_back(link);
+            if (std::binary_search(taskIds.begin(), taskIds.end(), link.taskUniqueId)) links.push_back(link);
         }
         return links;
     };
@@ -528,14 +568,14 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     QString summaryName;
     // Project 2000 and 2003 write longer records and keep no custom value where Project 98 does.
     CustomSlots held;
-    std::vector<int> customSlots;
     if (recordSize == kMpp8Record) {
         for (int slot = 0; slot < kCustomFieldCount; ++slot) {
-            if (customKindOf(slot) == CustomKind::OutlineCode) continue;
-            held.set(static_cast<std::size_t>(slot));
-            if (details && details->custom.test(static_cast<std::size_t>(slot))) customSlots.push_back(slot);
+            if (customKindOf(slot) != CustomKind::OutlineCode) held.set(static_cast<std::size_t>(slot));
         }
     }
+    DurationTexts durationTexts(details ? details->settings.units : DurationUnits());
+    std::optional<Mpp8Custom> custom;
+    if (details && (details->custom & held).any()) custom.emplace(details->custom & held);
     for (qint64 r = 0; r < count; ++r) {
         const Bytes record = fixFix.slice(r * recordSize, recordSize);
         Row row;
@@ -554,8 +594,8 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
             if (details) {
                 row.details = readMpp8Details(record);
                 if (details->schedule)
-                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, *row.details);
-                if (!customSlots.empty()) readMpp8Custom(record, names, customSlots, *row.details);
+                    readMpp8Schedule(record, row.task.durationMinutes, details->settings, durationTexts, *row.details);
+                if (custom) custom->read(record, names, *row.details);
                 row.task.details = row.details;
             }
         }
@@ -576,11 +616,7 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
         ordered.push_back(row.details.get());
     }
     if (details) {
-        std::unordered_set<qint32> taskIds;
-        for (const TaskDetails* d : ordered) {
-            if (d) taskIds.insert(static_cast<qint32>(d->uniqueId.value_or(0)));
-        }
-        attachResourceNames(ordered, mpp8ResourceNames(*details, taskIds));
+        attachResourceNames(ordered, mpp8ResourceNames(*details, taskUniqueIds(ordered)));
         for (TaskDetails* d : ordered)
             if (d) d->project = details->projectTitle.isEmpty() ? summaryName : details->projectTitle;
         if (details->schedule) finishSchedule(ordered, mpp8Links(details->links), details->settings);

@@ -2,9 +2,12 @@
 
 #include <QDate>
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <unordered_map>
 #include <string>
 #include <string_view>
@@ -113,7 +116,7 @@ constexpr MpxCustom kMpxCustom[] = {
 
 // Words of the constraint types and priorities, English and German.
 struct Word {
-    const char* text;
+    std::string_view text;
     int value;
 };
 constexpr Word kConstraintWords[] = {
@@ -138,7 +141,7 @@ constexpr int kResourceId = 40;
 // The column names of record 60 (and 40) in the languages Project writes them in, for files
 // without the numbered definition.
 struct NamedField {
-    const char* name;
+    std::string_view name;
     int number;
 };
 constexpr NamedField kTaskFieldNames[] = {
@@ -202,7 +205,8 @@ std::string_view trimmed(std::string_view text) {
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+// Inlined: the word tables are searched with it, and most of their words differ in length.
+[[gnu::always_inline]] inline bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
         if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
@@ -215,6 +219,13 @@ bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
 }
 
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether a text is empty or blanks only (cheaper than trimming it when it is not).
+bool blankOnly(std::string_view text) {
+    for (const char c : text)
+        if (!isBlank(c)) return false;
+    return true;
+}
 
 // A whole non-negative decimal number of at most `maxDigits` digits, blanks around it allowed.
 bool parseCount(std::string_view text, long& value, size_t maxDigits = 9) {
@@ -397,7 +408,7 @@ bool parseWholeNumber(std::string_view text, const Settings& s, double& value) {
 }
 
 struct DurationUnit {
-    const char* name;
+    std::string_view name;
     int kind;  // 0 fixed minutes, 1 working days, 2 working weeks, 3 working months
     double minutes;
 };
@@ -597,9 +608,11 @@ DateRead parseDate(std::string_view raw, const Settings& s, CodePage page, FileD
 // Yes and No in the languages Project writes; nothing for anything else.
 std::optional<bool> parseFlag(std::string_view text) {
     text = trimmed(text);
-    for (const char* yes : {"Yes", "Ja", "Oui", "True", "1"})
+    static constexpr std::string_view kYes[] = {"Yes", "Ja", "Oui", "True", "1"};
+    static constexpr std::string_view kNo[] = {"No", "Nein", "Non", "False", "0"};
+    for (const std::string_view yes : kYes)
         if (equalsIgnoringCase(text, yes)) return true;
-    for (const char* no : {"No", "Nein", "Non", "False", "0"})
+    for (const std::string_view no : kNo)
         if (equalsIgnoringCase(text, no)) return false;
     return std::nullopt;
 }
@@ -608,7 +621,7 @@ std::optional<bool> parseFlag(std::string_view text) {
 // for a number alone; nothing for a unit not known.
 std::optional<int> formatOfUnit(std::string_view unit) {
     struct Unit {
-        const char* name;
+        std::string_view name;
         int format;
     };
     static constexpr Unit kUnits[] = {
@@ -622,6 +635,36 @@ std::optional<int> formatOfUnit(std::string_view unit) {
         if (equalsIgnoringCase(unit, u.name)) return u.format;
     return std::nullopt;
 }
+
+// What a parser made of a field's text for the tasks before, kept by field number: the tasks of
+// a plan repeat most of their values column by column, and a text met again in its column is not
+// parsed again. forget() drops them all (the records before the tasks change how texts read).
+template <typename T>
+class LastValues {
+public:
+    template <typename Parse>
+    const T& of(int number, std::string_view text, Parse parse) {
+        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];  // the fields of a kind rarely meet
+        if (kept.generation != generation_ || kept.number != number || kept.text != text) {
+            kept.value = parse(text);
+            kept.text.assign(text);
+            kept.number = number;
+            kept.generation = generation_;
+        }
+        return kept.value;
+    }
+    void forget() { ++generation_; }
+
+private:
+    struct Kept {
+        std::string text;
+        int number = -1;
+        unsigned generation = 0;
+        T value{};
+    };
+    unsigned generation_ = 1;
+    std::array<Kept, 64> kept_;
+};
 
 // ---- the reader ----------------------------------------------------------------------------
 
@@ -646,7 +689,13 @@ public:
     explicit Reader(const ReadOptions& options)
         : details_(options.details),
           schedule_(options.details && options.schedule),
-          custom_(options.details ? options.custom : CustomSlots()) {}
+          custom_(options.details ? options.custom : CustomSlots()) {
+        if (details_) memos_.reset(new Memos);  // its members initialise themselves: no zeroing first
+        for (const MpxCustom& c : kMpxCustom) {
+            const int slot = customSlot(c.kind, c.number);
+            if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
+        }
+    }
 
     Plan read(std::string_view bytes) {
         if (!isMpxFile(QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(std::min<size_t>(bytes.size(), 8)))))
@@ -690,6 +739,8 @@ private:
     // ---- records ----
 
     void handle(int number, const Records& r) {
+        if (details_ && number != record::kTask && number != record::kTaskNotes && number != record::kAssignment)
+            forgetKept();
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -958,6 +1009,27 @@ private:
         return result;
     }
 
+    // A date of the further fields, which need not be readable (nothing then). The tasks of a plan
+    // share most of their dates: the last ones read are kept by their text, until a record that
+    // changes how dates read (handle) forgets them.
+    // The date is valid until the next call.
+    const QDateTime& detailDate(const Records& r, int number, std::optional<double> finishDuration) {
+        static const QDateTime kNone;
+        const std::string_view text = value(r, number);
+        if (blankOnly(text) || isNoDate(trimmed(text))) return kNone;  // most often "NA"
+        const bool lateInDay = finishDuration && *finishDuration != 0;
+        std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
+        for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
+        KeptDate& kept = memos_->dates[hash % memos_->dates.size()];
+        if (!kept.filled || kept.lateInDay != lateInDay || kept.text != text) {
+            kept.value = date(r, number, 0, "", finishDuration, false);
+            kept.text.assign(text);
+            kept.lateInDay = lateInDay;
+            kept.filled = true;
+        }
+        return kept.value;
+    }
+
     // The end of the last working period of the date's weekday in the project's calendar.
     int endOfDay(const QDate& date) {
         if (!calendar_) {
@@ -990,32 +1062,55 @@ private:
         if (parseCount(uniqueText, uniqueId)) d.uniqueId = static_cast<double>(uniqueId);
         else if (trimmed(uniqueText).empty()) d.uniqueId = static_cast<double>(entry.id);
         d.outlineLevel = entry.outlineLevel;
-        d.outlineNumber = decode(page_, trimmed(value(r, field::kOutlineNumber)));
-        d.wbs = decode(page_, trimmed(value(r, field::kWbs)));
+        Memos& m = *memos_;
+        const auto decoded = [this](std::string_view text) { return decode(page_, trimmed(text)); };
+        d.outlineNumber = m.texts.of(field::kOutlineNumber, value(r, field::kOutlineNumber), decoded);
+        d.wbs = m.texts.of(field::kWbs, value(r, field::kWbs), decoded);
         double number = 0;
         std::string_view rest;
         const std::string_view percent = trimmed(value(r, field::kPercentComplete));
         if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
             d.percentComplete = number;
-        d.milestone = parseFlag(value(r, field::kMilestone));
-        d.summary = parseFlag(value(r, field::kSummary));
-        double baseline = 0;
-        const bool hasBaseline = parseDuration(value(r, field::kBaselineDuration), settings_, baseline) &&
-                                 !trimmed(value(r, field::kBaselineDuration)).empty();
+        d.milestone = flagOf(r, field::kMilestone);
+        d.summary = flagOf(r, field::kSummary);
+        const std::optional<double> storedBaseline = durationOf(r, field::kBaselineDuration);
+        const bool hasBaseline = storedBaseline.has_value();
+        const double baseline = storedBaseline.value_or(0);
         if (hasBaseline) d.baselineDurationMinutes = baseline;
-        d.baselineStart = date(r, field::kBaselineStart, entry.id, "baseline start", {}, false);
-        d.baselineFinish = date(r, field::kBaselineFinish, entry.id, "baseline finish", hasBaseline ? baseline : 1, false);
+        d.baselineStart = detailDate(r, field::kBaselineStart, {});
+        d.baselineFinish = detailDate(r, field::kBaselineFinish, hasBaseline ? baseline : 1);
         // No baseline: NA dates and a zero duration, as the .mpp files of the same plans hold it.
         if (baseline == 0 && !d.baselineStart.isValid() && !d.baselineFinish.isValid())
             d.baselineDurationMinutes.reset();
-        d.actualStart = date(r, field::kActualStart, entry.id, "actual start", {}, false);
-        d.actualFinish = date(r, field::kActualFinish, entry.id, "actual finish", task.durationMinutes == 0 ? 0 : 1, false);
-        if (const auto cost = money(value(r, field::kCost))) d.cost = cost;
-        double work = 0;
-        if (!trimmed(value(r, field::kWork)).empty() && parseDuration(value(r, field::kWork), settings_, work))
-            d.workMinutes = work;
+        d.actualStart = detailDate(r, field::kActualStart, {});
+        d.actualFinish = detailDate(r, field::kActualFinish, task.durationMinutes == 0 ? 0 : 1);
+        if (const auto cost = moneyOf(r, field::kCost)) d.cost = cost;
+        if (const auto work = durationOf(r, field::kWork)) d.workMinutes = work;
         if (schedule_) scheduleFields(r, entry, d);
-        if (custom_.any()) customFields(r, entry, d);
+        if (!askedCustom_.empty()) customFields(r, d);
+    }
+
+    // The further fields' values of the current record, by field number, parsed once per text.
+    std::optional<bool> flagOf(const Records& r, int number) {
+        return memos_->flags.of(number, value(r, number), parseFlag);
+    }
+    // A duration; nothing for an empty or unreadable text.
+    std::optional<double> durationOf(const Records& r, int number) {
+        return memos_->durations.of(number, value(r, number), [this](std::string_view text) -> std::optional<double> {
+            double minutes = 0;
+            if (trimmed(text).empty() || !parseDuration(text, settings_, minutes)) return std::nullopt;
+            return minutes;
+        });
+    }
+    std::optional<double> moneyOf(const Records& r, int number) {
+        return memos_->amounts.of(number, value(r, number), [this](std::string_view text) { return money(text); });
+    }
+    std::optional<int> wordOf(const Records& r, int number, const Word* words, std::size_t count) {
+        return memos_->words.of(number, value(r, number),
+                                [&](std::string_view text) { return wordValue(text, words, count); });
+    }
+    std::optional<int> formatOfField(const Records& r, int number) {
+        return memos_->formats.of(number, value(r, number), [this](std::string_view text) { return formatOf(text); });
     }
 
     DurationUnits units() const {
@@ -1047,36 +1142,30 @@ private:
     void scheduleFields(const Records& r, const Entry& entry, TaskDetails& d) {
         ScheduleFields& s = d.schedule;
         const DurationUnits u = units();
-        const auto slack = [&](int number) -> std::optional<double> {
-            double minutes = 0;
-            const std::string_view text = value(r, number);
-            if (trimmed(text).empty() || !parseDuration(text, settings_, minutes)) return std::nullopt;
-            return minutes;
-        };
-        s.totalSlackMinutes = slack(field::kTotalSlack);
-        s.freeSlackMinutes = slack(field::kFreeSlack);
-        s.critical = parseFlag(value(r, field::kCritical));
+        s.totalSlackMinutes = durationOf(r, field::kTotalSlack);
+        s.freeSlackMinutes = durationOf(r, field::kFreeSlack);
+        s.critical = flagOf(r, field::kCritical);
         s.constraintType =
-            wordValue(value(r, field::kConstraintType), kConstraintWords, std::size(kConstraintWords));
+            wordOf(r, field::kConstraintType, kConstraintWords, std::size(kConstraintWords));
         if (s.constraintType)
-            s.constraintDate = date(r, field::kConstraintDate, entry.id, "constraint date", {}, false);
-        s.priority = wordValue(value(r, field::kPriority), kPriorityWords, std::size(kPriorityWords));
+            s.constraintDate = detailDate(r, field::kConstraintDate, {});
+        s.priority = wordOf(r, field::kPriority, kPriorityWords, std::size(kPriorityWords));
         const double duration = entry.task.durationMinutes;
-        s.earlyStart = date(r, field::kEarlyStart, entry.id, "early start", {}, false);
-        s.earlyFinish = date(r, field::kEarlyFinish, entry.id, "early finish", duration == 0 ? 0 : 1, false);
-        s.lateStart = date(r, field::kLateStart, entry.id, "late start", {}, false);
-        s.lateFinish = date(r, field::kLateFinish, entry.id, "late finish", duration == 0 ? 0 : 1, false);
-        if (parseFlag(value(r, field::kFixed)).value_or(false)) s.taskType = 1;
+        s.earlyStart = detailDate(r, field::kEarlyStart, {});
+        s.earlyFinish = detailDate(r, field::kEarlyFinish, duration == 0 ? 0 : 1);
+        s.lateStart = detailDate(r, field::kLateStart, {});
+        s.lateFinish = detailDate(r, field::kLateFinish, duration == 0 ? 0 : 1);
+        if (flagOf(r, field::kFixed).value_or(false)) s.taskType = 1;
         s.manual = false;
         s.active = true;
         s.estimated = false;
-        if (const auto format = formatOf(value(r, field::kDuration))) {
-            s.durationShown = durationText(duration, *format, u);
+        if (const auto format = formatOfField(r, field::kDuration)) {
+            s.durationShown = memos_->durationTexts(duration, *format);
             s.durationDays = durationDays(duration, *format, u);
         }
         if (d.baselineDurationMinutes)
-            if (const auto format = formatOf(value(r, field::kBaselineDuration))) {
-                s.baselineDurationShown = durationText(*d.baselineDurationMinutes, *format, u);
+            if (const auto format = formatOfField(r, field::kBaselineDuration)) {
+                s.baselineDurationShown = memos_->durationTexts(*d.baselineDurationMinutes, *format);
                 s.baselineDurationDays = durationDays(*d.baselineDurationMinutes, *format, u);
             }
         predecessors(value(r, field::kPredecessors), entry.id);
@@ -1102,7 +1191,7 @@ private:
             if (rest.size() >= 2 && !isDigit(rest[0]) && rest[0] != '+' && rest[0] != '-') {
                 const std::string_view type = rest.substr(0, 2);
                 struct Type {
-                    const char* letters;
+                    std::string_view letters;
                     int type;
                 };
                 static constexpr Type kTypes[] = {{"FF", 0}, {"FS", 1}, {"SF", 2}, {"SS", 3},
@@ -1130,50 +1219,50 @@ private:
         }
     }
 
-    void customFields(const Records& r, const Entry& entry, TaskDetails& d) {
-        for (const MpxCustom& c : kMpxCustom) {
-            const int slot = customSlot(c.kind, c.number);
-            if (!custom_.test(static_cast<std::size_t>(slot))) continue;
-            const std::string_view text = value(r, c.field);
-            if (trimmed(text).empty()) continue;
-            CustomValue v;
+    void customFields(const Records& r, TaskDetails& d) {
+        customValues_.clear();
+        // A value is made only for a field that holds one.
+        const auto add = [this](int slot) -> CustomValue& {
+            CustomValue& v = customValues_.emplace_back();
             v.slot = static_cast<std::uint8_t>(slot);
+            return v;
+        };
+        const auto addNumber = [&](int slot, const std::optional<double>& number) {
+            if (number) add(slot).number = *number;
+        };
+        for (const AskedCustom& c : askedCustom_) {
+            const std::string_view text = value(r, c.field);
+            if (blankOnly(text)) continue;
             switch (c.kind) {
-            case CustomKind::Text: v.text = decode(page_, text); break;
-            case CustomKind::Number: {
-                double number = 0;
-                std::string_view rest;
-                if (!parseNumber(trimmed(text), settings_, number, rest) || !trimmed(rest).empty()) continue;
-                v.number = number;
+            case CustomKind::Text:
+                add(c.slot).text =
+                    memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
                 break;
-            }
-            case CustomKind::Cost: {
-                const auto amount = money(text);
-                if (!amount) continue;
-                v.number = *amount;
+            case CustomKind::Number:
+                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) {
+                    double n = 0;
+                    std::string_view rest;
+                    const bool whole = parseNumber(trimmed(t), settings_, n, rest) && trimmed(rest).empty();
+                    return whole ? std::optional<double>(n) : std::nullopt;
+                }));
                 break;
-            }
-            case CustomKind::Flag: {
-                const auto flag = parseFlag(text);
-                if (!flag) continue;
-                v.number = *flag ? 1 : 0;
+            case CustomKind::Cost: addNumber(c.slot, moneyOf(r, c.field)); break;
+            case CustomKind::Flag:
+                if (const auto flag = flagOf(r, c.field)) add(c.slot).number = *flag ? 1 : 0;
                 break;
-            }
-            case CustomKind::Duration:
-                if (!parseDuration(text, settings_, v.number)) continue;
-                break;
+            case CustomKind::Duration: addNumber(c.slot, durationOf(r, c.field)); break;
             case CustomKind::Start:
-                v.date = date(r, c.field, entry.id, "custom start", {}, false);
-                if (!v.date.isValid()) continue;
+            case CustomKind::Finish: {
+                const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
+                const QDateTime& date = detailDate(r, c.field, finishDuration);
+                if (date.isValid()) add(c.slot).date = date;
                 break;
-            case CustomKind::Finish:
-                v.date = date(r, c.field, entry.id, "custom finish", 1, false);
-                if (!v.date.isValid()) continue;
-                break;
-            default: continue;
             }
-            d.custom.push_back(std::move(v));
+            default: break;
+            }
         }
+        // Allocated once, at its size.
+        d.custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
     }
 
     // An amount of money: the currency symbol before or after the number, a minus sign or
@@ -1229,7 +1318,7 @@ private:
 
     // What the records give only together: resource names, outline numbers, summary flags.
     void finishDetails() {
-        if (schedule_) {
+        if (schedule_ && !links_.empty()) {
             std::unordered_map<long long, long> ids;  // links name tasks by ID
             for (const Entry& e : entries_)
                 if (!e.blank) ids.emplace(e.id, e.id);
@@ -1257,9 +1346,46 @@ private:
             if (!entry.blank) detailsOf(entry).project = project;
     }
 
+    // Forgets the values kept of the texts read, which the records before the tasks can change.
+    void forgetKept() { memos_->forget(units()); }
+
     bool details_;
     bool schedule_;
     CustomSlots custom_;
+    // The custom fields asked for, in the order of kMpxCustom, and their values for the task being read.
+    struct AskedCustom {
+        int slot;
+        CustomKind kind;
+        int field;
+    };
+    std::vector<AskedCustom> askedCustom_;
+    std::vector<CustomValue> customValues_;
+    struct KeptDate {
+        std::string text;
+        bool lateInDay = false;
+        bool filled = false;
+        QDateTime value;
+    };
+    struct Memos {
+        std::array<KeptDate, 64> dates;
+        DurationTexts durationTexts;
+        LastValues<std::optional<bool>> flags;
+        LastValues<std::optional<double>> durations, amounts, numbers;
+        LastValues<std::optional<int>> words, formats;
+        LastValues<QString> texts;
+        void forget(const DurationUnits& units) {
+            for (KeptDate& kept : dates) kept.filled = false;
+            durationTexts = DurationTexts(units);
+            flags.forget();
+            durations.forget();
+            amounts.forget();
+            numbers.forget();
+            words.forget();
+            formats.forget();
+            texts.forget();
+        }
+    };
+    std::unique_ptr<Memos> memos_;  // with details
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';

@@ -43,6 +43,14 @@ TEST(Schedule, DurationTextAndDaysFollowTheFormatAndThePlansUnits) {
         EXPECT_EQ(durationText(c.minutes, c.format, *c.units, true), QString::fromLatin1(c.shortText));
         EXPECT_DOUBLE_EQ(durationDays(c.minutes, c.format, *c.units), c.days);
     }
+    // The texts a plan keeps for its repeated durations are those made afresh, whichever values
+    // come back and share a place.
+    DurationTexts kept(shortDays, true);
+    for (int k = 0; k < 600; ++k) {
+        const double minutes = (k * 7919 % 97) * 15.0;
+        const int format = 3 + k % 11;
+        EXPECT_EQ(kept(minutes, format), durationText(minutes, format, shortDays, true)) << minutes << " " << format;
+    }
 }
 
 TEST(Schedule, LinkTextsKeepTableOrderAndShowTypeAndLagOnlyWhenNeeded) {

@@ -170,15 +170,19 @@ QByteArray assignmentRecord(qint32 uid, qint32 task, qint32 resource, double uni
 // 0:8, units 0:12 (f64, hundredths of a percent).
 DetailTables tablesFor(const Table& resources, const Table& assignments) {
     DetailTables t;
-    t.resourceMap = FieldMap::parse(Bytes(fieldMap({{27, 0, 4, 0x03, 0, kResourceBase},
-                                                    {0, 4, 4, 0x03, 0, kResourceBase},
-                                                    {1, 0xFFFF, 512, 0x08, 0, kResourceBase}})),
-                                    Format::Mpp12, resourceFields());
-    t.assignmentMap = FieldMap::parse(Bytes(fieldMap({{0, 0, 4, 0x03, 0, kAssignmentBase},
-                                                      {1, 4, 4, 0x03, 0, kAssignmentBase},
-                                                      {2, 8, 4, 0x03, 0, kAssignmentBase},
-                                                      {7, 12, 8, 0x66, 0, kAssignmentBase}})),
-                                      Format::Mpp12, assignmentFields());
+    t.resourceMap = [] {
+        return FieldMap::parse(Bytes(fieldMap({{27, 0, 4, 0x03, 0, kResourceBase},
+                                               {0, 4, 4, 0x03, 0, kResourceBase},
+                                               {1, 0xFFFF, 512, 0x08, 0, kResourceBase}})),
+                               Format::Mpp12, resourceFields());
+    };
+    t.assignmentMap = [] {
+        return FieldMap::parse(Bytes(fieldMap({{0, 0, 4, 0x03, 0, kAssignmentBase},
+                                               {1, 4, 4, 0x03, 0, kAssignmentBase},
+                                               {2, 8, 4, 0x03, 0, kAssignmentBase},
+                                               {7, 12, 8, 0x66, 0, kAssignmentBase}})),
+                               Format::Mpp12, assignmentFields());
+    };
     t.resources = [&resources] { return resources.streams(); };
     t.assignments = assignments.streams();
     return t;
@@ -231,11 +235,11 @@ TEST(MppDetails, RefusesResourceNamesThatRepeatBeyondTheFile) {
         table(37, {{0, resourceRecord(1)}}, {{1, 1, utf16(QString(40000, QLatin1Char('n')))}});
     std::vector<std::pair<quint8, QByteArray>> records;
     std::vector<std::tuple<qint32, int, QByteArray>> values;
-    std::unordered_set<qint32> tasks;
+    std::vector<qint32> tasks;
     for (int k = 1; k <= 60; ++k) {
         records.push_back({0, assignmentRecord(k, k, 1)});
         values.emplace_back(k, 1, "x");
-        tasks.insert(k);
+        tasks.push_back(k);
     }
     try {
         resourceNames(Format::Mpp12, tablesFor(resources, table(34, records, values)), tasks);

@@ -376,6 +376,23 @@ TEST(MpxReader, FillsTheFurtherFieldsOnlyWhenAskedFor) {
     for (const auto& task : plain.positions) EXPECT_FALSE(task->details);
 }
 
+TEST(MpxReader, FurtherFieldsFollowSettingsGivenBetweenTheTasks) {
+    // The same texts read anew once the date order and the separators change.
+    const QByteArray text = kFirstLine +
+                            "12,1,1,480,/,:,,,9\n61,90,1,56,30\n70,1,A,05/10/14,\"1,5\"\n70,2,B,05/10/14,\"1,5\"\n"
+                            "10,$,0,2,.,\",\"\n12,0,1,480,/,:,,,9\n70,3,C,05/10/14,\"1,5\"\n";
+    ReadOptions options;
+    options.details = true;
+    const Plan plan = readMpx(text, options);
+    ASSERT_EQ(plan.positions.size(), 3u);
+    const QDateTime october = at(2014, 10, 5, 8), may = at(2014, 5, 10, 8);
+    const std::pair<QDateTime, double> expected[] = {{october, 15}, {october, 15}, {may, 1.5}};
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(plan.positions[k]->details->baselineStart, expected[k].first) << k;
+        EXPECT_EQ(plan.positions[k]->details->cost, expected[k].second) << k;
+    }
+}
+
 // ---- hostile and damaged files --------------------------------------------------------------
 
 TEST(MpxReader, DamagedAndHostileFilesGiveOneLineFailures) {
