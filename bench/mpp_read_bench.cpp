@@ -9,11 +9,12 @@
 // Project databases are read in a process of their own: their figures are wall-clock time, and
 // set what that process costs against reading the same database in this one.
 //
-//   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE]
+//   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE] [FORMATS]
+//   mpp_read_bench --once four|details|every FILE   one reading, for counting instructions (callgrind)
 //   mpp_read_bench --count four|every mpp|mpx [PLANS_FOLDER]
-//
-// --count reads every plan of the one format three times in the one way and prints only the task
-// count: for counting instructions under callgrind, free of the machine's noise.
+// FORMATS (such as "mpd,xml") measures only the columns' cost of those formats. --count reads every
+// plan of the one format three times in the one way and prints only the task count: for counting
+// a whole format's instructions under callgrind, free of the machine's noise.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <ctime>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <sys/resource.h>
 #include <thread>
@@ -346,6 +348,19 @@ int main(int argc, char** argv) {
             argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral(QUORRIX_TESTDATA "/plans");
         return countReads(folder, std::string(argv[2]) == "every", QString::fromLocal8Bit(argv[3]));
     }
+    if (argc == 4 && std::strcmp(argv[1], "--once") == 0) {
+        ReadOptions options;
+        options.details = std::strcmp(argv[2], "details") == 0;
+        if (std::strcmp(argv[2], "every") == 0) {
+            options.details = options.schedule = true;
+            options.custom.set();
+        }
+        const QString path = QString::fromLocal8Bit(argv[3]);
+        const bool database = path.endsWith(QLatin1String(".mpd"));
+        const Plan plan = database ? readInProcess(path, options) : readPlanFile(path, options);
+        std::printf("%zu tasks\n", plan.positions.size());
+        return 0;
+    }
     const QString folder = argc > 1 && argv[1][0] ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(QUORRIX_TESTDATA "/plans");
     const double budget = argc > 2 ? std::atof(argv[2]) : 0.2;
     if (!QDir(folder).exists()) {
@@ -362,6 +377,18 @@ int main(int argc, char** argv) {
     mppFiles.sort();
     xmlFiles.sort();
     mpxFiles.sort();
+    if (argc > 3) {
+        const QStringList formats = QString::fromLocal8Bit(argv[3]).split(QLatin1Char(','));
+        QStringList mpdFiles;
+        QDirIterator databases(folder, {QStringLiteral("*.mpd")}, QDir::Files, QDirIterator::Subdirectories);
+        while (databases.hasNext()) mpdFiles << databases.next();
+        mpdFiles.sort();
+        if (formats.contains(QLatin1String("mpp"))) benchColumns(".mpp", mppFiles, budget);
+        if (formats.contains(QLatin1String("mpx"))) benchColumns(".mpx", mpxFiles, budget);
+        if (formats.contains(QLatin1String("xml"))) benchColumns("XML", xmlFiles, budget);
+        if (formats.contains(QLatin1String("mpd"))) benchColumns(".mpd", mpdFiles, budget, readInProcess);
+        return 0;
+    }
 
     const auto mppReader = [](const QString& p) { return readPlanFile(p); };
     const auto mppDetailsReader = [](const QString& p) {

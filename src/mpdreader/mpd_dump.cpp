@@ -1,12 +1,17 @@
 #include "mpdreader/mpd_dump.h"
 
-#include <mdbtools.h>
+#include "mpdreader/mdb_values.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <ctime>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quorrix::mpdreader {
@@ -36,76 +41,214 @@ public:
         const std::string name = "/proc/self/fd/" + std::to_string(fd);
         mdb_.reset(mdb_open(name.c_str(), MDB_NOFLAGS));
         if (!mdb_) throw Stop{mpd::Code::HeaderUnreadable};
-        mdb_set_date_fmt(mdb_.get(), "%Y-%m-%d %H:%M:%S");
+        mdb_set_date_fmt(mdb_.get(), kDateFormat);
         mdb_set_boolean_fmt_numbers(mdb_.get());
         // Every database lists at least its own system tables.
         const GPtrArray* catalog = mdb_read_catalog(mdb_.get(), MDB_TABLE);
         if (!catalog || catalog->len == 0) throw Stop{mpd::Code::CatalogUnreadable};
+        for (guint i = 0; i < catalog->len; ++i) {
+            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
+            if (entry && entry->object_type == MDB_TABLE) tables_.push_back({entry, std::strlen(entry->object_name)});
+        }
     }
 
     MdbHandle* handle() const { return mdb_.get(); }
 
-    bool hasTable(const char* name) const {
-        const GPtrArray* catalog = mdb_->catalog;
-        if (!catalog) return false;
-        for (guint i = 0; i < catalog->len; ++i) {
-            const auto* entry = static_cast<const MdbCatalogEntry*>(g_ptr_array_index(catalog, i));
-            if (entry && entry->object_type == MDB_TABLE && g_ascii_strcasecmp(entry->object_name, name) == 0)
-                return true;
-        }
-        return false;
+    // The catalog's entry of the table `name`, or nullptr. The catalog is read once, when the
+    // database is opened: libmdb's lookup by name would read it again for every table.
+    MdbCatalogEntry* table(const char* name) const {
+        const std::size_t length = std::strlen(name);
+        for (const auto& [entry, entryLength] : tables_)
+            if (entryLength == length && g_ascii_strcasecmp(entry->object_name, name) == 0) return entry;
+        return nullptr;
     }
 
 private:
     std::unique_ptr<MdbHandle, HandleCloser> mdb_;
+    std::vector<std::pair<MdbCatalogEntry*, std::size_t>> tables_;  // the catalog's tables, their names' lengths
 };
 
-// Writes every row of the table of `kind`, its columns bound as text: the schema's columns of
-// that kind that are `asked` for, the others left empty. A column the table lacks is empty in
-// every row.
+// A text column's value (`bytes`) as libmdb turns it into text when it holds ASCII characters
+// only (the character set's conversion leaves them as they are; a NUL character ends it); false
+// for any other value, which is left to libmdb. Jet 4 stores UCS-2, or compressed: after FF FE, a
+// 0 byte switches between one byte and two per character.
+bool asciiText(const MdbHandle* mdb, const unsigned char* bytes, std::size_t length, std::string& out) {
+    out.clear();
+    bool ended = false;
+    const auto add = [&](unsigned character) {
+        if (character >= 0x80) return false;
+        if (character == 0) ended = true;
+        else out.push_back(static_cast<char>(character));
+        return true;
+    };
+    if (mdb->f->jet_version != MDB_VER_JET4) {
+        for (std::size_t i = 0; i < length && !ended; ++i)
+            if (!add(bytes[i])) return false;
+        return true;
+    }
+    if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+        bool compressed = true;
+        for (std::size_t i = 2; i < length && !ended;) {
+            if (bytes[i] == 0) {
+                compressed = !compressed;
+                ++i;
+            } else if (compressed) {
+                if (!add(bytes[i++])) return false;
+            } else {
+                if (i + 1 >= length || !add(bytes[i] | unsigned(bytes[i + 1]) << 8)) return false;
+                i += 2;
+            }
+        }
+        return true;
+    }
+    if (length % 2 != 0) return false;
+    for (std::size_t i = 0; i < length && !ended; i += 2)
+        if (!add(bytes[i] | unsigned(bytes[i + 1]) << 8)) return false;
+    return true;
+}
+
+// valueText before it is cut at a NUL and at libmdb's bind size.
+std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
+    auto& number = buffer.number;
+    const int start = column.cur_value_start;
+    const auto integer = [&](long value) {
+        const auto end = std::to_chars(number.data(), number.data() + number.size(), value).ptr;
+        return std::string_view(number.data(), static_cast<std::size_t>(end - number.data()));
+    };
+    // A value that does not lie within the page (a damaged row) is left to libmdb, as it was.
+    const std::size_t wanted = column.col_type == MDB_BYTE ? 1
+                               : column.col_type == MDB_INT ? 2
+                               : column.col_type == MDB_LONGINT || column.col_type == MDB_FLOAT ? 4
+                               : column.col_type == MDB_DOUBLE || column.col_type == MDB_DATETIME
+                                   ? 8
+                                   : static_cast<std::size_t>(std::max(column.cur_value_len, 0));
+    const bool inPage = start >= 0 && static_cast<std::size_t>(start) + wanted <= sizeof mdb->pg_buf;
+    switch (inPage ? column.col_type : -1) {
+    case MDB_BYTE: return integer(mdb_get_byte(mdb->pg_buf, start));
+    case MDB_INT: return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
+    case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
+    case MDB_FLOAT:
+    case MDB_DOUBLE: {
+        // libmdb writes them as printf's %.8g and %.16g
+        const bool single = column.col_type == MDB_FLOAT;
+        const double value = single ? mdb_get_single(mdb->pg_buf, start) : mdb_get_double(mdb->pg_buf, start);
+        const auto end = std::to_chars(number.data(), number.data() + number.size(), value, std::chars_format::general,
+                                       single ? 8 : 16).ptr;
+        return {number.data(), static_cast<std::size_t>(end - number.data())};
+    }
+    case MDB_NUMERIC:
+        buffer.text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
+        return buffer.text ? buffer.text : "";
+    case MDB_TEXT:
+        if (asciiText(mdb, mdb->pg_buf + start, static_cast<std::size_t>(column.cur_value_len), buffer.ascii))
+            return buffer.ascii;
+        break;
+    case MDB_DATETIME: {
+        tm t{};
+        mdb_date_to_tm(mdb_get_double(mdb->pg_buf, start), &t);
+        const bool shortDate = mdb_col_is_shortdate(&column);
+        const int year = t.tm_year + 1900;
+        if (!shortDate && std::strcmp(mdb->date_fmt, kDateFormat) == 0 && year >= 1000 && year <= 9999) {
+            // kDateFormat: "YYYY-MM-DD hh:mm:ss"
+            const auto two = [&](char* at, int value) {
+                at[0] = static_cast<char>('0' + value / 10 % 10);
+                at[1] = static_cast<char>('0' + value % 10);
+            };
+            char* p = number.data();
+            two(p, year / 100);
+            two(p + 2, year % 100);
+            p[4] = '-';
+            two(p + 5, t.tm_mon + 1);
+            p[7] = '-';
+            two(p + 8, t.tm_mday);
+            p[10] = ' ';
+            two(p + 11, t.tm_hour);
+            p[13] = ':';
+            two(p + 14, t.tm_min);
+            p[16] = ':';
+            two(p + 17, t.tm_sec);
+            return {number.data(), 19};
+        }
+        const std::size_t length =
+            std::strftime(number.data(), number.size(), shortDate ? mdb->shortdate_fmt : mdb->date_fmt, &t);
+        return {number.data(), length};
+    }
+    default: break;
+    }
+    buffer.text = mdb_col_to_string(mdb, mdb->pg_buf, start, column.col_type, column.cur_value_len);
+    return buffer.text ? buffer.text : "";
+}
+
+}  // namespace
+
+std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
+    const std::string_view text = wholeValueText(mdb, column, buffer);
+    return text.substr(0, strnlen(text.data(), std::min(text.size(), mdb->bind_size - 1)));
+}
+
+namespace {
+
+// Writes every row of the table of `kind` as text: the schema's columns of that kind that are
+// `asked` for, the others left empty. A column the table lacks is empty in every row.
 void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
     const auto k = static_cast<std::size_t>(kind);
-    std::unique_ptr<MdbTableDef, TableFreer> table(
-        mdb_read_table_by_name(db.handle(), const_cast<gchar*>(schema.tables[k]), MDB_TABLE));
+    MdbCatalogEntry* entry = db.table(schema.tables[k]);
+    std::unique_ptr<MdbTableDef, TableFreer> table(entry ? mdb_read_table(entry) : nullptr);
     if (!table) throw Stop{mpd::Code::TableUnreadable, kind};
+    // A table whose usage map holds no data page has no row: its columns need not be read.
+    if (table->num_rows == 0 && table->usage_map && table->map_sz > 0 &&
+        mdb_map_find_next(db.handle(), table->usage_map, static_cast<unsigned>(table->map_sz), 0) == 0) {
+        answer.table(kind);
+        return;
+    }
     if (!mdb_read_columns(table.get()) || !table->columns) throw Stop{mpd::Code::ColumnsUnreadable, kind};
     mdb_rewind_table(table.get());
 
-    struct Value {
-        std::unique_ptr<char[]> buffer;
-        int length = 0;
-    };
+    // The asked columns are not bound: libmdb would turn each value into text and copy it once
+    // more. After each row the values are taken from the page where libmdb found them, as libmdb
+    // turns them into text (numbers and dates written here without its formatting calls). A
+    // column the row does not reach keeps the mark -1 as its length: it is empty.
     const std::size_t columns = mpd::kColumns[k];
-    const size_t bindSize = db.handle()->bind_size;
-    std::vector<Value> values(columns);
-    for (std::size_t c = 0; c < columns; ++c) {
-        const char* wanted = schema.columns[k][c];
-        if (!wanted || !mpd::columnAsked(kind, c, asked)) continue;
-        for (guint i = 0; i < table->columns->len; ++i) {
-            const auto* column = static_cast<const MdbColumn*>(g_ptr_array_index(table->columns, i));
-            if (g_ascii_strcasecmp(column->name, wanted) != 0) continue;
-            values[c].buffer = std::make_unique_for_overwrite<char[]>(bindSize + 1);
-            values[c].buffer[bindSize] = '\0';  // a text cut at the bind size still ends
-            if (mdb_bind_column(table.get(), static_cast<int>(i) + 1, values[c].buffer.get(), &values[c].length) < 0)
-                throw Stop{mpd::Code::ColumnUnreadable, kind, c};
+    std::vector<MdbColumn*> found(columns, nullptr);
+    std::vector<std::size_t> lengths(columns, 0);
+    for (std::size_t c = 0; c < columns; ++c)
+        if (schema.columns[k][c] && mpd::columnAsked(kind, c, asked)) lengths[c] = std::strlen(schema.columns[k][c]);
+    for (guint i = 0; i < table->columns->len; ++i) {
+        auto* column = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
+        const std::size_t length = std::strlen(column->name);
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (lengths[c] != length || found[c] || g_ascii_strcasecmp(column->name, schema.columns[k][c]) != 0)
+                continue;
+            found[c] = column;
             break;
         }
     }
 
     answer.table(kind);
     std::vector<std::string_view> fields(columns);
+    std::vector<ValueBuffer> buffers(columns);
+    MdbHandle* mdb = db.handle();
     for (;;) {
-        for (Value& value : values) value.length = 0;
+        for (MdbColumn* column : found)
+            if (column) column->cur_value_len = -1;
         if (!mdb_fetch_row(table.get())) break;
         for (std::size_t c = 0; c < columns; ++c) {
-            const Value& value = values[c];
             fields[c] = {};
-            if (!value.buffer || value.length <= 0) continue;
-            const std::size_t length = std::min(static_cast<std::size_t>(value.length), bindSize);
-            fields[c] = {value.buffer.get(), strnlen(value.buffer.get(), length)};
+            const MdbColumn* column = found[c];
+            if (!column || column->cur_value_len < 0) continue;
+            if (column->col_type == MDB_BOOL) {
+                fields[c] = column->cur_value_len ? mdb->boolean_false_value : mdb->boolean_true_value;
+                continue;
+            }
+            if (column->cur_value_len == 0) continue;
+            fields[c] = valueText(mdb, *column, buffers[c]);
         }
         answer.row(fields.data(), columns);
+        for (ValueBuffer& buffer : buffers) {
+            g_free(buffer.text);
+            buffer.text = nullptr;
+        }
     }
 }
 
@@ -116,12 +259,12 @@ void dumpDatabase(int database, unsigned asked, mpd::AnswerWriter& answer) {
         const Database db(database);
         const mpd::Schema* schema = nullptr;
         for (const mpd::Schema* s : {&mpd::kSchema9, &mpd::kSchema8})
-            if (!schema && db.hasTable(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
+            if (!schema && db.table(s->tables[static_cast<std::size_t>(mpd::Kind::Tasks)])) schema = s;
         if (!schema) throw Stop{mpd::Code::NotAPlan};
         answer.schema(*schema);
         const auto has = [&](mpd::Kind kind) {
             const char* name = schema->tables[static_cast<std::size_t>(kind)];
-            return name && mpd::tableAsked(kind, asked) && db.hasTable(name);
+            return name && mpd::tableAsked(kind, asked) && db.table(name);
         };
         // The further fields' columns and tables are read only when asked for: libmdb then leaves
         // them alone. Resources come only with their assignments.

@@ -1,5 +1,6 @@
 #include "importer/plans/mpd/mpd_protocol.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -51,11 +52,6 @@ bool columnAsked(Kind kind, std::size_t column, unsigned asked) {
 
 // ---- writing -----------------------------------------------------------------------------------
 
-void AnswerWriter::put16(std::size_t value) {
-    buffer_.push_back(static_cast<char>(value & 0xFF));
-    buffer_.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
 void AnswerWriter::header() {
     buffer_.append(kMagic, sizeof kMagic);
     buffer_.push_back(static_cast<char>(kVersion));
@@ -73,13 +69,21 @@ void AnswerWriter::table(Kind kind) {
 }
 
 void AnswerWriter::row(const std::string_view* fields, std::size_t count) {
-    buffer_.push_back('R');
+    std::size_t size = 1 + 2 * count;
+    for (std::size_t c = 0; c < count; ++c) size += std::min(fields[c].size(), kMaxField);
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + size);
+    char* out = buffer_.data() + at;
+    *out++ = 'R';
     for (std::size_t c = 0; c < count; ++c) {
         std::string_view field = fields[c].substr(0, kMaxField);
         field = field.substr(0, field.find('\0'));
-        put16(field.size());
-        buffer_.append(field);
+        *out++ = static_cast<char>(field.size() & 0xFF);
+        *out++ = static_cast<char>((field.size() >> 8) & 0xFF);
+        if (!field.empty()) std::memcpy(out, field.data(), field.size());
+        out += field.size();
     }
+    buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
     if (buffer_.size() >= kFlushAt) flush();
 }
 

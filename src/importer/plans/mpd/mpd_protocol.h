@@ -202,7 +202,6 @@ public:
     bool flush();
 
 private:
-    void put16(std::size_t value);
     int fd_;
     std::string buffer_;
 };

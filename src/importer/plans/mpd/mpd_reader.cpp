@@ -7,6 +7,7 @@
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -23,7 +24,6 @@
 #include "importer/plans/mpd/mpd_service.h"
 #include "platform/failure.h"
 #include "platform/file_names.h"
-#include "platform/wall_clock.h"
 
 namespace quorrix::importer::plans {
 namespace {
@@ -116,6 +116,13 @@ std::optional<double> numberValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
     if (text.size() > 64) badValue(rows, c, text);
+    // The reader writes numbers as printf does: read here without a copy on the heap; anything
+    // else goes the long way below.
+    char plain[64];
+    std::replace_copy(text.begin(), text.end(), plain, ',', '.');
+    double quick = 0;
+    const auto [end, error] = std::from_chars(plain, plain + text.size(), quick);
+    if (error == std::errc() && end == plain + text.size() && std::isfinite(quick)) return quick;
     QByteArray copy(text.data(), static_cast<qsizetype>(text.size()));
     copy.replace(',', '.');  // whatever the C library's decimal separator
     bool ok = false;
@@ -153,7 +160,11 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
     const int year = digits(text, 0, 4, ok), month = digits(text, 5, 2, ok), day = digits(text, 8, 2, ok);
     const int hour = digits(text, 11, 2, ok), minute = digits(text, 14, 2, ok), second = digits(text, 17, 2, ok);
     if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)) badValue(rows, c, text);
-    return wallClock(QDate(year, month, day), QTime(hour, minute, second));
+    // Built from the milliseconds, as wallClock would build it from the day and time.
+    constexpr qint64 kEpochDay = 2440588;  // 1970-01-01 as a Julian day
+    const qint64 seconds =
+        (QDate(year, month, day).toJulianDay() - kEpochDay) * 86400 + hour * 3600 + minute * 60 + second;
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 
 QString textValue(const Rows& rows, std::size_t c) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <memory>
 #include <unordered_set>
 
@@ -429,10 +430,20 @@ private:
             top = static_cast<std::ptrdiff_t>(rows_.size()) - 1;
             level = 1;
         }
+        // Written in one piece: the rows are many.
         const auto outlineUnder = [this](std::ptrdiff_t row, int position) {
             if (!details_) return QString();
-            if (row < 0) return QString::number(position);
-            return rows_[static_cast<std::size_t>(row)].outline + QLatin1Char('.') + QString::number(position);
+            char digits[16];
+            const char* end = std::to_chars(digits, digits + sizeof digits, position).ptr;
+            const auto length = static_cast<qsizetype>(end - digits);
+            if (row < 0) return QString::fromLatin1(digits, length);
+            const QString& above = rows_[static_cast<std::size_t>(row)].outline;
+            QString outline;
+            outline.reserve(above.size() + 1 + length);
+            outline += above;
+            outline += QLatin1Char('.');
+            outline += QLatin1StringView(digits, length);
+            return outline;
         };
         const auto open = [&](int node, std::ptrdiff_t row, int lvl) {
             stack.push_back({node, row, lvl});
@@ -457,7 +468,10 @@ private:
             QString code;
             if (details_) {
                 const QString& above = parentRow < 0 ? project.shortName : rows_[static_cast<std::size_t>(parentRow)].wbs;
-                code = above + project.separator + node.code;
+                code.reserve(above.size() + project.separator.size() + node.code.size());
+                code += above;
+                code += project.separator;
+                code += node.code;
             }
             addRow({RowKind::Wbs, childLevel, nodes[static_cast<std::size_t>(child)], parentRow, p,
                     outlineUnder(parentRow, ++frame.positions), code});
@@ -694,6 +708,7 @@ private:
     // The Predecessors and Successors of the activities' rows: the rows' IDs, P6's lags in hours.
     void addLinks(Plan& plan) const {
         std::unordered_map<long long, long> rowOf;
+        rowOf.reserve(rows_.size());
         for (std::size_t i = 0; i < rows_.size(); ++i)
             if (rows_[i].kind == RowKind::Activity && f_.activities[rows_[i].item].id != kNoKey)
                 rowOf.emplace(f_.activities[rows_[i].item].id, static_cast<long>(i + 1));

@@ -350,7 +350,7 @@ struct TaskFields {
         actualFinish, cost, work, notes, baseline;
     pugi::xml_node totalSlack, freeSlack, critical, constraintType, constraintDate, deadline, priority, earlyStart,
         earlyFinish, lateStart, lateFinish, type, manual, active, estimated, durationFormat, durationText;
-    bool hasLinks = false;
+    pugi::xml_node firstLink;    // the first link, when the schedule is asked for
     pugi::xml_node firstCustom;  // the first custom value, when custom fields are asked for
     bool hasOtherFields = false;
 };
@@ -439,7 +439,9 @@ TaskFields fieldsOf(const pugi::xml_node& task, bool prefixed, const ReadOptions
         case Field::Estimated: noteSchedule(f.estimated, child); break;
         case Field::DurationFormat: noteSchedule(f.durationFormat, child); break;
         case Field::DurationText: noteSchedule(f.durationText, child); break;
-        case Field::PredecessorLink: f.hasLinks = f.hasLinks || schedule; break;
+        case Field::PredecessorLink:
+            if (schedule && !f.firstLink) f.firstLink = child;
+            break;
         case Field::ExtendedAttribute:
         case Field::OutlineCode:
             if (custom && !f.firstCustom) f.firstCustom = child;
@@ -662,21 +664,34 @@ void readSchedule(const TaskFields& f, double durationMinutes, const PlanSetting
     }
 }
 
-// The task's links to its predecessors, in the order the file writes them.
-void readLinks(const pugi::xml_node& task, long long uid, std::vector<PlanLink>& links) {
-    for (pugi::xml_node child = task.first_child(); child; child = child.next_sibling()) {
+// The task's links to its predecessors, from its first one on, in the order the file writes them.
+void readLinks(const pugi::xml_node& first, long long uid, std::vector<PlanLink>& links) {
+    for (pugi::xml_node child = first; child; child = child.next_sibling()) {
         if (!isNamed(child, "PredecessorLink")) continue;
-        const std::optional<long long> from = wholeNumberIn(childNamed(child, "PredecessorUID"));
+        // The first element of each name counts, as childNamed would find it.
+        pugi::xml_node predecessor, type, lag, lagFormat, crossProject, crossProjectName;
+        for (pugi::xml_node part = child.first_child(); part; part = part.next_sibling()) {
+            if (part.type() != pugi::node_element) continue;
+            const char* name = localName(part.name());
+            pugi::xml_node* slot = std::strcmp(name, "PredecessorUID") == 0     ? &predecessor
+                                   : std::strcmp(name, "Type") == 0             ? &type
+                                   : std::strcmp(name, "LinkLag") == 0          ? &lag
+                                   : std::strcmp(name, "LagFormat") == 0        ? &lagFormat
+                                   : std::strcmp(name, "CrossProject") == 0     ? &crossProject
+                                   : std::strcmp(name, "CrossProjectName") == 0 ? &crossProjectName
+                                                                                : nullptr;
+            if (slot && !*slot) *slot = part;
+        }
+        const std::optional<long long> from = wholeNumberIn(predecessor);
         if (!from) continue;
         PlanLink link;
         link.predecessor = *from;
         link.successor = uid;
-        link.type = smallNumberIn(childNamed(child, "Type")).value_or(1);
-        link.lagTenths = numberIn(childNamed(child, "LinkLag")).value_or(0);
-        link.lagFormat = smallNumberIn(childNamed(child, "LagFormat")).value_or(7);
+        link.type = smallNumberIn(type).value_or(1);
+        link.lagTenths = numberIn(lag).value_or(0);
+        link.lagFormat = smallNumberIn(lagFormat).value_or(7);
         // A task of another plan: its path and ID as the file names them.
-        if (smallNumberIn(childNamed(child, "CrossProject")).value_or(0) == 1)
-            link.otherPlanTask = textIn(childNamed(child, "CrossProjectName"));
+        if (smallNumberIn(crossProject).value_or(0) == 1) link.otherPlanTask = textIn(crossProjectName);
         links.push_back(link);
     }
 }
@@ -893,7 +908,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
                     if (const std::optional<long long> uid = wholeNumberIn(f.uid)) {
                         idOfUnique.emplace(*uid, id);
                         linkable.emplace_back(*uid, d.get());
-                        if (f.hasLinks) readLinks(task, *uid, links);
+                        if (f.firstLink) readLinks(f.firstLink, *uid, links);
                     }
                 }
                 if (f.firstCustom) readCustom(f.firstCustom, prefixed, options, settings, d->custom);
