@@ -98,7 +98,8 @@ class Timestamps {
 public:
     // Valid until the next call.
     const std::optional<QDateTime>& at(Bytes bytes, qint64 offset) {
-        const quint32 raw = bytes.holds(offset, 4) ? qFromLittleEndian<quint32>(bytes.data() + offset) : bytes.u32(offset);
+        const quint32 raw =
+            bytes.holds(offset, 4) ? qFromLittleEndian<quint32>(bytes.data() + offset) : bytes.u32(offset);
         Kept& kept = kept_[(raw * 2654435761u) >> (32 - kBits)];
         if (!kept.filled || kept.raw != raw) {
             kept.value = timestamp(bytes, offset);

@@ -210,7 +210,9 @@ struct TableData {
     QByteArray fixedMeta, fixedData, varMeta, var2Data;
 
     TableData(const CompoundFile& file, const QString& storage, const QString& table, Parts parts = kAll) {
-        const auto part = [&](const QString& name) { return file.stream({storage, table, name}).value_or(QByteArray()); };
+        const auto part = [&](const QString& name) {
+            return file.stream({storage, table, name}).value_or(QByteArray());
+        };
         fixedMeta = part(QStringLiteral("FixedMeta"));
         fixedData = part(QStringLiteral("FixedData"));
         if (parts == kAll) {

@@ -104,7 +104,10 @@ public:
         uniqueIdOffset_ = block0Offset(task_field::kUniqueId, 0);
         idOffset_ = block0Offset(task_field::kId, 4);
         nameKey_ = fields_.varKey(task_field::kName);
-        if (tables_) detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data, *tables_, meta_.count());
+        if (tables_) {
+            detailReader_.emplace(s_.format, s_.applicationVersion, fields_, var_, s_.var2Data, *tables_,
+                                  meta_.count());
+        }
     }
 
     Plan run() {
