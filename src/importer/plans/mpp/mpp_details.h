@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "importer/plans/common/plan.h"
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/mpp/mpp_blocks.h"
 #include "importer/plans/mpp/mpp_bytes.h"
 #include "importer/plans/mpp/mpp_fields.h"
@@ -56,24 +57,6 @@ struct Mpp8Tables {
     ScheduleSettings settings;
     Bytes links;  // "FixFix   0" of "TBkndCons"
     CustomSlots custom{};  // and these custom fields
-};
-
-// The details of a plan's tasks, made in blocks rather than with an allocation each: every task's
-// pointer shares the ownership of all the blocks, which go when the last of them does.
-class DetailsPool {
-  public:
-    // `expected`: how many the plan may ask for (its records), which sizes the first block.
-    explicit DetailsPool(qint64 expected = 16) : expected_(expected) {}
-    std::shared_ptr<TaskDetails> make();
-
-  private:
-    struct Blocks {
-        std::vector<std::unique_ptr<TaskDetails[]>> blocks;
-    };
-    std::shared_ptr<Blocks> owner_;
-    qint64 expected_;
-    TaskDetails* next_ = nullptr;
-    std::size_t left_ = 0;
 };
 
 // Reads the stored fields of one task record. Var2Data values shared by many tasks are decoded

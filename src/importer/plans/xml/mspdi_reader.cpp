@@ -13,6 +13,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
@@ -753,9 +754,9 @@ void readCustom(const pugi::xml_node& first, bool prefixed, const ReadOptions& o
 }
 
 // Without assignments, only the details that may be asked for alone are read.
-std::shared_ptr<TaskDetails> detailsOf(const TaskFields& f, long id, bool prefixed, Assignments* assignments,
-                                       const QString& project) {
-    auto d = std::make_shared<TaskDetails>();
+std::shared_ptr<TaskDetails> detailsOf(DetailsPool& pool, const TaskFields& f, long id, bool prefixed,
+                                       Assignments* assignments, const QString& project) {
+    auto d = pool.make();
     d->outlineLevel = numberIn(f.outlineLevel);
     d->percentComplete = numberIn(f.percentComplete);
     d->milestone = flagIn(f.milestone);
@@ -813,6 +814,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
     Plan plan;
     plan.customHeld.set();
     PlanSettings settings;
+    DetailsPool pool;
     const bool schedule = options.details && options.schedule;
     const bool custom = options.details && options.custom.any();
     std::vector<pugi::xml_node> taskLists;
@@ -902,7 +904,7 @@ Plan readDocument(const pugi::xml_document& document, const ReadOptions& options
             out.finish = readDate(f.finish, "finish", id);
             if (options.details) {
                 std::shared_ptr<TaskDetails> d =
-                    detailsOf(f, id, prefixed, assignments ? &*assignments : nullptr, project);
+                    detailsOf(pool, f, id, prefixed, assignments ? &*assignments : nullptr, project);
                 if (schedule) {
                     readSchedule(f, out.durationMinutes, settings, d->schedule);
                     if (const std::optional<long long> uid = wholeNumberIn(f.uid)) {
