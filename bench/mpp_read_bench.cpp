@@ -11,7 +11,7 @@
 //
 //   mpp_read_bench [PLANS_FOLDER] [SECONDS_PER_FILE] [FORMATS]
 //   mpp_read_bench --once four|details|every FILE   one reading, for counting instructions (callgrind)
-//   mpp_read_bench --count four|every mpp|mpx [PLANS_FOLDER]
+//   mpp_read_bench --count four|details|every SUFFIX [PLANS_FOLDER]   e.g. SUFFIX mpp, mpx, xml
 // FORMATS (such as "mpd,xml") measures only the columns' cost of those formats. --count reads every
 // plan of the one format three times in the one way and prints only the task count: for counting
 // a whole format's instructions under callgrind, free of the machine's noise.
@@ -276,6 +276,16 @@ void benchDatabases(const QString& folder, double budget) {
                 (processTotal - inProcessTotal) / static_cast<double>(files.size()), worst);
 }
 
+// The options of a way of reading: "four" (the default four fields), "details" (the further
+// fields too) or "every" (every column: the further fields, the schedule and every custom field).
+ReadOptions optionsFor(const std::string& way) {
+    ReadOptions options;
+    options.details = way == "details" || way == "every";
+    options.schedule = way == "every";
+    if (way == "every") options.custom.set();
+    return options;
+}
+
 // What the columns a user picks cost, format by format: every column (all further fields, the
 // schedule and every custom field) against the default four, and one custom field (Text1) against
 // one of the further columns (Notes), per task over all the format's plans and for the worst plan.
@@ -285,9 +295,7 @@ void benchColumns(const char* format, const QStringList& files, double budget,
     const auto readWith = [read](ReadOptions options) {
         return [options, read](const QString& p) { return read ? read(p, options) : readPlanFile(p, options); };
     };
-    ReadOptions every;
-    every.details = every.schedule = true;
-    every.custom.set();
+    const ReadOptions every = optionsFor("every");
     ReadOptions extra;  // the Notes column, as the run asks for it
     extra.details = true;
     ReadOptions custom = extra;  // the Text1 column
@@ -316,12 +324,7 @@ void benchColumns(const char* format, const QStringList& files, double budget,
 }
 
 // The --count mode: every `suffix` plan in `folder` read three times with the four fields or every column.
-int countReads(const QString& folder, bool every, const QString& suffix) {
-    ReadOptions options;
-    if (every) {
-        options.details = options.schedule = true;
-        options.custom.set();
-    }
+int countReads(const QString& folder, const ReadOptions& options, const QString& suffix) {
     QStringList files;
     QDirIterator it(folder, {QStringLiteral("*.") + suffix}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) files << it.next();
@@ -346,15 +349,10 @@ int main(int argc, char** argv) {
     if (argc > 3 && std::string(argv[1]) == "--count") {
         const QString folder =
             argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral(QUORRIX_TESTDATA "/plans");
-        return countReads(folder, std::string(argv[2]) == "every", QString::fromLocal8Bit(argv[3]));
+        return countReads(folder, optionsFor(argv[2]), QString::fromLocal8Bit(argv[3]));
     }
     if (argc == 4 && std::strcmp(argv[1], "--once") == 0) {
-        ReadOptions options;
-        options.details = std::strcmp(argv[2], "details") == 0;
-        if (std::strcmp(argv[2], "every") == 0) {
-            options.details = options.schedule = true;
-            options.custom.set();
-        }
+        const ReadOptions options = optionsFor(argv[2]);
         const QString path = QString::fromLocal8Bit(argv[3]);
         const bool database = path.endsWith(QLatin1String(".mpd"));
         const Plan plan = database ? readInProcess(path, options) : readPlanFile(path, options);
