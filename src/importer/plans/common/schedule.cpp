@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace quorrix::importer::plans {
 namespace {
@@ -108,9 +111,12 @@ double unitMinutes(int format, const DurationUnits& units) {
     }
 }
 
-QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
+namespace {
+
+// durationText written at `text` (at least 48 characters): the characters written, or -1 for an
+// amount too large for writeShortNumber.
+int writeDurationText(double minutes, int format, const DurationUnits& units, bool shortForm, char* text) {
     const int unit = unitOf(format, units);
-    char text[48];
     int at = 0;
     const auto add = [&](const char* part) {
         for (; *part; ++part) text[at++] = *part;
@@ -119,7 +125,7 @@ QString durationText(double minutes, int format, const DurationUnits& units, boo
     const double size = percent ? 0 : unitMinutes(format, units);
     const double amount = percent ? minutes : size > 0 ? minutes / size : 0;
     at = writeShortNumber(amount, text);
-    if (at < 0) return slowDurationText(amount, format, unit, shortForm);
+    if (at < 0) return -1;
     if (percent) {
         add(unit == 20 ? "e%" : "%");
     } else {
@@ -133,7 +139,19 @@ QString durationText(double minutes, int format, const DurationUnits& units, boo
         }
     }
     if (format & kEstimatedBit) text[at++] = '?';
-    return QString::fromLatin1(text, at);
+    return at;
+}
+
+}  // namespace
+
+QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
+    char text[48];
+    const int length = writeDurationText(minutes, format, units, shortForm, text);
+    if (length >= 0) return QString::fromLatin1(text, length);
+    const int unit = unitOf(format, units);
+    const bool percent = unit == 19 || unit == 20;
+    const double size = percent ? 0 : unitMinutes(format, units);
+    return slowDurationText(percent ? minutes : size > 0 ? minutes / size : 0, format, unit, shortForm);
 }
 
 QString DurationTexts::operator()(double minutes, int format) {
@@ -159,45 +177,127 @@ double durationDays(double minutes, int format, const DurationUnits& units) {
     return day > 0 ? minutes / day : 0;
 }
 
-std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& links,
-                                                   const std::unordered_map<long long, long>& idOfUnique,
-                                                   const DurationUnits& units, bool shortForm) {
-    std::unordered_map<long long, LinkTexts> out;
-    if (links.empty()) return out;
-    out.reserve(std::min(links.size() * 2, idOfUnique.size()));
-    // Appends one task's entry to a list: the task (`other`, else the ID), the type, the lag.
-    const auto append = [&](QString& list, const QString* other, long id, const PlanLink& link) {
-        if (!list.isEmpty()) list += QLatin1Char(',');
-        if (other) {
-            list += *other;
-        } else {
-            char digits[24];
-            const auto written = std::to_chars(digits, digits + sizeof digits, id);
-            list += QLatin1StringView(digits, written.ptr);
+LinkTextTable::const_iterator LinkTextTable::find(long long uniqueId) const {
+    const auto at = index_.find(uniqueId);
+    return at == index_.end() ? entries_.end() : entries_.begin() + static_cast<std::ptrdiff_t>(at->second);
+}
+
+const LinkTexts& LinkTextTable::at(long long uniqueId) const {
+    const auto found = find(uniqueId);
+    if (found == end()) throw std::out_of_range("no links of this task");
+    return found->second;
+}
+
+LinkTextTable linkTexts(const std::vector<PlanLink>& links, const std::unordered_map<long long, long>& idOfUnique,
+                        const DurationUnits& units, bool shortForm) {
+    // Each task at either end of a link gets a place, in the order met.
+    std::unordered_map<long long, std::size_t> index;
+    std::vector<long long> uniqueIds;
+    std::vector<long> ids;
+    const auto place = [&](long long uniqueId) -> long long {
+        const auto id = idOfUnique.find(uniqueId);
+        if (id == idOfUnique.end()) return -1;
+        const auto [at, added] = index.try_emplace(uniqueId, ids.size());
+        if (added) {
+            uniqueIds.push_back(uniqueId);
+            ids.push_back(id->second);
         }
-        if (link.type != 1 || link.lagTenths != 0) list += QLatin1StringView(typeLetters(link.type));
-        if (link.lagTenths != 0) {
-            const int unit = link.lagFormat & 0x1F;
-            // A percentage lag is stored as the percentage itself.
-            const double amount = (unit == 19 || unit == 20) ? link.lagTenths : link.lagTenths / 10;
-            list += amount < 0 ? QLatin1Char('-') : QLatin1Char('+');
-            list += durationText(std::fabs(amount), link.lagFormat, units, shortForm);
-        }
+        return static_cast<long long>(at->second);
     };
-    for (const PlanLink& link : links) {
-        const auto to = idOfUnique.find(link.successor);
-        if (to == idOfUnique.end()) continue;
+    std::vector<PlanLink> placed = links;
+    for (PlanLink& link : placed) {
+        link.successor = place(link.successor);
+        if (link.otherPlanTask.isEmpty()) link.predecessor = place(link.predecessor);
+    }
+    std::vector<LinkTexts> texts = linkTexts(placed, ids, units, shortForm);
+    std::vector<LinkTextTable::value_type> entries;
+    std::unordered_map<long long, std::size_t> linked;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        if (texts[k].predecessors.isEmpty() && texts[k].successors.isEmpty()) continue;
+        linked.emplace(uniqueIds[k], entries.size());
+        entries.emplace_back(uniqueIds[k], std::move(texts[k]));
+    }
+    return LinkTextTable(std::move(entries), std::move(linked));
+}
+
+// The texts are many and short: each entry of a list is written once into one buffer, and each
+// list becomes a text of its final size, filled in link-table order.
+std::vector<LinkTexts> linkTexts(const std::vector<PlanLink>& links, const std::vector<long>& ids,
+                                 const DurationUnits& units, bool shortForm) {
+    struct Entry {
+        std::size_t list;  // 2 * the task's place, + 1 for its successors
+        std::size_t link;
+        std::size_t at;  // its characters in `written`, after the other plan's task for such a link
+        std::size_t length;
+    };
+    std::vector<LinkTexts> texts(ids.size());
+    for (std::size_t k = 0; k < ids.size(); ++k) texts[k].id = ids[k];
+    std::vector<Entry> entries;
+    entries.reserve(links.size() * 2);
+    std::string written;
+    written.reserve(links.size() * 8);
+    // Adds an entry to a task's list: the other task's ID (none for another plan's task), the type, the lag.
+    const auto add = [&](std::size_t list, std::size_t link, const long* other) {
+        const PlanLink& l = links[link];
+        const std::size_t start = written.size();
+        char text[48];
+        int at = 0;
+        if (other) at = static_cast<int>(std::to_chars(text, text + 24, *other).ptr - text);
+        if (l.type != 1 || l.lagTenths != 0) {
+            const char* letters = typeLetters(l.type);
+            text[at++] = letters[0];
+            text[at++] = letters[1];
+        }
+        written.append(text, static_cast<std::size_t>(at));
+        if (l.lagTenths != 0) {
+            const int unit = l.lagFormat & 0x1F;
+            // A percentage lag is stored as the percentage itself.
+            const double amount = (unit == 19 || unit == 20) ? l.lagTenths : l.lagTenths / 10;
+            written += amount < 0 ? '-' : '+';
+            const int length = writeDurationText(std::fabs(amount), l.lagFormat, units, shortForm, text);
+            if (length >= 0) written.append(text, static_cast<std::size_t>(length));
+            else written += durationText(std::fabs(amount), l.lagFormat, units, shortForm).toStdString();
+        }
+        entries.push_back({list, link, start, written.size() - start});
+    };
+    const auto task = [&](long long place) { return place >= 0 && static_cast<std::size_t>(place) < ids.size(); };
+    for (std::size_t k = 0; k < links.size(); ++k) {
+        const PlanLink& link = links[k];
+        if (!task(link.successor)) continue;
+        const auto to = static_cast<std::size_t>(link.successor);
         if (!link.otherPlanTask.isEmpty()) {
-            append(out[link.successor].predecessors, &link.otherPlanTask, 0, link);
+            add(to * 2, k, nullptr);
             continue;
         }
-        if (link.predecessor == link.successor) continue;
-        const auto from = idOfUnique.find(link.predecessor);
-        if (from == idOfUnique.end()) continue;
-        append(out[link.successor].predecessors, nullptr, from->second, link);
-        append(out[link.predecessor].successors, nullptr, to->second, link);
+        if (link.predecessor == link.successor || !task(link.predecessor)) continue;
+        const auto from = static_cast<std::size_t>(link.predecessor);
+        add(to * 2, k, &ids[from]);
+        add(from * 2 + 1, k, &ids[to]);
     }
-    return out;
+    // The size of each list, its text, then its entries written where they go.
+    const auto otherTask = [&](const Entry& e) -> const QString& { return links[e.link].otherPlanTask; };
+    std::vector<qsizetype> sizes(ids.size() * 2, -1);  // -1: no entry, then a comma before each further one
+    for (const Entry& e : entries)
+        sizes[e.list] += 1 + static_cast<qsizetype>(e.length) + (e.list % 2 ? 0 : otherTask(e).size());
+    std::vector<char16_t*> next(sizes.size(), nullptr);
+    for (std::size_t list = 0; list < sizes.size(); ++list) {
+        if (sizes[list] < 0) continue;
+        QString& text = list % 2 ? texts[list / 2].successors : texts[list / 2].predecessors;
+        text = QString(sizes[list], Qt::Uninitialized);
+        next[list] = reinterpret_cast<char16_t*>(text.data());
+        sizes[list] = -1;  // now: before the first entry
+    }
+    for (const Entry& e : entries) {
+        char16_t*& out = next[e.list];
+        if (sizes[e.list]++ >= 0) *out++ = u',';
+        if (e.list % 2 == 0 && !otherTask(e).isEmpty()) {
+            const QString& other = otherTask(e);
+            out = std::copy_n(reinterpret_cast<const char16_t*>(other.constData()), other.size(), out);
+        }
+        for (std::size_t i = e.at; i < e.at + e.length; ++i)
+            *out++ = static_cast<char16_t>(static_cast<unsigned char>(written[i]));
+    }
+    return texts;
 }
 
 bool isCritical(const CriticalFacts& f) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace quorrix::importer::plans {
@@ -65,15 +66,41 @@ struct PlanLink {
 // The Predecessors and Successors texts of every linked task, keyed by unique ID: the other
 // task's ID, its type when not FS or the lag not zero, the lag in its own format ("3",
 // "5SS-1 day", "7FF+50%"), in link-table order, comma-separated. Links whose ends are not both
-// tasks of `idOfUnique`, or are the same task, are left out, but for a predecessor in another plan,
-// shown by its plan and ID.
+// tasks of `idOfUnique`, or are the same task, are left out, but for a predecessor in another
+// plan, shown by its plan and ID.
 struct LinkTexts {
     QString predecessors;
     QString successors;
+    long id = 0;  // the task's own ID
 };
-std::unordered_map<long long, LinkTexts> linkTexts(const std::vector<PlanLink>& links,
-                                                   const std::unordered_map<long long, long>& idOfUnique,
-                                                   const DurationUnits& units, bool shortForm = false);
+// The texts of the linked tasks, looked up as in a map.
+class LinkTextTable {
+public:
+    using value_type = std::pair<long long, LinkTexts>;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    LinkTextTable() = default;
+    // `index` gives each task's place in `entries`.
+    LinkTextTable(std::vector<value_type> entries, std::unordered_map<long long, std::size_t> index)
+        : entries_(std::move(entries)), index_(std::move(index)) {}
+    const_iterator begin() const { return entries_.begin(); }
+    const_iterator end() const { return entries_.end(); }
+    bool empty() const { return entries_.empty(); }
+    std::size_t size() const { return entries_.size(); }
+    const_iterator find(long long uniqueId) const;
+    std::size_t count(long long uniqueId) const { return find(uniqueId) == end() ? 0 : 1; }
+    const LinkTexts& at(long long uniqueId) const;  // throws std::out_of_range for a task without links
+
+private:
+    std::vector<value_type> entries_;
+    std::unordered_map<long long, std::size_t> index_;
+};
+LinkTextTable linkTexts(const std::vector<PlanLink>& links, const std::unordered_map<long long, long>& idOfUnique,
+                        const DurationUnits& units, bool shortForm = false);
+// The same for links whose ends are places in `ids`, which holds each task's ID, rather than
+// unique IDs: an end outside it is no task of the plan. The texts of each place, by place.
+std::vector<LinkTexts> linkTexts(const std::vector<PlanLink>& links, const std::vector<long>& ids,
+                                 const DurationUnits& units, bool shortForm = false);
 
 // Critical, for plans that do not store it: not when complete, not when the total slack exceeds the
 // critical slack limit, not for a manual, unlinked task with an estimated duration; otherwise critical.

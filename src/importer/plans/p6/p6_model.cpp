@@ -707,30 +707,33 @@ private:
 
     // The Predecessors and Successors of the activities' rows: the rows' IDs, P6's lags in hours.
     void addLinks(Plan& plan) const {
-        std::unordered_map<long long, long> rowOf;
-        rowOf.reserve(rows_.size());
-        for (std::size_t i = 0; i < rows_.size(); ++i)
-            if (rows_[i].kind == RowKind::Activity && f_.activities[rows_[i].item].id != kNoKey)
-                rowOf.emplace(f_.activities[rows_[i].item].id, static_cast<long>(i + 1));
+        // The links name the rows by place (a row's ID is its place + 1); -1 for an activity with none.
+        std::vector<long long> placeOf(f_.activities.size(), -1);
+        std::vector<long> ids(rows_.size());
+        for (std::size_t i = 0; i < rows_.size(); ++i) {
+            ids[i] = static_cast<long>(i + 1);
+            if (rows_[i].kind == RowKind::Activity) placeOf[rows_[i].item] = static_cast<long long>(i);
+        }
+        const auto place = [&](Key id) {
+            const auto at = activityIndex_.find(id);
+            return at == activityIndex_.end() ? -1 : placeOf[at->second];
+        };
         std::vector<PlanLink> links;
         links.reserve(f_.relationships.size());
         for (const Relationship& r : f_.relationships) {
-            PlanLink link;
-            link.predecessor = r.predecessor;
-            link.successor = r.successor;
+            PlanLink& link = links.emplace_back();
+            link.predecessor = place(r.predecessor);
+            link.successor = place(r.successor);
             link.type = r.type;
             link.lagTenths = rounded(r.lag * 600, 100);
             link.lagFormat = 5;  // hours, P6's own unit
-            links.push_back(link);
         }
-        const auto texts = linkTexts(links, rowOf, DurationUnits());
-        for (const auto& [id, text] : texts) {
-            const auto row = rowOf.find(id);
-            if (row == rowOf.end()) continue;
-            auto& task = plan.positions[static_cast<std::size_t>(row->second - 1)];
+        std::vector<LinkTexts> texts = linkTexts(links, ids, DurationUnits());
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            auto& task = plan.positions[i];
             if (!task || !task->details) continue;
-            task->details->schedule.predecessors = text.predecessors;
-            task->details->schedule.successors = text.successors;
+            task->details->schedule.predecessors = std::move(texts[i].predecessors);
+            task->details->schedule.successors = std::move(texts[i].successors);
         }
     }
 

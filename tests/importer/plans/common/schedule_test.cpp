@@ -76,6 +76,30 @@ TEST(Schedule, LinkTextsKeepTableOrderAndShowTypeAndLagOnlyWhenNeeded) {
     EXPECT_EQ(texts.at(20).predecessors, QStringLiteral("C:\\Plans\\b.mpp\\5SS+1 day"));
     EXPECT_EQ(texts.count(77), 0u);  // the other plan's task is no task of this one
     EXPECT_EQ(linkTexts(links, ids, DurationUnits{}, true).at(40).predecessors, QStringLiteral("1,3SS-1d,2FS+1w"));
+    EXPECT_EQ(texts.at(30).id, 3);
+
+    // The same links with their ends given as places (unique ID / 10 - 1; 99 is beyond the tasks).
+    for (PlanLink& link : links) {
+        link.predecessor = link.predecessor / 10 - 1;
+        link.successor = link.successor / 10 - 1;
+    }
+    const std::vector<LinkTexts> placed = linkTexts(links, {1, 2, 3, 4}, DurationUnits{});
+    struct Expected {
+        const char* predecessors;
+        const char* successors;
+    };
+    const Expected expected[] = {
+        {"", "4,3SF+3 edays"},
+        {"C:\\Plans\\b.mpp\\5SS+1 day", "4FS+1 wk,3FF+500%"},
+        {"2FF+500%,1SF+3 edays", "4SS-1 day"},
+        {"1,3SS-1 day,2FS+1 wk", ""},
+    };
+    ASSERT_EQ(placed.size(), 4u);
+    for (std::size_t k = 0; k < placed.size(); ++k) {
+        EXPECT_EQ(placed[k].predecessors, QString::fromLatin1(expected[k].predecessors)) << k;
+        EXPECT_EQ(placed[k].successors, QString::fromLatin1(expected[k].successors)) << k;
+        EXPECT_EQ(placed[k].id, static_cast<long>(k + 1));
+    }
 }
 
 TEST(Schedule, CriticalRuleAndCustomFieldCatalogue) {
