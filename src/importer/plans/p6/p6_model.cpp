@@ -430,19 +430,19 @@ private:
             top = static_cast<std::ptrdiff_t>(rows_.size()) - 1;
             level = 1;
         }
-        // Written in one piece: the rows are many.
+        // Written in one piece at its final size: the rows are many.
         const auto outlineUnder = [this](std::ptrdiff_t row, int position) {
             if (!details_) return QString();
             char digits[16];
             const char* end = std::to_chars(digits, digits + sizeof digits, position).ptr;
-            const auto length = static_cast<qsizetype>(end - digits);
-            if (row < 0) return QString::fromLatin1(digits, length);
-            const QString& above = rows_[static_cast<std::size_t>(row)].outline;
-            QString outline;
-            outline.reserve(above.size() + 1 + length);
-            outline += above;
-            outline += QLatin1Char('.');
-            outline += QLatin1StringView(digits, length);
+            const QString* above = row < 0 ? nullptr : &rows_[static_cast<std::size_t>(row)].outline;
+            QString outline((above ? above->size() + 1 : 0) + (end - digits), Qt::Uninitialized);
+            char16_t* out = reinterpret_cast<char16_t*>(outline.data());
+            if (above) {
+                out = std::copy_n(reinterpret_cast<const char16_t*>(above->constData()), above->size(), out);
+                *out++ = u'.';
+            }
+            std::copy(static_cast<const char*>(digits), end, out);
             return outline;
         };
         const auto open = [&](int node, std::ptrdiff_t row, int lvl) {
@@ -625,19 +625,19 @@ private:
                 const Values& v = values_[row.item];
                 task.name = std::move(a.name);
                 task.durationMinutes = v.duration;
-                task.start = toDateTime(v.start);
-                task.finish = toDateTime(v.finish);
+                task.start = dateTime(v.start);
+                task.finish = dateTime(v.finish);
                 if (d) {
                     d->activityId = a.code;
                     if (a.id != kNoKey) d->uniqueId = static_cast<double>(a.id);
                     d->percentComplete = v.percent;
                     d->milestone = a.milestone != Milestone::No;
                     d->summary = false;
-                    d->baselineStart = toDateTime(v.baselineStart);
-                    d->baselineFinish = toDateTime(v.baselineFinish);
+                    d->baselineStart = dateTime(v.baselineStart);
+                    d->baselineFinish = dateTime(v.baselineFinish);
                     if (given(v.baselineDuration)) d->baselineDurationMinutes = v.baselineDuration;
-                    d->actualStart = toDateTime(v.actualStart);
-                    d->actualFinish = toDateTime(v.actualFinish);
+                    d->actualStart = dateTime(v.actualStart);
+                    d->actualFinish = dateTime(v.actualFinish);
                     d->cost = rounded(costs_[row.item], 10000);
                     d->workMinutes = v.work;
                     d->notes = noteOf(activityNotes_, a.id);
@@ -657,19 +657,19 @@ private:
                     task.name = project.name;
                     key = project.node;
                 }
-                task.start = toDateTime(r.start);
-                task.finish = toDateTime(r.finish);
+                task.start = dateTime(r.start);
+                task.finish = dateTime(r.finish);
                 task.durationMinutes = static_cast<double>(calendar.work(r.start, r.finish));
                 if (d) {
                     if (row.kind == RowKind::Wbs && key != kNoKey) d->uniqueId = static_cast<double>(key);
                     d->milestone = false;
                     d->summary = true;
-                    d->baselineStart = toDateTime(r.baselineStart);
-                    d->baselineFinish = toDateTime(r.baselineFinish);
+                    d->baselineStart = dateTime(r.baselineStart);
+                    d->baselineFinish = dateTime(r.baselineFinish);
                     if (r.baselineStart != kNoDate && r.baselineFinish != kNoDate)
                         d->baselineDurationMinutes = static_cast<double>(calendar.work(r.baselineStart, r.baselineFinish));
-                    if (r.activities && r.actualStarts == r.activities) d->actualStart = toDateTime(r.actualStart);
-                    if (r.activities && r.actualFinishes == r.activities) d->actualFinish = toDateTime(r.actualFinish);
+                    if (r.activities && r.actualStarts == r.activities) d->actualStart = dateTime(r.actualStart);
+                    if (r.activities && r.actualFinishes == r.activities) d->actualFinish = dateTime(r.actualFinish);
                     d->cost = rounded(r.cost, 10000);
                     d->workMinutes = rounded(r.work, 100);
                     if (key != kNoKey) d->notes = noteOf(wbsNotes_, key);
@@ -684,11 +684,11 @@ private:
     }
 
     // The schedule fields of an activity's row, but for the links.
-    void readSchedule(const Activity& a, const Project& p, ScheduleFields& s) const {
+    void readSchedule(const Activity& a, const Project& p, ScheduleFields& s) {
         const auto minutes = [](double hours) {
             return given(hours) ? std::optional<double>(rounded(hours * 60, 100)) : std::nullopt;
         };
-        const auto date = [](Minutes m) { return std::optional<QDateTime>(toDateTime(m)); };  // NA when none
+        const auto date = [this](Minutes m) { return std::optional<QDateTime>(dateTime(m)); };  // NA when none
         s.totalSlackMinutes = minutes(a.totalFloat);
         s.freeSlackMinutes = minutes(a.freeFloat);
         if (a.critical >= 0) s.critical = a.critical == 1;
@@ -773,6 +773,18 @@ private:
                           [](const CustomValue& a, const CustomValue& b) { return a.slot < b.slot; });
     }
 
+    // The date-time of a minute: the rows repeat their dates, and a copy is far cheaper to make.
+    QDateTime dateTime(Minutes m) {
+        if (m == kNoDate) return {};
+        const auto bits = static_cast<std::uint64_t>(m);
+        Made& made = madeDates_[((bits ^ (bits >> 13)) * 0x9E3779B97F4A7C15ull) >> (64 - kMadeDateBits)];
+        if (made.minutes != m) {
+            made.minutes = m;
+            made.dateTime = toDateTime(m);
+        }
+        return made.dateTime;
+    }
+
     P6File& f_;
     const Reporter& reporter_;
     bool details_;
@@ -790,6 +802,12 @@ private:
     };
     std::unordered_map<std::pair<Key, QString>, const BaselineActivity*, PairHash> baselineIndex_;
     std::vector<Row> rows_;
+    static constexpr int kMadeDateBits = 10;
+    struct Made {
+        Minutes minutes = kNoDate;
+        QDateTime dateTime;
+    };
+    std::vector<Made> madeDates_ = std::vector<Made>(std::size_t(1) << kMadeDateBits);
 };
 
 }  // namespace
