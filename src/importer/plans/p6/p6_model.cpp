@@ -72,6 +72,10 @@ int constraintTypeOf(std::string_view name) {
 }
 
 int linkTypeOf(std::string_view name) {
+    // XER's own names first: every relationship row has one.
+    if (name.size() == 5 && name.substr(0, 3) == "PR_")
+        for (const auto& l : kLinkTypes)
+            if (name[3] == l.xer[3] && name[4] == l.xer[4]) return l.type;
     name = withoutSpaces(name);
     if (name.empty()) return 1;  // none given: finish to start
     for (const auto& l : kLinkTypes)

@@ -1,5 +1,9 @@
 #include "importer/plans/p6/p6_values.h"
 
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+
 #include "importer/plans/common/plan_file.h"
 #include "platform/failure.h"
 
@@ -28,22 +32,44 @@ int daysInMonth(int year, int month) {
     return kDays[month - 1];
 }
 
-bool isLineBreakTag(QStringView name) {
-    static const char* const kNames[] = {"br", "p", "div", "li", "tr", "h1", "h2", "h3", "h4", "h5", "h6",
-                                         "ul", "ol", "table", "blockquote"};
-    for (const char* n : kNames)
-        if (name == QLatin1String(n)) return true;
+// Whether a tag's name, compared without case, is one of `names`. ASCII names are compared in
+// place; others go through QString::toLower, whose full case mapping can change their length.
+bool isTagNamed(QStringView name, std::initializer_list<const char*> names) {
+    bool ascii = true;
+    for (const QChar c : name) ascii = ascii && c.unicode() < 0x80;
+    const QString lowered = ascii ? QString() : name.toString().toLower();
+    for (const char* n : names) {
+        const auto length = static_cast<qsizetype>(std::strlen(n));
+        if (!ascii) {
+            if (lowered == QLatin1String(n)) return true;
+            continue;
+        }
+        if (name.size() != length) continue;
+        qsizetype k = 0;
+        while (k < length) {
+            char16_t c = name[k].unicode();
+            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+            if (c != static_cast<unsigned char>(n[k])) break;
+            ++k;
+        }
+        if (k == length) return true;
+    }
     return false;
 }
 
-// The entity at `html[i]` ('&'), decoded into `out`; the index of its last character, or `i`
-// when it is no entity (the '&' stays as it is).
-qsizetype decodeEntity(const QString& html, qsizetype i, QString& out) {
+bool isLineBreakTag(QStringView name) {
+    return isTagNamed(name, {"br", "p", "div", "li", "tr", "h1", "h2", "h3", "h4", "h5", "h6", "ul", "ol", "table",
+                             "blockquote"});
+}
+
+// The entity at `html[i]` ('&'), decoded at `out`, which it moves past; the index of its last
+// character, or `i` when it is no entity (the '&' stays as it is).
+qsizetype decodeEntity(const QString& html, qsizetype i, char16_t*& out) {
     // Looked for only as far as an entity can reach: a text of '&'s must not take quadratic time.
     const qsizetype near = QStringView(html).mid(i + 1, 12).indexOf(QLatin1Char(';'));
     const qsizetype semicolon = near < 0 ? -1 : i + 1 + near;
     if (semicolon < 0) {
-        out += QLatin1Char('&');
+        *out++ = u'&';
         return i;
     }
     const QStringView name = QStringView(html).mid(i + 1, semicolon - i - 1);
@@ -61,11 +87,16 @@ qsizetype decodeEntity(const QString& html, qsizetype i, QString& out) {
         if (ok && value > 0 && value <= 0x10FFFF && (value < 0xD800 || value > 0xDFFF)) code = value;
     }
     if (code == 0) {
-        out += QLatin1Char('&');
+        *out++ = u'&';
         return i;
     }
     if (code == 0xA0) code = ' ';
-    out += QString::fromUcs4(&code, 1);
+    if (code >= 0x10000) {
+        *out++ = QChar::highSurrogate(code);
+        *out++ = QChar::lowSurrogate(code);
+    } else {
+        *out++ = static_cast<char16_t>(code);
+    }
     return semicolon;
 }
 
@@ -133,8 +164,11 @@ QString shownText(std::string_view utf8) {
 }
 
 QString noteText(const QString& html) {
-    QString text;
-    text.reserve(html.size());
+    // Written in place: the text is never longer than the HTML (an entity is longer than what it
+    // stands for, a tag than its line break).
+    QString text(html.size(), Qt::Uninitialized);
+    char16_t* const textStart = reinterpret_cast<char16_t*>(text.data());
+    char16_t* at = textStart;
     int hidden = 0;  // inside head, style or script
     for (qsizetype i = 0; i < html.size(); ++i) {
         const QChar c = html[i];
@@ -152,37 +186,42 @@ QString noteText(const QString& html) {
             if (closing) ++k;
             const qsizetype nameStart = k;
             while (k < end && html[k].isLetterOrNumber()) ++k;
-            const QString name = html.mid(nameStart, k - nameStart).toLower();
-            if (name == QLatin1String("head") || name == QLatin1String("style") || name == QLatin1String("script"))
+            const QStringView name = QStringView(html).mid(nameStart, k - nameStart);
+            if (isTagNamed(name, {"head", "style", "script"}))
                 hidden = closing ? std::max(0, hidden - 1) : hidden + 1;
             else if (!hidden && isLineBreakTag(name))
-                text += QLatin1Char('\n');
+                *at++ = u'\n';
             i = end;
             continue;
         }
         if (hidden) continue;
-        if (c == QLatin1Char('&')) i = decodeEntity(html, i, text);
-        else if (c == QLatin1Char('\r')) text += QLatin1Char('\n');
-        else text += c;
+        if (c == QLatin1Char('&')) i = decodeEntity(html, i, at);
+        else if (c == QLatin1Char('\r')) *at++ = u'\n';
+        else *at++ = c.unicode();
     }
-    QString out;
-    out.reserve(text.size());
-    for (const QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
-        QString collapsed;
+    // Each line's blanks collapsed to one space between words, blank lines dropped: again in place.
+    QString out(at - textStart, Qt::Uninitialized);
+    char16_t* const outStart = reinterpret_cast<char16_t*>(out.data());
+    char16_t* put = outStart;
+    for (const char16_t* from = textStart; from < at;) {
+        const char16_t* lineEnd = std::find(from, static_cast<const char16_t*>(at), u'\n');
+        char16_t* lineStart = put;
+        if (put != outStart) *put++ = u'\n';
+        char16_t* words = put;
         bool blank = false;
-        for (const QChar c : line) {
-            if (c.isSpace()) {
+        for (; from < lineEnd; ++from) {
+            if (QChar(*from).isSpace()) {
                 blank = true;
                 continue;
             }
-            if (blank && !collapsed.isEmpty()) collapsed += QLatin1Char(' ');
+            if (blank && put != words) *put++ = u' ';
             blank = false;
-            collapsed += c;
+            *put++ = *from;
         }
-        if (collapsed.isEmpty()) continue;
-        if (!out.isEmpty()) out += QLatin1Char('\n');
-        out += collapsed;
+        if (put == words) put = lineStart;  // nothing on the line
+        from = lineEnd + 1;
     }
+    out.truncate(put - outStart);
     return out;
 }
 

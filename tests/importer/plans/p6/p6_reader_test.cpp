@@ -13,6 +13,7 @@
 
 #include "importer/plans/p6/p6_calendar.h"
 #include "importer/plans/p6/p6_reader.h"
+#include "importer/plans/p6/p6_values.h"
 #include "importer/plans/plan_reader.h"
 #include "platform/failure.h"
 #include "support/test_data.h"
@@ -191,6 +192,23 @@ TEST(P6Rows, SeveralProjectsFollowTheWbsAndRollUpAsP6Does) {
 
 // With a project baseline assigned, P6 XML takes the baseline project's planned values, matched by
 // Activity ID; XER holds none, so its baseline columns stay empty.
+TEST(P6Rows, NotesArePlainTextOfTheirHtml) {
+    const struct {
+        const char* html;
+        const char* text;
+    } cases[] = {
+        {"<html>  <body>    Hold point: inspection of <b>A10055-1</b>  </body></html>", "Hold point: inspection of A10055-1"},
+        {"<HEAD><Title>x</TITLE></HEAD><P>One<BR>two</P><div>three</div>", "One\ntwo\nthree"},
+        {"a &amp; b &lt;c&gt; &quot;d&quot; &apos;e&apos;&nbsp;f&#160;g", "a & b <c> \"d\" 'e' f g"},
+        {"&#x1F600; &#65; &bogus; &#xD800; & alone &", "\U0001F600 A &bogus; &#xD800; & alone &"},
+        {"<style>p { }</style><!-- hidden <b> -->line\r\r  two   words  \n\n", "line\ntwo words"},
+        {"<script>x</script><scrıpt>shown</scrıpt><TABLE><tr>cell", "shown\ncell"},  // a dotless i is no script
+        {"text <b unterminated", "text"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(p6::noteText(QString::fromUtf8(c.html)), QString::fromUtf8(c.text)) << c.html;
+}
+
 TEST(P6Rows, AnAssignedBaselineComesFromTheBaselineProject) {
     QByteArray xml = contents(kOwnFiles + QStringLiteral("/two-projects.xml"));
     xml.replace("<p6:Project><p6:ObjectId>20</p6:ObjectId>",
