@@ -622,7 +622,7 @@ private:
                 d->id = static_cast<double>(i + 1);
                 d->outlineLevel = row.level;
                 d->outlineNumber = std::move(row.outline);
-                d->wbs = row.wbs;
+                d->wbs = std::move(row.wbs);
             }
             if (row.kind == RowKind::Activity) {
                 Activity& a = f_.activities[row.item];
@@ -632,7 +632,7 @@ private:
                 task.start = dateTime(v.start);
                 task.finish = dateTime(v.finish);
                 if (d) {
-                    d->activityId = a.code;
+                    d->activityId = std::move(a.code);
                     if (a.id != kNoKey) d->uniqueId = static_cast<double>(a.id);
                     d->percentComplete = v.percent;
                     d->milestone = a.milestone != Milestone::No;
