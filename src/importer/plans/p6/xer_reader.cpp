@@ -381,6 +381,12 @@ private:
         const std::string_view v = trimmed(raw(column));
         if (v.empty()) return kNoKey;
         Key k = 0;
+        if (v.size() <= 18) {  // plain digits cannot overflow: read in place
+            std::size_t i = 0;
+            while (i < v.size() && v[i] >= '0' && v[i] <= '9') k = k * 10 + (v[i++] - '0');
+            if (i == v.size()) return k;
+            k = 0;
+        }
         const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), k);
         if (error != std::errc() || end != v.data() + v.size() || k == kNoKey) badValue(column, v, "a number");
         return k;
@@ -389,6 +395,7 @@ private:
     double number(std::size_t column) const {
         std::string_view v = trimmed(raw(column));
         if (v.empty()) return kNone;
+        if (v.size() == 1 && v[0] >= '0' && v[0] <= '9') return v[0] - '0';  // most often "0"
         std::string spare;
         if (currencies_.decimal != '.' || (currencies_.grouping && v.find(currencies_.grouping) != std::string_view::npos)) {
             for (const char c : v) {
