@@ -6,6 +6,7 @@
 #include <memory>
 #include <unordered_set>
 
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "importer/plans/common/schedule.h"
@@ -611,13 +612,14 @@ private:
         }
         Plan plan;
         plan.positions.reserve(rows_.size());
+        DetailsPool pool(details_ ? static_cast<qint64>(rows_.size()) : 0);
         for (std::size_t i = 0; i < rows_.size(); ++i) {
             Row& row = rows_[i];
             const Project& project = f_.projects[row.project];
             PlanTask task;
             std::shared_ptr<TaskDetails> d;
             if (details_) {
-                d = std::make_shared<TaskDetails>();
+                d = pool.make();
                 d->project = project.name;
                 d->id = static_cast<double>(i + 1);
                 d->outlineLevel = row.level;
@@ -692,7 +694,6 @@ private:
         const auto minutes = [](double hours) {
             return given(hours) ? std::optional<double>(rounded(hours * 60, 100)) : std::nullopt;
         };
-        const auto date = [this](Minutes m) { return std::optional<QDateTime>(dateTime(m)); };  // NA when none
         s.totalSlackMinutes = minutes(a.totalFloat);
         s.freeSlackMinutes = minutes(a.freeFloat);
         if (a.critical >= 0) s.critical = a.critical == 1;
@@ -701,12 +702,13 @@ private:
         else if (a.progress == Progress::Completed) s.critical = false;
         if (a.constraintType >= -1) {  // a constraint of a later P6 stays an empty cell
             s.constraintType = std::max(a.constraintType, 0);
-            s.constraintDate = date(a.constraintType > 0 ? a.constraintDate : kNoDate);
+            s.constraintDate = dateTime(a.constraintType > 0 ? a.constraintDate : kNoDate);
         }
-        s.earlyStart = date(a.earlyStart);
-        s.earlyFinish = date(a.earlyFinish);
-        s.lateStart = date(a.lateStart);
-        s.lateFinish = date(a.lateFinish);
+        // Always a value: an invalid date-time, NA, when none.
+        s.earlyStart = dateTime(a.earlyStart);
+        s.earlyFinish = dateTime(a.earlyFinish);
+        s.lateStart = dateTime(a.lateStart);
+        s.lateFinish = dateTime(a.lateFinish);
     }
 
     // The Predecessors and Successors of the activities' rows: the rows' IDs, P6's lags in hours.
@@ -729,7 +731,7 @@ private:
             link.predecessor = place(r.predecessor);
             link.successor = place(r.successor);
             link.type = r.type;
-            link.lagTenths = rounded(r.lag * 600, 100);
+            link.lagTenths = r.lag == 0 ? 0 : rounded(r.lag * 600, 100);
             link.lagFormat = 5;  // hours, P6's own unit
         }
         std::vector<LinkTexts> texts = linkTexts(links, ids, DurationUnits());

@@ -87,6 +87,30 @@ void splitFields(std::string_view line, std::vector<std::string_view>& out) {
     out.emplace_back(field, static_cast<std::size_t>(end - field));
 }
 
+// A decimal of at most 15 digits ("-12.25"), read in place: its digits and the power of ten are
+// both exact doubles, so one division rounds as std::from_chars does. False for anything else.
+bool plainDecimal(std::string_view t, double& out) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13,
+                                         1e14, 1e15};
+    const bool negative = !t.empty() && t.front() == '-';
+    if (negative) t.remove_prefix(1);
+    std::int64_t digits = 0;
+    int count = 0, fraction = -1;  // -1: no point yet
+    for (const char c : t) {
+        if (c == '.' && fraction < 0 && count > 0) {
+            fraction = 0;
+            continue;
+        }
+        if (c < '0' || c > '9' || ++count > 15) return false;
+        digits = digits * 10 + (c - '0');
+        if (fraction >= 0) ++fraction;
+    }
+    if (count == 0 || fraction == 0) return false;
+    const double value = static_cast<double>(digits) / kPowers[fraction < 0 ? 0 : fraction];
+    out = negative ? -value : value;
+    return true;
+}
+
 // Eight bytes at a time: the files are large and mostly ASCII.
 std::size_t asciiPrefix(std::string_view t, std::size_t from) {
     std::size_t i = from;
@@ -406,6 +430,7 @@ private:
         }
         if (!v.empty() && v.front() == '+') v.remove_prefix(1);
         double d = 0;
+        if (plainDecimal(v, d)) return d;
         const auto [end, error] = std::from_chars(v.data(), v.data() + v.size(), d);
         if (error != std::errc() || end != v.data() + v.size() || !std::isfinite(d)) badValue(column, trimmed(raw(column)), "a number");
         return d;
