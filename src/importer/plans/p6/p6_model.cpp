@@ -808,7 +808,7 @@ private:
     };
     std::unordered_map<std::pair<Key, QString>, const BaselineActivity*, PairHash> baselineIndex_;
     std::vector<Row> rows_;
-    static constexpr int kMadeDateBits = 10;
+    static constexpr int kMadeDateBits = 12;
     struct Made {
         Minutes minutes = kNoDate;
         QDateTime dateTime;
