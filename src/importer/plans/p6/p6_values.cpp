@@ -1,8 +1,8 @@
 #include "importer/plans/p6/p6_values.h"
 
 #include <algorithm>
-#include <cstring>
 #include <initializer_list>
+#include <string_view>
 
 #include "importer/plans/common/plan_file.h"
 #include "platform/failure.h"
@@ -34,14 +34,14 @@ int daysInMonth(int year, int month) {
 
 // Whether a tag's name, compared without case, is one of `names`. ASCII names are compared in
 // place; others go through QString::toLower, whose full case mapping can change their length.
-bool isTagNamed(QStringView name, std::initializer_list<const char*> names) {
+bool isTagNamed(QStringView name, std::initializer_list<std::string_view> names) {
     bool ascii = true;
     for (const QChar c : name) ascii = ascii && c.unicode() < 0x80;
     const QString lowered = ascii ? QString() : name.toString().toLower();
-    for (const char* n : names) {
-        const auto length = static_cast<qsizetype>(std::strlen(n));
+    for (const std::string_view n : names) {
+        const auto length = static_cast<qsizetype>(n.size());
         if (!ascii) {
-            if (lowered == QLatin1String(n)) return true;
+            if (lowered == QLatin1StringView(n.data(), length)) return true;
             continue;
         }
         if (name.size() != length) continue;
