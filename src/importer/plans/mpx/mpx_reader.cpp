@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <map>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
@@ -243,6 +245,32 @@ bool parseCount(std::string_view text, long& value, size_t maxDigits = 9) {
 // "no date" in the languages Project writes.
 bool isNoDate(std::string_view text) {
     return equalsIgnoringCase(text, "NA") || equalsIgnoringCase(text, "NV") || equalsIgnoringCase(text, "NC");
+}
+
+// Whether a date text says there is no date: empty, blanks only or "NA" (most often as it is).
+bool noDateText(std::string_view text) {
+    if (text.empty()) return true;
+    if (!isBlank(text.front()) && !isBlank(text.back())) return text.size() == 2 && isNoDate(text);
+    return blankOnly(text) || isNoDate(trimmed(text));
+}
+
+// The place of a date text among the kept dates: its first and last eight bytes (the whole of the
+// usual dates), its length and whether it is read late in the day, mixed.
+constexpr int kKeptDateBits = 6;
+std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
+    std::uint64_t first = 0, last = 0;
+    const std::size_t n = text.size();
+    if (n >= 8) {
+        std::memcpy(&first, text.data(), 8);
+        std::memcpy(&last, text.data() + n - 8, 8);
+    } else {
+        for (const char c : text) first = first << 8 | static_cast<unsigned char>(c);
+    }
+    std::uint64_t h = (first * 0x9E3779B97F4A7C15ull + last) ^ (n << 1 | (lateInDay ? 1 : 0));
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h & ((1u << kKeptDateBits) - 1));
 }
 
 // ---- records and fields --------------------------------------------------------------------
@@ -739,8 +767,9 @@ private:
     // ---- records ----
 
     void handle(int number, const Records& r) {
-        if (details_ && number != record::kTask && number != record::kTaskNotes && number != record::kAssignment)
-            forgetKept();
+        // The kept values are forgotten before the next task's details are read, once however many
+        // records came between.
+        if (number != record::kTask && number != record::kTaskNotes && number != record::kAssignment) stale_ = true;
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -916,8 +945,8 @@ private:
         return at < 0 ? std::string_view() : r[static_cast<size_t>(at)];
     }
 
-    static TaskDetails& detailsOf(Entry& entry) {
-        if (!entry.details) entry.details = std::make_shared<TaskDetails>();
+    TaskDetails& detailsOf(Entry& entry) {
+        if (!entry.details) entry.details = pool_.make();
         return *entry.details;
     }
 
@@ -974,7 +1003,10 @@ private:
 
         double level = 0;
         if (!levelText.empty() && parseWholeNumber(levelText, settings_, level) && level >= 0) entry.outlineLevel = level;
-        if (details_) taskDetails(r, entry);
+        if (details_) {
+            if (stale_) forgetKept();
+            taskDetails(r, entry);
+        }
     }
 
     // A start or finish: as written when the file holds the time; a date alone gets the start
@@ -1014,18 +1046,16 @@ private:
     // changes how dates read (handle) forgets them.
     // The date is valid until the next call.
     const QDateTime& detailDate(const Records& r, int number, std::optional<double> finishDuration) {
-        static const QDateTime kNone;
+        Memos& m = *memos_;
         const std::string_view text = value(r, number);
-        if (blankOnly(text) || isNoDate(trimmed(text))) return kNone;  // most often "NA"
+        if (noDateText(text)) return m.noDate;
         const bool lateInDay = finishDuration && *finishDuration != 0;
-        std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
-        for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
-        KeptDate& kept = memos_->dates[hash % memos_->dates.size()];
-        if (!kept.filled || kept.lateInDay != lateInDay || kept.text != text) {
+        KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
+        if (kept.generation != m.generation || kept.lateInDay != lateInDay || kept.text != text) {
             kept.value = date(r, number, 0, "", finishDuration, false);
             kept.text.assign(text);
             kept.lateInDay = lateInDay;
-            kept.filled = true;
+            kept.generation = m.generation;
         }
         return kept.value;
     }
@@ -1347,10 +1377,14 @@ private:
     }
 
     // Forgets the values kept of the texts read, which the records before the tasks can change.
-    void forgetKept() { memos_->forget(units()); }
+    void forgetKept() {
+        memos_->forget(units());
+        stale_ = false;
+    }
 
     bool details_;
     bool schedule_;
+    bool stale_ = true;  // the kept values are to be forgotten before they are next used
     CustomSlots custom_;
     // The custom fields asked for, in the order of kMpxCustom, and their values for the task being read.
     struct AskedCustom {
@@ -1363,18 +1397,20 @@ private:
     struct KeptDate {
         std::string text;
         bool lateInDay = false;
-        bool filled = false;
+        unsigned generation = 0;  // kept for the memos' generation of this number
         QDateTime value;
     };
     struct Memos {
-        std::array<KeptDate, 64> dates;
+        std::array<KeptDate, 1 << kKeptDateBits> dates;
+        unsigned generation = 1;
+        const QDateTime noDate;
         DurationTexts durationTexts;
         LastValues<std::optional<bool>> flags;
         LastValues<std::optional<double>> durations, amounts, numbers;
         LastValues<std::optional<int>> words, formats;
         LastValues<QString> texts;
         void forget(const DurationUnits& units) {
-            for (KeptDate& kept : dates) kept.filled = false;
+            ++generation;
             durationTexts = DurationTexts(units);
             flags.forget();
             durations.forget();
@@ -1386,6 +1422,7 @@ private:
         }
     };
     std::unique_ptr<Memos> memos_;  // with details
+    DetailsPool pool_;
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';
