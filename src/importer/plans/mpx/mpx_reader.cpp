@@ -273,6 +273,15 @@ std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
     return static_cast<std::size_t>(h & ((1u << kKeptDateBits) - 1));
 }
 
+// Whether a kept text is `text`: the short texts most fields hold compared without a call.
+bool sameText(const std::string& kept, std::string_view text) {
+    if (kept.size() != text.size()) return false;
+    if (text.size() > 8) return std::memcmp(kept.data(), text.data(), text.size()) == 0;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (kept[i] != text[i]) return false;
+    return true;
+}
+
 // ---- records and fields --------------------------------------------------------------------
 
 // Splits the text after the first line into records and fields: a record ends at CR, LF or CR LF
@@ -706,6 +715,18 @@ struct Entry {
     std::shared_ptr<TaskDetails> details;  // when asked for
 };
 
+// A custom field asked for, with the value made of the text it held last (the tasks of a plan
+// repeat most of their values column by column).
+struct AskedCustom {
+    int slot;
+    CustomKind kind;
+    int field;
+    std::string text;
+    unsigned generation = 0;  // the text and value are kept for the reader's memos of this generation
+    bool held = false;        // whether the text makes a value
+    CustomValue value;
+};
+
 struct Assignment {
     size_t entry;
     long resourceId;
@@ -723,6 +744,7 @@ public:
             const int slot = customSlot(c.kind, c.number);
             if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
         }
+        heldCustom_.resize(askedCustom_.size());
     }
 
     Plan read(std::string_view bytes) {
@@ -1250,49 +1272,62 @@ private:
     }
 
     void customFields(const Records& r, TaskDetails& d) {
-        customValues_.clear();
-        // A value is made only for a field that holds one.
-        const auto add = [this](int slot) -> CustomValue& {
-            CustomValue& v = customValues_.emplace_back();
-            v.slot = static_cast<std::uint8_t>(slot);
-            return v;
-        };
-        const auto addNumber = [&](int slot, const std::optional<double>& number) {
-            if (number) add(slot).number = *number;
-        };
-        for (const AskedCustom& c : askedCustom_) {
+        const unsigned generation = memos_->generation;
+        std::size_t held = 0;
+        for (AskedCustom& c : askedCustom_) {
             const std::string_view text = value(r, c.field);
-            if (blankOnly(text)) continue;
-            switch (c.kind) {
-            case CustomKind::Text:
-                add(c.slot).text =
-                    memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
-                break;
-            case CustomKind::Number:
-                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) {
-                    double n = 0;
-                    std::string_view rest;
-                    const bool whole = parseNumber(trimmed(t), settings_, n, rest) && trimmed(rest).empty();
-                    return whole ? std::optional<double>(n) : std::nullopt;
-                }));
-                break;
-            case CustomKind::Cost: addNumber(c.slot, moneyOf(r, c.field)); break;
-            case CustomKind::Flag:
-                if (const auto flag = flagOf(r, c.field)) add(c.slot).number = *flag ? 1 : 0;
-                break;
-            case CustomKind::Duration: addNumber(c.slot, durationOf(r, c.field)); break;
-            case CustomKind::Start:
-            case CustomKind::Finish: {
-                const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
-                const QDateTime& date = detailDate(r, c.field, finishDuration);
-                if (date.isValid()) add(c.slot).date = date;
-                break;
+            if (c.generation != generation || !sameText(c.text, text)) {
+                c.held = customValue(r, c, text);
+                c.text.assign(text);
+                c.generation = generation;
             }
-            default: break;
-            }
+            if (c.held) heldCustom_[held++] = &c.value;
         }
-        // Allocated once, at its size.
-        d.custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
+        // A value only for a field that holds one, the list allocated once, at its size.
+        if (held == 0) return;
+        d.custom.reserve(held);
+        for (std::size_t i = 0; i < held; ++i) d.custom.push_back(*heldCustom_[i]);
+    }
+
+    // Makes the value of a custom field's text in `c.value`: false when the text holds none.
+    bool customValue(const Records& r, AskedCustom& c, std::string_view text) {
+        CustomValue& v = c.value;
+        v = CustomValue();
+        v.slot = static_cast<std::uint8_t>(c.slot);
+        if (blankOnly(text)) return false;
+        const auto number = [&v](const std::optional<double>& n) {
+            if (n) v.number = *n;
+            return n.has_value();
+        };
+        switch (c.kind) {
+        case CustomKind::Text: v.text = decode(page_, text); return true;
+        case CustomKind::Number: {
+            double n = 0;
+            std::string_view rest;
+            if (!parseNumber(trimmed(text), settings_, n, rest) || !trimmed(rest).empty()) return false;
+            v.number = n;
+            return true;
+        }
+        case CustomKind::Cost: return number(money(text));
+        case CustomKind::Flag: {
+            const std::optional<bool> flag = parseFlag(text);
+            if (flag) v.number = *flag ? 1 : 0;
+            return flag.has_value();
+        }
+        case CustomKind::Duration: {
+            double minutes = 0;
+            if (!parseDuration(text, settings_, minutes)) return false;
+            v.number = minutes;
+            return true;
+        }
+        case CustomKind::Start:
+        case CustomKind::Finish: {
+            const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
+            v.date = detailDate(r, c.field, finishDuration);
+            return v.date.isValid();
+        }
+        default: return false;
+        }
     }
 
     // An amount of money: the currency symbol before or after the number, a minus sign or
@@ -1386,14 +1421,9 @@ private:
     bool schedule_;
     bool stale_ = true;  // the kept values are to be forgotten before they are next used
     CustomSlots custom_;
-    // The custom fields asked for, in the order of kMpxCustom, and their values for the task being read.
-    struct AskedCustom {
-        int slot;
-        CustomKind kind;
-        int field;
-    };
+    // The custom fields asked for, in the order of kMpxCustom.
     std::vector<AskedCustom> askedCustom_;
-    std::vector<CustomValue> customValues_;
+    std::vector<const CustomValue*> heldCustom_;  // the values of the task being read
     struct KeptDate {
         std::string text;
         bool lateInDay = false;
