@@ -248,7 +248,7 @@ bool isNoDate(std::string_view text) {
 }
 
 // Whether a date text says there is no date: empty, blanks only or "NA" (most often as it is).
-bool noDateText(std::string_view text) {
+[[gnu::always_inline]] inline bool noDateText(std::string_view text) {
     if (text.empty()) return true;
     if (!isBlank(text.front()) && !isBlank(text.back())) return text.size() == 2 && isNoDate(text);
     return blankOnly(text) || isNoDate(trimmed(text));
@@ -257,7 +257,7 @@ bool noDateText(std::string_view text) {
 // The place of a date text among the kept dates: its first and last eight bytes (the whole of the
 // usual dates), its length and whether it is read late in the day, mixed.
 constexpr int kKeptDateBits = 6;
-std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
+[[gnu::always_inline]] inline std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
     std::uint64_t first = 0, last = 0;
     const std::size_t n = text.size();
     if (n >= 8) {
@@ -274,7 +274,7 @@ std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
 }
 
 // Whether a kept text is `text`: the short texts most fields hold compared without a call.
-bool sameText(const std::string& kept, std::string_view text) {
+[[gnu::always_inline]] inline bool sameText(const std::string& kept, std::string_view text) {
     if (kept.size() != text.size()) return false;
     if (text.size() > 8) return std::memcmp(kept.data(), text.data(), text.size()) == 0;
     for (std::size_t i = 0; i < text.size(); ++i)
@@ -681,8 +681,9 @@ class LastValues {
 public:
     template <typename Parse>
     const T& of(int number, std::string_view text, Parse parse) {
-        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];  // the fields of a kind rarely meet
-        if (kept.generation != generation_ || kept.number != number || kept.text != text) {
+        // The few fields of a kind meet in none of the places.
+        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];
+        if (kept.generation != generation_ || kept.number != number || !sameText(kept.text, text)) {
             kept.value = parse(text);
             kept.text.assign(text);
             kept.number = number;
@@ -700,7 +701,7 @@ private:
         T value{};
     };
     unsigned generation_ = 1;
-    std::array<Kept, 64> kept_;
+    std::array<Kept, 16> kept_;
 };
 
 // ---- the reader ----------------------------------------------------------------------------
@@ -1027,7 +1028,7 @@ private:
         if (!levelText.empty() && parseWholeNumber(levelText, settings_, level) && level >= 0) entry.outlineLevel = level;
         if (details_) {
             if (stale_) forgetKept();
-            taskDetails(r, entry);
+            taskDetails(r, entry, hasDuration);
         }
     }
 
@@ -1073,13 +1074,28 @@ private:
         if (noDateText(text)) return m.noDate;
         const bool lateInDay = finishDuration && *finishDuration != 0;
         KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
-        if (kept.generation != m.generation || kept.lateInDay != lateInDay || kept.text != text) {
+        if (kept.generation != m.generation || kept.lateInDay != lateInDay || !sameText(kept.text, text)) {
             kept.value = date(r, number, 0, "", finishDuration, false);
             kept.text.assign(text);
             kept.lateInDay = lateInDay;
             kept.generation = m.generation;
         }
         return kept.value;
+    }
+
+    // Keeps a start or finish read (of `number`, or of `otherwise` when that has no date) as a further
+    // field would keep it.
+    void keepDate(const Records& r, int number, int otherwise, const QDateTime& date, bool lateInDay) {
+        if (!date.isValid()) return;
+        std::string_view text = value(r, number);
+        if (noDateText(text)) text = value(r, otherwise);
+        Memos& m = *memos_;
+        KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
+        if (kept.generation == m.generation && kept.lateInDay == lateInDay && sameText(kept.text, text)) return;
+        kept.value = date;
+        kept.text.assign(text);
+        kept.lateInDay = lateInDay;
+        kept.generation = m.generation;
     }
 
     // The end of the last working period of the date's weekday in the project's calendar.
@@ -1105,9 +1121,12 @@ private:
         return latest >= 0 ? latest : kDefaultEndOfDay;
     }
 
-    void taskDetails(const Records& r, Entry& entry) {
+    void taskDetails(const Records& r, Entry& entry, bool hasDuration) {
         TaskDetails& d = detailsOf(entry);
         const PlanTask& task = entry.task;
+        // The further dates repeat the start and finish most often.
+        keepDate(r, field::kStart, field::kEarlyStart, task.start, false);
+        keepDate(r, field::kFinish, field::kEarlyFinish, task.finish, (hasDuration ? task.durationMinutes : 1) != 0);
         d.id = static_cast<double>(entry.id);
         long uniqueId = 0;
         const std::string_view uniqueText = value(r, field::kUniqueId);
@@ -1271,7 +1290,7 @@ private:
         }
     }
 
-    void customFields(const Records& r, TaskDetails& d) {
+    [[gnu::noinline]] void customFields(const Records& r, TaskDetails& d) {
         const unsigned generation = memos_->generation;
         std::size_t held = 0;
         for (AskedCustom& c : askedCustom_) {
@@ -1436,7 +1455,7 @@ private:
         const QDateTime noDate;
         DurationTexts durationTexts;
         LastValues<std::optional<bool>> flags;
-        LastValues<std::optional<double>> durations, amounts, numbers;
+        LastValues<std::optional<double>> durations, amounts;
         LastValues<std::optional<int>> words, formats;
         LastValues<QString> texts;
         void forget(const DurationUnits& units) {
@@ -1445,7 +1464,6 @@ private:
             flags.forget();
             durations.forget();
             amounts.forget();
-            numbers.forget();
             words.forget();
             formats.forget();
             texts.forget();
