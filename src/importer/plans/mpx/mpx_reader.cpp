@@ -9,6 +9,8 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <ranges>
+#include <span>
 #include <unordered_map>
 #include <string>
 #include <string_view>
@@ -738,6 +740,7 @@ struct AskedCustom {
     int slot;
     CustomKind kind;
     int field;
+    int at = -1;  // the place in the task records
     std::string text;
     unsigned generation = 0;  // the text and value are kept for the reader's memos of this generation
     bool held = false;        // whether the text makes a value
@@ -757,6 +760,7 @@ public:
           schedule_(options.details && options.schedule),
           custom_(options.details ? options.custom : CustomSlots()) {
         if (details_) memos_.reset(new Memos);  // its members initialise themselves: no zeroing first
+        if (custom_.any()) askedCustom_.reserve(std::size(kMpxCustom));
         for (const MpxCustom& c : kMpxCustom) {
             const int slot = customSlot(c.kind, c.number);
             if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
@@ -840,6 +844,7 @@ private:
             if (!taskNumbered_) {
                 taskColumns_ = namedColumns(r, kTaskFieldNames);
                 taskAt_.clear();
+                customPlaced_ = false;
                 taskDefined_ = true;
             }
             break;
@@ -847,6 +852,7 @@ private:
             if (!taskNumbered_) {
                 taskColumns_ = numberedColumns(r);
                 taskAt_.clear();
+                customPlaced_ = false;
                 taskNumbered_ = taskDefined_ = true;
             }
             break;
@@ -1176,7 +1182,10 @@ private:
         if (const auto cost = moneyOf(r, field::kCost)) d.cost = cost;
         if (const auto work = durationOf(r, field::kWork)) d.workMinutes = work;
         if (schedule_) scheduleFields(r, entry, d);
-        if (!askedCustom_.empty()) customFields(r, d);
+        if (!askedCustom_.empty()) {
+            if (!customPlaced_) placeCustom();
+            customFields(r, d);
+        }
     }
 
     // The further fields' values of the current record, by field number, parsed once per text.
@@ -1311,19 +1320,33 @@ private:
     [[gnu::noinline]] void customFields(const Records& r, TaskDetails& d) {
         const unsigned generation = memos_->generation;
         std::size_t held = 0;
-        for (AskedCustom& c : askedCustom_) {
-            const std::string_view text = value(r, c.field);
-            if (c.generation != generation || !sameText(c.text, text)) {
+        for (AskedCustom& c : placedCustom_) {
+            const std::string_view text = r[static_cast<std::size_t>(c.at)];
+            if (c.generation != generation || !sameText(c.text, text)) [[unlikely]] {
                 c.held = customValue(r, c, text);
                 c.text.assign(text);
                 c.generation = generation;
             }
-            if (c.held) heldCustom_[held++] = &c.value;
+            heldCustom_[held] = &c.value;
+            held += c.held ? 1 : 0;
         }
         // A value only for a field that holds one, the list allocated once, at its size.
         if (held == 0) return;
-        d.custom.reserve(held);
-        for (std::size_t i = 0; i < held; ++i) d.custom.push_back(*heldCustom_[i]);
+        const auto values = std::span(heldCustom_.data(), held) |
+                            std::views::transform([](const CustomValue* v) -> const CustomValue& { return *v; });
+        d.custom.assign(values.begin(), values.end());
+    }
+
+    // The asked custom fields the task table holds, with their places in its records (a field it
+    // does not hold has no value).
+    void placeCustom() {
+        placedCustom_.clear();
+        placedCustom_.reserve(askedCustom_.size());
+        for (const AskedCustom& c : askedCustom_) {
+            const int at = taskAt_[static_cast<std::size_t>(c.field)];
+            if (at >= 0) placedCustom_.push_back({c.slot, c.kind, c.field, at});
+        }
+        customPlaced_ = true;
     }
 
     // Makes the value of a custom field's text in `c.value`: false when the text holds none.
@@ -1460,6 +1483,8 @@ private:
     CustomSlots custom_;
     // The custom fields asked for, in the order of kMpxCustom.
     std::vector<AskedCustom> askedCustom_;
+    std::vector<AskedCustom> placedCustom_;       // those the task table holds, with their places
+    bool customPlaced_ = false;                   // for the table the task records follow
     std::vector<const CustomValue*> heldCustom_;  // the values of the task being read
     struct KeptDate {
         std::string text;
