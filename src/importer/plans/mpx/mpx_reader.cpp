@@ -284,7 +284,7 @@ Word wordAt(const char* at) {
 
 // Whether a kept text is `text`: the short texts most fields hold compared a word at a time (two
 // words that may overlap, none read beyond the texts), without a call.
-[[gnu::always_inline]] inline bool sameText(const std::string& kept, std::string_view text) {
+[[gnu::always_inline]] inline bool sameText(std::string_view kept, std::string_view text) {
     const std::size_t n = text.size();
     if (kept.size() != n) return false;
     const char* a = kept.data();
@@ -747,6 +747,13 @@ struct AskedCustom {
     CustomValue value;
 };
 
+// A start or finish read, as the text it was read from and the date made of it.
+struct ReadDate {
+    std::string_view text;
+    bool lateInDay = false;
+    const QDateTime* value = nullptr;
+};
+
 struct Assignment {
     size_t entry;
     long resourceId;
@@ -1095,6 +1102,8 @@ private:
         const std::string_view text = value(r, number);
         if (noDateText(text)) return m.noDate;
         const bool lateInDay = finishDuration && *finishDuration != 0;
+        for (const ReadDate* read : {&readStart_, &readFinish_})
+            if (read->lateInDay == lateInDay && sameText(read->text, text)) return *read->value;
         KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
         if (kept.generation != m.generation || kept.lateInDay != lateInDay || !sameText(kept.text, text)) {
             kept.value = date(r, number, 0, "", finishDuration, false);
@@ -1105,19 +1114,14 @@ private:
         return kept.value;
     }
 
-    // Keeps a start or finish read (of `number`, or of `otherwise` when that has no date) as a further
-    // field would keep it.
-    void keepDate(const Records& r, int number, int otherwise, const QDateTime& date, bool lateInDay) {
+    // Notes the text a start or finish was read from (`number`'s, or `otherwise`'s when that has no
+    // date): the further dates of the task that repeat it are that date.
+    void noteDate(ReadDate& read, const Records& r, int number, int otherwise, const QDateTime& date, bool lateInDay) {
+        read = ReadDate();
         if (!date.isValid()) return;
         std::string_view text = value(r, number);
         if (noDateText(text)) text = value(r, otherwise);
-        Memos& m = *memos_;
-        KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
-        if (kept.generation == m.generation && kept.lateInDay == lateInDay && sameText(kept.text, text)) return;
-        kept.value = date;
-        kept.text.assign(text);
-        kept.lateInDay = lateInDay;
-        kept.generation = m.generation;
+        read = {text, lateInDay, &date};
     }
 
     // The end of the last working period of the date's weekday in the project's calendar.
@@ -1149,8 +1153,9 @@ private:
         TaskDetails& d = detailsOf(entry);
         const PlanTask& task = entry.task;
         // The further dates repeat the start and finish most often.
-        keepDate(r, field::kStart, field::kEarlyStart, task.start, false);
-        keepDate(r, field::kFinish, field::kEarlyFinish, task.finish, (hasDuration ? task.durationMinutes : 1) != 0);
+        noteDate(readStart_, r, field::kStart, field::kEarlyStart, task.start, false);
+        noteDate(readFinish_, r, field::kFinish, field::kEarlyFinish, task.finish,
+                 (hasDuration ? task.durationMinutes : 1) != 0);
         d.id = static_cast<double>(entry.id);
         long uniqueId = 0;
         const std::string_view uniqueText = value(r, field::kUniqueId);
@@ -1444,15 +1449,20 @@ private:
     // What the records give only together: resource names, outline numbers, summary flags.
     void finishDetails() {
         if (schedule_ && !links_.empty()) {
-            std::unordered_map<long long, long> ids;  // links name tasks by ID
-            for (const Entry& e : entries_)
-                if (!e.blank) ids.emplace(e.id, e.id);
-            const auto texts = linkTexts(links_, ids, units());
-            for (Entry& e : entries_) {
-                const auto found = texts.find(e.id);
-                if (found == texts.end() || e.blank) continue;
-                detailsOf(e).schedule.predecessors = found->second.predecessors;
-                detailsOf(e).schedule.successors = found->second.successors;
+            // Links name tasks by ID: the tasks they name, the first record of each ID.
+            std::vector<int> entryOf(static_cast<std::size_t>(highestId_) + 1, -1);
+            for (std::size_t i = 0; i < entries_.size(); ++i) {
+                const auto id = static_cast<std::size_t>(entries_[i].id);
+                if (!entries_[i].blank && entryOf[id] < 0) entryOf[id] = static_cast<int>(i);
+            }
+            std::unordered_map<long long, long> ids;
+            for (const PlanLink& link : links_)
+                for (const long long id : {link.predecessor, link.successor})
+                    if (id >= 1 && id <= highestId_ && entryOf[static_cast<std::size_t>(id)] >= 0) ids.emplace(id, id);
+            for (const auto& [id, texts] : linkTexts(links_, ids, units())) {
+                ScheduleFields& s = detailsOf(entries_[static_cast<std::size_t>(entryOf[static_cast<std::size_t>(id)])]).schedule;
+                s.predecessors = texts.predecessors;
+                s.successors = texts.successors;
             }
         }
         for (const Assignment& a : assignments_) {
@@ -1513,6 +1523,8 @@ private:
         }
     };
     std::unique_ptr<Memos> memos_;  // with details
+    // The start and finish of the task whose details are read, and the texts they were read from.
+    ReadDate readStart_, readFinish_;
     DetailsPool pool_;
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
