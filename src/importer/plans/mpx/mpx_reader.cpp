@@ -333,6 +333,8 @@ public:
         return s.quoted ? std::string_view(unquoted_.data() + s.offset, s.length)
                         : std::string_view(text_.data() + s.offset, s.length);
     }
+    // Whether field `i` was quoted (its text then is not where the record has it).
+    bool quoted(size_t i) const { return i < spans_.size() && spans_[i].quoted; }
     // The line the current record is on, counting the first line of the file as line 1.
     long line() const { return line_; }
 
@@ -1324,6 +1326,24 @@ private:
 
     [[gnu::noinline]] void customFields(const Records& r, TaskDetails& d) {
         const unsigned generation = memos_->generation;
+        // The tasks of a plan most often hold the custom values of the task before: when the
+        // record's text from the first of the fields to the last is the same, so are the values.
+        std::string_view block;
+        if (!placedCustom_.empty() && r.size() > lastCustomAt_ && !r.quoted(firstCustomAt_) && !r.quoted(lastCustomAt_)) {
+            const char* begin = r[firstCustomAt_].data();
+            const std::string_view last = r[lastCustomAt_];
+            block = std::string_view(begin, static_cast<std::size_t>(last.data() + last.size() - begin));
+        }
+        if (previousCustom_ && !block.empty() && customBlockGeneration_ == generation &&
+            customBlock_.size() == block.size() && std::memcmp(customBlock_.data(), block.data(), block.size()) == 0) {
+            d.custom = previousCustom_->custom;
+            previousCustom_ = &d;
+            return;
+        }
+        previousCustom_ = block.empty() ? nullptr : &d;
+        customBlock_.assign(block);
+        customBlockGeneration_ = generation;
+
         std::size_t held = 0;
         for (AskedCustom& c : placedCustom_) {
             const std::string_view text = r[static_cast<std::size_t>(c.at)];
@@ -1352,6 +1372,13 @@ private:
             if (at >= 0) placedCustom_.push_back({c.slot, c.kind, c.field, at});
         }
         customPlaced_ = true;
+        previousCustom_ = nullptr;
+        const auto [first, last] = std::minmax_element(placedCustom_.begin(), placedCustom_.end(),
+                                                       [](const AskedCustom& a, const AskedCustom& b) { return a.at < b.at; });
+        if (first != placedCustom_.end()) {
+            firstCustomAt_ = static_cast<std::size_t>(first->at);
+            lastCustomAt_ = static_cast<std::size_t>(last->at);
+        }
     }
 
     // Makes the value of a custom field's text in `c.value`: false when the text holds none.
@@ -1495,6 +1522,12 @@ private:
     std::vector<AskedCustom> askedCustom_;
     std::vector<AskedCustom> placedCustom_;       // those the task table holds, with their places
     bool customPlaced_ = false;                   // for the table the task records follow
+    std::size_t firstCustomAt_ = 0, lastCustomAt_ = 0;  // their first and last places
+    // The details of the task before and its records' text from the first custom field to the last,
+    // unless quotes made it other than the fields.
+    const TaskDetails* previousCustom_ = nullptr;
+    std::string customBlock_;
+    unsigned customBlockGeneration_ = 0;
     std::vector<const CustomValue*> heldCustom_;  // the values of the task being read
     struct KeptDate {
         std::string text;
