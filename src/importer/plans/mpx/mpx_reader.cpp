@@ -736,12 +736,16 @@ struct Entry {
     std::shared_ptr<TaskDetails> details;  // when asked for
 };
 
-// A custom field asked for, with the value made of the text it held last (the tasks of a plan
-// repeat most of their values column by column).
+// A custom field asked for.
 struct AskedCustom {
     int slot;
     CustomKind kind;
     int field;
+};
+
+// One the task table holds, with the value made of the text it held last (the tasks of a plan
+// repeat most of their values column by column).
+struct PlacedCustom : AskedCustom {
     int at = -1;  // the place in the task records
     std::string text;
     unsigned generation = 0;  // the text and value are kept for the reader's memos of this generation
@@ -1345,7 +1349,7 @@ private:
         customBlockGeneration_ = generation;
 
         std::size_t held = 0;
-        for (AskedCustom& c : placedCustom_) {
+        for (PlacedCustom& c : placedCustom_) {
             const std::string_view text = r[static_cast<std::size_t>(c.at)];
             if (c.generation != generation || !sameText(c.text, text)) [[unlikely]] {
                 c.held = customValue(r, c, text);
@@ -1369,12 +1373,15 @@ private:
         placedCustom_.reserve(askedCustom_.size());
         for (const AskedCustom& c : askedCustom_) {
             const int at = taskAt_[static_cast<std::size_t>(c.field)];
-            if (at >= 0) placedCustom_.push_back({c.slot, c.kind, c.field, at});
+            if (at < 0) continue;
+            PlacedCustom& placed = placedCustom_.emplace_back();
+            static_cast<AskedCustom&>(placed) = c;
+            placed.at = at;
         }
         customPlaced_ = true;
         previousCustom_ = nullptr;
         const auto [first, last] = std::minmax_element(placedCustom_.begin(), placedCustom_.end(),
-                                                       [](const AskedCustom& a, const AskedCustom& b) { return a.at < b.at; });
+                                                       [](const PlacedCustom& a, const PlacedCustom& b) { return a.at < b.at; });
         if (first != placedCustom_.end()) {
             firstCustomAt_ = static_cast<std::size_t>(first->at);
             lastCustomAt_ = static_cast<std::size_t>(last->at);
@@ -1382,7 +1389,7 @@ private:
     }
 
     // Makes the value of a custom field's text in `c.value`: false when the text holds none.
-    [[gnu::noinline]] bool customValue(const Records& r, AskedCustom& c, std::string_view text) {
+    [[gnu::noinline]] bool customValue(const Records& r, PlacedCustom& c, std::string_view text) {
         CustomValue& v = c.value;
         v = CustomValue();
         v.slot = static_cast<std::uint8_t>(c.slot);
@@ -1520,7 +1527,7 @@ private:
     CustomSlots custom_;
     // The custom fields asked for, in the order of kMpxCustom.
     std::vector<AskedCustom> askedCustom_;
-    std::vector<AskedCustom> placedCustom_;       // those the task table holds, with their places
+    std::vector<PlacedCustom> placedCustom_;      // those the task table holds, with their places
     bool customPlaced_ = false;                   // for the table the task records follow
     std::size_t firstCustomAt_ = 0, lastCustomAt_ = 0;  // their first and last places
     // The details of the task before and its records' text from the first custom field to the last,
