@@ -327,7 +327,7 @@ public:
     }
 
     size_t size() const { return spans_.size(); }
-    std::string_view operator[](size_t i) const {
+    [[gnu::always_inline]] std::string_view operator[](size_t i) const {
         if (i >= spans_.size()) return {};
         const Span& s = spans_[i];
         return s.quoted ? std::string_view(unquoted_.data() + s.offset, s.length)
