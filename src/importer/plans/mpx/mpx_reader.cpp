@@ -1172,11 +1172,14 @@ private:
         const auto decoded = [this](std::string_view text) { return decode(page_, trimmed(text)); };
         d.outlineNumber = m.texts.of(field::kOutlineNumber, value(r, field::kOutlineNumber), decoded);
         d.wbs = m.texts.of(field::kWbs, value(r, field::kWbs), decoded);
-        double number = 0;
-        std::string_view rest;
-        const std::string_view percent = trimmed(value(r, field::kPercentComplete));
-        if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
-            d.percentComplete = number;
+        d.percentComplete = m.percents.of(field::kPercentComplete, value(r, field::kPercentComplete),
+                                          [this](std::string_view text) -> std::optional<double> {
+                                              double number = 0;
+                                              std::string_view rest;
+                                              if (!parseNumber(trimmed(text), settings_, number, rest)) return {};
+                                              if (!rest.empty() && trimmed(rest) != "%") return {};
+                                              return number;
+                                          });
         d.milestone = flagOf(r, field::kMilestone);
         d.summary = flagOf(r, field::kSummary);
         const std::optional<double> storedBaseline = durationOf(r, field::kBaselineDuration);
@@ -1548,7 +1551,7 @@ private:
         const QDateTime noDate;
         DurationTexts durationTexts;
         LastValues<std::optional<bool>> flags;
-        LastValues<std::optional<double>> durations, amounts;
+        LastValues<std::optional<double>> durations, amounts, percents;
         LastValues<std::optional<int>> words, formats;
         LastValues<QString> texts;
         void forget(const DurationUnits& units) {
@@ -1557,6 +1560,7 @@ private:
             flags.forget();
             durations.forget();
             amounts.forget();
+            percents.forget();
             words.forget();
             formats.forget();
             texts.forget();
