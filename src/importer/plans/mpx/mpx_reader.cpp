@@ -1336,7 +1336,8 @@ private:
         // The tasks of a plan most often hold the custom values of the task before: when the
         // record's text from the first of the fields to the last is the same, so are the values.
         std::string_view block;
-        if (!placedCustom_.empty() && r.size() > lastCustomAt_ && !r.quoted(firstCustomAt_) && !r.quoted(lastCustomAt_)) {
+        if (!placedCustom_.empty() && r.size() > lastCustomAt_ && !r.quoted(firstCustomAt_) &&
+            !r.quoted(lastCustomAt_)) {
             const char* begin = r[firstCustomAt_].data();
             const std::string_view last = r[lastCustomAt_];
             block = std::string_view(begin, static_cast<std::size_t>(last.data() + last.size() - begin));
@@ -1383,8 +1384,9 @@ private:
         }
         customPlaced_ = true;
         previousCustom_ = nullptr;
-        const auto [first, last] = std::minmax_element(placedCustom_.begin(), placedCustom_.end(),
-                                                       [](const PlacedCustom& a, const PlacedCustom& b) { return a.at < b.at; });
+        const auto [first, last] = std::minmax_element(
+            placedCustom_.begin(), placedCustom_.end(),
+            [](const PlacedCustom& a, const PlacedCustom& b) { return a.at < b.at; });
         if (first != placedCustom_.end()) {
             firstCustomAt_ = static_cast<std::size_t>(first->at);
             lastCustomAt_ = static_cast<std::size_t>(last->at);
@@ -1497,7 +1499,8 @@ private:
                 for (const long long id : {link.predecessor, link.successor})
                     if (id >= 1 && id <= highestId_ && entryOf[static_cast<std::size_t>(id)] >= 0) ids.emplace(id, id);
             for (const auto& [id, texts] : linkTexts(links_, ids, units())) {
-                ScheduleFields& s = detailsOf(entries_[static_cast<std::size_t>(entryOf[static_cast<std::size_t>(id)])]).schedule;
+                const auto at = static_cast<std::size_t>(entryOf[static_cast<std::size_t>(id)]);
+                ScheduleFields& s = detailsOf(entries_[at]).schedule;
                 s.predecessors = texts.predecessors;
                 s.successors = texts.successors;
             }
