@@ -1381,6 +1381,7 @@ private:
             PlacedCustom& placed = placedCustom_.emplace_back();
             static_cast<AskedCustom&>(placed) = c;
             placed.at = at;
+            placed.value.slot = static_cast<std::uint8_t>(c.slot);
         }
         customPlaced_ = true;
         previousCustom_ = nullptr;
@@ -1393,11 +1394,10 @@ private:
         }
     }
 
-    // Makes the value of a custom field's text in `c.value`: false when the text holds none.
+    // Makes the value of a custom field's text in `c.value`, in the one member its kind sets: false
+    // when the text holds none.
     [[gnu::noinline]] bool customValue(const Records& r, PlacedCustom& c, std::string_view text) {
         CustomValue& v = c.value;
-        v = CustomValue();
-        v.slot = static_cast<std::uint8_t>(c.slot);
         if (blankOnly(text)) return false;
         const auto number = [&v](const std::optional<double>& n) {
             if (n) v.number = *n;
