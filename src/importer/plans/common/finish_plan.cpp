@@ -45,7 +45,9 @@ void finishPlan(Plan& plan, const ReadOptions& options) {
                 const char* end = std::to_chars(digits, digits + sizeof digits, counters[i]).ptr;
                 for (const char* c = digits; c != end; ++c) *out++ = static_cast<char16_t>(*c);
             }
-            d.outlineNumber = QString(reinterpret_cast<const QChar*>(number), out - number);
+            const QStringView made(number, out - number);
+            // A WBS code that is the outline number (most often) lends it its text.
+            d.outlineNumber = d.wbs == made ? d.wbs : made.toString();
         }
         if (d.wbs.isEmpty()) d.wbs = d.outlineNumber;
     }

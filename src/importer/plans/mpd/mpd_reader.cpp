@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
@@ -159,11 +160,21 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
               text[16] == ':';
     const int year = digits(text, 0, 4, ok), month = digits(text, 5, 2, ok), day = digits(text, 8, 2, ok);
     const int hour = digits(text, 11, 2, ok), minute = digits(text, 14, 2, ok), second = digits(text, 17, 2, ok);
-    if (!ok || !QDate::isValid(year, month, day) || !QTime::isValid(hour, minute, second)) badValue(rows, c, text);
-    // Built from the milliseconds, as wallClock would build it from the day and time.
-    constexpr qint64 kEpochDay = 2440588;  // 1970-01-01 as a Julian day
-    const qint64 seconds =
-        (QDate(year, month, day).toJulianDay() - kEpochDay) * 86400 + hour * 3600 + minute * 60 + second;
+    // The reader writes years 1000 to 9999 only (others in the long form, which is damage here).
+    static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || day > kMonthDays[month - 1] || (month == 2 && day == 29 && !leap) ||
+        hour > 23 || minute > 59 || second > 59)
+        badValue(rows, c, text);
+    // Built from the milliseconds, as wallClock would build it from the day and time: days since
+    // 1970-01-01 by the proleptic Gregorian calendar, counted from March so that February is last.
+    const int y = month <= 2 ? year - 1 : year;
+    const int era = y / 400;  // years are positive here
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const qint64 days = qint64(era) * 146097 + dayOfEra - 719468;
+    const qint64 seconds = days * 86400 + hour * 3600 + minute * 60 + second;
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 
@@ -508,6 +519,7 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
     std::vector<TaskRow> found;
     std::vector<qint64> owners;
     Rows rows(answer, Kind::Tasks);
+    DetailsPool pool(static_cast<qint64>(answer.tables[static_cast<std::size_t>(Kind::Tasks)].rows()));
     while (rows.next()) {
         const auto owner = integerValue(rows, kProject);
         if (!owner || (listed && *owner != *listed)) continue;
@@ -538,7 +550,7 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
         const auto tenths = integerValue(rows, kDuration);
         row.task.durationMinutes = static_cast<double>(tenths.value_or(0)) / 10;
         if (options.details) {
-            auto d = std::make_shared<TaskDetails>();
+            auto d = pool.make();
             d->id = static_cast<double>(*id);
             d->uniqueId = static_cast<double>(*uniqueId);
             if (const auto level = integerValue(rows, kOutlineLevel)) d->outlineLevel = static_cast<double>(*level);

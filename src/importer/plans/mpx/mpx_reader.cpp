@@ -4,16 +4,20 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 #include <iterator>
 #include <map>
 #include <memory>
+#include <ranges>
+#include <span>
 #include <unordered_map>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "importer/plans/common/code_pages.h"
+#include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
@@ -245,6 +249,57 @@ bool isNoDate(std::string_view text) {
     return equalsIgnoringCase(text, "NA") || equalsIgnoringCase(text, "NV") || equalsIgnoringCase(text, "NC");
 }
 
+// Whether a date text says there is no date: empty, blanks only or "NA" (most often as it is).
+[[gnu::always_inline]] inline bool noDateText(std::string_view text) {
+    if (text.empty()) return true;
+    if (!isBlank(text.front()) && !isBlank(text.back())) return text.size() == 2 && isNoDate(text);
+    return blankOnly(text) || isNoDate(trimmed(text));
+}
+
+// The place of a date text among the kept dates: its first and last eight bytes (the whole of the
+// usual dates), its length and whether it is read late in the day, mixed.
+constexpr int kKeptDateBits = 6;
+[[gnu::always_inline]] inline std::size_t keptDateIndex(std::string_view text, bool lateInDay) {
+    std::uint64_t first = 0, last = 0;
+    const std::size_t n = text.size();
+    if (n >= 8) {
+        std::memcpy(&first, text.data(), 8);
+        std::memcpy(&last, text.data() + n - 8, 8);
+    } else {
+        for (const char c : text) first = first << 8 | static_cast<unsigned char>(c);
+    }
+    std::uint64_t h = (first * 0x9E3779B97F4A7C15ull + last) ^ (n << 1 | (lateInDay ? 1 : 0));
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h & ((1u << kKeptDateBits) - 1));
+}
+
+template <typename Word>
+Word wordAt(const char* at) {
+    Word word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+// Whether a kept text is `text`: the short texts most fields hold compared a word at a time (two
+// words that may overlap, none read beyond the texts), without a call.
+[[gnu::always_inline]] inline bool sameText(std::string_view kept, std::string_view text) {
+    const std::size_t n = text.size();
+    if (kept.size() != n) return false;
+    const char* a = kept.data();
+    const char* b = text.data();
+    if (n > 16) return std::memcmp(a, b, n) == 0;
+    if (n >= 8)
+        return wordAt<std::uint64_t>(a) == wordAt<std::uint64_t>(b) &&
+               wordAt<std::uint64_t>(a + n - 8) == wordAt<std::uint64_t>(b + n - 8);
+    if (n >= 4)
+        return wordAt<std::uint32_t>(a) == wordAt<std::uint32_t>(b) &&
+               wordAt<std::uint32_t>(a + n - 4) == wordAt<std::uint32_t>(b + n - 4);
+    if (n >= 2) return wordAt<std::uint16_t>(a) == wordAt<std::uint16_t>(b) && a[n - 1] == b[n - 1];
+    return n == 0 || a[0] == b[0];
+}
+
 // ---- records and fields --------------------------------------------------------------------
 
 // Splits the text after the first line into records and fields: a record ends at CR, LF or CR LF
@@ -272,12 +327,14 @@ public:
     }
 
     size_t size() const { return spans_.size(); }
-    std::string_view operator[](size_t i) const {
+    [[gnu::always_inline]] std::string_view operator[](size_t i) const {
         if (i >= spans_.size()) return {};
         const Span& s = spans_[i];
         return s.quoted ? std::string_view(unquoted_.data() + s.offset, s.length)
                         : std::string_view(text_.data() + s.offset, s.length);
     }
+    // Whether field `i` was quoted (its text then is not where the record has it).
+    bool quoted(size_t i) const { return i < spans_.size() && spans_[i].quoted; }
     // The line the current record is on, counting the first line of the file as line 1.
     long line() const { return line_; }
 
@@ -644,8 +701,9 @@ class LastValues {
 public:
     template <typename Parse>
     const T& of(int number, std::string_view text, Parse parse) {
-        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];  // the fields of a kind rarely meet
-        if (kept.generation != generation_ || kept.number != number || kept.text != text) {
+        // The few fields of a kind meet in none of the places.
+        Kept& kept = kept_[static_cast<std::size_t>(number) % kept_.size()];
+        if (kept.generation != generation_ || kept.number != number || !sameText(kept.text, text)) {
             kept.value = parse(text);
             kept.text.assign(text);
             kept.number = number;
@@ -663,7 +721,7 @@ private:
         T value{};
     };
     unsigned generation_ = 1;
-    std::array<Kept, 64> kept_;
+    std::array<Kept, 16> kept_;
 };
 
 // ---- the reader ----------------------------------------------------------------------------
@@ -676,6 +734,30 @@ struct Entry {
     PlanTask task;
     std::optional<double> outlineLevel;
     std::shared_ptr<TaskDetails> details;  // when asked for
+};
+
+// A custom field asked for.
+struct AskedCustom {
+    int slot;
+    CustomKind kind;
+    int field;
+};
+
+// One the task table holds, with the value made of the text it held last (the tasks of a plan
+// repeat most of their values column by column).
+struct PlacedCustom : AskedCustom {
+    int at = -1;  // the place in the task records
+    std::string text;
+    unsigned generation = 0;  // the text and value are kept for the reader's memos of this generation
+    bool held = false;        // whether the text makes a value
+    CustomValue value;
+};
+
+// A start or finish read, as the text it was read from and the date made of it.
+struct ReadDate {
+    std::string_view text;
+    bool lateInDay = false;
+    const QDateTime* value = nullptr;
 };
 
 struct Assignment {
@@ -691,10 +773,12 @@ public:
           schedule_(options.details && options.schedule),
           custom_(options.details ? options.custom : CustomSlots()) {
         if (details_) memos_.reset(new Memos);  // its members initialise themselves: no zeroing first
+        if (custom_.any()) askedCustom_.reserve(std::size(kMpxCustom));
         for (const MpxCustom& c : kMpxCustom) {
             const int slot = customSlot(c.kind, c.number);
             if (custom_.test(static_cast<std::size_t>(slot))) askedCustom_.push_back({slot, c.kind, c.field});
         }
+        heldCustom_.resize(askedCustom_.size());
     }
 
     Plan read(std::string_view bytes) {
@@ -739,8 +823,9 @@ private:
     // ---- records ----
 
     void handle(int number, const Records& r) {
-        if (details_ && number != record::kTask && number != record::kTaskNotes && number != record::kAssignment)
-            forgetKept();
+        // The kept values are forgotten before the next task's details are read, once however many
+        // records came between.
+        if (number != record::kTask && number != record::kTaskNotes && number != record::kAssignment) stale_ = true;
         switch (number) {
         case record::kCurrency: currency(r); break;
         case record::kDefaults: defaults(r); break;
@@ -772,6 +857,7 @@ private:
             if (!taskNumbered_) {
                 taskColumns_ = namedColumns(r, kTaskFieldNames);
                 taskAt_.clear();
+                customPlaced_ = false;
                 taskDefined_ = true;
             }
             break;
@@ -779,6 +865,7 @@ private:
             if (!taskNumbered_) {
                 taskColumns_ = numberedColumns(r);
                 taskAt_.clear();
+                customPlaced_ = false;
                 taskNumbered_ = taskDefined_ = true;
             }
             break;
@@ -911,17 +998,17 @@ private:
 
     // ---- tasks ----
 
-    std::string_view value(const Records& r, int number) const {
+    [[gnu::always_inline]] std::string_view value(const Records& r, int number) const {
         const int at = taskAt_[number];
         return at < 0 ? std::string_view() : r[static_cast<size_t>(at)];
     }
 
-    static TaskDetails& detailsOf(Entry& entry) {
-        if (!entry.details) entry.details = std::make_shared<TaskDetails>();
+    TaskDetails& detailsOf(Entry& entry) {
+        if (!entry.details) entry.details = pool_.make();
         return *entry.details;
     }
 
-    void task(const Records& r) {
+    [[gnu::always_inline]] void task(const Records& r) {  // once, in handle()
         if (!taskDefined_) damaged(QStringLiteral("a task comes before the task table definition (line %1)").arg(r.line()));
         if (taskAt_.empty()) index(taskColumns_, taskAt_);
         current_.reset();
@@ -974,7 +1061,10 @@ private:
 
         double level = 0;
         if (!levelText.empty() && parseWholeNumber(levelText, settings_, level) && level >= 0) entry.outlineLevel = level;
-        if (details_) taskDetails(r, entry);
+        if (details_) {
+            if (stale_) forgetKept();
+            taskDetails(r, entry, hasDuration);
+        }
     }
 
     // A start or finish: as written when the file holds the time; a date alone gets the start
@@ -1014,20 +1104,30 @@ private:
     // changes how dates read (handle) forgets them.
     // The date is valid until the next call.
     const QDateTime& detailDate(const Records& r, int number, std::optional<double> finishDuration) {
-        static const QDateTime kNone;
+        Memos& m = *memos_;
         const std::string_view text = value(r, number);
-        if (blankOnly(text) || isNoDate(trimmed(text))) return kNone;  // most often "NA"
+        if (noDateText(text)) return m.noDate;
         const bool lateInDay = finishDuration && *finishDuration != 0;
-        std::size_t hash = lateInDay ? 0x9E3779B9u : 0;
-        for (const char c : text) hash = hash * 31 + static_cast<unsigned char>(c);
-        KeptDate& kept = memos_->dates[hash % memos_->dates.size()];
-        if (!kept.filled || kept.lateInDay != lateInDay || kept.text != text) {
+        for (const ReadDate* read : {&readStart_, &readFinish_})
+            if (read->lateInDay == lateInDay && sameText(read->text, text)) return *read->value;
+        KeptDate& kept = m.dates[keptDateIndex(text, lateInDay)];
+        if (kept.generation != m.generation || kept.lateInDay != lateInDay || !sameText(kept.text, text)) {
             kept.value = date(r, number, 0, "", finishDuration, false);
             kept.text.assign(text);
             kept.lateInDay = lateInDay;
-            kept.filled = true;
+            kept.generation = m.generation;
         }
         return kept.value;
+    }
+
+    // Notes the text a start or finish was read from (`number`'s, or `otherwise`'s when that has no
+    // date): the further dates of the task that repeat it are that date.
+    void noteDate(ReadDate& read, const Records& r, int number, int otherwise, const QDateTime& date, bool lateInDay) {
+        read = ReadDate();
+        if (!date.isValid()) return;
+        std::string_view text = value(r, number);
+        if (noDateText(text)) text = value(r, otherwise);
+        read = {text, lateInDay, &date};
     }
 
     // The end of the last working period of the date's weekday in the project's calendar.
@@ -1053,9 +1153,15 @@ private:
         return latest >= 0 ? latest : kDefaultEndOfDay;
     }
 
-    void taskDetails(const Records& r, Entry& entry) {
+    // The details' functions are kept out of line: inlined, they make the compiler inline less of
+    // the reading every task goes through.
+    [[gnu::noinline]] void taskDetails(const Records& r, Entry& entry, bool hasDuration) {
         TaskDetails& d = detailsOf(entry);
         const PlanTask& task = entry.task;
+        // The further dates repeat the start and finish most often.
+        noteDate(readStart_, r, field::kStart, field::kEarlyStart, task.start, false);
+        noteDate(readFinish_, r, field::kFinish, field::kEarlyFinish, task.finish,
+                 (hasDuration ? task.durationMinutes : 1) != 0);
         d.id = static_cast<double>(entry.id);
         long uniqueId = 0;
         const std::string_view uniqueText = value(r, field::kUniqueId);
@@ -1066,11 +1172,14 @@ private:
         const auto decoded = [this](std::string_view text) { return decode(page_, trimmed(text)); };
         d.outlineNumber = m.texts.of(field::kOutlineNumber, value(r, field::kOutlineNumber), decoded);
         d.wbs = m.texts.of(field::kWbs, value(r, field::kWbs), decoded);
-        double number = 0;
-        std::string_view rest;
-        const std::string_view percent = trimmed(value(r, field::kPercentComplete));
-        if (parseNumber(percent, settings_, number, rest) && (rest.empty() || trimmed(rest) == "%"))
-            d.percentComplete = number;
+        d.percentComplete = m.percents.of(field::kPercentComplete, value(r, field::kPercentComplete),
+                                          [this](std::string_view text) -> std::optional<double> {
+                                              double number = 0;
+                                              std::string_view rest;
+                                              if (!parseNumber(trimmed(text), settings_, number, rest)) return {};
+                                              if (!rest.empty() && trimmed(rest) != "%") return {};
+                                              return number;
+                                          });
         d.milestone = flagOf(r, field::kMilestone);
         d.summary = flagOf(r, field::kSummary);
         const std::optional<double> storedBaseline = durationOf(r, field::kBaselineDuration);
@@ -1087,7 +1196,10 @@ private:
         if (const auto cost = moneyOf(r, field::kCost)) d.cost = cost;
         if (const auto work = durationOf(r, field::kWork)) d.workMinutes = work;
         if (schedule_) scheduleFields(r, entry, d);
-        if (!askedCustom_.empty()) customFields(r, d);
+        if (!askedCustom_.empty()) {
+            if (!customPlaced_) placeCustom();
+            customFields(r, d);
+        }
     }
 
     // The further fields' values of the current record, by field number, parsed once per text.
@@ -1139,7 +1251,7 @@ private:
 
     // Project 98, which wrote MPX, had no manual tasks, no inactive ones and no estimates
     // written to the file; it stored whether a task's duration is fixed, not its other types.
-    void scheduleFields(const Records& r, const Entry& entry, TaskDetails& d) {
+    [[gnu::noinline]] void scheduleFields(const Records& r, const Entry& entry, TaskDetails& d) {
         ScheduleFields& s = d.schedule;
         const DurationUnits u = units();
         s.totalSlackMinutes = durationOf(r, field::kTotalSlack);
@@ -1219,50 +1331,107 @@ private:
         }
     }
 
-    void customFields(const Records& r, TaskDetails& d) {
-        customValues_.clear();
-        // A value is made only for a field that holds one.
-        const auto add = [this](int slot) -> CustomValue& {
-            CustomValue& v = customValues_.emplace_back();
-            v.slot = static_cast<std::uint8_t>(slot);
-            return v;
-        };
-        const auto addNumber = [&](int slot, const std::optional<double>& number) {
-            if (number) add(slot).number = *number;
-        };
-        for (const AskedCustom& c : askedCustom_) {
-            const std::string_view text = value(r, c.field);
-            if (blankOnly(text)) continue;
-            switch (c.kind) {
-            case CustomKind::Text:
-                add(c.slot).text =
-                    memos_->texts.of(c.field, text, [this](std::string_view t) { return decode(page_, t); });
-                break;
-            case CustomKind::Number:
-                addNumber(c.slot, memos_->numbers.of(c.field, text, [this](std::string_view t) {
-                    double n = 0;
-                    std::string_view rest;
-                    const bool whole = parseNumber(trimmed(t), settings_, n, rest) && trimmed(rest).empty();
-                    return whole ? std::optional<double>(n) : std::nullopt;
-                }));
-                break;
-            case CustomKind::Cost: addNumber(c.slot, moneyOf(r, c.field)); break;
-            case CustomKind::Flag:
-                if (const auto flag = flagOf(r, c.field)) add(c.slot).number = *flag ? 1 : 0;
-                break;
-            case CustomKind::Duration: addNumber(c.slot, durationOf(r, c.field)); break;
-            case CustomKind::Start:
-            case CustomKind::Finish: {
-                const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
-                const QDateTime& date = detailDate(r, c.field, finishDuration);
-                if (date.isValid()) add(c.slot).date = date;
-                break;
-            }
-            default: break;
-            }
+    [[gnu::noinline]] void customFields(const Records& r, TaskDetails& d) {
+        const unsigned generation = memos_->generation;
+        // The tasks of a plan most often hold the custom values of the task before: when the
+        // record's text from the first of the fields to the last is the same, so are the values.
+        std::string_view block;
+        if (!placedCustom_.empty() && r.size() > lastCustomAt_ && !r.quoted(firstCustomAt_) &&
+            !r.quoted(lastCustomAt_)) {
+            const char* begin = r[firstCustomAt_].data();
+            const std::string_view last = r[lastCustomAt_];
+            block = std::string_view(begin, static_cast<std::size_t>(last.data() + last.size() - begin));
         }
-        // Allocated once, at its size.
-        d.custom.assign(std::make_move_iterator(customValues_.begin()), std::make_move_iterator(customValues_.end()));
+        if (previousCustom_ && !block.empty() && customBlockGeneration_ == generation &&
+            customBlock_.size() == block.size() && std::memcmp(customBlock_.data(), block.data(), block.size()) == 0) {
+            d.custom = previousCustom_->custom;
+            previousCustom_ = &d;
+            return;
+        }
+        previousCustom_ = block.empty() ? nullptr : &d;
+        customBlock_.assign(block);
+        customBlockGeneration_ = generation;
+
+        std::size_t held = 0;
+        for (PlacedCustom& c : placedCustom_) {
+            const std::string_view text = r[static_cast<std::size_t>(c.at)];
+            if (c.generation != generation || !sameText(c.text, text)) [[unlikely]] {
+                c.held = customValue(r, c, text);
+                c.text.assign(text);
+                c.generation = generation;
+            }
+            heldCustom_[held] = &c.value;
+            held += c.held ? 1 : 0;
+        }
+        // A value only for a field that holds one, the list allocated once, at its size.
+        if (held == 0) return;
+        const auto values = std::span(heldCustom_.data(), held) |
+                            std::views::transform([](const CustomValue* v) -> const CustomValue& { return *v; });
+        d.custom.assign(values.begin(), values.end());
+    }
+
+    // The asked custom fields the task table holds, with their places in its records (a field it
+    // does not hold has no value).
+    void placeCustom() {
+        placedCustom_.clear();
+        placedCustom_.reserve(askedCustom_.size());
+        for (const AskedCustom& c : askedCustom_) {
+            const int at = taskAt_[static_cast<std::size_t>(c.field)];
+            if (at < 0) continue;
+            PlacedCustom& placed = placedCustom_.emplace_back();
+            static_cast<AskedCustom&>(placed) = c;
+            placed.at = at;
+            placed.value.slot = static_cast<std::uint8_t>(c.slot);
+        }
+        customPlaced_ = true;
+        previousCustom_ = nullptr;
+        const auto [first, last] = std::minmax_element(
+            placedCustom_.begin(), placedCustom_.end(),
+            [](const PlacedCustom& a, const PlacedCustom& b) { return a.at < b.at; });
+        if (first != placedCustom_.end()) {
+            firstCustomAt_ = static_cast<std::size_t>(first->at);
+            lastCustomAt_ = static_cast<std::size_t>(last->at);
+        }
+    }
+
+    // Makes the value of a custom field's text in `c.value`, in the one member its kind sets: false
+    // when the text holds none.
+    [[gnu::noinline]] bool customValue(const Records& r, PlacedCustom& c, std::string_view text) {
+        CustomValue& v = c.value;
+        if (blankOnly(text)) return false;
+        const auto number = [&v](const std::optional<double>& n) {
+            if (n) v.number = *n;
+            return n.has_value();
+        };
+        switch (c.kind) {
+        case CustomKind::Text: v.text = decode(page_, text); return true;
+        case CustomKind::Number: {
+            double n = 0;
+            std::string_view rest;
+            if (!parseNumber(trimmed(text), settings_, n, rest) || !trimmed(rest).empty()) return false;
+            v.number = n;
+            return true;
+        }
+        case CustomKind::Cost: return number(money(text));
+        case CustomKind::Flag: {
+            const std::optional<bool> flag = parseFlag(text);
+            if (flag) v.number = *flag ? 1 : 0;
+            return flag.has_value();
+        }
+        case CustomKind::Duration: {
+            double minutes = 0;
+            if (!parseDuration(text, settings_, minutes)) return false;
+            v.number = minutes;
+            return true;
+        }
+        case CustomKind::Start:
+        case CustomKind::Finish: {
+            const auto finishDuration = c.kind == CustomKind::Finish ? std::optional<double>(1) : std::nullopt;
+            v.date = detailDate(r, c.field, finishDuration);
+            return v.date.isValid();
+        }
+        default: return false;
+        }
     }
 
     // An amount of money: the currency symbol before or after the number, a minus sign or
@@ -1319,15 +1488,21 @@ private:
     // What the records give only together: resource names, outline numbers, summary flags.
     void finishDetails() {
         if (schedule_ && !links_.empty()) {
-            std::unordered_map<long long, long> ids;  // links name tasks by ID
-            for (const Entry& e : entries_)
-                if (!e.blank) ids.emplace(e.id, e.id);
-            const auto texts = linkTexts(links_, ids, units());
-            for (Entry& e : entries_) {
-                const auto found = texts.find(e.id);
-                if (found == texts.end() || e.blank) continue;
-                detailsOf(e).schedule.predecessors = found->second.predecessors;
-                detailsOf(e).schedule.successors = found->second.successors;
+            // Links name tasks by ID: the tasks they name, the first record of each ID.
+            std::vector<int> entryOf(static_cast<std::size_t>(highestId_) + 1, -1);
+            for (std::size_t i = 0; i < entries_.size(); ++i) {
+                const auto id = static_cast<std::size_t>(entries_[i].id);
+                if (!entries_[i].blank && entryOf[id] < 0) entryOf[id] = static_cast<int>(i);
+            }
+            std::unordered_map<long long, long> ids;
+            for (const PlanLink& link : links_)
+                for (const long long id : {link.predecessor, link.successor})
+                    if (id >= 1 && id <= highestId_ && entryOf[static_cast<std::size_t>(id)] >= 0) ids.emplace(id, id);
+            for (const auto& [id, texts] : linkTexts(links_, ids, units())) {
+                const auto at = static_cast<std::size_t>(entryOf[static_cast<std::size_t>(id)]);
+                ScheduleFields& s = detailsOf(entries_[at]).schedule;
+                s.predecessors = texts.predecessors;
+                s.successors = texts.successors;
             }
         }
         for (const Assignment& a : assignments_) {
@@ -1347,45 +1522,57 @@ private:
     }
 
     // Forgets the values kept of the texts read, which the records before the tasks can change.
-    void forgetKept() { memos_->forget(units()); }
+    void forgetKept() {
+        memos_->forget(units());
+        stale_ = false;
+    }
 
     bool details_;
     bool schedule_;
+    bool stale_ = true;  // the kept values are to be forgotten before they are next used
     CustomSlots custom_;
-    // The custom fields asked for, in the order of kMpxCustom, and their values for the task being read.
-    struct AskedCustom {
-        int slot;
-        CustomKind kind;
-        int field;
-    };
+    // The custom fields asked for, in the order of kMpxCustom.
     std::vector<AskedCustom> askedCustom_;
-    std::vector<CustomValue> customValues_;
+    std::vector<PlacedCustom> placedCustom_;      // those the task table holds, with their places
+    bool customPlaced_ = false;                   // for the table the task records follow
+    std::size_t firstCustomAt_ = 0, lastCustomAt_ = 0;  // their first and last places
+    // The details of the task before and its records' text from the first custom field to the last,
+    // unless quotes made it other than the fields.
+    const TaskDetails* previousCustom_ = nullptr;
+    std::string customBlock_;
+    unsigned customBlockGeneration_ = 0;
+    std::vector<const CustomValue*> heldCustom_;  // the values of the task being read
     struct KeptDate {
         std::string text;
         bool lateInDay = false;
-        bool filled = false;
+        unsigned generation = 0;  // kept for the memos' generation of this number
         QDateTime value;
     };
     struct Memos {
-        std::array<KeptDate, 64> dates;
+        std::array<KeptDate, 1 << kKeptDateBits> dates;
+        unsigned generation = 1;
+        const QDateTime noDate;
         DurationTexts durationTexts;
         LastValues<std::optional<bool>> flags;
-        LastValues<std::optional<double>> durations, amounts, numbers;
+        LastValues<std::optional<double>> durations, amounts, percents;
         LastValues<std::optional<int>> words, formats;
         LastValues<QString> texts;
         void forget(const DurationUnits& units) {
-            for (KeptDate& kept : dates) kept.filled = false;
+            ++generation;
             durationTexts = DurationTexts(units);
             flags.forget();
             durations.forget();
             amounts.forget();
-            numbers.forget();
+            percents.forget();
             words.forget();
             formats.forget();
             texts.forget();
         }
     };
     std::unique_ptr<Memos> memos_;  // with details
+    // The start and finish of the task whose details are read, and the texts they were read from.
+    ReadDate readStart_, readFinish_;
+    DetailsPool pool_;
     // The links as field 70 lists them, task by task: the predecessor's and the successor's ID.
     std::vector<PlanLink> links_;
     char delimiter_ = ',';

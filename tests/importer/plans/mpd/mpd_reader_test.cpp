@@ -150,6 +150,23 @@ TEST(MpdReader, LinksCriticalAndCustomValuesOfRowsTheTestDatabasesLack) {
         EXPECT_EQ(failure.description(), QStringLiteral("The database is damaged: the value \"9\" in the column "
                                                         "TASK_CONSTRAINT_TYPE of the table MSP_TASKS cannot be read."));
     }
+
+    // Dates: the calendar's own days read as Qt counts them, any other is damage.
+    for (const char* text : {"2024-02-29 08:00:00", "1900-03-01 00:00:00", "2100-02-28 23:59:59", "1600-12-31 12:00:00",
+                             "2023-02-29 08:00:00", "1900-02-29 08:00:00", "2024-04-31 08:00:00", "2024-13-01 08:00:00",
+                             "0000-01-01 08:00:00", "2024-03-04 24:00:00", "2024-03-04 08:60:00"}) {
+        std::vector<AnswerRow> dated = rows;
+        dated[1].values[5].second = text;  // the start
+        const QDateTime expected = QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        try {
+            const Plan read = planFromMpdAnswer(answerOf(dated), every);
+            EXPECT_TRUE(expected.isValid()) << text;
+            EXPECT_EQ(read.positions[0]->start, QDateTime(expected.date(), expected.time(), Qt::UTC)) << text;
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(expected.isValid()) << text;
+            EXPECT_TRUE(failure.description().contains(QLatin1String(text))) << failure.description().toStdString();
+        }
+    }
 }
 
 // ---- damaged, foreign and lying databases ------------------------------------------------------

@@ -393,6 +393,72 @@ TEST(MpxReader, FurtherFieldsFollowSettingsGivenBetweenTheTasks) {
     }
 }
 
+TEST(MpxReader, EachTaskHasItsOwnCustomValues) {
+    // Text1, Number1, Flag1 and Text2 of tasks that repeat, or differ in one character of texts of
+    // every length, in a quoted first or last field, after a change of separators, or leave fields out.
+    const QByteArray text = kFirstLine +
+                            "12,1,1,480,/,:,,,9\n61,90,1,4,140,110,5\n"
+                            "70,1,A,abcdefgh,1.5,Yes,x\n70,2,B,abcdefgh,1.5,Yes,x\n70,3,C,abcdefgi,1.5,Yes,x\n"
+                            "70,4,D,bbcdefgi,1.5,Yes,x\n70,5,E,abcdefghijklmnopq,1.5,Yes,x\n"
+                            "70,6,F,abcdefghijklmnopr,1.5,Yes,x\n70,7,G,abcdefghi,2,No,x\n70,8,H,abcdefgha,2,No,x\n"
+                            "70,9,I,abXde,2,No,x\n70,10,J,abcde,2,No,x\n70,11,K,abc,2,No,x\n70,12,L,abd,2,No,x\n"
+                            "70,13,M,a,2,No,x\n70,14,N,b,,No,x\n70,15,O,\"q,1\",2,No,\"y,1\"\n"
+                            "70,16,P,\"q,2\",2,No,\"y,1\"\n70,17,Q,\"q,2\",2,No,\"y,2\"\n70,18,R,a,\"1,5\",No,x\n"
+                            "10,$,0,2,.,\",\"\n70,19,S,a,\"1,5\",No,x\n70,20,T,a\n70,21,U,a,\"1,5\",No,x\n";
+    struct Expected {
+        const char* text1;
+        std::optional<double> number1, flag1;
+        const char* text2;
+    };
+    const Expected expected[] = {
+        {"abcdefgh", 1.5, 1, "x"}, {"abcdefgh", 1.5, 1, "x"},         {"abcdefgi", 1.5, 1, "x"},
+        {"bbcdefgi", 1.5, 1, "x"}, {"abcdefghijklmnopq", 1.5, 1, "x"}, {"abcdefghijklmnopr", 1.5, 1, "x"},
+        {"abcdefghi", 2, 0, "x"},  {"abcdefgha", 2, 0, "x"},           {"abXde", 2, 0, "x"},
+        {"abcde", 2, 0, "x"},      {"abc", 2, 0, "x"},                 {"abd", 2, 0, "x"},
+        {"a", 2, 0, "x"},          {"b", {}, 0, "x"},                  {"q,1", 2, 0, "y,1"},
+        {"q,2", 2, 0, "y,1"},      {"q,2", 2, 0, "y,2"},               {"a", 15, 0, "x"},
+        {"a", 1.5, 0, "x"},        {"a", {}, {}, ""},                  {"a", 1.5, 0, "x"},
+    };
+    ReadOptions options;
+    options.details = true;
+    options.custom.set();
+    const Plan plan = readMpx(text, options);
+    ASSERT_EQ(plan.positions.size(), std::size(expected));
+    const auto textOf = [](const CustomValue* v) { return v ? v->text : QString(); };
+    const auto numberOf = [](const CustomValue* v) { return v ? std::optional<double>(v->number) : std::nullopt; };
+    for (std::size_t k = 0; k < std::size(expected); ++k) {
+        const TaskDetails& d = *plan.positions[k]->details;
+        EXPECT_EQ(textOf(d.customValue(customSlot(CustomKind::Text, 1))), QLatin1String(expected[k].text1)) << k;
+        EXPECT_EQ(numberOf(d.customValue(customSlot(CustomKind::Number, 1))), expected[k].number1) << k;
+        EXPECT_EQ(numberOf(d.customValue(customSlot(CustomKind::Flag, 1))), expected[k].flag1) << k;
+        EXPECT_EQ(textOf(d.customValue(customSlot(CustomKind::Text, 2))), QLatin1String(expected[k].text2)) << k;
+    }
+}
+
+TEST(MpxReader, FurtherDatesThatRepeatTheStartOrFinishTextReadAsTheirOwn) {
+    // The early dates repeat the start and finish texts; the early finish is late in the day only
+    // with a duration, the finish also without one.
+    const QByteArray text = kFirstLine +
+                            "12,1,1,480,/,:,,,9\n61,90,1,40,50,51,52,53\n"
+                            "70,1,A,1d,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14\n"
+                            "70,2,B,0d,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14\n"
+                            "70,3,C,,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14,Fri 17/10/14\n"
+                            "70,4,D,1d,Fri 17/10/14 10:00,Fri 17/10/14,Fri 17/10/14 10:00,Fri 17/10/14 11:00\n";
+    const int expected[][4] = {{8, 17, 8, 17}, {8, 8, 8, 8}, {8, 17, 8, 8}, {10, 17, 10, 11}};  // hours
+    ReadOptions options;
+    options.details = options.schedule = true;
+    const Plan plan = readMpx(text, options);
+    ASSERT_EQ(plan.positions.size(), std::size(expected));
+    for (std::size_t k = 0; k < std::size(expected); ++k) {
+        const PlanTask& task = *plan.positions[k];
+        const ScheduleFields& s = task.details->schedule;
+        EXPECT_EQ(task.start, at(2014, 10, 17, expected[k][0])) << k;
+        EXPECT_EQ(task.finish, at(2014, 10, 17, expected[k][1])) << k;
+        EXPECT_EQ(s.earlyStart, at(2014, 10, 17, expected[k][2])) << k;
+        EXPECT_EQ(s.earlyFinish, at(2014, 10, 17, expected[k][3])) << k;
+    }
+}
+
 // ---- hostile and damaged files --------------------------------------------------------------
 
 TEST(MpxReader, DamagedAndHostileFilesGiveOneLineFailures) {
