@@ -197,7 +197,8 @@ TEST(P6Rows, NotesArePlainTextOfTheirHtml) {
         const char* html;
         const char* text;
     } cases[] = {
-        {"<html>  <body>    Hold point: inspection of <b>A10055-1</b>  </body></html>", "Hold point: inspection of A10055-1"},
+        {"<html>  <body>    Hold point: inspection of <b>A10055-1</b>  </body></html>",
+         "Hold point: inspection of A10055-1"},
         {"<HEAD><Title>x</TITLE></HEAD><P>One<BR>two</P><div>three</div>", "One\ntwo\nthree"},
         {"a &amp; b &lt;c&gt; &quot;d&quot; &apos;e&apos;&nbsp;f&#160;g", "a & b <c> \"d\" 'e' f g"},
         {"&#x1F600; &#65; &bogus; &#xD800; & alone &", "\U0001F600 A &bogus; &#xD800; & alone &"},
