@@ -271,6 +271,22 @@ TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
     EXPECT_EQ(steel("St\xC3\xA9" "el", "\xE2\x82\xAC"), QStringLiteral("St\u00E9el"));
     EXPECT_EQ(steel("St\xE9" "el", "\x88"), QStringLiteral("St\u0439el"));
     EXPECT_EQ(steel("St\xE9" "el", "\x80"), QStringLiteral("St\u00E9el"));
+
+    // Numbers however written, each read exactly: the Steel activity's physical percent complete,
+    // rounded to hundredths.
+    const struct {
+        const char* text;
+        double percent;
+    } numbers[] = {{"7", 7},      {"16.5", 16.5}, {"-0.25", -0.25}, {"0.125", 0.13}, {"99.999", 100},
+                   {"+2.5", 2.5}, {"0012", 12},   {"1e1", 10},      {"-0", 0},        {"12345678901.25", 12345678901.25}};
+    for (const auto& n : numbers) {
+        QByteArray bytes = base;
+        const QByteArray after = "\t\t\t2024-01-12 08:00";
+        bytes.replace("CP_Phys\t0" + after, "CP_Phys\t" + QByteArray(n.text) + after);
+        const Plan plan = readXer(bytes, everyField());
+        ASSERT_EQ(plan.positions[8]->name, QStringLiteral("Steel"));
+        EXPECT_DOUBLE_EQ(plan.positions[8]->details->percentComplete.value_or(-1), n.percent) << n.text;
+    }
 }
 
 TEST(P6Calendar, WorkingTimeIsCountedAsP6Counts) {
