@@ -278,7 +278,8 @@ TEST(P6Xer, EncodingsLineEndsAndPaddingReadTheSameRows) {
         const char* text;
         double percent;
     } numbers[] = {{"7", 7},      {"16.5", 16.5}, {"-0.25", -0.25}, {"0.125", 0.13}, {"99.999", 100},
-                   {"+2.5", 2.5}, {"0012", 12},   {"1e1", 10},      {"-0", 0},        {"12345678901.25", 12345678901.25}};
+                   {"+2.5", 2.5}, {"0012", 12},   {"1e1", 10},      {"-0", 0},
+                   {"12345678901.25", 12345678901.25}};
     for (const auto& n : numbers) {
         QByteArray bytes = base;
         const QByteArray after = "\t\t\t2024-01-12 08:00";
