@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <ctime>
 #include <cstring>
@@ -107,6 +108,32 @@ bool asciiText(const MdbHandle* mdb, const unsigned char* bytes, std::size_t len
     return true;
 }
 
+// The day and time of a date value (days since 1899-12-30, the time of day as their fraction) as
+// libmdb's mdb_date_to_tm makes them: the time rounded to the second; false for a value it treats
+// otherwise (before 1899-12-30, beyond its limit of a million days, a time that rounds to the next
+// day), left to libmdb.
+bool wallClock(double value, tm& t) {
+    if (!(value >= 0 && value <= 1e6)) return false;
+    const long day = static_cast<long>(value);
+    const long time = static_cast<long>((value - static_cast<double>(day)) * 86400.0 + 0.5);
+    if (time >= 86400) return false;
+    t.tm_hour = static_cast<int>(time / 3600);
+    t.tm_min = static_cast<int>(time / 60 % 60);
+    t.tm_sec = static_cast<int>(time % 60);
+    // The proleptic Gregorian calendar counted from 0000-03-01, February last in the year.
+    const long days = day + 693899;  // 1899-12-30 is day 693899 of 400-year era 4
+    const long era = days / 146097;
+    const long dayOfEra = days - era * 146097;
+    const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const long monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const long month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
+    t.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
+    t.tm_mon = static_cast<int>(month - 1);
+    t.tm_year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0) - 1900);
+    return true;
+}
+
 // valueText before it is cut at a NUL and at libmdb's bind size.
 std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
     auto& number = buffer.number;
@@ -129,9 +156,14 @@ std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBu
     case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
     case MDB_FLOAT:
     case MDB_DOUBLE: {
-        // libmdb writes them as printf's %.8g and %.16g
+        // libmdb writes them as printf's %.8g and %.16g: a whole number below 10^8 (10^16) in
+        // plain digits, as an integer would be written (but for -0).
         const bool single = column.col_type == MDB_FLOAT;
         const double value = single ? mdb_get_single(mdb->pg_buf, start) : mdb_get_double(mdb->pg_buf, start);
+        const double digitsBelow = single ? 1e8 : 1e16;
+        if (value > -digitsBelow && value < digitsBelow && value == static_cast<double>(static_cast<long>(value)) &&
+            (value != 0 || !std::signbit(value)))
+            return integer(static_cast<long>(value));
         const auto end = std::to_chars(number.data(), number.data() + number.size(), value, std::chars_format::general,
                                        single ? 8 : 16).ptr;
         return {number.data(), static_cast<std::size_t>(end - number.data())};
@@ -144,11 +176,13 @@ std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBu
             return buffer.ascii;
         break;
     case MDB_DATETIME: {
-        tm t{};
-        mdb_date_to_tm(mdb_get_double(mdb->pg_buf, start), &t);
+        const double value = mdb_get_double(mdb->pg_buf, start);
         const bool shortDate = mdb_col_is_shortdate(&column);
+        const bool ourFormat = !shortDate && std::strcmp(mdb->date_fmt, kDateFormat) == 0;
+        tm t{};
+        if (!ourFormat || !wallClock(value, t)) mdb_date_to_tm(value, &t);
         const int year = t.tm_year + 1900;
-        if (!shortDate && std::strcmp(mdb->date_fmt, kDateFormat) == 0 && year >= 1000 && year <= 9999) {
+        if (ourFormat && year >= 1000 && year <= 9999) {
             // kDateFormat: "YYYY-MM-DD hh:mm:ss"
             const auto two = [&](char* at, int value) {
                 at[0] = static_cast<char>('0' + value / 10 % 10);
