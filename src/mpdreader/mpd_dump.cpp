@@ -134,8 +134,14 @@ bool wallClock(double value, tm& t) {
     return true;
 }
 
-// valueText before it is cut at a NUL and at libmdb's bind size.
-std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
+// "00" to "99".
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839404142434445464748495051525354"
+    "555657585960616263646566676869707172737475767778798081828384858687888990919293949596979899";
+
+}  // namespace
+
+std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
     auto& number = buffer.number;
     const int start = column.cur_value_start;
     const auto integer = [&](long value) {
@@ -170,24 +176,21 @@ std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBu
     }
     case MDB_NUMERIC:
         buffer.text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
-        return buffer.text ? buffer.text : "";
+        return buffer.text ? std::string_view(buffer.text, strnlen(buffer.text, mdb->bind_size - 1)) : "";
     case MDB_TEXT:
         if (asciiText(mdb, mdb->pg_buf + start, static_cast<std::size_t>(column.cur_value_len), buffer.ascii))
-            return buffer.ascii;
+            return std::string_view(buffer.ascii).substr(0, mdb->bind_size - 1);
         break;
     case MDB_DATETIME: {
         const double value = mdb_get_double(mdb->pg_buf, start);
         const bool shortDate = mdb_col_is_shortdate(&column);
-        const bool ourFormat = !shortDate && std::strcmp(mdb->date_fmt, kDateFormat) == 0;
+        const bool ourFormat = !shortDate && std::memcmp(mdb->date_fmt, kDateFormat, sizeof kDateFormat) == 0;
         tm t{};
         if (!ourFormat || !wallClock(value, t)) mdb_date_to_tm(value, &t);
         const int year = t.tm_year + 1900;
         if (ourFormat && year >= 1000 && year <= 9999) {
             // kDateFormat: "YYYY-MM-DD hh:mm:ss"
-            const auto two = [&](char* at, int value) {
-                at[0] = static_cast<char>('0' + value / 10 % 10);
-                at[1] = static_cast<char>('0' + value % 10);
-            };
+            const auto two = [](char* at, int value) { std::memcpy(at, kDigitPairs + 2 * value, 2); };
             char* p = number.data();
             two(p, year / 100);
             two(p + 2, year % 100);
@@ -210,14 +213,7 @@ std::string_view wholeValueText(MdbHandle* mdb, const MdbColumn& column, ValueBu
     default: break;
     }
     buffer.text = mdb_col_to_string(mdb, mdb->pg_buf, start, column.col_type, column.cur_value_len);
-    return buffer.text ? buffer.text : "";
-}
-
-}  // namespace
-
-std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer& buffer) {
-    const std::string_view text = wholeValueText(mdb, column, buffer);
-    return text.substr(0, strnlen(text.data(), std::min(text.size(), mdb->bind_size - 1)));
+    return buffer.text ? std::string_view(buffer.text, strnlen(buffer.text, mdb->bind_size - 1)) : "";
 }
 
 namespace {
@@ -278,7 +274,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
             if (column->cur_value_len == 0) continue;
             fields[c] = valueText(mdb, *column, buffers[c]);
         }
-        answer.row(fields.data(), columns);
+        answer.rowOfTexts(fields.data(), columns);
         for (ValueBuffer& buffer : buffers) {
             g_free(buffer.text);
             buffer.text = nullptr;

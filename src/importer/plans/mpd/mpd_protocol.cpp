@@ -87,6 +87,23 @@ void AnswerWriter::row(const std::string_view* fields, std::size_t count) {
     if (buffer_.size() >= kFlushAt) flush();
 }
 
+void AnswerWriter::rowOfTexts(const std::string_view* fields, std::size_t count) {
+    std::size_t size = 1 + 2 * count;
+    for (std::size_t c = 0; c < count; ++c) size += fields[c].size();
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + size);
+    char* out = buffer_.data() + at;
+    *out++ = 'R';
+    for (std::size_t c = 0; c < count; ++c) {
+        const std::string_view field = fields[c];
+        *out++ = static_cast<char>(field.size() & 0xFF);
+        *out++ = static_cast<char>((field.size() >> 8) & 0xFF);
+        if (!field.empty()) std::memcpy(out, field.data(), field.size());
+        out += field.size();
+    }
+    if (buffer_.size() >= kFlushAt) flush();
+}
+
 void AnswerWriter::end() { buffer_.push_back('E'); }
 
 void AnswerWriter::failure(Code code, Kind kind, std::size_t column) {

@@ -193,6 +193,9 @@ public:
     void table(Kind kind);
     // One row: `fields` holds one entry per column of the table's kind.
     void row(const std::string_view* fields, std::size_t count);
+    // The same for fields known to hold no NUL and at most kMaxField bytes each (the reader's
+    // texts of values): written as they are.
+    void rowOfTexts(const std::string_view* fields, std::size_t count);
     void end();
     void failure(Code code, Kind kind = Kind::Projects, std::size_t column = 0);
 
