@@ -71,7 +71,7 @@ public:
     Rows(const mpd::Answer& answer, Kind kind)
         : table_(answer.tables[static_cast<std::size_t>(kind)]),
           columns_(answer.schema->columns[static_cast<std::size_t>(kind)]),
-          name_(QString::fromLatin1(answer.schema->tables[static_cast<std::size_t>(kind)])) {}
+          name_(answer.schema->tables[static_cast<std::size_t>(kind)]) {}
 
     bool next() { return ++row_ < table_.rows(); }
 
@@ -80,12 +80,12 @@ public:
     bool isNull(std::size_t c) const { return text(c).empty(); }
     // The column's name in the database; nullptr when its schema has none.
     const char* column(std::size_t c) const { return columns_[c]; }
-    const QString& name() const { return name_; }
+    QString name() const { return QString::fromLatin1(name_); }
 
 private:
     const mpd::Answer::Table& table_;
     const std::array<const char*, mpd::kMaxColumns>& columns_;
-    QString name_;
+    const char* name_;
     std::size_t row_ = std::size_t(-1);
 };
 
@@ -140,26 +140,21 @@ std::optional<bool> flagValue(const Rows& rows, std::size_t c) {
     badValue(rows, c, text);
 }
 
-int digits(std::string_view text, std::size_t at, std::size_t count, bool& ok) {
-    int value = 0;
-    for (std::size_t i = at; i < at + count; ++i) {
-        if (i >= text.size() || text[i] < '0' || text[i] > '9') {
-            ok = false;
-            return 0;
-        }
-        value = value * 10 + (text[i] - '0');
-    }
-    return value;
-}
-
 // A date-time as the reader formats it ("%Y-%m-%d %H:%M:%S"); invalid for NULL.
 QDateTime dateValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return {};
     bool ok = text.size() == 19 && text[4] == '-' && text[7] == '-' && text[10] == ' ' && text[13] == ':' &&
               text[16] == ':';
-    const int year = digits(text, 0, 4, ok), month = digits(text, 5, 2, ok), day = digits(text, 8, 2, ok);
-    const int hour = digits(text, 11, 2, ok), minute = digits(text, 14, 2, ok), second = digits(text, 17, 2, ok);
+    // Two digits from `at` as their number; ok false for anything else.
+    const auto two = [&text, &ok](std::size_t at) {
+        const auto high = static_cast<unsigned>(text[at] - '0'), low = static_cast<unsigned>(text[at + 1] - '0');
+        ok = ok && high <= 9 && low <= 9;
+        return static_cast<int>(high * 10 + low);
+    };
+    if (!ok) badValue(rows, c, text);
+    const int year = two(0) * 100 + two(2), month = two(5), day = two(8);
+    const int hour = two(11), minute = two(14), second = two(17);
     // The reader writes years 1000 to 9999 only (others in the long form, which is damage here).
     static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
@@ -180,6 +175,7 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
 
 QString textValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
+    if (text.empty()) return {};
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
