@@ -149,19 +149,23 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer&
         return std::string_view(number.data(), static_cast<std::size_t>(end - number.data()));
     };
     // A value that does not lie within the page (a damaged row) is left to libmdb, as it was.
-    const std::size_t wanted = column.col_type == MDB_BYTE ? 1
-                               : column.col_type == MDB_INT ? 2
-                               : column.col_type == MDB_LONGINT || column.col_type == MDB_FLOAT ? 4
-                               : column.col_type == MDB_DOUBLE || column.col_type == MDB_DATETIME
-                                   ? 8
-                                   : static_cast<std::size_t>(std::max(column.cur_value_len, 0));
-    const bool inPage = start >= 0 && static_cast<std::size_t>(start) + wanted <= sizeof mdb->pg_buf;
-    switch (inPage ? column.col_type : -1) {
-    case MDB_BYTE: return integer(mdb_get_byte(mdb->pg_buf, start));
-    case MDB_INT: return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
-    case MDB_LONGINT: return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
+    const auto inPage = [&](std::size_t size) {
+        return start >= 0 && static_cast<std::size_t>(start) + size <= sizeof mdb->pg_buf;
+    };
+    const auto ownLength = static_cast<std::size_t>(std::max(column.cur_value_len, 0));
+    switch (column.col_type) {
+    case MDB_BYTE:
+        if (!inPage(1)) break;
+        return integer(mdb_get_byte(mdb->pg_buf, start));
+    case MDB_INT:
+        if (!inPage(2)) break;
+        return integer(static_cast<short>(mdb_get_int16(mdb->pg_buf, start)));
+    case MDB_LONGINT:
+        if (!inPage(4)) break;
+        return integer(static_cast<std::int32_t>(mdb_get_int32(mdb->pg_buf, start)));
     case MDB_FLOAT:
     case MDB_DOUBLE: {
+        if (!inPage(column.col_type == MDB_FLOAT ? 4 : 8)) break;
         // libmdb writes them as printf's %.8g and %.16g: a whole number below 10^8 (10^16) in
         // plain digits, as an integer would be written (but for -0).
         const bool single = column.col_type == MDB_FLOAT;
@@ -175,13 +179,16 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer&
         return {number.data(), static_cast<std::size_t>(end - number.data())};
     }
     case MDB_NUMERIC:
+        if (!inPage(ownLength)) break;
         buffer.text = mdb_numeric_to_string(mdb, start, column.col_scale, column.col_prec);
         return buffer.text ? std::string_view(buffer.text, strnlen(buffer.text, mdb->bind_size - 1)) : "";
     case MDB_TEXT:
-        if (asciiText(mdb, mdb->pg_buf + start, static_cast<std::size_t>(column.cur_value_len), buffer.ascii))
+        if (inPage(ownLength) &&
+            asciiText(mdb, mdb->pg_buf + start, static_cast<std::size_t>(column.cur_value_len), buffer.ascii))
             return std::string_view(buffer.ascii).substr(0, mdb->bind_size - 1);
         break;
     case MDB_DATETIME: {
+        if (!inPage(8)) break;
         const double value = mdb_get_double(mdb->pg_buf, start);
         const bool shortDate = mdb_col_is_shortdate(&column);
         const bool ourFormat = !shortDate && std::memcmp(mdb->date_fmt, kDateFormat, sizeof kDateFormat) == 0;
