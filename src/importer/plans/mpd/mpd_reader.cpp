@@ -173,6 +173,17 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }
 
+// A further date of the current task row: the text of its start or finish is that date-time,
+// taken from the task rather than read again.
+QDateTime taskDate(const Rows& rows, std::size_t c, const PlanTask& task) {
+    const std::string_view text = rows.text(c);
+    if (!text.empty()) {
+        if (text == rows.text(mpd::kStart)) return task.start;
+        if (text == rows.text(mpd::kFinish)) return task.finish;
+    }
+    return dateValue(rows, c);
+}
+
 QString textValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return {};
@@ -235,9 +246,9 @@ void readSchedule(const Rows& rows, bool project98, TaskRow& row) {
         const auto tenths = integerValue(rows, c);
         return tenths ? std::optional<double>(static_cast<double>(*tenths) / 10) : std::nullopt;
     };
-    const auto date = [&rows](std::size_t c) -> std::optional<QDateTime> {
+    const auto date = [&rows, &row](std::size_t c) -> std::optional<QDateTime> {
         if (!rows.column(c)) return std::nullopt;  // a field the schema lacks
-        return dateValue(rows, c);                 // NA when empty
+        return taskDate(rows, c, row.task);        // NA when empty
     };
     s.totalSlackMinutes = minutes(kTotalSlack);
     s.freeSlackMinutes = minutes(kFreeSlack);
@@ -556,12 +567,12 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
                 d->percentComplete = static_cast<double>(*percent);
             d->milestone = flagValue(rows, kMilestone);
             d->summary = flagValue(rows, kSummary);
-            d->baselineStart = dateValue(rows, kBaselineStart);
-            d->baselineFinish = dateValue(rows, kBaselineFinish);
+            d->baselineStart = taskDate(rows, kBaselineStart, row.task);
+            d->baselineFinish = taskDate(rows, kBaselineFinish, row.task);
             if (const auto base = integerValue(rows, kBaselineDuration))
                 d->baselineDurationMinutes = static_cast<double>(*base) / 10;
-            d->actualStart = dateValue(rows, kActualStart);
-            d->actualFinish = dateValue(rows, kActualFinish);
+            d->actualStart = taskDate(rows, kActualStart, row.task);
+            d->actualFinish = taskDate(rows, kActualFinish, row.task);
             if (const auto work = numberValue(rows, kWork)) d->workMinutes = *work / 1000;
             d->notes = textValue(rows, kNotes);
             row.details = std::move(d);
