@@ -117,6 +117,15 @@ std::optional<double> numberValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
     if (text.size() > 64) badValue(rows, c, text);
+    // Whole numbers come as integers: below 10^15 exact as a double (-0 the long way).
+    if (text.size() <= 15) {
+        const bool negative = text[0] == '-';
+        std::size_t i = negative ? 1 : 0;
+        qint64 whole = 0;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
+        if (i == text.size() && text.size() > (negative ? 1u : 0u) && !(negative && whole == 0))
+            return static_cast<double>(negative ? -whole : whole);
+    }
     // The reader writes numbers as printf does: read here without a copy on the heap; anything
     // else goes the long way below.
     char plain[64];

@@ -169,6 +169,37 @@ TEST(MpdReader, LinksCriticalAndCustomValuesOfRowsTheTestDatabasesLack) {
     }
 }
 
+// Numbers, whole ones written as integers and others as printf writes them: the same double either
+// way, the sign of zero kept; anything else is damage.
+TEST(MpdReader, NumbersReadExactlyHoweverWritten) {
+    using namespace mpd;
+    const struct {
+        const char* text;
+        std::optional<double> number;
+    } cases[] = {{"4800", 4800.0}, {"-36", -36.0}, {"-0", -0.0}, {"0", 0.0}, {"999999999999999", 999999999999999.0},
+                 {"1234567890123456", 1234567890123456.0}, {"0.1", 0.1}, {"-2.5e-07", -2.5e-7}, {"1e+20", 1e20},
+                 {"-", std::nullopt}, {"1-2", std::nullopt}, {"12a", std::nullopt}};
+    ReadOptions numbers{true};
+    numbers.custom.set(static_cast<std::size_t>(customSlot(CustomKind::Number, 1)));
+    for (const auto& c : cases) {
+        const std::vector<AnswerRow> rows{
+            {Kind::Tasks, {{kProject, "1"}, {kUniqueId, "1"}, {kId, "1"}, {kName, "T"}}},
+            {Kind::NumberFields, {{kFieldProject, "1"}, {kFieldCategory, "0"}, {kFieldOwner, "1"},
+                                  {kFieldId, fieldId(CustomKind::Number, 1)}, {kFieldValue, c.text}}}};
+        try {
+            const Plan plan = planFromMpdAnswer(answerOf(rows), numbers);
+            ASSERT_TRUE(c.number) << c.text;
+            const auto* v = plan.positions.at(0)->details->customValue(customSlot(CustomKind::Number, 1));
+            ASSERT_TRUE(v) << c.text;
+            EXPECT_EQ(v->number, *c.number) << c.text;
+            EXPECT_EQ(std::signbit(v->number), std::signbit(*c.number)) << c.text;
+        } catch (const Failure& failure) {
+            EXPECT_FALSE(c.number) << c.text;
+            EXPECT_TRUE(failure.description().contains(QLatin1String(c.text))) << failure.description().toStdString();
+        }
+    }
+}
+
 // ---- damaged, foreign and lying databases ------------------------------------------------------
 
 QByteArray bytesOf(const QString& path) {
