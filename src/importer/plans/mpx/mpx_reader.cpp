@@ -9,8 +9,6 @@
 #include <iterator>
 #include <map>
 #include <memory>
-#include <ranges>
-#include <span>
 #include <unordered_map>
 #include <string>
 #include <string_view>
@@ -1365,9 +1363,9 @@ private:
         }
         // A value only for a field that holds one, the list allocated once, at its size.
         if (held == 0) return;
-        const auto values = std::span(heldCustom_.data(), held) |
-                            std::views::transform([](const CustomValue* v) -> const CustomValue& { return *v; });
-        d.custom.assign(values.begin(), values.end());
+        d.custom.clear();
+        d.custom.reserve(held);
+        for (std::size_t i = 0; i < held; ++i) d.custom.push_back(*heldCustom_[i]);
     }
 
     // The asked custom fields the task table holds, with their places in its records (a field it
