@@ -226,8 +226,9 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer&
 namespace {
 
 // Writes every row of the table of `kind` as text: the schema's columns of that kind that are
-// `asked` for, the others left empty. A column the table lacks is empty in every row.
-void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
+// `asked` for, the others left empty. A column the table lacks is empty in every row. Returns
+// whether it had a row.
+bool dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, unsigned asked,
                mpd::AnswerWriter& answer) {
     const auto k = static_cast<std::size_t>(kind);
     MdbCatalogEntry* entry = db.table(schema.tables[k]);
@@ -237,7 +238,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
     if (table->num_rows == 0 && table->usage_map && table->map_sz > 0 &&
         mdb_map_find_next(db.handle(), table->usage_map, static_cast<unsigned>(table->map_sz), 0) == 0) {
         answer.table(kind);
-        return;
+        return false;
     }
     if (!mdb_read_columns(table.get()) || !table->columns) throw Stop{mpd::Code::ColumnsUnreadable, kind};
     mdb_rewind_table(table.get());
@@ -266,6 +267,7 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
     std::vector<std::string_view> fields(columns);
     std::vector<ValueBuffer> buffers(columns);
     MdbHandle* mdb = db.handle();
+    bool any = false;
     for (;;) {
         for (MdbColumn* column : found)
             if (column) column->cur_value_len = -1;
@@ -286,7 +288,9 @@ void dumpTable(const Database& db, const mpd::Schema& schema, mpd::Kind kind, un
             g_free(buffer.text);
             buffer.text = nullptr;
         }
+        any = true;
     }
+    return any;
 }
 
 }  // namespace
@@ -304,7 +308,9 @@ void dumpDatabase(int database, unsigned asked, mpd::AnswerWriter& answer) {
             return name && mpd::tableAsked(kind, asked) && db.table(name);
         };
         // The further fields' columns and tables are read only when asked for: libmdb then leaves
-        // them alone. Resources come only with their assignments.
+        // them alone. Resources come only with their assignments, the list of outline codes only
+        // when a value names one.
+        bool codeValues = false;
         for (std::size_t k = 0; k < mpd::kKinds; ++k) {
             const auto kind = static_cast<mpd::Kind>(k);
             if (kind == mpd::Kind::Resources || kind == mpd::Kind::Assignments) {
@@ -312,7 +318,9 @@ void dumpDatabase(int database, unsigned asked, mpd::AnswerWriter& answer) {
             } else if (kind != mpd::Kind::Tasks && !has(kind)) {
                 continue;
             }
-            dumpTable(db, *schema, kind, asked, answer);
+            if (kind == mpd::Kind::OutlineCodes && !codeValues) continue;
+            const bool rows = dumpTable(db, *schema, kind, asked, answer);
+            if (kind == mpd::Kind::CodeFields) codeValues = rows;
         }
         answer.end();
     } catch (const Stop& stop) {

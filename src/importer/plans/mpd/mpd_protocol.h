@@ -17,7 +17,8 @@
 // An answer (integers little-endian):
 //   "QXMD" version:u8                    sent before the database is opened
 //   'S' schema:u8                        9 (Project 2000-2003) or 8 (Project 98), before any table
-//   then tables, in the order of their kinds, each at most once and only when asked for:
+//   then tables, in the order of their kinds, each at most once and only when asked for (the list
+//   of outline codes only after code values that hold a row):
 //     'T' kind:u8 columns:u8             columns: exactly the count of that kind
 //     'R' then per column length:u16 bytes   one row; the bytes hold no NUL; empty is NULL
 //   then one closing record, the last bytes of the answer:
