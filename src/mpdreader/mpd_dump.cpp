@@ -193,9 +193,12 @@ std::string_view valueText(MdbHandle* mdb, const MdbColumn& column, ValueBuffer&
         const bool shortDate = mdb_col_is_shortdate(&column);
         const bool ourFormat = !shortDate && std::memcmp(mdb->date_fmt, kDateFormat, sizeof kDateFormat) == 0;
         tm t{};
-        if (!ourFormat || !wallClock(value, t)) mdb_date_to_tm(value, &t);
+        const bool own = ourFormat && wallClock(value, t);
+        if (!own) mdb_date_to_tm(value, &t);
         const int year = t.tm_year + 1900;
-        if (ourFormat && year >= 1000 && year <= 9999) {
+        const auto twoDigits = [](int value) { return value >= 0 && value <= 99; };
+        if (own || (ourFormat && year >= 1000 && year <= 9999 && twoDigits(t.tm_mon + 1) && twoDigits(t.tm_mday) &&
+                    twoDigits(t.tm_hour) && twoDigits(t.tm_min) && twoDigits(t.tm_sec))) {
             // kDateFormat: "YYYY-MM-DD hh:mm:ss"
             const auto two = [](char* at, int value) { std::memcpy(at, kDigitPairs + 2 * value, 2); };
             char* p = number.data();
