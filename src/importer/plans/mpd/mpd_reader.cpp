@@ -481,6 +481,10 @@ std::optional<CustomValue> customValueOf(const Rows& rows, CustomKind kind,
 void readCustomValues(const mpd::Answer& answer, qint64 project, const CustomSlots& asked, std::vector<TaskRow>& found,
                       const std::vector<std::size_t>& order) {
     using namespace mpd;
+    const auto hasRows = [&answer](const ValueTable& table) {
+        return answer.tables[static_cast<std::size_t>(table.table)].rows() > 0;
+    };
+    if (std::none_of(std::begin(kValueTables), std::end(kValueTables), hasRows)) return;
     std::unordered_map<qint64, TaskDetails*> byUnique;
     for (const std::size_t k : order) byUnique.emplace(found[k].uniqueId, found[k].details.get());
     std::unordered_map<qint64, QString> codes;
