@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "importer/plans/common/calendar.h"
 #include "importer/plans/p6/p6_calendar.h"
 #include "importer/plans/p6/p6_reader.h"
 #include "platform/failure.h"
@@ -119,7 +120,7 @@ private:
 
 // ---- dates ----
 
-Minutes at(int y, int m, int d, int h = 0, int min = 0) { return p6::daysFromCivil(y, m, d) * 1440 + h * 60 + min; }
+Minutes at(int y, int m, int d, int h = 0, int min = 0) { return daysFromCivil(y, m, d) * 1440 + h * 60 + min; }
 std::string stamp(Minutes t, bool xml) {
     if (t == p6::kNoDate) return {};
     std::int64_t z = p6::dayOf(t) + 719468;
@@ -185,7 +186,7 @@ std::vector<std::int64_t> holidays() {
     std::vector<std::int64_t> days;
     for (int y = 2023; y <= 2028; ++y)
         for (const auto& [m, d] : std::vector<std::pair<int, int>>{{1, 1}, {5, 29}, {7, 4}, {9, 4}, {11, 23}, {12, 25}, {12, 26}})
-            days.push_back(p6::daysFromCivil(y, m, d));
+            days.push_back(daysFromCivil(y, m, d));
     return days;
 }
 

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "importer/plans/common/calendar.h"
 #include "importer/plans/common/details_pool.h"
 #include "importer/plans/common/finish_plan.h"
 #include "importer/plans/common/plan_file.h"
@@ -165,19 +166,11 @@ QDateTime dateValue(const Rows& rows, std::size_t c) {
     const int year = two(0) * 100 + two(2), month = two(5), day = two(8);
     const int hour = two(11), minute = two(14), second = two(17);
     // The reader writes years 1000 to 9999 only (others in the long form, which is damage here).
-    static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || day > kMonthDays[month - 1] || (month == 2 && day == 29 && !leap) ||
-        hour > 23 || minute > 59 || second > 59)
+    if (!ok || year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) || hour > 23 ||
+        minute > 59 || second > 59)
         badValue(rows, c, text);
-    // Built from the milliseconds, as wallClock would build it from the day and time: days since
-    // 1970-01-01 by the proleptic Gregorian calendar, counted from March so that February is last.
-    const int y = month <= 2 ? year - 1 : year;
-    const int era = y / 400;  // years are positive here
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const qint64 days = qint64(era) * 146097 + dayOfEra - 719468;
+    // Built from the milliseconds, as wallClock would build it from the day and time.
+    const qint64 days = daysFromCivil(year, month, day);
     const qint64 seconds = days * 86400 + hour * 3600 + minute * 60 + second;
     return QDateTime::fromMSecsSinceEpoch(seconds * 1000, Qt::UTC);
 }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "importer/plans/common/calendar.h"
 #include "importer/plans/common/plan_file.h"
 #include "platform/failure.h"
 
@@ -24,12 +25,6 @@ bool digits(std::string_view t, std::size_t& i, int least, int most, int& value)
         ++n;
     }
     return n >= least;
-}
-
-int daysInMonth(int year, int month) {
-    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month == 2 && (year % 4 == 0 && (year % 100 != 0 || year % 400 == 0))) return 29;
-    return kDays[month - 1];
 }
 
 // Whether a tag's name, compared without case, is one of `names`. ASCII names are compared in
@@ -101,16 +96,6 @@ qsizetype decodeEntity(const QString& html, qsizetype i, char16_t*& out) {
 }
 
 }  // namespace
-
-std::int64_t daysFromCivil(int year, int month, int day) {
-    // Howard Hinnant's days_from_civil.
-    const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
 
 bool parseDateTime(std::string_view t, Minutes& out) {
     while (!t.empty() && isBlank(t.front())) t.remove_prefix(1);

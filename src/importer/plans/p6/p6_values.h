@@ -16,8 +16,6 @@ using Minutes = std::int64_t;
 inline constexpr Minutes kNoDate = std::numeric_limits<Minutes>::min();
 inline constexpr Minutes kMinutesPerDay = 24 * 60;
 
-// Days since 1970-01-01 of a proleptic Gregorian date (no range check).
-std::int64_t daysFromCivil(int year, int month, int day);
 inline std::int64_t dayOf(Minutes m) { return m >= 0 ? m / kMinutesPerDay : -((-m + kMinutesPerDay - 1) / kMinutesPerDay); }
 // 0 = Sunday ... 6 = Saturday.
 inline int weekdayOf(std::int64_t day) { return static_cast<int>(((day + 4) % 7 + 7) % 7); }

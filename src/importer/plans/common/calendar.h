@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+namespace quorrix::importer::plans {
+
+// The days of a month of the proleptic Gregorian calendar; `month` 1 … 12.
+constexpr int daysInMonth(int year, int month) {
+    constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month == 2 && year % 4 == 0 && (year % 100 != 0 || year % 400 == 0)) return 29;
+    return kDays[month - 1];
+}
+
+// Days since 1970-01-01 of a proleptic Gregorian date (no range check): counted from March, so that
+// February is the last month of the year.
+constexpr std::int64_t daysFromCivil(int year, int month, int day) {
+    const std::int64_t y = static_cast<std::int64_t>(year) - (month <= 2 ? 1 : 0);
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yearOfEra = y - era * 400;
+    const std::int64_t dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const std::int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+}  // namespace quorrix::importer::plans
