@@ -1,8 +1,8 @@
 #include "importer/plans/mpd/mpd_protocol.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <unistd.h>
 
 namespace quorrix::importer::plans::mpd {
@@ -69,22 +69,12 @@ void AnswerWriter::table(Kind kind) {
 }
 
 void AnswerWriter::row(const std::string_view* fields, std::size_t count) {
-    std::size_t size = 1 + 2 * count;
-    for (std::size_t c = 0; c < count; ++c) size += std::min(fields[c].size(), kMaxField);
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + size);
-    char* out = buffer_.data() + at;
-    *out++ = 'R';
-    for (std::size_t c = 0; c < count; ++c) {
-        std::string_view field = fields[c].substr(0, kMaxField);
-        field = field.substr(0, field.find('\0'));
-        *out++ = static_cast<char>(field.size() & 0xFF);
-        *out++ = static_cast<char>((field.size() >> 8) & 0xFF);
-        if (!field.empty()) std::memcpy(out, field.data(), field.size());
-        out += field.size();
+    std::vector<std::string_view> texts(fields, fields + count);
+    for (std::string_view& text : texts) {
+        text = text.substr(0, kMaxField);
+        text = text.substr(0, text.find('\0'));
     }
-    buffer_.resize(static_cast<std::size_t>(out - buffer_.data()));
-    if (buffer_.size() >= kFlushAt) flush();
+    rowOfTexts(texts.data(), count);
 }
 
 void AnswerWriter::rowOfTexts(const std::string_view* fields, std::size_t count) {
