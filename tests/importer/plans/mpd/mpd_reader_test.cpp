@@ -157,7 +157,8 @@ TEST(MpdReader, LinksCriticalAndCustomValuesOfRowsTheTestDatabasesLack) {
                              "0000-01-01 08:00:00", "2024-03-04 24:00:00", "2024-03-04 08:60:00"}) {
         std::vector<AnswerRow> dated = rows;
         dated[1].values[5].second = text;  // the start
-        const QDateTime expected = QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDateTime expected =
+            QDateTime::fromString(QString::fromLatin1(text), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         try {
             const Plan read = planFromMpdAnswer(answerOf(dated), every);
             EXPECT_TRUE(expected.isValid()) << text;
