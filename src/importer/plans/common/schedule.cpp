@@ -158,16 +158,7 @@ QString DurationTexts::operator()(double minutes, int format) {
     quint64 bits;
     std::memcpy(&bits, &minutes, sizeof bits);
     const quint64 hash = (bits ^ (bits >> 29) ^ (quint64(format) << 7)) * 0x9E3779B97F4A7C15ull;
-    Kept& kept = kept_[hash >> (64 - kBits)];
-    // The bits compared, not the values: 0 and -0, and NaN, are told apart as the text does.
-    quint64 keptBits;
-    std::memcpy(&keptBits, &kept.minutes, sizeof keptBits);
-    if (kept.format != format || keptBits != bits) {
-        kept.text = durationText(minutes, format, units_, shortForm_);
-        kept.minutes = minutes;
-        kept.format = format;
-    }
-    return kept.text;
+    return kept_.get({bits, format}, hash, [&] { return durationText(minutes, format, units_, shortForm_); });
 }
 
 double durationDays(double minutes, int format, const DurationUnits& units) {

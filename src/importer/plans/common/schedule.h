@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QString>
-#include <array>
 #include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+#include "importer/plans/common/kept_values.h"
 
 namespace quorrix::importer::plans {
 
@@ -35,15 +36,15 @@ public:
     QString operator()(double minutes, int format);
 
 private:
-    static constexpr int kBits = 5;
-    struct Kept {
-        double minutes = 0;
-        int format = -1;  // none
-        QString text;
+    // The minutes' bits rather than their value: 0 and -0, and NaN, are told apart as the text does.
+    struct Key {
+        quint64 minutesBits = 0;
+        int format = 0;
+        bool operator==(const Key&) const = default;
     };
     DurationUnits units_;
     bool shortForm_;
-    std::array<Kept, 1 << kBits> kept_;
+    KeptValues<Key, QString, 5> kept_;
 };
 
 // A duration in days: working days by the plan's minutes per day, elapsed days for an elapsed format.

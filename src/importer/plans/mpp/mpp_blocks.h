@@ -3,12 +3,12 @@
 #include <QDateTime>
 #include <QString>
 #include <QtEndian>
-#include <array>
 #include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
+#include "importer/plans/common/kept_values.h"
 #include "importer/plans/mpp/mpp_bytes.h"
 
 // The generic block structures of the .mpp task streams and the encodings of their values. All
@@ -100,23 +100,12 @@ public:
     const std::optional<QDateTime>& at(Bytes bytes, qint64 offset) {
         const quint32 raw =
             bytes.holds(offset, 4) ? qFromLittleEndian<quint32>(bytes.data() + offset) : bytes.u32(offset);
-        Kept& kept = kept_[(raw * 2654435761u) >> (32 - kBits)];
-        if (!kept.filled || kept.raw != raw) {
-            kept.value = timestamp(bytes, offset);
-            kept.raw = raw;
-            kept.filled = true;
-        }
-        return kept.value;
+        const quint64 hash = quint64(quint32(raw * 2654435761u)) << 32;
+        return kept_.get(raw, hash, [&] { return timestamp(bytes, offset); });
     }
 
 private:
-    static constexpr int kBits = 6;
-    struct Kept {
-        quint32 raw = 0;
-        bool filled = false;
-        std::optional<QDateTime> value;
-    };
-    std::array<Kept, 1 << kBits> kept_;
+    KeptValues<quint32, std::optional<QDateTime>, 6> kept_;
 };
 
 // A duration in tenths of a minute: nothing for -1 ("no value").

@@ -7,6 +7,7 @@
 #include <unordered_set>
 
 #include "importer/plans/common/details_pool.h"
+#include "importer/plans/common/kept_values.h"
 #include "importer/plans/common/plan_file.h"
 #include "importer/plans/common/resource_names.h"
 #include "importer/plans/common/schedule.h"
@@ -783,12 +784,7 @@ private:
     QDateTime dateTime(Minutes m) {
         if (m == kNoDate) return {};
         const auto bits = static_cast<std::uint64_t>(m);
-        Made& made = madeDates_[((bits ^ (bits >> 13)) * 0x9E3779B97F4A7C15ull) >> (64 - kMadeDateBits)];
-        if (made.minutes != m) {
-            made.minutes = m;
-            made.dateTime = toDateTime(m);
-        }
-        return made.dateTime;
+        return madeDates_.get(m, (bits ^ (bits >> 13)) * 0x9E3779B97F4A7C15ull, [m] { return toDateTime(m); });
     }
 
     P6File& f_;
@@ -808,12 +804,7 @@ private:
     };
     std::unordered_map<std::pair<Key, QString>, const BaselineActivity*, PairHash> baselineIndex_;
     std::vector<Row> rows_;
-    static constexpr int kMadeDateBits = 12;
-    struct Made {
-        Minutes minutes = kNoDate;
-        QDateTime dateTime;
-    };
-    std::vector<Made> madeDates_ = std::vector<Made>(std::size_t(1) << kMadeDateBits);
+    KeptValues<Minutes, QDateTime, 12> madeDates_;
 };
 
 }  // namespace
