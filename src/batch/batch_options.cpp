@@ -48,9 +48,9 @@ QString usageText() {
         "                          (default: name,duration,start,finish); the keys:\n") +
            columnKeyLines() +
            QStringLiteral(
-               "                          text1..text30 stands for text1, text2, ... text30; a custom field's\n"
-               "                          header is the name the plan gives it; alias:NAME is the custom field\n"
-               "                          each plan names NAME\n"
+               "                          a range such as text1..text30 or number3..number5 stands for each\n"
+               "                          key in it; a custom field's header is the name the plan gives it;\n"
+               "                          alias:NAME is the custom field each plan names NAME\n"
                "      --freeze-header     keep the header row in view while the rows scroll\n"
                "      --filter-buttons    filter buttons on the header row, over every written row and column\n"
                "      --group-outline     group the rows by the tasks' outline levels, summary rows above\n"

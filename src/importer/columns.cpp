@@ -178,28 +178,42 @@ ColumnChoice parseColumnList(const QString& text) {
         return choice;
     };
     if (text.trimmed().isEmpty()) return fail(QStringLiteral("No column given. Valid columns: ") + columnKeyList());
+    const auto customSlotOf = [](const QString& key) -> std::optional<int> {
+        for (int slot = 0; slot < kCustomFieldCount; ++slot)
+            if (key == customFieldKey(slot)) return slot;
+        return std::nullopt;
+    };
     std::vector<Column> columns;
     for (const QString& item : text.split(QLatin1Char(','))) {
         const QString trimmedItem = item.trimmed();
         const QString key = trimmedItem.toLower();
         if (key.isEmpty()) return fail(QStringLiteral("An empty item in the column list: ") + text);
-        std::optional<Column> found;
+        std::vector<Column> found;
         if (key.startsWith(kAliasPrefix)) {
             const QString name = trimmedItem.mid(kAliasPrefix.size()).trimmed();
             if (name.isEmpty()) return fail(QStringLiteral("A custom field's name is missing after \"alias:\"."));
-            found = Column::alias(name);
+            found.push_back(Column::alias(name));
+        } else if (const qsizetype dots = key.indexOf(QLatin1String("..")); dots >= 0) {
+            // A range of custom fields of one kind, as the list of keys shows them: "text1..text30".
+            const auto first = customSlotOf(key.left(dots).trimmed());
+            const auto last = customSlotOf(key.mid(dots + 2).trimmed());
+            if (!first || !last || plans::customKindOf(*first) != plans::customKindOf(*last) || *first > *last)
+                return fail(QStringLiteral("Not a range of custom fields of one kind, such as text1..text5: ") +
+                            trimmedItem);
+            for (int slot = *first; slot <= *last; ++slot) found.push_back(Column::custom(slot));
         } else {
             for (const ColumnFacts& f : kFacts)
-                if (key == QLatin1String(f.key)) found = f.kind;
-            for (int slot = 0; !found && slot < kCustomFieldCount; ++slot)
-                if (key == customFieldKey(slot)) found = Column::custom(slot);
+                if (key == QLatin1String(f.key)) found.push_back(f.kind);
+            if (const auto slot = found.empty() ? customSlotOf(key) : std::nullopt) found.push_back(Column::custom(*slot));
         }
-        if (!found)
+        if (found.empty())
             return fail(QStringLiteral("Unknown column: ") + trimmedItem + QStringLiteral(". Valid columns: ") +
                         columnKeyList());
-        if (std::find(columns.begin(), columns.end(), *found) != columns.end())
-            return fail(QStringLiteral("A column listed twice: ") + columnKey(*found));
-        columns.push_back(*found);
+        for (const Column& column : found) {
+            if (std::find(columns.begin(), columns.end(), column) != columns.end())
+                return fail(QStringLiteral("A column listed twice: ") + columnKey(column));
+            columns.push_back(column);
+        }
     }
     choice.columns = std::move(columns);
     return choice;

@@ -111,8 +111,9 @@ QString columnKeyList();
 QString columnListText(const std::vector<Column>& columns);
 
 // A comma-separated list of keys read as columns, in the order given. Blanks around a key and
-// its letter case do not matter ("alias:" keeps the name as given). An unknown key, an empty item,
-// a key listed twice or an empty list gives no columns and a one-line reason.
+// its letter case do not matter ("alias:" keeps the name as given). A range of custom fields of
+// one kind ("text3..text7") stands for each of them in order. An unknown key, an empty item, a key
+// listed twice or an empty list gives no columns and a one-line reason.
 struct ColumnChoice {
     std::optional<std::vector<Column>> columns;
     QString error;

@@ -108,6 +108,30 @@ TEST(Columns, ListIsReadInTheOrderGivenAndRefusedWhenUnusable) {
     EXPECT_FALSE(parseColumnList(QStringLiteral("text31")).columns);
     EXPECT_FALSE(parseColumnList(QStringLiteral("text0")).columns);
 
+    // Ranges of one kind, as the key list shows them, stand for their fields in order: the whole
+    // list of ranges is every key.
+    const ColumnChoice ranges = parseColumnList(kAllKeys + QLatin1Char(',') + kCustomRanges.chopped(11));
+    ASSERT_TRUE(ranges.columns) << ranges.error.toStdString();
+    EXPECT_EQ(*ranges.columns, allColumns());
+    struct Case {
+        const char* list;
+        const char* columns;  // nullptr: refused
+    };
+    for (const Case& c : {Case{"name, Number3 .. number5", "name,number3,number4,number5"},
+                          Case{"outline-code10..outline-code10", "outline-code10"},
+                          Case{"text5..text2", nullptr}, Case{"text1..number2", nullptr},
+                          Case{"text1..text31", nullptr}, Case{"name..finish", nullptr}, Case{"text1..", nullptr},
+                          Case{"text2,text1..text3", nullptr}}) {
+        const ColumnChoice choice = parseColumnList(QString::fromLatin1(c.list));
+        if (!c.columns) {
+            EXPECT_FALSE(choice.columns) << c.list;
+            EXPECT_FALSE(choice.error.isEmpty()) << c.list;
+            continue;
+        }
+        ASSERT_TRUE(choice.columns) << c.list << ": " << choice.error.toStdString();
+        EXPECT_EQ(columnListText(*choice.columns), QString::fromLatin1(c.columns)) << c.list;
+    }
+
     // Only what the columns show is read: the schedule for a schedule column, a custom field for
     // its own column, every custom field for a name.
     using Columns = std::vector<Column>;
