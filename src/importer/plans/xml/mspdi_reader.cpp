@@ -712,10 +712,11 @@ void readCustom(const pugi::xml_node& first, bool prefixed, const ReadOptions& o
         value.slot = static_cast<std::uint8_t>(*slot);
         const CustomKind kind = customKindOf(*slot);
         if (!extended || kind == CustomKind::OutlineCode) {
-            const std::optional<long long> valueId = wholeNumberIn(childNamed(child, "ValueID"));
-            if (!valueId) continue;
-            value.text = plan.outlineCodeText(static_cast<long>(*id), *valueId);
+            // The value list's entry; a value written as its text alone is taken as it stands.
+            if (const std::optional<long long> valueId = wholeNumberIn(childNamed(child, "ValueID")))
+                value.text = plan.outlineCodeText(static_cast<long>(*id), *valueId);
             if (value.text.isEmpty()) value.text = textIn(childNamed(child, "Value"));
+            if (value.text.isEmpty()) continue;
         } else {
             const pugi::xml_node text = childNamed(child, "Value");
             if (!text) continue;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "importer/plans/plan_reader.h"
+#include "importer/plans/xml/mspdi_reader.h"
 #include "support/test_data.h"
 
 namespace quorrix::importer::plans {
@@ -86,6 +87,43 @@ TEST(MspdiSchedule, CustomFieldsAreTypedByTheirKindAndReadOnlyWhenAsked) {
         // Only the asked field is kept.
         EXPECT_EQ(detailsOf(plan, c.id).custom.size(), 1u) << c.key;
     }
+}
+
+// Custom values the test plans lack: a two-level outline code joined by its mask's separator, an
+// outline code written as its text alone, numbers, and costs in hundredths.
+TEST(MspdiSchedule, OutlineCodesNumbersAndCostsAsWritten) {
+    const auto custom = [](long field, const char* inner) {
+        return "<ExtendedAttribute><FieldID>" + QByteArray::number(qlonglong(field)) + "</FieldID>" + inner +
+               "</ExtendedAttribute>";
+    };
+    const long code1 = 188744096, code2 = 188744098, number1 = 188743767, cost1 = 188743786;
+    const QByteArray xml =
+        "<Project xmlns=\"http://schemas.microsoft.com/project\"><OutlineCodes><OutlineCode><FieldID>188744096"
+        "</FieldID><Alias>Region</Alias><Values>"
+        "<Value><ValueID>1</ValueID><ParentValueID>0</ParentValueID><Value>EU</Value></Value>"
+        "<Value><ValueID>2</ValueID><ParentValueID>1</ParentValueID><Value>North</Value></Value></Values>"
+        "<Masks><Mask><Separator>-</Separator></Mask><Mask><Separator>.</Separator></Mask></Masks>"
+        "</OutlineCode></OutlineCodes><Tasks>"
+        "<Task><UID>1</UID><ID>1</ID><Name>a</Name><OutlineCode><FieldID>188744096</FieldID><ValueID>2</ValueID>"
+        "</OutlineCode>" + custom(number1, "<Value>-2.5</Value>") + custom(cost1, "<Value>123456</Value>") +
+        "</Task><Task><UID>2</UID><ID>2</ID><Name>b</Name>" + custom(code2, "<Value>X.Y</Value>") +
+        custom(code1, "<ValueID>77</ValueID><Value>as written</Value>") + "</Task></Tasks></Project>";
+    const Plan plan = readMspdi(xml, everything());
+    const auto value = [&](int id, int slot) { return detailsOf(plan, id).customValue(slot); };
+    const int codeSlot = *customSlotOfId(code1);
+    ASSERT_NE(value(1, codeSlot), nullptr);
+    EXPECT_EQ(value(1, codeSlot)->text, QStringLiteral("EU-North"));
+    ASSERT_NE(value(1, *customSlotOfId(number1)), nullptr);
+    EXPECT_EQ(value(1, *customSlotOfId(number1))->number, -2.5);
+    ASSERT_NE(value(1, *customSlotOfId(cost1)), nullptr);
+    EXPECT_EQ(value(1, *customSlotOfId(cost1))->number, 1234.56);
+    ASSERT_NE(value(2, *customSlotOfId(code2)), nullptr);
+    EXPECT_EQ(value(2, *customSlotOfId(code2))->text, QStringLiteral("X.Y"));
+    ASSERT_NE(value(2, codeSlot), nullptr);
+    EXPECT_EQ(value(2, codeSlot)->text, QStringLiteral("as written"));
+    EXPECT_NE(std::find(plan.customAliases.begin(), plan.customAliases.end(),
+                        std::pair<int, QString>(codeSlot, QStringLiteral("Region"))),
+              plan.customAliases.end());
 }
 
 }  // namespace
