@@ -122,6 +122,9 @@ public:
     // Every column entry of the menu and its column submenus.
     QList<QAction*> columnEntries() const;
     QAction* DefaultColumnsAction;
+    // The last entry of the "Custom Fields" submenu: adds the column of a custom field chosen by
+    // the name plans give it. The columns so chosen stand above it as checkable entries.
+    QAction* ByNameAction = nullptr;
     // Submenus of ColumnsMenu: the sheet options, and the choice of tasks with the entry that
     // goes back to every task. Each checkable entry holds its settings key as its data.
     QMenu* SheetMenu = nullptr;
@@ -149,6 +152,11 @@ private:
     void showColumnChoice();
     void showColumnsInHint();
     void storeColumnChoice();
+    // Asks for a custom field's name and adds its column.
+    void chooseCustomFieldByName();
+    // The entries of the columns chosen by name: one for each such column, and one left
+    // unchecked while the menu is open.
+    void showByNameEntries(const std::vector<importer::Column>& chosen);
     // Keeps a menu open while its checkable entries are clicked one after another.
     static void keepOpenOnCheck(QMenu* menu);
     void createSheetMenus();

@@ -5,6 +5,7 @@
 
 #include "app/form1.h"
 #include "importer/columns.h"
+#include "platform/application_title.h"
 
 namespace quorrix {
 namespace {
@@ -119,6 +120,10 @@ void Form1::createColumnsMenu() {
             if (count <= 20) break;
         }
     }
+    custom->addSeparator();
+    ByNameAction = custom->addAction(QStringLiteral("By Name..."));
+    ByNameAction->setObjectName(QStringLiteral("ByNameAction"));
+    connect(ByNameAction, &QAction::triggered, this, [this] { chooseCustomFieldByName(); });
     ColumnsMenu->addSeparator();
     DefaultColumnsAction = ColumnsMenu->addAction(QStringLiteral("Only Task Name, Duration, Start Date, Finish Date"));
     connect(DefaultColumnsAction, &QAction::triggered, this, [this] {
@@ -165,6 +170,7 @@ QList<QAction*> Form1::columnEntries() const {
 // The entries as the settings hold the choice now.
 void Form1::showColumnChoice() {
     const std::vector<importer::Column> chosen = services_.settings->columns();
+    showByNameEntries(chosen);
     QStringList keys;
     for (const importer::Column& c : chosen) keys << importer::columnKey(c);
     for (QAction* action : columnEntries()) action->setChecked(keys.contains(action->data().toString()));
@@ -178,15 +184,77 @@ void Form1::storeColumnChoice() {
     for (QAction* action : columnEntries())
         if (action->isChecked()) keys << action->data().toString();
     std::vector<importer::Column> extras;
-    // The columns no entry offers (a custom field by its name) are kept as chosen.
-    for (const importer::Column& c : services_.settings->columns())
-        if (c.kind() == importer::Column::Alias) extras.push_back(c);
     if (!keys.isEmpty()) {
         const importer::ColumnChoice choice = importer::parseColumnList(keys.join(QLatin1Char(',')));
-        if (choice.columns) extras.insert(extras.begin(), choice.columns->begin(), choice.columns->end());
+        if (choice.columns) extras = *choice.columns;
     }
+    // The columns chosen by name keep their order: those chosen before first, as they were.
+    std::vector<importer::Column> byName;
+    for (const importer::Column& c : services_.settings->columns())
+        if (c.kind() == importer::Column::Alias && std::find(extras.begin(), extras.end(), c) != extras.end())
+            byName.push_back(c);
+    for (const importer::Column& c : extras)
+        if (c.kind() == importer::Column::Alias && std::find(byName.begin(), byName.end(), c) == byName.end())
+            byName.push_back(c);
+    std::erase_if(extras, [](const importer::Column& c) { return c.kind() == importer::Column::Alias; });
+    extras.insert(extras.end(), byName.begin(), byName.end());
     services_.settings->setExtraColumns(extras);
     showColumnChoice();
+}
+
+void Form1::chooseCustomFieldByName() {
+    const QString name =
+        dialogs()
+            .inputBox(QStringLiteral("Enter the name a plan gives a custom field (for example Region).\n\nThe column "
+                                     "shows, from each plan, the custom field that plan calls by this name."),
+                      applicationTitle(), QString())
+            .trimmed();
+    if (name.isEmpty()) return;
+    // The stored choice is a list of keys separated by commas.
+    if (name.contains(QLatin1Char(','))) {
+        dialogs().messageBox(QStringLiteral("A name with a comma cannot be chosen: ") + name, applicationTitle(),
+                             MsgButtons::Ok, MsgIcon::Warning);
+        return;
+    }
+    std::vector<importer::Column> extras;
+    const std::vector<importer::Column> chosen = services_.settings->columns();
+    for (const importer::Column& c : chosen)
+        if (!importer::isDefaultColumn(c)) extras.push_back(c);
+    const importer::Column column = importer::Column::alias(name);
+    if (std::find(extras.begin(), extras.end(), column) == extras.end()) extras.push_back(column);
+    services_.settings->setExtraColumns(extras);
+    showColumnChoice();
+}
+
+void Form1::showByNameEntries(const std::vector<importer::Column>& chosen) {
+    QMenu* custom = qobject_cast<QMenu*>(ByNameAction->parent());
+    const bool open = ColumnsMenu->isVisible();
+    QStringList shown;
+    for (QAction* action : custom->actions()) {
+        const QString key = action->data().toString();
+        if (!action->isCheckable()) continue;
+        const bool kept = std::find_if(chosen.begin(), chosen.end(), [&](const importer::Column& c) {
+                              return importer::columnKey(c) == key;
+                          }) != chosen.end();
+        // An entry unchecked in the open menu stays there, to be checked again.
+        if (kept || open) {
+            shown << key;
+            continue;
+        }
+        custom->removeAction(action);
+        action->deleteLater();
+    }
+    for (const importer::Column& c : chosen) {
+        const QString key = importer::columnKey(c);
+        if (c.kind() != importer::Column::Alias || shown.contains(key)) continue;
+        QString text = c.aliasName();
+        auto* action = new QAction(QStringLiteral("\u201C%1\u201D").arg(text.replace(QLatin1Char('&'), QLatin1String("&&"))),
+                                   custom);
+        action->setCheckable(true);
+        action->setData(key);
+        connect(action, &QAction::triggered, this, [this] { storeColumnChoice(); });
+        custom->insertAction(ByNameAction, action);
+    }
 }
 
 }  // namespace quorrix

@@ -83,7 +83,7 @@ void Settings::setExtraColumns(const std::vector<importer::Column>& extras) {
     std::vector<importer::Column> chosen = importer::defaultColumns();
     for (const importer::Column& c : importer::extraColumns())
         if (std::find(extras.begin(), extras.end(), c) != extras.end()) chosen.push_back(c);
-    // Columns no menu entry offers (a custom field by its name) stay where the setting had them.
+    // The columns of custom fields chosen by name follow, in the order given.
     for (const importer::Column& c : extras)
         if (std::find(chosen.begin(), chosen.end(), c) == chosen.end()) chosen.push_back(c);
     if (chosen.size() == importer::defaultColumns().size()) {

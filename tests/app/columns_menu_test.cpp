@@ -198,7 +198,7 @@ TEST_F(ColumnsMenuTest, StoredValuesThatCannotBeReadGiveTheFourWithoutAReport) {
     EXPECT_EQ(settings->columns(), (std::vector<importer::Column>{importer::Column::Plan, importer::Column::Name}));
 
     // Entries of the submenus are kept like the others, in list order; a custom field chosen by its
-    // name, which no entry offers, stays chosen.
+    // name stays chosen, after them.
     settings->write(QStringLiteral("Columns"), QStringLiteral("name,duration,start,finish,alias:Region"));
     Form1& f = loaded();
     rightClick(f.Frame1);
@@ -207,6 +207,50 @@ TEST_F(ColumnsMenuTest, StoredValuesThatCannotBeReadGiveTheFourWithoutAReport) {
     EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,critical,text2,alias:Region"));
     EXPECT_TRUE(entry(f, QStringLiteral("Text2"))->isChecked());
     f.ColumnsMenu->hide();
+}
+
+TEST_F(ColumnsMenuTest, CustomFieldsChosenByNameAreAskedForListedAndKeptInTheirOrder) {
+    Form1& f = loaded();
+    rightClick(f.Frame1);
+    const auto byName = [&](const char* answer) {
+        dialogs.answerInput(QString::fromUtf8(answer));
+        f.ByNameAction->trigger();
+    };
+    byName(" Region ");
+    byName("REGION");  // the same field: names compare without regard to letter case
+    byName("");        // Cancel
+    byName("A,B");     // cannot be kept in the list of keys
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("A name with a comma cannot be chosen: A,B")});
+    entry(f, QStringLiteral("Notes"))->trigger();
+    byName("Owner & Co");
+    EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,notes,alias:Region,alias:Owner & Co"));
+    QAction* region = entry(f, QStringLiteral("\u201CRegion\u201D"));
+    ASSERT_TRUE(region && region->isChecked());
+    ASSERT_NE(entry(f, QStringLiteral("\u201COwner && Co\u201D")), nullptr);
+
+    // Unchecked in the open menu, the entry stays to be checked again, and then comes last.
+    region->trigger();
+    EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,notes,alias:Owner & Co"));
+    region->trigger();
+    EXPECT_EQ(stored(), QStringLiteral("name,duration,start,finish,notes,alias:Owner & Co,alias:Region"));
+    entry(f, QStringLiteral("\u201COwner && Co\u201D"))->trigger();
+    f.ColumnsMenu->hide();
+    EXPECT_EQ(importHeaders(f), (QStringList{"Task Name", "Duration", "Start Date", "Finish Date", "Notes", "Region"}));
+
+    // Reopened and after a restart, the menu lists what is chosen, and nothing unchecked.
+    Form1& again = loaded();
+    rightClick(again.Frame1);
+    QStringList entries;
+    for (QAction* a : again.columnEntries())
+        if (a->data().toString().startsWith(QLatin1String("alias:"))) entries << a->text() + (a->isChecked() ? "+" : "-");
+    EXPECT_EQ(entries, QStringList{QStringLiteral("\u201CRegion\u201D+")});
+    again.DefaultColumnsAction->trigger();
+    again.ColumnsMenu->hide();  // as the click on that entry closes it
+    rightClick(again.Frame1);
+    for (QAction* a : again.columnEntries()) EXPECT_FALSE(a->data().toString().startsWith(QLatin1String("alias:")));
+    again.ColumnsMenu->hide();
+    EXPECT_TRUE(dialogs.allAnswersUsed());
+    EXPECT_TRUE(dialogs.reports().isEmpty());
 }
 
 TEST_F(ColumnsMenuTest, TheMenuDoesNotOpenWhileAnImportRuns) {
