@@ -405,9 +405,7 @@ const struct {
     {"MPP8", {QStringLiteral("Deadline"), QStringLiteral("Estimated")}},
     {"MPP8 (Project 2000+)",
      {QStringLiteral("Deadline"), QStringLiteral("Estimated"), QStringLiteral("Total Slack"),
-      QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Text"), QStringLiteral("Number"),
-      QStringLiteral("Flag"), QStringLiteral("Date"), QStringLiteral("Start"), QStringLiteral("Finish"),
-      QStringLiteral("Duration"), QStringLiteral("Cost"), QStringLiteral("Outline Code")}},
+      QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Outline Code")}},
     {"MPX", {QStringLiteral("Critical"), QStringLiteral("Task Type"), QStringLiteral("Estimated"), kUnheld}},
 };
 

@@ -427,7 +427,9 @@ int mpp8CustomKey(int slot) {
 
 // The custom values of Project 98 task records: flags from two bit sets of the record (flag n is
 // set when bit n of the values and bit n - 1 of the mask are), the others from the extended data
-// the record points to in FixDeferFix, a list of (i32 size, i32 key, value) items.
+// the record points to in FixDeferFix, a list of (i32 size, i32 key, value) items. The longer
+// records Project 2000 and 2003 write in this format keep the flags as one bit set (flag n at bit
+// n - 1) and the reference to the extended data further on.
 class Mpp8Custom {
 public:
     // For the custom fields `asked`.
@@ -444,9 +446,11 @@ public:
 
     void read(Bytes record, Mpp8Names& defer, TaskDetails& d) {
         values_.clear();
-        const quint32 flags = record.u32(268) & 0xFFFFFF;
-        const quint32 mask = record.u32(303) & 0xFFFFFF;
-        const qint32 reference = record.i32(312);
+        const bool longRecord = record.size() == kMpp8LongRecord;
+        // As bit n of `flags` and bit n - 1 of `mask`, in either form.
+        const quint32 flags = longRecord ? (record.u32(353) & 0xFFFFFF) << 1 : record.u32(268) & 0xFFFFFF;
+        const quint32 mask = longRecord ? 0xFFFFFF : record.u32(303) & 0xFFFFFF;
+        const qint32 reference = record.i32(longRecord ? 362 : 312);
         const QByteArray extended = reference < 0 ? defer.data(-1 - qint64(reference)) : QByteArray();
         const Bytes list(extended);
         // The first item of each key counts.
@@ -570,12 +574,10 @@ Plan decodeMpp8Tasks(Bytes fixFix, Bytes fixDeferFix, const Mpp8Tables* details)
     std::vector<Row> rows;
     Mpp8Names names(fixDeferFix);
     QString summaryName;
-    // Project 2000 and 2003 write longer records and keep no custom value where Project 98 does.
+    // Project 98 has no outline codes.
     CustomSlots held;
-    if (recordSize == kMpp8Record) {
-        for (int slot = 0; slot < kCustomFieldCount; ++slot) {
-            if (customKindOf(slot) != CustomKind::OutlineCode) held.set(static_cast<std::size_t>(slot));
-        }
+    for (int slot = 0; slot < kCustomFieldCount; ++slot) {
+        if (customKindOf(slot) != CustomKind::OutlineCode) held.set(static_cast<std::size_t>(slot));
     }
     DurationTexts durationTexts(details ? details->settings.units : DurationUnits());
     std::optional<Mpp8Custom> custom;
