@@ -405,7 +405,7 @@ const struct {
     {"MPP8", {QStringLiteral("Deadline"), QStringLiteral("Estimated")}},
     {"MPP8 (Project 2000+)",
      {QStringLiteral("Deadline"), QStringLiteral("Estimated"), QStringLiteral("Total Slack"),
-      QStringLiteral("Free Slack"), QStringLiteral("Critical"), QStringLiteral("Outline Code")}},
+      QStringLiteral("Outline Code")}},
     {"MPX", {QStringLiteral("Critical"), QStringLiteral("Task Type"), QStringLiteral("Estimated"), kUnheld}},
 };
 

@@ -180,7 +180,8 @@ void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vecto
             s.predecessors = found->second.predecessors;
             s.successors = found->second.successors;
         }
-        if (!s.totalSlackMinutes) continue;  // not derived without the slack
+        // Kept as stored where the record holds it; not derived without the slack.
+        if (s.critical || !s.totalSlackMinutes) continue;
         CriticalFacts facts;
         facts.complete = d->percentComplete.value_or(0) >= 100 || d->actualFinish.isValid();
         facts.totalSlackTenths = s.totalSlackMinutes.value_or(0) * 10;
@@ -196,11 +197,10 @@ void readMpp8Schedule(Bytes record, double durationMinutes, const ScheduleSettin
                       Timestamps& dates, TaskDetails& d) {
     ScheduleFields& s = d.schedule;
     const auto date = [&](qint64 offset) { return dates.at(record, offset).value_or(QDateTime()); };
-    // Project 2000 and 2003 write longer records whose slack is not where Project 98 keeps it.
-    if (record.size() == kMpp8Record) {
-        s.freeSlackMinutes = record.i32(36) / 10.0;
-        s.totalSlackMinutes = record.i32(40) / 10.0;
-    }
+    // The longer records Project 2000 and 2003 write keep the free slack alone.
+    s.freeSlackMinutes = record.i32(36) / 10.0;
+    if (record.size() == kMpp8Record) s.totalSlackMinutes = record.i32(40) / 10.0;
+    s.critical = (record.u8(12) & 0x02) != 0;
     s.constraintType = record.u16(88);
     s.constraintDate = date(120);
     s.priority = (record.u16(128) + 1) * 100.0;
