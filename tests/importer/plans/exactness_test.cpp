@@ -394,8 +394,8 @@ const QStringList kStateFields{QStringLiteral("Task Mode"),       QStringLiteral
 const QString kUnheld = QStringLiteral("custom fields not held");
 
 // Fields a format cannot hold, by the format the walk names: Project 98 files keep no deadline and
-// no estimate (its shown duration is compared without the "?"), Project 2000 and 2003 put the
-// slack elsewhere in their Project 98 files and no custom value there at all; Project 98's
+// no estimate (its shown duration is compared without the "?"), Project 2000 and 2003 keep no
+// total slack in their Project 98 files; Project 98's
 // exchange files have no Critical column, tell only whether a task's duration is fixed, and hold
 // only some of the custom fields.
 const struct {
