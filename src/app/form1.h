@@ -157,6 +157,8 @@ private:
     // The entries of the columns chosen by name: one for each such column, and one left
     // unchecked while the menu is open.
     void showByNameEntries(const std::vector<importer::Column>& chosen);
+    // A checkable entry of `menu` for the column, not yet added to it.
+    QAction* columnEntry(QMenu* menu, const importer::Column& column, const QString& text);
     // Keeps a menu open while its checkable entries are clicked one after another.
     static void keepOpenOnCheck(QMenu* menu);
     void createSheetMenus();

@@ -89,10 +89,7 @@ void Form1::createColumnsMenu() {
     ColumnsMenu->setObjectName(QStringLiteral("ColumnsMenu"));
     keepOpenOnCheck(ColumnsMenu);
     const auto addEntry = [this](QMenu* menu, const importer::Column& column, const QString& text) {
-        QAction* action = menu->addAction(text);
-        action->setCheckable(true);
-        action->setData(importer::columnKey(column));
-        connect(action, &QAction::triggered, this, [this] { storeColumnChoice(); });
+        menu->addAction(columnEntry(menu, column, text));
     };
     const auto addSubmenu = [this](QMenu* parent, const QString& title) {
         QMenu* menu = parent->addMenu(title);
@@ -248,13 +245,17 @@ void Form1::showByNameEntries(const std::vector<importer::Column>& chosen) {
         const QString key = importer::columnKey(c);
         if (c.kind() != importer::Column::Alias || shown.contains(key)) continue;
         QString text = c.aliasName();
-        auto* action = new QAction(QStringLiteral("\u201C%1\u201D").arg(text.replace(QLatin1Char('&'), QLatin1String("&&"))),
-                                   custom);
-        action->setCheckable(true);
-        action->setData(key);
-        connect(action, &QAction::triggered, this, [this] { storeColumnChoice(); });
-        custom->insertAction(ByNameAction, action);
+        text.replace(QLatin1Char('&'), QLatin1String("&&"));  // no shortcut letter
+        custom->insertAction(ByNameAction, columnEntry(custom, c, QStringLiteral("\u201C%1\u201D").arg(text)));
     }
+}
+
+QAction* Form1::columnEntry(QMenu* menu, const importer::Column& column, const QString& text) {
+    auto* action = new QAction(text, menu);
+    action->setCheckable(true);
+    action->setData(importer::columnKey(column));
+    connect(action, &QAction::triggered, this, [this] { storeColumnChoice(); });
+    return action;
 }
 
 }  // namespace quorrix
