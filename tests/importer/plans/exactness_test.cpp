@@ -610,13 +610,10 @@ struct Format {
     QStringList unserved;
 };
 
-// A database holds a baseline duration of 0 where its XML has none, and no cost where the XML has
-// 0: those two are not compared.
 const Format kFormats[] = {
     {"mpp", twinOfMpp, false, true, {}, {}},
     {"mpx", twinOfMpx, false, false, {}, {}},
-    {"mpd", twinOfMpd, true, true, {QStringLiteral("Baseline Duration"), QStringLiteral("Cost")},
-     {QStringLiteral("Aliases")}},
+    {"mpd", twinOfMpd, true, true, {}, {QStringLiteral("Aliases")}},
 };
 
 QString detailFormat(const QFileInfo& plan, const Twin& twin) {

@@ -28,7 +28,7 @@
 namespace quorrix::importer::plans::mpd {
 
 inline constexpr char kMagic[4] = {'Q', 'X', 'M', 'D'};
-inline constexpr std::uint8_t kVersion = 3;
+inline constexpr std::uint8_t kVersion = 4;
 
 // The tables of a plan, in the order they come.
 enum class Kind : std::uint8_t {
@@ -67,7 +67,7 @@ inline constexpr std::size_t kFirstSettingColumn = kMinutesPerDay;
 enum TaskColumn : std::size_t {
     kProject, kUniqueId, kId, kName, kDuration, kStart, kFinish, kIsNull,
     kOutlineLevel, kOutlineNumber, kWbs, kPercentComplete, kMilestone, kSummary,
-    kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart, kActualFinish, kWork, kNotes,
+    kBaselineStart, kBaselineFinish, kBaselineDuration, kActualStart, kActualFinish, kWork, kCost, kNotes,
     kTotalSlack, kFreeSlack, kCritical, kConstraintType, kConstraintDate, kDeadline, kPriority,
     kEarlyStart, kEarlyFinish, kLateStart, kLateFinish, kTaskType, kDurationFormat, kEstimated,
     kBaselineDurationFormat,
@@ -123,7 +123,7 @@ inline constexpr Schema kSchema9 = {
       {"PROJ_ID", "TASK_UID", "TASK_ID", "TASK_NAME", "TASK_DUR", "TASK_START_DATE", "TASK_FINISH_DATE", nullptr,
        "TASK_OUTLINE_LEVEL", "TASK_OUTLINE_NUM", "TASK_WBS", "TASK_PCT_COMP", "TASK_IS_MILESTONE", "TASK_IS_SUMMARY",
        "TASK_BASE_START", "TASK_BASE_FINISH", "TASK_BASE_DUR", "TASK_ACT_START", "TASK_ACT_FINISH", "TASK_WORK",
-       nullptr, "TASK_TOTAL_SLACK", "TASK_FREE_SLACK", "TASK_IS_CRITICAL", "TASK_CONSTRAINT_TYPE",
+       "TASK_COST", nullptr, "TASK_TOTAL_SLACK", "TASK_FREE_SLACK", "TASK_IS_CRITICAL", "TASK_CONSTRAINT_TYPE",
        "TASK_CONSTRAINT_DATE", "TASK_DEADLINE", "TASK_PRIORITY", "TASK_EARLY_START", "TASK_EARLY_FINISH",
        "TASK_LATE_START", "TASK_LATE_FINISH", "TASK_TYPE", "TASK_DUR_FMT", "TASK_DUR_IS_EST", "TASK_BASE_DUR_FMT"},
       {"PROJ_ID", "RES_UID", "RES_NAME"},
@@ -148,7 +148,7 @@ inline constexpr Schema kSchema8 = {
        "DurationEnteredIn", "CriticalSlack"},
       {"ProjectID", "TaskUniqueID", "TaskID", "Name", "Duration", "StartDate", "FinishDate", "Reserved_IsNull",
        "OutlineLevel", "OutlineNumber", nullptr, "PercentComplete", "Milestone", "Summary", "BaselineStart",
-       "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork", "Notes",
+       "BaselineFinish", "BaselineDuration", "ActualStart", "ActualFinish", "ScheduledWork", "Cost", "Notes",
        "TotalSlack", "FreeSlack", "Critical", "ConstraintType", "ConstraintDate", nullptr, "Priority",
        "EarlyStart", "EarlyFinish", "LateStart", "LateFinish", "TaskType", "DurationDisplayUnits", nullptr,
        "BaselineDurationDisplayUnits", "Flag1", "Flag2", "Flag3", "Flag4", "Flag5", "Flag6", "Flag7", "Flag8",

@@ -575,11 +575,14 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
             d->summary = flagValue(rows, kSummary);
             d->baselineStart = taskDate(rows, kBaselineStart, row.task);
             d->baselineFinish = taskDate(rows, kBaselineFinish, row.task);
-            if (const auto base = integerValue(rows, kBaselineDuration))
+            // A task without a baseline holds a baseline duration of 0: it has none.
+            if (const auto base = integerValue(rows, kBaselineDuration);
+                base && (*base != 0 || d->baselineStart.isValid() || d->baselineFinish.isValid()))
                 d->baselineDurationMinutes = static_cast<double>(*base) / 10;
             d->actualStart = taskDate(rows, kActualStart, row.task);
             d->actualFinish = taskDate(rows, kActualFinish, row.task);
             if (const auto work = numberValue(rows, kWork)) d->workMinutes = *work / 1000;
+            if (const auto cost = numberValue(rows, kCost)) d->cost = *cost / 100;  // hundredths
             d->notes = textValue(rows, kNotes);
             row.details = std::move(d);
             if (schedule) readSchedule(rows, project98, row);
