@@ -109,21 +109,14 @@ TEST(MspdiSchedule, OutlineCodesNumbersAndCostsAsWritten) {
         "</Task><Task><UID>2</UID><ID>2</ID><Name>b</Name>" + custom(code2, "<Value>X.Y</Value>") +
         custom(code1, "<ValueID>77</ValueID><Value>as written</Value>") + "</Task></Tasks></Project>";
     const Plan plan = readMspdi(xml, everything());
-    const auto value = [&](int id, int slot) { return detailsOf(plan, id).customValue(slot); };
-    const int codeSlot = *customSlotOfId(code1);
-    ASSERT_NE(value(1, codeSlot), nullptr);
-    EXPECT_EQ(value(1, codeSlot)->text, QStringLiteral("EU-North"));
-    ASSERT_NE(value(1, *customSlotOfId(number1)), nullptr);
-    EXPECT_EQ(value(1, *customSlotOfId(number1))->number, -2.5);
-    ASSERT_NE(value(1, *customSlotOfId(cost1)), nullptr);
-    EXPECT_EQ(value(1, *customSlotOfId(cost1))->number, 1234.56);
-    ASSERT_NE(value(2, *customSlotOfId(code2)), nullptr);
-    EXPECT_EQ(value(2, *customSlotOfId(code2))->text, QStringLiteral("X.Y"));
-    ASSERT_NE(value(2, codeSlot), nullptr);
-    EXPECT_EQ(value(2, codeSlot)->text, QStringLiteral("as written"));
-    EXPECT_NE(std::find(plan.customAliases.begin(), plan.customAliases.end(),
-                        std::pair<int, QString>(codeSlot, QStringLiteral("Region"))),
-              plan.customAliases.end());
+    // Task ID, field ID, the value as text.
+    for (const auto& [id, field, text] : {std::tuple{1, code1, "EU-North"}, {1, number1, "-2.5"}, {1, cost1, "1234.56"},
+                                          {2, code2, "X.Y"}, {2, code1, "as written"}}) {
+        const CustomValue* v = detailsOf(plan, id).customValue(*customSlotOfId(field));
+        ASSERT_NE(v, nullptr) << id << " " << field;
+        EXPECT_EQ(v->text.isEmpty() ? QString::number(v->number) : v->text, QString::fromLatin1(text)) << field;
+    }
+    EXPECT_EQ(plan.customAliases, (std::vector<std::pair<int, QString>>{{*customSlotOfId(code1), "Region"}}));
 }
 
 }  // namespace
