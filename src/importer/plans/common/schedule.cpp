@@ -113,23 +113,31 @@ double unitMinutes(int format, const DurationUnits& units) {
 
 namespace {
 
-// durationText written at `text` (at least 48 characters): the characters written, or -1 for an
-// amount too large for writeShortNumber.
-int writeDurationText(double minutes, int format, const DurationUnits& units, bool shortForm, char* text) {
+// A duration in the unit of its format: the unit, and the amount in it (a percentage as it is).
+struct Amount {
+    int unit;
+    double amount;
+};
+
+Amount amountOf(double minutes, int format, const DurationUnits& units) {
     const int unit = unitOf(format, units);
-    int at = 0;
+    if (unit == 19 || unit == 20) return {unit, minutes};
+    const double size = unitMinutes(format, units);
+    return {unit, size > 0 ? minutes / size : 0};
+}
+
+// durationText of `a` written at `text` (at least 48 characters): the characters written, or -1
+// for an amount too large for writeShortNumber (slowDurationText's).
+int writeDurationText(const Amount& a, int format, bool shortForm, char* text) {
+    int at = writeShortNumber(a.amount, text);
+    if (at < 0) return -1;
     const auto add = [&](const char* part) {
         for (; *part; ++part) text[at++] = *part;
     };
-    const bool percent = unit == 19 || unit == 20;
-    const double size = percent ? 0 : unitMinutes(format, units);
-    const double amount = percent ? minutes : size > 0 ? minutes / size : 0;
-    at = writeShortNumber(amount, text);
-    if (at < 0) return -1;
-    if (percent) {
-        add(unit == 20 ? "e%" : "%");
+    if (a.unit == 19 || a.unit == 20) {
+        add(a.unit == 20 ? "e%" : "%");
     } else {
-        const UnitFacts& f = *unitFacts(unit);
+        const UnitFacts& f = *unitFacts(a.unit);
         if (shortForm) {
             add(f.shortName);
         } else {
@@ -146,12 +154,9 @@ int writeDurationText(double minutes, int format, const DurationUnits& units, bo
 
 QString durationText(double minutes, int format, const DurationUnits& units, bool shortForm) {
     char text[48];
-    const int length = writeDurationText(minutes, format, units, shortForm, text);
-    if (length >= 0) return QString::fromLatin1(text, length);
-    const int unit = unitOf(format, units);
-    const bool percent = unit == 19 || unit == 20;
-    const double size = percent ? 0 : unitMinutes(format, units);
-    return slowDurationText(percent ? minutes : size > 0 ? minutes / size : 0, format, unit, shortForm);
+    const Amount a = amountOf(minutes, format, units);
+    const int length = writeDurationText(a, format, shortForm, text);
+    return length >= 0 ? QString::fromLatin1(text, length) : slowDurationText(a.amount, format, a.unit, shortForm);
 }
 
 QString DurationTexts::operator()(double minutes, int format) {
@@ -245,9 +250,10 @@ std::vector<LinkTexts> linkTexts(const std::vector<PlanLink>& links, const std::
             // A percentage lag is stored as the percentage itself.
             const double amount = (unit == 19 || unit == 20) ? l.lagTenths : l.lagTenths / 10;
             written += amount < 0 ? '-' : '+';
-            const int length = writeDurationText(std::fabs(amount), l.lagFormat, units, shortForm, text);
+            const Amount a = amountOf(std::fabs(amount), l.lagFormat, units);
+            const int length = writeDurationText(a, l.lagFormat, shortForm, text);
             if (length >= 0) written.append(text, static_cast<std::size_t>(length));
-            else written += durationText(std::fabs(amount), l.lagFormat, units, shortForm).toStdString();
+            else written += slowDurationText(a.amount, l.lagFormat, a.unit, shortForm).toStdString();
         }
         entries.push_back({list, link, start, written.size() - start});
     };
