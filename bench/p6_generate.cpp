@@ -123,14 +123,10 @@ private:
 Minutes at(int y, int m, int d, int h = 0, int min = 0) { return daysFromCivil(y, m, d) * 1440 + h * 60 + min; }
 std::string stamp(Minutes t, bool xml) {
     if (t == p6::kNoDate) return {};
-    std::int64_t z = p6::dayOf(t) + 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097, doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365, doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153, d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9;
-    const std::int64_t y = yoe + era * 400 + (m <= 2);
+    const CivilDate date = civilFromDays(p6::dayOf(t));
     const int minute = static_cast<int>(t - p6::dayOf(t) * 1440);
     char b[32];
-    std::snprintf(b, sizeof b, xml ? "%04d-%02d-%02dT%02d:%02d:00" : "%04d-%02d-%02d %02d:%02d", int(y), int(m), int(d),
+    std::snprintf(b, sizeof b, xml ? "%04d-%02d-%02dT%02d:%02d:00" : "%04d-%02d-%02d %02d:%02d", int(date.year), date.month, date.day,
                   minute / 60, minute % 60);
     return b;
 }

@@ -1,5 +1,6 @@
 #include "mpdreader/mpd_dump.h"
 
+#include "importer/plans/common/calendar.h"
 #include "mpdreader/mdb_values.h"
 
 #include <algorithm>
@@ -120,17 +121,10 @@ bool wallClock(double value, tm& t) {
     t.tm_hour = static_cast<int>(time / 3600);
     t.tm_min = static_cast<int>(time / 60 % 60);
     t.tm_sec = static_cast<int>(time % 60);
-    // The proleptic Gregorian calendar counted from 0000-03-01, February last in the year.
-    const long days = day + 693899;  // 1899-12-30 is day 693899 of 400-year era 4
-    const long era = days / 146097;
-    const long dayOfEra = days - era * 146097;
-    const long yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-    const long dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-    const long monthFromMarch = (5 * dayOfYear + 2) / 153;
-    const long month = monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9;
-    t.tm_mday = static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1);
-    t.tm_mon = static_cast<int>(month - 1);
-    t.tm_year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0) - 1900);
+    const importer::plans::CivilDate date = importer::plans::civilFromDays(day - 25569);  // 1899-12-30
+    t.tm_mday = date.day;
+    t.tm_mon = date.month - 1;
+    t.tm_year = static_cast<int>(date.year - 1900);
     return true;
 }
 

@@ -22,4 +22,22 @@ constexpr std::int64_t daysFromCivil(int year, int month, int day) {
     return era * 146097 + dayOfEra - 719468;
 }
 
+// The proleptic Gregorian date of a count of days since 1970-01-01: daysFromCivil turned round.
+struct CivilDate {
+    std::int64_t year;
+    int month;  // 1 … 12
+    int day;    // 1 … 31
+};
+constexpr CivilDate civilFromDays(std::int64_t days) {
+    const std::int64_t z = days + 719468;  // from 0000-03-01
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t dayOfEra = z - era * 146097;
+    const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const std::int64_t monthFromMarch = (5 * dayOfYear + 2) / 153;
+    const int month = static_cast<int>(monthFromMarch < 10 ? monthFromMarch + 3 : monthFromMarch - 9);
+    return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month,
+            static_cast<int>(dayOfYear - (153 * monthFromMarch + 2) / 5 + 1)};
+}
+
 }  // namespace quorrix::importer::plans

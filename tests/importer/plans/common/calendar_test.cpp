@@ -7,7 +7,8 @@
 
 using namespace quorrix::importer::plans;
 
-// Every day of four centuries either side of the leap-year rules' exceptions, counted as Qt counts it.
+// Every day of four centuries either side of the leap-year rules' exceptions, counted as Qt counts it,
+// and turned back into its date.
 TEST(Calendar, DaysAndMonthLengthsAreQtsOwn) {
     constexpr qint64 kEpochJulianDay = 2440588;  // 1970-01-01
     for (int year : {1, 4, 100, 1000}) {
@@ -17,7 +18,11 @@ TEST(Calendar, DaysAndMonthLengthsAreQtsOwn) {
     for (QDate day(1600, 1, 1); day.year() < 2401; day = day.addDays(1)) {
         ASSERT_EQ(daysFromCivil(day.year(), day.month(), day.day()), day.toJulianDay() - kEpochJulianDay)
             << day.toString(Qt::ISODate).toStdString();
-        if (day.day() == 1) ASSERT_EQ(daysInMonth(day.year(), day.month()), day.daysInMonth()) << day.year();
+        if (day.day() == 1) {
+            ASSERT_EQ(daysInMonth(day.year(), day.month()), day.daysInMonth()) << day.year();
+        }
+        const CivilDate back = civilFromDays(day.toJulianDay() - kEpochJulianDay);
+        ASSERT_EQ(QDate(int(back.year), back.month, back.day), day);
     }
 }
 
