@@ -39,15 +39,7 @@ bool isTagNamed(QStringView name, std::initializer_list<std::string_view> names)
             if (lowered == QLatin1StringView(n.data(), length)) return true;
             continue;
         }
-        if (name.size() != length) continue;
-        qsizetype k = 0;
-        while (k < length) {
-            char16_t c = name[k].unicode();
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-            if (c != static_cast<unsigned char>(n[k])) break;
-            ++k;
-        }
-        if (k == length) return true;
+        if (name.compare(QLatin1StringView(n.data(), length), Qt::CaseInsensitive) == 0) return true;
     }
     return false;
 }
