@@ -99,19 +99,23 @@ QString shown(std::string_view text) { return shownValue(QString::fromUtf8(text.
                                          .arg(shown(text), QString::fromLatin1(rows.column(c)), rows.name()));
 }
 
+// The integer of a text of an optional '-' and 1 to `most` digits; nothing for any other text.
+std::optional<qint64> plainInteger(std::string_view text, std::size_t most) {
+    const std::size_t from = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (text.size() == from || text.size() - from > most) return std::nullopt;
+    qint64 value = 0;
+    for (std::size_t i = from; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9') return std::nullopt;
+        value = value * 10 + (text[i] - '0');
+    }
+    return from ? -value : value;
+}
+
 std::optional<qint64> integerValue(const Rows& rows, std::size_t c) {
     const std::string_view text = rows.text(c);
     if (text.empty()) return std::nullopt;
-    std::size_t i = 0;
-    const bool negative = text[0] == '-';
-    if (negative) ++i;
-    if (i == text.size() || text.size() - i > 12) badValue(rows, c, text);
-    qint64 value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9') badValue(rows, c, text);
-        value = value * 10 + (text[i] - '0');
-    }
-    return negative ? -value : value;
+    if (const auto value = plainInteger(text, 12)) return value;
+    badValue(rows, c, text);
 }
 
 std::optional<double> numberValue(const Rows& rows, std::size_t c) {
@@ -119,14 +123,8 @@ std::optional<double> numberValue(const Rows& rows, std::size_t c) {
     if (text.empty()) return std::nullopt;
     if (text.size() > 64) badValue(rows, c, text);
     // Whole numbers come as integers: below 10^15 exact as a double (-0 the long way).
-    if (text.size() <= 15) {
-        const bool negative = text[0] == '-';
-        std::size_t i = negative ? 1 : 0;
-        qint64 whole = 0;
-        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) whole = whole * 10 + (text[i] - '0');
-        if (i == text.size() && text.size() > (negative ? 1u : 0u) && !(negative && whole == 0))
-            return static_cast<double>(negative ? -whole : whole);
-    }
+    if (const auto whole = plainInteger(text, 15); whole && !(text[0] == '-' && *whole == 0))
+        return static_cast<double>(*whole);
     // The reader writes numbers as printf does: read here without a copy on the heap; anything
     // else goes the long way below.
     char plain[64];
