@@ -671,6 +671,18 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
 
 }  // namespace
 
+namespace {
+
+// The plan in an answer checked and taken apart: the failure it reports thrown.
+Plan planFromParsed(const mpd::Answer& parsed, const ReadOptions& options) {
+    if (parsed.failure) readerFailed(parsed);
+    Plan plan = readTasks(parsed, options);
+    finishPlan(plan, options);
+    return plan;
+}
+
+}  // namespace
+
 Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
     mpd::Answer parsed;
     try {
@@ -678,10 +690,7 @@ Plan planFromMpdAnswer(std::string_view answer, const ReadOptions& options) {
     } catch (const mpd::BadAnswer& bad) {
         databaseDamaged(QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what())));
     }
-    if (parsed.failure) readerFailed(parsed);
-    Plan plan = readTasks(parsed, options);
-    finishPlan(plan, options);
-    return plan;
+    return planFromParsed(parsed, options);
 }
 
 Plan readMpd(const PlanFile& file, const ReadOptions& options) { return readMpd(file, options, installedMpdReader()); }
@@ -704,7 +713,7 @@ Plan readMpd(const PlanFile& file, const ReadOptions& options, const MpdReaderSe
     for (;;) {
         const MpdReading reading = askMpdReader(fd, st.st_size, mpdAsked(options), setup);
         try {
-            return planFromMpdAnswer(reading.answer, options);
+            return planFromParsed(reading.parsed, options);
         } catch (const Failure&) {
             retireMpdReader();
             if (reading.fresh) throw;

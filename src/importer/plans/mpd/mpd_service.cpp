@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <cstring>
 #include <thread>
 #include <utility>
@@ -255,22 +256,24 @@ MpdReading askMpdReader(int database, qint64 size, unsigned asked, const MpdRead
 
         const auto wall = std::chrono::seconds(setup.wallSeconds > 0 ? setup.wallSeconds : 24 * 3600);
         const auto deadline = Clock::now() + wall;
-        MpdReading reading{{}, fresh};
-        std::string& answer = reading.answer;
+        MpdReading reading;
+        reading.fresh = fresh;
+        std::vector<char>& answer = reading.answer;
         QString wrong;
         bool tooLarge = false;
+        // Each read lands in `chunk`, and only what came is appended: growing the answer by a whole
+        // chunk before each read would clear 64 KiB for the few KiB a pipe often hands over.
         constexpr std::size_t kChunk = 64 * 1024;
+        const auto chunk = std::make_unique_for_overwrite<char[]>(kChunk);
         for (;;) {
             if (!readable(in.get(), deadline)) {
                 service.stop();
                 databaseDamaged(QStringLiteral("reading it did not end within %1 seconds").arg(setup.wallSeconds));
             }
-            const std::size_t had = answer.size();
-            answer.resize(had + kChunk);
-            const ssize_t n = ::read(in.get(), answer.data() + had, kChunk);
-            answer.resize(had + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+            const ssize_t n = ::read(in.get(), chunk.get(), kChunk);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
+            answer.insert(answer.end(), chunk.get(), chunk.get() + n);
             if (answer.size() > budget) {
                 tooLarge = true;  // the process's next write fails and ends it
                 break;
@@ -279,7 +282,7 @@ MpdReading askMpdReader(int database, qint64 size, unsigned asked, const MpdRead
         in.reset();
         if (!tooLarge) {
             try {
-                mpd::parseAnswer(answer, request.asked);
+                reading.parsed = mpd::parseAnswer({answer.data(), answer.size()}, request.asked);
                 return reading;
             } catch (const mpd::BadAnswer& bad) {
                 wrong = QStringLiteral("its reader's answer is not valid (%1)").arg(QString::fromLatin1(bad.what()));

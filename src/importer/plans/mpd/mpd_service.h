@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <string>
+#include <vector>
+
+#include "importer/plans/mpd/mpd_protocol.h"
 
 // The programs' side of the Project database reader's process (see mpd_protocol.h).
 //
@@ -31,10 +33,18 @@ inline constexpr char kMpdReaderProgram[] = "quorrix-mpd-reader";
 // The installed reader with the limits above.
 MpdReaderSetup installedMpdReader();
 
-// What the reader's process answered for a database.
+// What the reader's process answered for a database, checked and taken apart. Moving it keeps
+// `parsed` pointing into `answer` (a vector's bytes stay where they are); a copy would not.
 struct MpdReading {
-    std::string answer;  // complete: it ends with its closing record
-    bool fresh = false;  // the process had read no database before this one
+    std::vector<char> answer;  // complete: it ends with its closing record
+    mpd::Answer parsed;        // its fields point into `answer`
+    bool fresh = false;        // the process had read no database before this one
+
+    MpdReading() = default;
+    MpdReading(MpdReading&&) = default;
+    MpdReading& operator=(MpdReading&&) = default;
+    MpdReading(const MpdReading&) = delete;
+    MpdReading& operator=(const MpdReading&) = delete;
 };
 
 // Has the database open for reading at `database` (`size` bytes) read in this thread's reader
