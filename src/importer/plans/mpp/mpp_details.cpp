@@ -316,6 +316,13 @@ void TaskDetailReader::addCustom(CustomValue&& value) {
 
 void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     const CustomKind kind = slotFacts()[static_cast<std::size_t>(slot)].kind;
+    // A value taken from the field's value list is stored as a reference to the list's entry.
+    if (kind != CustomKind::OutlineCode && OutlineCodes::isListReference(bytes)) {
+        const auto entry = outlineCodes().listEntry(bytes);
+        if (!entry || OutlineCodes::isListReference(*entry)) return;
+        bytes = *entry;
+        offset = -1;
+    }
     CustomValue out;
     out.slot = static_cast<std::uint8_t>(slot);
     switch (kind) {
@@ -324,11 +331,7 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
         if (out.text.isEmpty()) return;
         break;
     case CustomKind::OutlineCode:
-        if (!outlineCodes_) {
-            const TableStreams t = tables_.outlineCodes ? tables_.outlineCodes() : TableStreams();
-            outlineCodes_.emplace(format_, applicationVersion_, t.fixedMeta, t.fixedData, t.varMeta, t.var2Data);
-        }
-        out.text = outlineCodes_->text(bytes);
+        out.text = outlineCodes().text(bytes);
         if (out.text.isEmpty()) return;
         break;
     case CustomKind::Number:
@@ -353,6 +356,14 @@ void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     case CustomKind::Flag: return;
     }
     addCustom(std::move(out));
+}
+
+OutlineCodes& TaskDetailReader::outlineCodes() {
+    if (!outlineCodes_) {
+        const TableStreams t = tables_.outlineCodes ? tables_.outlineCodes() : TableStreams();
+        outlineCodes_.emplace(format_, applicationVersion_, t.fixedMeta, t.fixedData, t.varMeta, t.var2Data);
+    }
+    return *outlineCodes_;
 }
 
 // ---- resource names ----------------------------------------------------------------------------

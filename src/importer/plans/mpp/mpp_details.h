@@ -186,7 +186,8 @@ class TaskDetailReader {
     std::vector<CustomValue>* customOut_ = nullptr;  // of the task being read
     std::size_t customSize_ = 1;                     // the values of the last task that had any
     void addCustom(CustomValue&& value);
-    std::optional<OutlineCodes> outlineCodes_;
+    std::optional<OutlineCodes> outlineCodes_;  // read at the first value that needs them
+    OutlineCodes& outlineCodes();
 };
 
 // One assignment of a resource to a task.

@@ -13,6 +13,7 @@ constexpr qint32 kCriticalSlackLimit = 0x02400014;
 
 constexpr int kLinkMetaItemSize = 10;
 constexpr int kOutlineCodeMetaItemSize = 10;
+constexpr qint64 kListReferenceSize = 26;  // mask, entry's unique ID, GUID, 4 bytes
 constexpr qint64 kMpp8LinkRecord = 36;
 constexpr qint64 kMpp8Record = 316;  // as Project 98 writes it
 
@@ -159,6 +160,17 @@ QString OutlineCodes::text(Bytes reference) {
     const qint32 id = reference.i32(2);
     if ((mask & 0xFF00) != 0x0700) return entryText(id, 22);
     return pathOf(id);
+}
+
+bool OutlineCodes::isListReference(Bytes value) {
+    return value.size() == kListReferenceSize && (value.u16(0) & 0xFF00) == 0x0700;
+}
+
+std::optional<Bytes> OutlineCodes::listEntry(Bytes reference) {
+    if (!var_) return std::nullopt;
+    const auto offset = var_->offset(reference.i32(2), 22);
+    if (!offset) return std::nullopt;
+    return varValue(var2Data_, *offset);
 }
 
 void finishSchedule(const std::vector<TaskDetails*>& positions, const std::vector<PlanLink>& links,

@@ -42,6 +42,14 @@ public:
     // The text a task's reference (the value of an outline code's reference field) stands for.
     QString text(Bytes reference);
 
+    // True when a task's value of another custom field (a text, a number, ...) is not a value of
+    // its own but a reference to an entry of the field's value list: 26 bytes, led by a mask
+    // 0x07nn and the entry's unique ID.
+    static bool isListReference(Bytes value);
+    // The bytes of the value-list entry such a reference names (its value, stored as the field's
+    // own values are); nullopt when the plan has no such entry.
+    std::optional<Bytes> listEntry(Bytes reference);
+
 private:
     QString entryText(qint32 id, int key);
     QString pathOf(qint32 itemId);
