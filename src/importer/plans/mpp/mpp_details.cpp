@@ -317,17 +317,17 @@ void TaskDetailReader::addCustom(CustomValue&& value) {
 void TaskDetailReader::readCustomValue(int slot, Bytes bytes, qint32 offset) {
     const CustomKind kind = slotFacts()[static_cast<std::size_t>(slot)].kind;
     // A value taken from the field's value list is stored as a reference to the list's entry.
-    if (kind != CustomKind::OutlineCode && OutlineCodes::isListReference(bytes)) {
+    const bool listed = kind != CustomKind::OutlineCode && OutlineCodes::isListReference(bytes);
+    if (listed && kind != CustomKind::Text) {
         const auto entry = outlineCodes().listEntry(bytes);
-        if (!entry || OutlineCodes::isListReference(*entry)) return;
+        if (!entry) return;
         bytes = *entry;
-        offset = -1;
     }
     CustomValue out;
     out.slot = static_cast<std::uint8_t>(slot);
     switch (kind) {
     case CustomKind::Text:
-        out.text = offset >= 0 ? textAt(offset, false) : utf16Text(bytes);
+        out.text = listed ? outlineCodes().listText(bytes) : offset >= 0 ? textAt(offset, false) : utf16Text(bytes);
         if (out.text.isEmpty()) return;
         break;
     case CustomKind::OutlineCode:

@@ -168,7 +168,7 @@ bool OutlineCodes::isListReference(Bytes value) {
 
 std::optional<Bytes> OutlineCodes::listEntry(Bytes reference) {
     if (!var_) return std::nullopt;
-    const auto offset = var_->offset(reference.i32(2), 22);
+    const auto offset = var_->offset(reference.i32(2), kListValueKey);
     if (!offset) return std::nullopt;
     return varValue(var2Data_, *offset);
 }

@@ -49,8 +49,12 @@ public:
     // The bytes of the value-list entry such a reference names (its value, stored as the field's
     // own values are); nullopt when the plan has no such entry.
     std::optional<Bytes> listEntry(Bytes reference);
+    // The same entry's value as a text (each entry's text made once).
+    QString listText(Bytes reference) { return entryText(reference.i32(2), kListValueKey); }
 
 private:
+    static constexpr int kListValueKey = 22;  // of an entry's value in the list's var data
+
     QString entryText(qint32 id, int key);
     QString pathOf(qint32 itemId);
 

@@ -123,6 +123,7 @@ TEST(MppSchedule, OutlineCodesShowTheirPathOrTheirOwnText) {
     const auto entry = codes.listEntry(Bytes(reference(0x0701, 2)));
     ASSERT_TRUE(entry);
     EXPECT_EQ(QByteArray(entry->data(), entry->size()), utf16("B"));
+    EXPECT_EQ(codes.listText(Bytes(reference(0x0701, 3))), "C");  // the entry's own text, not its path
     EXPECT_FALSE(codes.listEntry(Bytes(reference(0x0701, 5))));
 }
 
