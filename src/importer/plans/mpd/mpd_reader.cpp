@@ -669,10 +669,6 @@ Plan readTasks(const mpd::Answer& answer, const ReadOptions& options) {
                       .arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(error))));
 }
 
-}  // namespace
-
-namespace {
-
 // The plan in an answer checked and taken apart: the failure it reports thrown.
 Plan planFromParsed(const mpd::Answer& parsed, const ReadOptions& options) {
     if (parsed.failure) readerFailed(parsed);

@@ -142,14 +142,14 @@ QString OutlineCodes::entryText(qint32 id, int key) {
 }
 
 QString OutlineCodes::pathOf(qint32 itemId) {
-    QString path = entryText(itemId, 22);
+    QString path = entryText(itemId, kEntryValueKey);
     // Up to the top; a list deeper than any plan's, or a loop, ends the path.
     qint32 at = itemId;
     for (int depth = 0; depth < 100; ++depth) {
         const auto parent = parentOf_.find(at);
         if (parent == parentOf_.end() || parent->second == 0 || parent->second == at) break;
         at = parent->second;
-        path = entryText(at, 22) + QLatin1Char('.') + path;
+        path = entryText(at, kEntryValueKey) + QLatin1Char('.') + path;
     }
     return path;
 }
@@ -158,7 +158,7 @@ QString OutlineCodes::text(Bytes reference) {
     if (mpp9_) return entryText(reference.i32(0), 1);
     const quint16 mask = reference.u16(0);
     const qint32 id = reference.i32(2);
-    if ((mask & 0xFF00) != 0x0700) return entryText(id, 22);
+    if ((mask & 0xFF00) != 0x0700) return entryText(id, kEntryValueKey);
     return pathOf(id);
 }
 
@@ -168,7 +168,7 @@ bool OutlineCodes::isListReference(Bytes value) {
 
 std::optional<Bytes> OutlineCodes::listEntry(Bytes reference) {
     if (!var_) return std::nullopt;
-    const auto offset = var_->offset(reference.i32(2), kListValueKey);
+    const auto offset = var_->offset(reference.i32(2), kEntryValueKey);
     if (!offset) return std::nullopt;
     return varValue(var2Data_, *offset);
 }

@@ -50,10 +50,10 @@ public:
     // own values are); nullopt when the plan has no such entry.
     std::optional<Bytes> listEntry(Bytes reference);
     // The same entry's value as a text (each entry's text made once).
-    QString listText(Bytes reference) { return entryText(reference.i32(2), kListValueKey); }
+    QString listText(Bytes reference) { return entryText(reference.i32(2), kEntryValueKey); }
 
 private:
-    static constexpr int kListValueKey = 22;  // of an entry's value in the list's var data
+    static constexpr int kEntryValueKey = 22;  // of a list entry's value in the var data (MPP12/14)
 
     QString entryText(qint32 id, int key);
     QString pathOf(qint32 itemId);
