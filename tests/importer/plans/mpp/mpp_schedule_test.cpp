@@ -115,11 +115,9 @@ TEST(MppSchedule, OutlineCodesShowTheirPathOrTheirOwnText) {
 
     // Another custom field's value taken from its value list: the entry's own bytes. A value of
     // its own (a number's 8 bytes, a text beginning with U+0401 or of another length) is none.
-    EXPECT_TRUE(OutlineCodes::isListReference(Bytes(reference(0x0701, 2))));
-    const QByteArray number = reference(0x0701, 2).left(8), cyrillic = reference(0x0401, 2),
-                     longer = reference(0x0701, 2) + QByteArray(2, '\0');
-    for (const QByteArray& own : {number, cyrillic, longer})
-        EXPECT_FALSE(OutlineCodes::isListReference(Bytes(own))) << own.toHex().constData();
+    for (const auto& [value, listed] : {std::pair{reference(0x0701, 2), true}, {reference(0x0701, 2).left(8), false},
+                                        {reference(0x0401, 2), false}, {reference(0x0701, 2) + QByteArray(2, 0), false}})
+        EXPECT_EQ(OutlineCodes::isListReference(Bytes(value)), listed) << value.toHex().constData();
     const auto entry = codes.listEntry(Bytes(reference(0x0701, 2)));
     ASSERT_TRUE(entry);
     EXPECT_EQ(QByteArray(entry->data(), entry->size()), utf16("B"));
