@@ -115,8 +115,9 @@ TEST(MppSchedule, OutlineCodesShowTheirPathOrTheirOwnText) {
 
     // Another custom field's value taken from its value list: the entry's own bytes. A value of
     // its own (a number's 8 bytes, a text beginning with U+0401 or of another length) is none.
-    for (const auto& [value, listed] : {std::pair{reference(0x0701, 2), true}, {reference(0x0701, 2).left(8), false},
-                                        {reference(0x0401, 2), false}, {reference(0x0701, 2) + QByteArray(2, 0), false}})
+    const QByteArray listed26 = reference(0x0701, 2);
+    for (const auto& [value, listed] : {std::pair{listed26, true}, {listed26.left(8), false},
+                                        {reference(0x0401, 2), false}, {listed26 + QByteArray(2, 0), false}})
         EXPECT_EQ(OutlineCodes::isListReference(Bytes(value)), listed) << value.toHex().constData();
     const auto entry = codes.listEntry(Bytes(reference(0x0701, 2)));
     ASSERT_TRUE(entry);
